@@ -17,7 +17,8 @@ struct CommandLineInfo {
 };
 
 // "-x", "--x" and, for the known switch words, "/x" are switches, compared without regard
-// to case; any other argument is a path. Unknown switches have no effect.
+// to case; any other argument is a path. Unknown switches have no effect. `arguments` are
+// those after the program name.
 CommandLineInfo ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The per-user settings file shared with the desktop program:

@@ -32,6 +32,12 @@ class Host {
   virtual void EndWaitCursor() {}
   // Asks the front end to run the document's idle work at its next idle moment.
   virtual void PostWakeUp() {}
+  // Opens a document (help PDF) at a page number or named destination; false when the
+  // front end cannot open documents.
+  virtual bool OpenDocument(const std::string& path, const std::string& destination) {
+    (void)path; (void)destination;
+    return false;
+  }
 };
 
 // Batch answers: never waits for input and never loses data. Messages and questions go to

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "framework/CommentSource.h"
 #include "framework/Register.h"
 #include "project/Settings.h"
 
@@ -14,7 +16,9 @@ namespace tarq {
 
 class CModuleBase;
 class HeaderFile;
+class WarningList;
 class Host;
+struct InterruptUser;
 
 // One module line of the architecture file.
 struct ArchitectureEntry {
@@ -38,6 +42,20 @@ class ModuleContext {
   virtual CModuleBase* FindModule(const std::string& prefix, const std::string& kind) = 0;
   // Every module in document order.
   virtual std::vector<CModuleBase*> GetModules() = 0;
+
+  // The rest has neutral defaults so that a small test context needs only the above.
+  virtual const ProjectSettings& GetSettings() const;
+  // Part test n of the current part (cached results); false outside 0..47.
+  virtual bool TestPart(int n) const { (void)n; return false; }
+  // Sends a broadcast hint to every view and module page except the sender.
+  virtual void Broadcast(int hint, CModuleBase* sender) { (void)hint; (void)sender; }
+  // The document's warning list; none in a bare context.
+  virtual WarningList* GetWarnings() { return nullptr; }
+  // Deferred: mark a pass pending and post a wake-up; otherwise run the pass now.
+  virtual void CheckAllWarnings(bool deferred) { (void)deferred; }
+  virtual bool WarningsEnabled() const { return false; }
+  // Folder of the program (architecture files, help/ and program-wide plugins).
+  virtual std::string GetProgramFolder() const { return {}; }
 };
 
 class CModuleBase {
@@ -108,6 +126,75 @@ class CModuleBase {
   bool IsDefineSource(const HeaderFile* header) const { return defineSource_ == header; }
   HeaderFile* GetDefineSource() const { return defineSource_; }
 
+  // ==== life cycle, update and warnings (ModuleLifecycle.cpp) ====
+  // Attaches the module to its document: remembers it, resolves the linked module by
+  // prefix and applies the "_RESET" parameters. Overrides bind their controls here and
+  // call the inherited version first.
+  virtual void InitModule(ModuleContext& doc);
+  // After loading: fill missing texts of text registers.
+  virtual void FixDefaults() {}
+  // Recompute derived values (frequencies, periods, baud rates) and show them.
+  virtual void UpdateValues() {}
+  // Enable, disable, show and hide controls by the current settings.
+  virtual void UpdateEnables() {}
+  // Evaluate this module's conditions and SetWarning each warning control, on every pass.
+  virtual void CheckWarnings() {}
+  // Checks every visible, enabled control of the page; true while there is nothing to check.
+  virtual bool ValidateControls(bool showMessages);
+  // Appends the comment block written above the module's defines.
+  virtual void GenerateComment(std::string& text);
+  // Document broadcast; hint 0 recomputes and, with warnings enabled, re-checks.
+  virtual void OnUpdate(int hint, CModuleBase* sender);
+  // Tells the module the project's part text.
+  virtual void OnPartNumber(const std::string& partText) { (void)partText; }
+
+  CModuleBase* GetLinkedModule() const { return linkedModule_; }
+  // The module that created this one, or none.
+  CModuleBase* GetParentModule() const { return parentModule_; }
+  void SetParentModule(CModuleBase* parent) { parentModule_ = parent; }
+
+  // Sets (or clears) the warning of one control: updates the document's warning list and
+  // broadcasts hint 24. A control on a child page passes MakeWarningId(child, control).
+  void SetWarning(uint32_t controlId, bool set, const std::string& controlText,
+                  const std::string& message = {});
+
+  // Value display. The text is returned and handed to the control `controlId` (0: none).
+  // A null fallback shows "OFF" for 0; a null format prints "%.5f" without trailing zeros.
+  // A format receives (double value, const char* unit prefix, const char* unit) for a
+  // frequency and (double value, const char* unit) for a time.
+  std::string ShowFrequency(uint32_t controlId, double hertz, bool autoUnit = true,
+                            const char* fallbackText = nullptr, const char* format = nullptr);
+  std::string ShowTime(uint32_t controlId, double seconds, bool autoUnit = true,
+                       const char* fallbackText = nullptr, const char* format = nullptr);
+  static std::string FrequencyText(double hertz, bool autoUnit, const char* fallbackText,
+                                   const char* format);
+  static std::string TimeText(double seconds, bool autoUnit, const char* fallbackText,
+                              const char* format);
+
+  // Help reference "file#destination", both trimmed; false when there is no file name.
+  bool GetHelpFileAndDestination(std::string& file, std::string& destination) const;
+  // Opens the module's help document from <program folder>/help at its destination; true
+  // when that file exists.
+  virtual bool ShowHelp();
+
+  // Comment items, in order, for GenerateComment. Sources must outlive the module's use.
+  void AddCommentItem(const CommentSource* source, uint32_t flags);
+  void AddCommentItems(std::initializer_list<CommentItem> items);
+  void ClearCommentItems() { commentItems_.clear(); }
+  const std::vector<CommentItem>& GetCommentItems() const { return commentItems_; }
+
+  // ---- services other modules reach through FindModule (answered by their owners) ----
+  // The clock module's frequencies in MHz; false from modules that have none.
+  enum ClockQuery : int { kBusClock = 0, kHighSpeedClock = 1 };
+  virtual bool GetClockMHz(int which, float& mhz) const {
+    (void)which; (void)mhz;
+    return false;
+  }
+  // The interrupt controller takes over an interrupt user of `user` (a CModule).
+  virtual void AttachInterruptUser(CModuleBase& user, InterruptUser& record) {
+    (void)user; (void)record;
+  }
+
  protected:
   // Builds the define lines and the parameter block without asking anything; `changed`
   // tells whether a critical register differs from its reset value.
@@ -125,6 +212,22 @@ class CModuleBase {
   bool rememberedSelected_ = false;
   HeaderFile* defineSource_ = nullptr;
   ModuleContext* context_ = nullptr;
+
+  // ==== life cycle (ModuleLifecycle.cpp) ====
+  // Puts a display text into a page control; the page layer fills this in.
+  virtual void ShowControlText(uint32_t controlId, const std::string& text) {
+    (void)controlId; (void)text;
+  }
+  // Shows a warning control: its text (when given), shown when set or given a text, dark red
+  // when set. Warnings of controls that do not exist only enter the list.
+  virtual void ShowWarningControl(uint32_t controlId, bool set, const std::string& controlText) {
+    (void)controlId; (void)set; (void)controlText;
+  }
+  void AppendCommentItems(std::string& text) const;
+
+  CModuleBase* parentModule_ = nullptr;
+  CModuleBase* linkedModule_ = nullptr;
+  std::vector<CommentItem> commentItems_;
 };
 
 }  // namespace tarq

@@ -1,6 +1,8 @@
 // Takes the document's own APPCFG_ settings and the part from a freshly read main header.
 #pragma once
 
+#include <string_view>
+
 #include "project/Settings.h"
 
 namespace tarq {
@@ -10,5 +12,13 @@ class HeaderFile;
 // Empties the settings, then reads the part, mask number, part number, package, clocks,
 // GenerateDefaults and brief view; every definition taken is marked used.
 void ReadDocumentSettings(HeaderFile& header, ProjectSettings& settings, Options& options);
+
+// CVX-36 is the older name of CVX-08: switches such settings to the CVX-08 row. True when
+// the part was replaced.
+bool ReplaceOlderPartName(ProjectSettings& settings);
+
+// Reads a clock setting's value as whole hertz: decimal ("8000000L"), or hexadecimal with
+// "0x". False when the text holds no number.
+bool ReadClockHertz(std::string_view text, long long& hertz);
 
 }  // namespace tarq

@@ -51,6 +51,9 @@ class HeaderFile {
 
  private:
   struct Patterns;
+  // Takes the first parameter block found in one comment's text.
+  void ScanComment(std::string_view text);
+
   bool isMainHeader_;
   std::unique_ptr<Patterns> patterns_;  // the two regular expressions, compiled once
 };

@@ -27,7 +27,7 @@ bool TestPartName(std::string_view partName, int n);
 std::array<bool, kPartTestCount> ComputePartResults(std::string_view partName);
 
 // Readable chip-group name of a part ("classic", "Fenn", "Tebo", "Casp", "Brel", "Dorn",
-// or "later" for the later parts outside those groups).
+// or "later" for the later parts outside those groups); empty for a name that is no known part.
 std::string ChipGroupOf(std::string_view partName);
 
 }  // namespace tarq

@@ -1,0 +1,13 @@
+// The module kinds of the Corvex family. Each module family adds its registration here as
+// it is built; kinds without a class yet create nothing, so their entries stay out of the
+// tree.
+#include "project/ModuleFactory.h"
+#include "project/UnrecognisedDefinitions.h"
+
+namespace tarq {
+
+void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
+  factory.Register("EMPTY", CreateEmptyModule);
+}
+
+}  // namespace tarq

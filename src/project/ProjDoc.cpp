@@ -1,0 +1,528 @@
+#include "project/ProjDoc.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "app/CommandLine.h"
+#include "framework/Hints.h"
+#include "framework/TextUtil.h"
+#include "project/ArchitectureFile.h"
+#include "project/DocumentSettings.h"
+#include "project/HeaderWriter.h"
+
+namespace fs = std::filesystem;
+
+namespace tarq {
+
+namespace {
+
+CProjDocBase* g_currentDocument = nullptr;
+
+constexpr const char* kAlreadyOpenQuestion =
+    "This project file is already open in other application. Do you want to activate it?";
+
+class WaitCursor {
+ public:
+  explicit WaitCursor(Host& host) : host_(host) { host_.BeginWaitCursor(); }
+  ~WaitCursor() { host_.EndWaitCursor(); }
+
+ private:
+  Host& host_;
+};
+
+// A folder means its "ApplicationConfig/appconfig.h", else its "appconfig.h".
+std::string ResolveHeaderPath(const std::string& path) {
+  std::error_code error;
+  fs::path resolved = path.empty() ? fs::current_path(error) : fs::path(path);
+  if (fs::is_directory(resolved, error)) {
+    fs::path inConfigFolder = resolved / "ApplicationConfig" / "appconfig.h";
+    resolved = fs::exists(inConfigFolder, error) ? inConfigFolder : resolved / "appconfig.h";
+  }
+  fs::path absolute = fs::absolute(resolved, error);
+  return (error ? resolved : absolute).lexically_normal().string();
+}
+
+bool IsExistingFile(const std::string& path) {
+  std::error_code error;
+  return fs::exists(path, error) && !fs::is_directory(path, error);
+}
+
+}  // namespace
+
+CProjDocBase* CurrentDocument() { return g_currentDocument; }
+
+// ---- construction ----
+
+CProjDocBase::CProjDocBase(Host& host, DocumentEnvironment environment)
+    : host_(&host), environment_(std::move(environment)) {
+  RegisterBaseModuleKinds(baseFactory_);
+  ResetContent(true);
+}
+
+CProjDocBase::CProjDocBase(SecondaryDocumentTag, DocumentEnvironment environment)
+    : host_(&silentHost_), environment_(std::move(environment)), secondary_(true) {
+  environment_.selfTest = false;
+  environment_.reprocess = false;
+  RegisterBaseModuleKinds(baseFactory_);
+  ResetContent(true);
+}
+
+CProjDocBase::~CProjDocBase() {
+  ResetContent(true);
+  if (g_currentDocument == this) g_currentDocument = nullptr;
+}
+
+CProjDoc::CProjDoc(Host& host, DocumentEnvironment environment)
+    : CProjDocBase(host, std::move(environment)) {
+  RegisterBuiltInModuleKinds(factory_);
+}
+
+CProjDoc::CProjDoc(SecondaryDocumentTag tag, DocumentEnvironment environment)
+    : CProjDocBase(tag, std::move(environment)) {
+  RegisterBuiltInModuleKinds(factory_);
+}
+
+std::unique_ptr<CModuleBase> CProjDoc::CreateFamilyModule(const ArchitectureEntry& entry,
+                                                          CModuleBase* parent) {
+  return factory_.Create(entry, parent);
+}
+
+std::unique_ptr<CModuleBase> CProjDocBase::CreateFamilyModule(const ArchitectureEntry&,
+                                                              CModuleBase*) {
+  return nullptr;
+}
+
+// ---- reset ----
+
+void CProjDocBase::Reset() { ResetContent(true); }
+
+void CProjDocBase::ResetContent(bool releaseLock) {
+  Broadcast(kHintDocumentClosing, nullptr);
+  if (releaseLock) lock_.Release();
+  loaded_ = false;
+  warningsEnabled_ = false;
+  updatePending_ = true;
+  firstUpdateDone_ = false;
+  closingWithoutQuestion_ = false;
+  saveAndExitPosted_ = false;
+
+  // Views and lists point at modules: empty them before the modules go.
+  tree_.Clear();
+  warnings_.Clear();
+  registerOwners_.clear();
+  while (!modules_.empty()) modules_.pop_back();  // later modules may lean on earlier ones
+  mainHeader_ = std::make_unique<HeaderFile>(true);
+  pluginHeaders_.clear();
+
+  options_ = Options{};
+  if (environment_.readUserOptions) {
+    options_ = LoadOptions(environment_.optionsFile.empty() ? OptionsFilePath()
+                                                            : environment_.optionsFile);
+  }
+  settings_ = ProjectSettings{};
+  savedOptions_ = options_;
+  savedSettings_ = settings_;
+  partResults_.fill(false);
+  DeleteTemporaryPaths();
+  path_.clear();
+  projectRoot_.clear();
+  title_.clear();
+}
+
+void CProjDocBase::DeleteTemporaryPaths() {
+  for (const std::string& path : temporaryPaths_) {
+    std::error_code error;
+    fs::remove_all(path, error);
+  }
+  temporaryPaths_.clear();
+}
+
+// ---- opening ----
+
+void CProjDocBase::ReportHeldElsewhere(const LockProbe& probe, const std::string& headerPath) {
+  bool activate = true;
+  if (idleReached_) activate = host_->AskYesNo(kAlreadyOpenQuestion) == Answer::Yes;
+  if (activate && environment_.activateOtherInstance) {
+    environment_.activateOtherInstance(probe.ownerPid, headerPath);
+  }
+}
+
+bool CProjDocBase::OpenProject(const std::string& requestedPath) {
+  lastError_.clear();
+  const std::string headerPath = ResolveHeaderPath(requestedPath);
+  if (!IsExistingFile(headerPath)) {
+    lastError_ = Format("File not found %s", headerPath.c_str());
+    host_->ShowMessage(lastError_);
+    return false;
+  }
+
+  if (!secondary_) {
+    LockProbe probe = lock_.Take(headerPath);
+    if (probe.state == LockState::HeldElsewhere) {
+      lastError_ = kAlreadyOpenQuestion;
+      ReportHeldElsewhere(probe, headerPath);
+      return false;
+    }
+    // Opened without a new lock: a lock still held for another project is stale now.
+    if (probe.state == LockState::MayOpen && lock_.IsHeld() &&
+        lock_.Path() != LockFile::PathFor(headerPath)) {
+      lock_.Release();
+    }
+  }
+
+  ResetContent(false);
+  SetPathAndTitle(headerPath);
+  if (!mainHeader_->Read(headerPath, host_)) {
+    lastError_ = Format("Cannot read %s", headerPath.c_str());
+    ResetContent(true);
+    return false;
+  }
+
+  ReadDocumentSettings(*mainHeader_, settings_, options_);
+  ReplaceOlderPartName(settings_);
+  partResults_ = ComputePartResults(settings_.partName);
+  savedOptions_ = options_;
+  savedSettings_ = settings_;
+  // An import's modules reach their document through their own context; the current
+  // document stays the one the user works on.
+  if (!secondary_) g_currentDocument = this;
+
+  if (!ReadArchitectureFile()) {
+    // Nothing usable was built: leave no half-open project and no lock behind.
+    std::string reason = lastError_;
+    ResetContent(true);
+    lastError_ = reason;
+    return false;
+  }
+  LoadPlugins();
+  if (CModuleBase* unrecognised = CreateModule(nullptr, nullptr)) {
+    AddModuleAtPath("\\Unrecognized Definitions", "VOID", unrecognised);
+  }
+
+  for (size_t i = 0; i < modules_.size(); ++i) modules_[i]->InitModule(*this);
+  LoadAllDefines();
+  warningsEnabled_ = true;
+  for (size_t i = 0; i < modules_.size(); ++i) modules_[i]->FixDefaults();
+  CheckAllWarnings(true);
+
+  if (!secondary_) {
+    if (environment_.selfTest) {
+      WaitCursor wait(*host_);
+      RunSelfTest();
+      environment_.selfTest = false;
+    } else if (environment_.reprocess) {
+      saveAndExitPosted_ = true;
+      if (environment_.postSaveAndExit) environment_.postSaveAndExit();
+    }
+  }
+  return true;
+}
+
+void CProjDocBase::SetPathAndTitle(const std::string& headerPath) {
+  path_ = headerPath;
+  fs::path folder = fs::path(headerPath).parent_path();
+  fs::path root = folder.filename() == "ApplicationConfig" ? folder.parent_path() : folder;
+  projectRoot_ = root.string();
+  title_ = root.filename().string() + " (" + fs::path(headerPath).filename().string() + ")";
+}
+
+bool CProjDocBase::ReadArchitectureFile() {
+  const std::string& part = settings_.partName;
+  const std::string filePath = (fs::path(environment_.programFolder) / (part + ".cfg")).string();
+  std::ifstream in;
+  if (!part.empty()) in.open(filePath, std::ios::binary);
+  if (!in.is_open()) {
+    lastError_ = part.empty()
+                     ? std::string("Processor unknown or not defined in project header file.\n")
+                     : "Architecture configuration file '" + part + ".cfg' not found\n";
+    host_->ShowMessage(lastError_, MessageIcon::Exclamation);
+    return false;
+  }
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    lastError_ = "Error reading " + filePath;
+    return false;
+  }
+
+  ArchitectureFile file;
+  std::string error;
+  if (!ParseArchitectureText(text, file, error)) {
+    // No message box for an invalid file; the reason stays available to the caller.
+    lastError_ = filePath + ": " + error;
+    return false;
+  }
+  BuildTree(file.tree, nullptr);
+  for (const auto& [name, block] : file.moduleInfo) {
+    if (CModuleBase* module = FindModule(name, "")) module->SetParameterText(block);
+  }
+  return true;
+}
+
+// An entry of unknown kind makes no node; what was nested under it joins the last node made
+// at its level (or that level's parent), where a nested list would have attached it.
+void CProjDocBase::BuildTree(const std::vector<ArchitectureNode>& nodes, TreeNode* parentNode) {
+  for (const ArchitectureNode& node : nodes) {
+    CModuleBase* parentModule = parentNode != nullptr ? parentNode->module : nullptr;
+    CModuleBase* module = CreateModule(&node.entry, parentModule);
+    if (module != nullptr) {
+      TreeNode* added =
+          tree_.AddNode(parentNode, ModuleTree::LabelOf(node.entry), module, parentNode == nullptr);
+      BuildTree(node.children, added);
+    } else if (!node.children.empty()) {
+      TreeNode* last = tree_.LastChild(parentNode);
+      BuildTree(node.children, last != nullptr ? last : parentNode);
+    }
+  }
+}
+
+void CProjDocBase::LoadAllDefines() {
+  host_->BeginProgress("Loading modules", static_cast<int>(modules_.size()));
+  for (size_t i = 0; i < modules_.size(); ++i) {
+    CModuleBase* module = modules_[i].get();
+    HeaderFile* source = module->GetDefineSource();
+    module->LoadDefines(source != nullptr ? *source : *mainHeader_);
+    for (const Register& reg : module->Registers()) {
+      registerOwners_.emplace(module->GetDefineName(reg), module);
+    }
+    host_->StepProgress();
+  }
+  host_->EndProgress();
+  loaded_ = true;
+}
+
+// ---- modules ----
+
+CModuleBase* CProjDocBase::CreateModule(const ArchitectureEntry* entry, CModuleBase* parent) {
+  ArchitectureEntry unrecognised;
+  unrecognised.name = "UNREC";
+  unrecognised.kind = "UNREC";
+  const ArchitectureEntry& wanted = entry != nullptr ? *entry : unrecognised;
+  std::unique_ptr<CModuleBase> module = CreateFamilyModule(wanted, parent);
+  if (!module) module = baseFactory_.Create(wanted, parent);
+  if (!module) return nullptr;
+  if (parent != nullptr && module->GetParentModule() == nullptr) module->SetParentModule(parent);
+  return AddModule(std::move(module));
+}
+
+CModuleBase* CProjDocBase::AddModule(std::unique_ptr<CModuleBase> module) {
+  if (!module) return nullptr;
+  for (const auto& listed : modules_) {
+    if (listed.get() == module.get()) {
+      (void)module.release();  // already owned by the list
+      return nullptr;
+    }
+  }
+  module->SetContext(this);
+  modules_.push_back(std::move(module));
+  return modules_.back().get();
+}
+
+TreeNode* CProjDocBase::AddModuleAtPath(const std::string& path, const std::string& groupClass,
+                                        CModuleBase* module) {
+  return tree_.AddModuleAtPath(
+      path, groupClass, module, [this](const std::string& group, CModuleBase* parentModule) {
+        ArchitectureEntry placeholder;
+        placeholder.name = group;
+        placeholder.kind = group;
+        return CreateModule(&placeholder, parentModule);
+      });
+}
+
+CModuleBase* CProjDocBase::GetRegisterOwner(const std::string& defineName) const {
+  auto found = registerOwners_.find(defineName);
+  return found != registerOwners_.end() ? found->second : nullptr;
+}
+
+CModuleBase* CProjDocBase::FindModule(const std::string& prefix, const std::string& kind) {
+  for (const auto& module : modules_) {
+    if (module->GetPrefix() == prefix && (kind.empty() || module->GetClass() == kind)) {
+      return module.get();
+    }
+  }
+  return nullptr;
+}
+
+std::vector<CModuleBase*> CProjDocBase::GetModules() {
+  std::vector<CModuleBase*> list;
+  list.reserve(modules_.size());
+  for (const auto& module : modules_) list.push_back(module.get());
+  return list;
+}
+
+bool CProjDocBase::TestPart(int n) const {
+  return n >= 0 && n < kPartTestCount && partResults_[static_cast<size_t>(n)];
+}
+
+bool CProjDocBase::IsModified() const {
+  if (!(options_ == savedOptions_) || !(settings_ == savedSettings_)) return true;
+  return std::any_of(modules_.begin(), modules_.end(),
+                     [](const auto& module) { return module->IsModified(); });
+}
+
+// ---- broadcasts and the idle pass ----
+
+void CProjDocBase::AddObserver(DocumentObserver* observer) {
+  if (observer != nullptr &&
+      std::find(observers_.begin(), observers_.end(), observer) == observers_.end()) {
+    observers_.push_back(observer);
+  }
+}
+
+void CProjDocBase::RemoveObserver(DocumentObserver* observer) {
+  observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+}
+
+void CProjDocBase::Broadcast(int hint, CModuleBase* sender) {
+  // Copies: an observer may unregister, a module may be added while the hint travels.
+  std::vector<DocumentObserver*> observers = observers_;
+  for (DocumentObserver* observer : observers) observer->OnHint(hint, sender);
+  for (size_t i = 0; i < modules_.size(); ++i) {
+    if (modules_[i].get() != sender) modules_[i]->OnUpdate(hint, sender);
+  }
+}
+
+void CProjDocBase::CheckAllWarnings(bool deferred) {
+  if (deferred) {
+    // Any number of requests before the next idle moment make a single pass.
+    updatePending_ = true;
+    host_->PostWakeUp();
+    return;
+  }
+  if (warningsEnabled_) {
+    updatePending_ = false;
+    for (size_t i = 0; i < modules_.size(); ++i) modules_[i]->CheckWarnings();
+  }
+  Broadcast(kHintWarningsPassDone, nullptr);
+}
+
+bool CProjDocBase::OnIdle() {
+  if (!updatePending_ || !loaded_) return false;
+  if (!firstUpdateDone_) {
+    // The first pass after opening recomputes every module before checking.
+    firstUpdateDone_ = true;
+    Broadcast(kHintRefreshAll, nullptr);
+  }
+  CheckAllWarnings(false);
+  return true;
+}
+
+bool CProjDocBase::RunSelfTest() { return false; }
+
+// ---- saving ----
+
+bool CProjDocBase::ValidateAllModules(bool ask, CModuleBase** failed) {
+  if (failed != nullptr) *failed = nullptr;
+  CModuleBase* shown = views_.currentModule ? views_.currentModule() : nullptr;
+  for (size_t i = 0; i < modules_.size(); ++i) {
+    CModuleBase* module = modules_[i].get();
+    module->UpdateValues();
+    module->UpdateEnables();
+    if (module == shown || module->ValidateControls(false)) continue;
+    if (ask) {
+      if (views_.showModule) views_.showModule(module);
+      if (module->ValidateControls(true)) continue;
+    }
+    if (failed != nullptr) *failed = module;
+    return false;
+  }
+  return true;
+}
+
+bool CProjDocBase::BuildModuleText(HeaderFile& header, std::string& text) {
+  for (size_t i = 0; i < modules_.size(); ++i) {
+    CModuleBase* module = modules_[i].get();
+    if (!module->IsDefineSource(&header)) continue;
+    std::string section = "/*.\n";
+    module->GenerateComment(section);
+    section += "\n.*/\n";
+    // The module appends its parameter block and defines, or replaces the whole section.
+    if (!module->WriteDefines(section)) return false;
+    // A module left out of the file contributes nothing, not even its comment.
+    if (!module->IsSelected()) section.clear();
+    if (!section.empty()) text += section + "\n";
+  }
+  return true;
+}
+
+bool CProjDocBase::SaveProject(const std::string& path) { return SaveProjectTo(path, true); }
+
+bool CProjDocBase::SaveProjectTo(const std::string& path, bool markSaved) {
+  WaitCursor wait(*host_);
+  const bool reprocess = environment_.reprocess;
+  if (!reprocess && views_.commitCurrentPage && !views_.commitCurrentPage()) return false;
+  bool succeeded = true;
+  if (!ValidateAllModules(!reprocess)) {
+    if (!reprocess) return false;
+    succeeded = false;  // a batch run still writes what it has, but reports the failure
+  }
+
+  HeaderWriteContext context;
+  context.settings = &settings_;
+  context.options = &options_;
+  context.host = host_;
+  for (auto& [key, header] : pluginHeaders_) {
+    std::string text;
+    if (!BuildModuleText(*header, text)) return false;
+    if (!WriteHeaderFile(*header, header->path, text, false, context)) succeeded = false;
+  }
+  std::string text;
+  if (!BuildModuleText(*mainHeader_, text)) return false;
+  if (!WriteHeaderFile(*mainHeader_, path, text, true, context)) succeeded = false;
+
+  if (succeeded && markSaved) {
+    for (const auto& module : modules_) module->MarkSaved();
+    // The saved state is what the file now holds, so a saved project is no longer modified.
+    savedOptions_ = options_;
+    savedSettings_ = settings_;
+  }
+  return succeeded;
+}
+
+bool CProjDocBase::Save() { return SaveProject(path_); }
+
+bool CProjDocBase::SaveAs(const std::string& target) {
+  LockFile targetLock;
+  if (!secondary_) {
+    LockProbe probe = targetLock.Take(target);
+    if (probe.state == LockState::HeldElsewhere) {
+      ReportHeldElsewhere(probe, target);
+      return false;
+    }
+  }
+  // Until the save succeeds the document stays at its old path under its old lock;
+  // targetLock releases the new one when we return early.
+  if (!SaveProject(target)) return false;
+  if (!IsExistingFile(target)) return true;
+  if (targetLock.IsHeld()) {
+    lock_ = std::move(targetLock);
+  } else if (lock_.IsHeld() && lock_.Path() != LockFile::PathFor(target)) {
+    lock_.Release();
+  }
+  std::error_code error;
+  fs::path absolute = fs::absolute(target, error);
+  SetPathAndTitle((error ? fs::path(target) : absolute).lexically_normal().string());
+  return true;
+}
+
+bool CProjDocBase::SaveCopyAs(const std::string& target) {
+  if (!secondary_) {
+    LockProbe probe = LockFile::Check(target);
+    if (probe.state == LockState::HeldElsewhere) {
+      ReportHeldElsewhere(probe, target);
+      return false;
+    }
+  }
+  // The project's own file still lacks the changes: it stays modified.
+  return SaveProjectTo(target, false);
+}
+
+bool CProjDocBase::SaveAndExit() {
+  if (!Save()) return false;
+  closingWithoutQuestion_ = true;
+  return true;
+}
+
+}  // namespace tarq

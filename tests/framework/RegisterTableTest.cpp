@@ -1,0 +1,391 @@
+#include <gtest/gtest.h>
+
+#include "framework/Host.h"
+#include "framework/ModuleBase.h"
+#include "project/HeaderFile.h"
+
+namespace tarq {
+namespace {
+
+class TestContext : public ModuleContext {
+ public:
+  Host& GetHost() override { return host; }
+  const Options& GetOptions() const override { return options; }
+  CModuleBase* FindModule(const std::string& prefix, const std::string& kind) override {
+    for (CModuleBase* module : modules)
+      if (module->GetPrefix() == prefix && (kind.empty() || module->GetClass() == kind))
+        return module;
+    return nullptr;
+  }
+  std::vector<CModuleBase*> GetModules() override { return modules; }
+
+  CollectingHost host;
+  Options options;
+  std::vector<CModuleBase*> modules;
+};
+
+ArchitectureEntry Entry(const std::string& name, const std::string& kind,
+                        const std::string& displayName = "") {
+  ArchitectureEntry entry;
+  entry.name = name;
+  entry.kind = kind;
+  entry.displayName = displayName;
+  return entry;
+}
+
+const RegisterDecl kSciRegisters[] = {
+    {"SCIBR_INIT", 0x0000, DW16},
+    {"SCICR_INIT~control", 0x0000, DW16 | NODEFAULT},
+    {"MODE", 0x0003, DW8 | INTERNAL},
+    {"HOOK_NAME", 0, DW8 | STRVALUE | QUOTEDVALUE | USERDEFINE},
+    {"HIGHLEVEL_MODE", 0, NOVALUE | USERDEFINE},
+    {"SPARE_INIT", 0x0000, DW16 | DUMMYREG | NOSHOWLIST},
+    {"SCISR_INIT", 0x00C0, DW16 | NONCRITICAL},
+    {"-IRQA_ENABLED", 0, DW8 | DECVALUE},
+};
+
+// A SCI_0 module attached to a context, options at their defaults.
+struct SciFixture : ::testing::Test {
+  void SetUp() override {
+    sci.InitRegisters(kSciRegisters, std::size(kSciRegisters));
+    sci.SetContext(&context);
+    context.modules.push_back(&sci);
+    sci.SetSelected(true);
+    sci.MarkSaved();
+  }
+  Register& Reg(const char* name) { return *sci.FindOwnRegister(name); }
+  std::string Write() {
+    std::string text;
+    EXPECT_TRUE(sci.WriteDefines(text));
+    return text;
+  }
+
+  TestContext context;
+  CModuleBase sci{Entry("SCI_0", "SCI", "Serial")};
+};
+
+TEST(RegisterTable, DeclarationsSplitNameAndNoteAndReserveRoom) {
+  CModuleBase module(Entry("TMR", "QT"));
+  const RegisterDecl rows[] = {{"CTRL_INIT~counter", 5, DW16}, {"LOAD_INIT   spare  x", 7, DW8}};
+  module.InitRegisters(rows, 2);
+  ASSERT_EQ(module.GetRegisterCount(), 2u);
+  EXPECT_GE(module.Registers().capacity(), 200u);
+  EXPECT_EQ(module.Registers()[0].name, "CTRL_INIT");
+  EXPECT_EQ(module.Registers()[0].note, "counter");
+  EXPECT_EQ(module.Registers()[1].name, "LOAD_INIT");
+  EXPECT_EQ(module.Registers()[1].note, "spare  x");
+  EXPECT_EQ(module.Registers()[1].value, 7u);
+  EXPECT_EQ(module.Registers()[1].savedValue, 7u);
+
+  module.AddRegister({"EXTRA_INIT", 1, DW32});
+  EXPECT_EQ(module.GetRegisterCount(), 3u);
+  module.SetRegisterCount(10);  // never grows into nameless entries
+  EXPECT_EQ(module.GetRegisterCount(), 3u);
+  module.SetRegisterCount(1);
+  EXPECT_EQ(module.GetRegisterCount(), 1u);
+}
+
+TEST(RegisterTable, FormatValueByWidthAndKind) {
+  Register reg;
+  reg.value = 0xAB;
+  reg.flags = DW8;
+  EXPECT_EQ(CModuleBase::FormatValue(reg, true), "0xABU");
+  reg.flags = 0;
+  EXPECT_EQ(CModuleBase::FormatValue(reg, false), "0xAB");
+  reg.flags = DW16;
+  EXPECT_EQ(CModuleBase::FormatValue(reg, true), "0x00ABU");
+  reg.flags = DW32;
+  EXPECT_EQ(CModuleBase::FormatValue(reg, false), "0x000000AB");
+  reg.flags = DW16 | DECVALUE;
+  reg.value = 0xFFFFFFFF;
+  EXPECT_EQ(CModuleBase::FormatValue(reg, true), "-1");
+  reg.flags = STRVALUE;
+  reg.text = "abc";
+  EXPECT_EQ(CModuleBase::FormatValue(reg, true), "abc");
+}
+
+TEST(RegisterTable, ParseValueEnforcesSyntaxAndWidth) {
+  Register reg;
+  std::string message;
+  reg.flags = DW8;
+  reg.value = 0x12;
+  EXPECT_FALSE(CModuleBase::ParseValue(reg, "0x100", message));
+  EXPECT_EQ(message, "This register value must be a number between 0 and 0xff");
+  EXPECT_EQ(reg.value, 0x12u);
+  EXPECT_TRUE(CModuleBase::ParseValue(reg, "  010", message));
+  EXPECT_EQ(reg.value, 8u);
+  EXPECT_FALSE(CModuleBase::ParseValue(reg, "5 ", message));
+  EXPECT_FALSE(CModuleBase::ParseValue(reg, "5x", message));
+  EXPECT_FALSE(CModuleBase::ParseValue(reg, "", message));
+
+  reg.flags = DW16;
+  EXPECT_FALSE(CModuleBase::ParseValue(reg, "-1", message));
+  EXPECT_EQ(message, "This register value must be a number between 0 and 0xffff");
+  reg.flags = DW32;
+  EXPECT_TRUE(CModuleBase::ParseValue(reg, "-1", message));
+  EXPECT_EQ(reg.value, 0xFFFFFFFFu);
+  // Beyond 32 bits must not wrap around to a small value.
+  EXPECT_FALSE(CModuleBase::ParseValue(reg, "0x100000000", message));
+  EXPECT_EQ(message, "This register value must be a number between 0 and 0xffffffff");
+  EXPECT_EQ(reg.value, 0xFFFFFFFFu);
+}
+
+TEST(RegisterTable, ParseValueForTextAndFloatRegisters) {
+  Register reg;
+  std::string message;
+  reg.flags = STRVALUE | FLOATVALUE;
+  EXPECT_TRUE(CModuleBase::ParseValue(reg, " 1.5e3", message));
+  EXPECT_EQ(reg.text, " 1.5e3");
+  EXPECT_EQ(reg.value, 1u);
+  for (const char* bad : {"1.5MHz", "12 a", "inf", "nan", "", "1.5 "}) {
+    message.clear();
+    EXPECT_FALSE(CModuleBase::ParseValue(reg, bad, message)) << bad;
+    EXPECT_EQ(message, "This value must be a floating point number");
+    EXPECT_EQ(reg.text, " 1.5e3");
+  }
+
+  reg.flags = STRVALUE;
+  const std::string longText(120, 'h');
+  EXPECT_TRUE(CModuleBase::ParseValue(reg, longText, message));
+  EXPECT_EQ(reg.text, longText);  // kept whole
+  EXPECT_TRUE(CModuleBase::ParseValue(reg, "", message));
+  EXPECT_EQ(reg.value, 0u);  // no text, no define
+}
+
+TEST_F(SciFixture, DefineLinesPadToColumnFortyAndOmitResetValues) {
+  Reg("SCIBR_INIT").value = 0x1234;
+  EXPECT_EQ(Write(),
+            "/*. Internal Tarq parameters, do not edit!\n"
+            "    [PARAMETERS:SCI_0]\n"
+            "    MODE=0x03U\n"
+            ".*/\n"
+            "#define SCI_0_SCIBR_INIT                  0x1234U\n"
+            "#define SCI_0_SCICR_INIT                  0x0000U\n");
+
+  // A name that fills the 40 columns gets no padding, only the two separating blanks.
+  CModuleBase longModule(Entry("LONGPREFIX_0", "X"));
+  const RegisterDecl rows[] = {{"ABCDEFGHIJKLMN_INIT", 0, DW16}};
+  longModule.InitRegisters(rows, 1);
+  longModule.SetSelected(true);
+  longModule.Registers()[0].value = 1;
+  std::string text;
+  ASSERT_TRUE(longModule.WriteDefines(text));
+  EXPECT_EQ(text, "#define LONGPREFIX_0_ABCDEFGHIJKLMN_INIT  0x0001U\n");
+}
+
+TEST_F(SciFixture, GenerateDefaultsWritesEverythingIncludingUndef) {
+  context.options.generateDefaults = true;
+  sci.Registers().erase(sci.Registers().begin() + 2);  // no parameter block in this test
+  const std::string text = Write();
+  EXPECT_NE(text.find("#define SCI_0_SCIBR_INIT                  0x0000U\n"), std::string::npos);
+  EXPECT_NE(text.find("#undef SCI_0_HIGHLEVEL_MODE\n"), std::string::npos);
+  EXPECT_NE(text.find("#define IRQA_ENABLED                      0\n"), std::string::npos);
+  EXPECT_EQ(text.find("SPARE"), std::string::npos);      // DUMMYREG never
+  EXPECT_EQ(text.find("HOOK_NAME"), std::string::npos);  // text register without text
+
+  Reg("HIGHLEVEL_MODE").value = 1;
+  Reg("HOOK_NAME").value = 1;
+  Reg("HOOK_NAME").text = "OnChar";
+  const std::string withValues = Write();
+  EXPECT_NE(withValues.find("#define SCI_0_HIGHLEVEL_MODE\n"), std::string::npos);
+  EXPECT_NE(withValues.find("#define SCI_0_HOOK_NAME                   \"OnChar\"\n"),
+            std::string::npos);
+}
+
+TEST_F(SciFixture, LoadReadsNumbersTextsAndParameters) {
+  HeaderFile header;
+  header.Parse(
+      "/*. Internal Tarq parameters, do not edit!\n"
+      "    [PARAMETERS:SCI_0]\n"
+      "    MODE=0x07U\n"
+      ".*/\n"
+      "#define SCI_0_SCIBR_INIT 0x0012U\n"
+      "#define SCI_0_HOOK_NAME \"abc\"\n"
+      "#define SCI_0_HIGHLEVEL_MODE\n"
+      "#define IRQA_ENABLED 017\n"
+      "#define OTHER_DEFINE 1\n");
+  EXPECT_EQ(sci.LoadDefines(header), 5);
+  EXPECT_TRUE(sci.IsSelected());
+  EXPECT_TRUE(sci.IsDefineSource(&header));
+  EXPECT_FALSE(sci.IsModified());
+  EXPECT_EQ(Reg("SCIBR_INIT").value, 0x12u);
+  EXPECT_EQ(Reg("MODE").value, 7u);
+  EXPECT_EQ(Reg("HOOK_NAME").text, "abc");
+  EXPECT_EQ(Reg("HIGHLEVEL_MODE").value, 1u);
+  EXPECT_EQ(Reg("IRQA_ENABLED").value, 15u);
+  EXPECT_TRUE(Reg("SCIBR_INIT").Has(LOADED));
+  EXPECT_FALSE(Reg("SCICR_INIT").Has(LOADED));
+  EXPECT_TRUE(header.FindDefinition("SCI_0_HOOK_NAME")->used);
+  EXPECT_FALSE(header.FindDefinition("OTHER_DEFINE")->used);
+  EXPECT_TRUE(context.host.entries.empty());
+
+  // Written back: the quotes return, the absolute name keeps no prefix.
+  const std::string text = Write();
+  EXPECT_NE(text.find("#define SCI_0_HOOK_NAME                   \"abc\"\n"), std::string::npos);
+  EXPECT_NE(text.find("#define IRQA_ENABLED                      15\n"), std::string::npos);
+}
+
+TEST_F(SciFixture, InvalidValuesAreReportedInOneMessage) {
+  HeaderFile header;
+  header.Parse(
+      "#define SCI_0_SCIBR_INIT BAUD_9600\n"
+      "#define SCI_0_SCICR_INIT -\n"
+      "#define SCI_0_SCISR_INIT 0x80\n");
+  EXPECT_EQ(sci.LoadDefines(header), 3);
+  ASSERT_EQ(context.host.entries.size(), 1u);
+  EXPECT_EQ(context.host.entries[0].text,
+            "Invalid values found (ignoring):\n\n"
+            "     #define SCI_0_SCIBR_INIT BAUD_9600\n"
+            "     #define SCI_0_SCICR_INIT -\n");
+  EXPECT_EQ(Reg("SCIBR_INIT").value, 0u);
+  EXPECT_EQ(Reg("SCISR_INIT").value, 0x80u);
+}
+
+TEST_F(SciFixture, CommentsSurviveLoadAndWriteWhole) {
+  const std::string longComment(300, 'c');
+  HeaderFile header;
+  header.Parse("#define SCI_0_SCIBR_INIT 0x0012U /* .dot */\n\n"
+               "#define SCI_0_SCICR_INIT 0x0001U // a*/b\n\n"
+               "#define SCI_0_HOOK_NAME \"" + std::string(100, 'v') + "\"\n\n"
+               "#define SCI_0_SCISR_INIT 0x0001U /* " + longComment + " */\n\n"
+               "#define IRQA_ENABLED 3\n");
+  ASSERT_EQ(sci.LoadDefines(header), 5);
+  EXPECT_EQ(Reg("SCISR_INIT").comment, longComment);
+  EXPECT_EQ(Reg("HOOK_NAME").text, std::string(100, 'v'));
+
+  EXPECT_EQ(Write().find(" /*"), std::string::npos);  // user comments are off by default
+  context.options.keepUserComments = true;
+  const std::string text = Write();
+  EXPECT_NE(text.find("#define SCI_0_SCISR_INIT                  0x0001U  /*" + longComment +
+                      " */\n"),
+            std::string::npos);
+  // Neither "*/" from a line comment nor a leading '.' may change how the file reads back.
+  EXPECT_NE(text.find("0x0001U  /*a* /b */\n"), std::string::npos);
+  EXPECT_NE(text.find("0x0012U  /* .dot */\n"), std::string::npos);
+
+  HeaderFile again;
+  again.Parse(text);
+  CModuleBase copy(Entry("SCI_0", "SCI"));
+  copy.InitRegisters(kSciRegisters, std::size(kSciRegisters));
+  EXPECT_EQ(copy.LoadDefines(again), 6);  // the five defines and the MODE parameter
+  for (size_t i = 0; i < copy.GetRegisterCount(); ++i) {
+    const Register& original = sci.Registers()[i];
+    EXPECT_EQ(copy.Registers()[i].value, original.value) << original.name;
+    EXPECT_EQ(copy.Registers()[i].text, original.text) << original.name;
+  }
+  EXPECT_EQ(copy.FindOwnRegister("SCIBR_INIT")->comment, ".dot");
+}
+
+TEST_F(SciFixture, UnselectedModuleAsksBeforeDroppingChanges) {
+  const std::string question =
+      "Warning: Module Serial - SCI is not selected to be written into the configuration file. "
+      "Any changes in this module will be lost!\n\nDo you want to keep changes in this module?";
+  const std::string before = "earlier module text\n";
+  sci.SetSelected(false);
+
+  // Only a NONCRITICAL difference: dropped without asking.
+  Reg("SCISR_INIT").value = 0;
+  std::string text = before;
+  EXPECT_TRUE(sci.WriteDefines(text));
+  EXPECT_EQ(text, before);
+  EXPECT_TRUE(context.host.entries.empty());
+
+  Reg("SCIBR_INIT").value = 0x20;
+  context.host.answers = {Answer::Cancel, Answer::No, Answer::Yes};
+  EXPECT_FALSE(sci.WriteDefines(text));
+  EXPECT_EQ(text, before);
+  EXPECT_TRUE(sci.WriteDefines(text));
+  EXPECT_EQ(text, before);
+  EXPECT_FALSE(sci.IsSelected());
+  EXPECT_TRUE(sci.WriteDefines(text));
+  EXPECT_TRUE(sci.IsSelected());
+  EXPECT_NE(text.find(before + "/*. Internal"), std::string::npos);
+  EXPECT_NE(text.find("SCI_0_SCIBR_INIT"), std::string::npos);
+  ASSERT_EQ(context.host.entries.size(), 3u);
+  EXPECT_EQ(context.host.entries[0].kind, "yesnocancel");
+  EXPECT_EQ(context.host.entries[0].text, question);
+
+  // Without a document nobody can be asked: the changes stay out.
+  CModuleBase bare(Entry("SCI_1", "SCI"));
+  bare.InitRegisters(kSciRegisters, 1);
+  bare.Registers()[0].value = 1;
+  std::string bareText;
+  EXPECT_TRUE(bare.WriteDefines(bareText));
+  EXPECT_EQ(bareText, "");
+}
+
+TEST_F(SciFixture, FindRegisterAcrossModules) {
+  CModuleBase timer(Entry("QT_A0", "QT"));
+  const RegisterDecl timerRows[] = {{"CTRL_INIT", 0, DW16}, {"-COP_COPCTL_INIT", 0, DW16}};
+  timer.InitRegisters(timerRows, 2);
+  timer.SetContext(&context);
+  context.modules.push_back(&timer);
+
+  CModuleBase* owner = nullptr;
+  EXPECT_EQ(sci.FindRegister("SCI_0_SCIBR_INIT", &owner), &Reg("SCIBR_INIT"));
+  EXPECT_EQ(owner, &sci);
+  EXPECT_EQ(sci.FindRegister("IRQA_ENABLED", &owner), &Reg("-IRQA_ENABLED"));
+  EXPECT_EQ(sci.FindRegister("QT_A0_CTRL_INIT", &owner), &timer.Registers()[0]);
+  EXPECT_EQ(owner, &timer);
+  EXPECT_EQ(sci.FindRegister("COP_COPCTL_INIT", &owner), &timer.Registers()[1]);
+  EXPECT_EQ(owner, &timer);
+  EXPECT_EQ(sci.FindRegister("QT_A0_CTRL_INIT"), nullptr);  // other modules only with owner
+  EXPECT_EQ(sci.FindRegister("QT_A1_CTRL_INIT", &owner), nullptr);
+  EXPECT_EQ(owner, nullptr);
+}
+
+TEST_F(SciFixture, ModifiedComparesCriticalRegistersAndSelection) {
+  EXPECT_FALSE(sci.IsModified());
+  Reg("SCISR_INIT").value = 1;
+  Reg("SPARE_INIT").value = 1;
+  EXPECT_FALSE(sci.IsModified());
+  Reg("HOOK_NAME").text = "x";
+  EXPECT_TRUE(sci.IsModified());
+  sci.MarkSaved();
+  EXPECT_FALSE(sci.IsModified());
+  sci.SetSelected(false);
+  EXPECT_TRUE(sci.IsModified());
+  sci.MarkSaved();
+  EXPECT_FALSE(sci.IsModified());
+
+  CModuleBase empty(Entry("DOC", "DOC"));
+  empty.SetSelected(true);
+  EXPECT_FALSE(empty.IsSelected());
+}
+
+TEST(RegisterTable, ParametersAndResetOverrides) {
+  CModuleBase module(Entry("COP", "COP"));
+  const RegisterDecl rows[] = {{"-COP_COPCTL_INIT", 0, DW16}, {"COPTO_INIT", 0xFFFF, DW16}};
+  module.InitRegisters(rows, 2);
+  const std::string text = " COP_COPCTL_RESET = 0x0004 \nnoise\nCOPTO_RESET=1\nCOPTO_RESET=010\n"
+                           "NAME = a = b\nBAD=x";
+  module.SetParameterText(text);
+  EXPECT_EQ(module.GetParameterText(), text);
+  std::string value = "stale";
+  EXPECT_TRUE(module.GetParameter("NAME", value));
+  EXPECT_EQ(value, "a = b");
+  EXPECT_FALSE(module.GetParameter("noise", value));
+  EXPECT_EQ(value, "");
+  uint32_t number = 0;
+  EXPECT_FALSE(module.GetParameterInt("BAD", number));
+
+  module.ApplyResetParameters();
+  EXPECT_EQ(module.Registers()[0].resetValue, 4u);
+  EXPECT_EQ(module.Registers()[0].value, 4u);
+  EXPECT_EQ(module.Registers()[1].resetValue, 8u);  // the later line wins, read as octal
+
+  EXPECT_TRUE(CModuleBase::IsTrueText("yes") && CModuleBase::IsTrueText("TRUE"));
+  EXPECT_TRUE(CModuleBase::IsTrueText("1"));
+  EXPECT_FALSE(CModuleBase::IsTrueText("on") || CModuleBase::IsTrueText(""));
+  EXPECT_TRUE(CModuleBase::IsFalseText("No") && CModuleBase::IsFalseText("fAlSe"));
+  EXPECT_FALSE(CModuleBase::IsFalseText("off"));
+}
+
+TEST(RegisterTable, LabelsNameTheClassWhenItDiffers) {
+  EXPECT_EQ(CModuleBase(Entry("SCI_0", "SCI")).GetLabel(), "SCI_0 - SCI");
+  EXPECT_EQ(CModuleBase(Entry("OCCS", "OCCS")).GetLabel(), "OCCS");
+  EXPECT_EQ(CModuleBase(Entry("SCI_0", "SCI", "Serial")).GetDisplayName(), "Serial");
+}
+
+}  // namespace
+}  // namespace tarq
