@@ -52,7 +52,7 @@ class MatrixError(Exception):
 
 # ---------------------------------------------------------------- canonical JSON layout
 
-def dump_json(value, width=112):
+def dump_json(value, width=140):
     """Pretty JSON that keeps short arrays and objects on one line, so that one vector or
     one simple module reads as one line."""
 

@@ -18,10 +18,10 @@ class CommentSource {
 // Layout flags of one comment item; every other bit is the source's text style.
 enum CommentLayout : uint32_t {
   kCommentEmptyLineAfter = 0x400,
-  kCommentIndentDeep = 0x1000,   // eight blanks instead of four
-  kCommentNewLine = 0x2000,      // start a new line even after a continued item
-  kCommentContinue = 0x4000,     // ", " instead of a line end
-  kCommentNoLineEnd = 0x8000,    // nothing at all after the text
+  kCommentIndentDeep = 0x1000,  // eight blanks instead of four
+  kCommentNewLine = 0x2000,     // start a new line even after a continued item
+  kCommentContinue = 0x4000,    // ", " instead of a line end
+  kCommentNoLineEnd = 0x8000,   // nothing at all after the text
 };
 // Bits handed to the source: the lowest ten and the upper sixteen.
 inline constexpr uint32_t kCommentStyleMask = 0xFFFF03FFu;

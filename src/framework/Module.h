@@ -13,7 +13,7 @@ namespace tarq {
 // One interrupt vector a module uses; the interrupt controller serves it.
 struct InterruptUser {
   uint32_t vector = 0;
-  int index = 0;                       // position in the module's interrupt list
+  int index = 0;                      // position in the module's interrupt list
   CModuleBase* controller = nullptr;  // the interrupt controller, once attached
 };
 

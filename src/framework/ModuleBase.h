@@ -185,7 +185,7 @@ class CModuleBase {
 
   // ---- services other modules reach through FindModule (answered by their owners) ----
   // The clock module's frequencies in MHz; false from modules that have none.
-  enum ClockQuery : int { kBusClock = 0, kHighSpeedClock = 1 };
+  enum ClockQuery : int { kBusClock = 0, kHighSpeedClock = 1, kSystemClock = 2 };
   virtual bool GetClockMHz(int which, float& mhz) const {
     (void)which; (void)mhz;
     return false;

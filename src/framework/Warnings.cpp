@@ -22,7 +22,8 @@ size_t DecodeEntity(std::string_view text, size_t pos, std::string& out) {
   static constexpr struct {
     std::string_view name;
     char character;
-  } kNamed[] = {{"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}, {"nbsp", ' '}};
+  } kNamed[] = {{"amp", '&'},  {"lt", '<'},    {"gt", '>'},
+                {"quot", '"'}, {"apos", '\''}, {"nbsp", ' '}};
   for (const auto& entity : kNamed) {
     if (EqualsNoCase(name, entity.name)) {
       out += entity.character;

@@ -423,17 +423,24 @@ void HeaderFile::Parse(std::string_view content) {
   preamble.clear();
   trailer.clear();
   guardName.clear();
-  definitions.clear();
   parameterBlocks.clear();
+  // Nodes and string buffers of the previous read are reused, so reading a header again
+  // into the same record allocates next to nothing.
+  auto recycled = std::move(definitions);
+  definitions.clear();
 
   Tokenizer tokens(content);
   auto textOf = [&](const Token& t) { return content.substr(t.textBegin, t.textEnd - t.textBegin); };
-  auto wordOf = [&](const Token& t) {
-    std::string word;
+  auto wordOf = [&](const Token& t, std::string& word) {
+    word.clear();
     if (t.joined) AppendJoined(word, textOf(t));
     else word.assign(textOf(t));
-    return word;
   };
+  // Buffers of the definition being read, kept across definitions.
+  std::string defName;
+  std::string value;
+  std::string comment;
+  std::string gap;  // white space since the last value token
 
   bool inPreamble = true;
   size_t preambleEnd = content.size();
@@ -490,7 +497,7 @@ void HeaderFile::Parse(std::string_view content) {
         tokens.PushBack(name);
         continue;
       }
-      if (name.kind == TokenKind::Word) guardName = wordOf(name);
+      if (name.kind == TokenKind::Word) wordOf(name, guardName);
       skipRestOfLine(name.endLine);
       continue;
     }
@@ -498,7 +505,7 @@ void HeaderFile::Parse(std::string_view content) {
 
     // The name: the next token on the line, comments skipped.
     const int defineLine = t.startLine;
-    std::string comment;
+    comment.clear();
     if (commentLine == defineLine - 1) AppendCommentPart(comment, lineComments);
     commentLine = -1;
     lineComments.clear();
@@ -515,7 +522,7 @@ void HeaderFile::Parse(std::string_view content) {
       tokens.PushBack(name);
       continue;
     }
-    std::string defName = wordOf(name);
+    wordOf(name, defName);
     if (inPreamble && !guardName.empty() && defName == guardName) {
       guardDefined = true;
       trailer = "#endif";
@@ -528,8 +535,8 @@ void HeaderFile::Parse(std::string_view content) {
     }
 
     // The value: words and strings with the white space between them; comments aside.
-    std::string value;
-    std::string gap;  // white space since the last value token
+    value.clear();
+    gap.clear();
     line = name.endLine;
     size_t previousEnd = name.end;
     for (Token v = tokens.Next(); v.kind != TokenKind::End; v = tokens.Next()) {
@@ -555,10 +562,20 @@ void HeaderFile::Parse(std::string_view content) {
       previousEnd = v.end;
     }
 
-    Definition& definition = definitions[defName];
-    definition.name = std::move(defName);
-    definition.value = std::move(value);
-    definition.comment = std::move(comment);
+    auto slot = definitions.lower_bound(defName);
+    if (slot == definitions.end() || slot->first != defName) {
+      if (!recycled.empty()) {
+        auto node = recycled.extract(recycled.begin());
+        node.key() = defName;
+        slot = definitions.insert(slot, std::move(node));
+      } else {
+        slot = definitions.emplace_hint(slot, defName, Definition{});
+      }
+    }
+    Definition& definition = slot->second;
+    definition.name = defName;
+    definition.value = value;
+    definition.comment = comment;
     definition.used = false;
   }
 

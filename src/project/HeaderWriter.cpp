@@ -55,6 +55,9 @@ void AppendSettingsLines(std::string& text, const ProjectSettings& settings,
     text += Format("#define %s\n", KnownParts()[static_cast<size_t>(settings.partRow)].name);
   if (!settings.partNumber.empty()) text += "#define APPCFG_PARTNUM  " + settings.partNumber + "\n";
   if (!settings.package.empty()) text += "#define APPCFG_PACKAGE  " + settings.package + "\n";
+  // The mask number is taken from the header like the other settings, so a save must not
+  // drop it.
+  if (!settings.maskNumber.empty()) text += "#define APPCFG_MASKNUM  " + settings.maskNumber + "\n";
   const char* prefix = settings.prefixedNames ? "APPCFG_" : "";
   if (settings.extClkMHz > 0)
     text += Format("#define %sEXTCLK %lldL\n", prefix,

@@ -16,6 +16,8 @@ constexpr int kKnownPartCount = 36;
 constexpr int kPartTestCount = 48;
 // Row of CVX-08, which replaces the older name CVX-36.
 constexpr int kPartRowCVX08 = 9;
+// Row of CVX-36, the older name of CVX-08.
+constexpr int kPartRowCVX36 = 7;
 
 const std::array<KnownPart, kKnownPartCount>& KnownParts();
 

@@ -28,8 +28,8 @@ int CpmUNREC::LoadDefines(HeaderFile& header) {
   entries_.clear();
   for (const auto& [name, definition] : header.definitions) {
     if (definition.used) continue;
-    entries_.push_back({definition.name.empty() ? name : definition.name, definition.value,
-                        definition.comment});
+    entries_.push_back(
+        {definition.name.empty() ? name : definition.name, definition.value, definition.comment});
   }
   SetSelected(!entries_.empty());
   rememberedSelected_ = IsSelected();
@@ -67,8 +67,7 @@ std::vector<std::string> CpmUNREC::GetListLines() const {
 
 std::unique_ptr<CModuleBase> CreateUnrecModule() { return std::make_unique<CpmUNREC>(); }
 
-std::unique_ptr<CModuleBase> CreateVoidModule(const ArchitectureEntry& entry,
-                                              CModuleBase* parent) {
+std::unique_ptr<CModuleBase> CreateVoidModule(const ArchitectureEntry& entry, CModuleBase* parent) {
   return std::make_unique<CpmVOID>(entry, parent);
 }
 

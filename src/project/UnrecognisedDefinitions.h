@@ -77,10 +77,8 @@ class CpmGeneric : public CPageOnlyModule {
 // Factory entries. The unrecognised-definitions module has no architecture entry: its
 // name and kind are both UNREC.
 std::unique_ptr<CModuleBase> CreateUnrecModule();
-std::unique_ptr<CModuleBase> CreateVoidModule(const ArchitectureEntry& entry,
-                                              CModuleBase* parent);
-std::unique_ptr<CModuleBase> CreateEmptyModule(const ArchitectureEntry& entry,
-                                               CModuleBase* parent);
+std::unique_ptr<CModuleBase> CreateVoidModule(const ArchitectureEntry& entry, CModuleBase* parent);
+std::unique_ptr<CModuleBase> CreateEmptyModule(const ArchitectureEntry& entry, CModuleBase* parent);
 std::unique_ptr<CModuleBase> CreateGenericModule(const ArchitectureEntry& entry,
                                                  CModuleBase* parent);
 

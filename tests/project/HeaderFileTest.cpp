@@ -269,7 +269,7 @@ TEST(HeaderFileLineEndings, CrLfFilesReadLikeLfFiles) {
       "/*. Internal Tarq parameters, do not edit!\r\n    [PARAMETERS:M]\r\n    K=1 \r\n"
       "    E=\r\n    L=2\r\n.*/\r\n"
       "// above\r\n#define A 1 // c\r\n#define B \\\r\n  2\r\n"
-      "/*. end .*/\r\n#endif\r\n// tail\r\n");
+      "/*. end ..*/\r\n#endif\r\n// tail\r\n");
   EXPECT_EQ(p.header.preamble, "#ifndef G\r\n#define G");
   EXPECT_EQ(p.Def("A")->value, "1");
   EXPECT_EQ(p.Def("A")->comment, "above c");
@@ -392,7 +392,7 @@ TEST(HeaderFileRoundTrip, WrittenHeaderReadsBackUnchangedAndCommentsDoNotGrow) {
   original += "/*.\n    M comment\n.*/\n" +
               ParameterComment("SCI_0", {{"MODE", "1"}, {"EMPTY", ""}, {"TEXT", "\"a b\""}});
   original += "/* lead */\n#define A 0x10U /*  speed  */\n#define B 2 // b\n#define C\n";
-  original += "/*. end .*/\n#define KEEP 1\n#endif\n";
+  original += "/*. end ..*/\n#define KEEP 1\n#endif\n";
   Parsed first(original);
 
   std::string text = Rewrite(first.header);

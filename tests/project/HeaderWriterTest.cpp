@@ -104,6 +104,7 @@ TEST(HeaderWriter, MainHeaderSettingsLines) {
   settings.partName = "CVX-37";
   settings.partNumber = "MC1";
   settings.package = "LQFP64";
+  settings.maskNumber = "2K";
   settings.extClkMHz = 8.0f;
   settings.briefView = true;
   Options options;
@@ -111,9 +112,13 @@ TEST(HeaderWriter, MainHeaderSettingsLines) {
   const std::string version = VersionDefineValue(TARQ_VERSION_TEXT);
   EXPECT_NE(MainText(settings, options)
                 .find(kBannerBottom +
-                      "#define CVX-06\n#define APPCFG_PARTNUM  MC1\n"
-                      "#define APPCFG_PACKAGE  LQFP64\n#define APPCFG_EXTCLK 8000000L\n"
-                      "#define APPCFG_DFLTS_OMITTED 1\n#define APPCFG_BRIEFVIEW\n"
+                      "#define CVX-06\n"
+                      "#define APPCFG_PARTNUM  MC1\n"
+                      "#define APPCFG_PACKAGE  LQFP64\n"
+                      "#define APPCFG_MASKNUM  2K\n"
+                      "#define APPCFG_EXTCLK 8000000L\n"
+                      "#define APPCFG_DFLTS_OMITTED 1\n"
+                      "#define APPCFG_BRIEFVIEW\n"
                       "#define APPCFG_TARQ_VERSION " +
                       version + "\n\n" + kEndMarker),
             std::string::npos);
@@ -158,12 +163,14 @@ TEST(HeaderWriter, DefaultsOmittedAndBriefViewRoundTrip) {
       ProjectSettings settings;
       settings.partRow = 0;
       settings.briefView = briefView;
+      settings.maskNumber = "2K";
       Options options;
       options.generateDefaults = generateDefaults;
       ReadBack back(MainText(settings, options));
       EXPECT_EQ(back.options.generateDefaults, generateDefaults);
       EXPECT_EQ(back.settings.briefView, briefView);
       EXPECT_EQ(back.settings.partName, "CVX-01");
+      EXPECT_EQ(back.settings.maskNumber, "2K");
       EXPECT_TRUE(back.header.FindDefinition("APPCFG_TARQ_VERSION")->used);
     }
   }

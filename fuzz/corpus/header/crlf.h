@@ -1,0 +1,5 @@
+#ifndef G
+#define G
+// above
+#define A 1 /* c */
+#endif

@@ -1,0 +1,4 @@
+#define A don't
+#define B "open
+/* never closed
+#define C 3

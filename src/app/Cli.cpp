@@ -1,0 +1,246 @@
+#include "app/Cli.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "app/CommandLine.h"
+#include "framework/Host.h"
+#include "framework/ModuleBase.h"
+#include "framework/TextUtil.h"
+#include "project/KnownParts.h"
+#include "project/ProjDoc.h"
+
+namespace tarq {
+
+namespace {
+
+bool IsSubcommand(const std::string& word) {
+  return word == "parts" || word == "info" || word == "check" || word == "reprocess";
+}
+
+// The desktop program's command line: a path with switches.
+CliParse ParseDesktopStyle(const std::vector<std::string>& arguments) {
+  CliParse parse;
+  const CommandLineInfo info = ParseCommandLine(arguments);
+  parse.ok = true;
+  parse.exitCode = kExitOk;
+  parse.request.path = info.fileName;
+  parse.request.command = info.reprocess ? CliRequest::Command::Reprocess : CliRequest::Command::Info;
+  return parse;
+}
+
+CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
+  CliParse parse;
+  CLI::App app{"Tarq: configuration of the Corvex peripherals, headless front end", "tarq-cli"};
+  app.require_subcommand(1);
+  CliRequest& request = parse.request;
+
+  CLI::App* parts = app.add_subcommand("parts", "List the known parts and their chip groups");
+  CLI::App* info = app.add_subcommand("info", "Part, settings, clocks and module tree of a project");
+  info->add_option("PATH", request.path, "Project folder or header file");
+  info->add_flag("--json", request.json, "Print JSON");
+  CLI::App* check = app.add_subcommand("check", "Run the warnings pass and print every warning");
+  check->add_option("PATH", request.path, "Project folder or header file");
+  check->add_flag("--all", request.all, "Include modules not selected for writing");
+  check->add_flag("--json", request.json, "Print JSON");
+  CLI::App* reprocess =
+      app.add_subcommand("reprocess", "Open, recompute, validate and save without questions");
+  reprocess->add_option("PATH", request.path, "Project folder or header file");
+  app.footer(
+      "Exit codes: 0 success; 1 the save failed (reprocess) or warnings were found (check);\n"
+      "2 usage error or the project cannot be opened.");
+
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& error) {
+    std::ostringstream out, err;
+    const int code = app.exit(error, out, err);
+    parse.text = out.str() + err.str();
+    parse.exitCode = code == 0 ? kExitOk : kExitUsage;
+    parse.ok = false;
+    return parse;
+  }
+  if (parts->parsed()) request.command = CliRequest::Command::Parts;
+  if (info->parsed()) request.command = CliRequest::Command::Info;
+  if (check->parsed()) request.command = CliRequest::Command::Check;
+  if (reprocess->parsed()) request.command = CliRequest::Command::Reprocess;
+  parse.ok = true;
+  parse.exitCode = kExitOk;
+  return parse;
+}
+
+std::string FormatClock(float mhz) { return mhz > 0 ? Format("%.3f MHz", mhz) : "n/a"; }
+
+float ClockOf(CProjDocBase& doc, int which) {
+  CModuleBase* occs = doc.FindModule("OCCS", "OCCS");
+  float mhz = 0;
+  if (occs == nullptr || !occs->GetClockMHz(which, mhz)) return 0;
+  return mhz;
+}
+
+nlohmann::json TreeToJson(const TreeNode& node) {
+  nlohmann::json item;
+  item["text"] = node.text;
+  item["prefix"] = node.module != nullptr ? node.module->GetPrefix() : "";
+  item["class"] = node.module != nullptr ? node.module->GetClass() : "";
+  item["selected"] = node.module != nullptr && node.module->IsSelected();
+  item["children"] = nlohmann::json::array();
+  for (const auto& child : node.children) item["children"].push_back(TreeToJson(*child));
+  return item;
+}
+
+void PrintTree(const TreeNode& node, std::ostream& out) {
+  std::string line(static_cast<size_t>(node.Depth()) * 2, ' ');
+  const CModuleBase* module = node.module;
+  line += (module != nullptr && module->IsSelected()) ? "[x] " : "[ ] ";
+  line += node.text;
+  if (module != nullptr) line += "  (" + module->GetPrefix() + ", " + module->GetClass() + ")";
+  out << line << "\n";
+  for (const auto& child : node.children) PrintTree(*child, out);
+}
+
+nlohmann::json SettingsToJson(const CProjDocBase& doc) {
+  const ProjectSettings& settings = const_cast<CProjDocBase&>(doc).GetSettings();
+  const Options& options = const_cast<CProjDocBase&>(doc).GetOptions();
+  return {{"part_number", settings.partNumber},
+          {"mask_number", settings.maskNumber},
+          {"package", settings.package},
+          {"extclk_mhz", settings.extClkMHz},
+          {"extal_mhz", settings.extalMHz},
+          {"prefixed_names", settings.prefixedNames},
+          {"brief_view", settings.briefView},
+          {"generate_comments", options.generateComments},
+          {"generate_defaults", options.generateDefaults},
+          {"keep_user_comments", options.keepUserComments}};
+}
+
+int RunParts(std::ostream& out) {
+  const auto& parts = KnownParts();
+  for (int row = 0; row < kKnownPartCount; ++row) {
+    const KnownPart& part = parts[static_cast<size_t>(row)];
+    std::string line = part.name;
+    if (part.alias[0] != '\0') line += std::string(" (read as ") + part.alias + ")";
+    if (row == kPartRowCVX36) line += " (read as CVX-08)";
+    const std::string readAs = row == kPartRowCVX36 ? PartNameOfRow(kPartRowCVX08) : PartNameOfRow(row);
+    PadTo(line, 28);
+    out << line << ChipGroupOf(readAs) << "\n";
+  }
+  return kExitOk;
+}
+
+int RunInfo(CProjDocBase& doc, bool json, std::ostream& out) {
+  const ProjectSettings& settings = doc.GetSettings();
+  const std::string system = FormatClock(ClockOf(doc, CModuleBase::kSystemClock));
+  const std::string bus = FormatClock(ClockOf(doc, CModuleBase::kBusClock));
+  if (json) {
+    nlohmann::json result;
+    result["part"] = settings.partName;
+    result["row"] = settings.partRow + 1;
+    result["group"] = ChipGroupOf(settings.partName);
+    result["settings"] = SettingsToJson(doc);
+    result["system_clock"] = system;
+    result["bus_clock"] = bus;
+    result["tree"] = nlohmann::json::array();
+    for (const auto& node : doc.GetTree().TopLevel()) result["tree"].push_back(TreeToJson(*node));
+    out << result.dump(2) << "\n";
+    return kExitOk;
+  }
+  out << "Project:       " << doc.GetTitle() << "\n"
+      << "Header:        " << doc.GetPath() << "\n"
+      << "Part:          " << settings.partName << " (row " << settings.partRow + 1 << ", "
+      << ChipGroupOf(settings.partName) << " group)\n";
+  if (!settings.partNumber.empty()) out << "Part number:   " << settings.partNumber << "\n";
+  if (!settings.package.empty()) out << "Package:       " << settings.package << "\n";
+  if (settings.extClkMHz > 0) out << "External clock: " << Format("%.6g MHz", settings.extClkMHz) << "\n";
+  if (settings.extalMHz > 0) out << "Crystal:       " << Format("%.6g MHz", settings.extalMHz) << "\n";
+  const Options& options = doc.GetOptions();
+  out << "Options:       GenerateComments=" << options.generateComments
+      << " GenerateDefaults=" << options.generateDefaults
+      << " KeepUserComments=" << options.keepUserComments
+      << " BriefView=" << settings.briefView << "\n"
+      << "System clock:  " << system << "\n"
+      << "IP bus clock:  " << bus << "\n"
+      << "Modules:\n";
+  for (const auto& node : doc.GetTree().TopLevel()) PrintTree(*node, out);
+  return kExitOk;
+}
+
+int RunCheck(CProjDocBase& doc, bool all, bool json, std::ostream& out) {
+  doc.OnIdle();
+  nlohmann::json list = nlohmann::json::array();
+  int count = 0;
+  for (const Warning& warning : doc.GetWarnings()->Entries()) {
+    if (warning.page == nullptr) continue;
+    if (!all && !warning.page->IsSelected()) continue;
+    ++count;
+    if (json) {
+      list.push_back({{"module", warning.page->GetPrefix()},
+                      {"class", warning.page->GetClass()},
+                      {"id", warning.id},
+                      {"text", warning.text},
+                      {"link", warning.link}});
+    } else {
+      out << warning.page->GetPrefix() << ": " << warning.text << "\n";
+    }
+  }
+  if (json) out << nlohmann::json{{"part", doc.GetSettings().partName}, {"warnings", list}}.dump(2) << "\n";
+  return count == 0 ? kExitOk : kExitFailed;
+}
+
+int RunReprocess(CProjDocBase& doc, std::ostream& err) {
+  doc.OnIdle();  // the first update recomputes every module
+  if (!doc.SaveAndExit()) {
+    err << "tarq-cli: saving " << doc.GetPath() << " failed\n";
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
+  if (!arguments.empty() && !IsSubcommand(arguments.front()) && arguments.front() != "--help" &&
+      arguments.front() != "-h")
+    return ParseDesktopStyle(arguments);
+  return ParseSubcommands(arguments);
+}
+
+int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, std::ostream& out,
+                  std::ostream& err) {
+  if (request.command == CliRequest::Command::Parts) return RunParts(out);
+  if (request.command == CliRequest::Command::Help) return kExitUsage;
+
+  BatchHost fallbackHost;
+  Host& host = environment.host != nullptr ? *environment.host : fallbackHost;
+  DocumentEnvironment documentEnvironment;
+  documentEnvironment.programFolder = environment.programFolder;
+  documentEnvironment.reprocess = request.command == CliRequest::Command::Reprocess;
+  CProjDoc doc(host, documentEnvironment);
+  doc.SetIdleReached(true);
+  if (!doc.OpenProject(request.path)) {
+    // The reason has been shown through the host.
+    err << "tarq-cli: cannot open project '" << request.path << "'\n";
+    return kExitUsage;
+  }
+  switch (request.command) {
+    case CliRequest::Command::Info: return RunInfo(doc, request.json, out);
+    case CliRequest::Command::Check: return RunCheck(doc, request.all, request.json, out);
+    case CliRequest::Command::Reprocess: return RunReprocess(doc, err);
+    default: return kExitUsage;
+  }
+}
+
+std::string ExecutableFolder() {
+  std::error_code error;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return std::filesystem::current_path().string();
+  return exe.parent_path().string();
+}
+
+}  // namespace tarq

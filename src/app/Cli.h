@@ -1,0 +1,46 @@
+// The headless front end: arguments become one plain request that one dispatcher runs.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace tarq {
+
+class Host;
+
+struct CliRequest {
+  enum class Command { Help, Parts, Info, Check, Reprocess };
+  Command command = Command::Help;
+  std::string path;   // project folder or header; empty means the current folder
+  bool json = false;  // info, check
+  bool all = false;   // check: also modules not selected for writing
+};
+
+// Exit codes of tarq-cli.
+enum CliExit : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+
+struct CliParse {
+  bool ok = false;
+  int exitCode = kExitUsage;  // when not ok, or for --help
+  std::string text;           // help or error text
+  CliRequest request;
+};
+
+// Subcommands "parts", "info", "check", "reprocess" with their options. Without a
+// subcommand the desktop program's switches are understood: a path with "reprocess"
+// reprocesses it, a path alone shows its information.
+CliParse ParseCliArguments(const std::vector<std::string>& arguments);
+
+struct CliEnvironment {
+  std::string programFolder;  // holds the architecture files
+  Host* host = nullptr;       // messages and questions; a BatchHost in the real program
+};
+
+int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, std::ostream& out,
+                  std::ostream& err);
+
+// Folder of the running executable, ending without a separator.
+std::string ExecutableFolder();
+
+}  // namespace tarq

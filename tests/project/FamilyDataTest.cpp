@@ -1,0 +1,449 @@
+// The family matrix (data/family/family.json) against the architecture files written from it
+// and against the known-part table: a module list, a vector table or a pin description that
+// drifted apart shows up here instead of as a puzzling warning in some project.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "framework/TextUtil.h"
+#include "project/ArchitectureFile.h"
+#include "project/KnownParts.h"
+
+namespace tarq {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+const fs::path kDataFolder = fs::path(TARQ_SOURCE_DIR) / "data";
+
+// Every kind the module factory knows (the family's rows and the base document's).
+const std::set<std::string> kFactoryKinds = {
+    "PINOUT", "OCCS", "UNREC", "PNM", "TSN", "DEC", "DAC", "CMP", "SYS_V1", "SYS_V2_Classic",
+    "SYS_V2_Casp", "SYS_Brel", "SYS_V2_Dorn", "SEMI", "ADC", "SPI", "SCI", "I2C", "I2C_Casp",
+    "GPIO", "PWM", "PIT", "EMPTY", "INTC", "QTALL", "QT", "ZCAN", "YSCAN", "SCOPX", "PMC", "PGA",
+    "PDB", "ADC_Brel", "PWM_Brel", "HSCMP", "I2C_Brel", "RTC", "COP_Brel", "PWM_Dorn",
+    "PWMAll_Dorn", "PWM_Dorn_SWLayer", "XBAR", "VREF_DAC", "VOID", "PLUGINS"};
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+const json& Matrix() {
+  static const json matrix = json::parse(ReadFile(kDataFolder / "family" / "family.json"));
+  return matrix;
+}
+
+const json& VectorTableOf(const json& part) {
+  return Matrix()["vectorTables"][part["vectorTable"].get<std::string>()];
+}
+
+std::string Str(const json& module, const char* key, const char* fallback = "") {
+  return module.contains(key) ? module[key].get<std::string>() : fallback;
+}
+
+void Flatten(const json& modules, std::vector<const json*>& out) {
+  for (const json& module : modules) {
+    out.push_back(&module);
+    if (module.contains("children")) Flatten(module["children"], out);
+  }
+}
+
+std::vector<const json*> ModulesOf(const json& part) {
+  std::vector<const json*> out;
+  Flatten(part["modules"], out);
+  return out;
+}
+
+std::vector<int> ParseInterruptList(const std::string& text) {
+  std::vector<int> numbers;
+  size_t colon = text.find(':');
+  if (colon == std::string::npos) return numbers;
+  std::stringstream list(text.substr(colon + 1));
+  std::string item;
+  while (std::getline(list, item, ',')) {
+    uint32_t value = 0;
+    EXPECT_TRUE(ReadCIntegerExact(item, value)) << "interrupt list " << text;
+    numbers.push_back(static_cast<int>(value));
+  }
+  return numbers;
+}
+
+// Key=value pairs and the other non-empty lines (pin descriptions) of a module info block.
+void SplitBlock(const std::string& block, std::map<std::string, std::string>& params,
+                std::vector<std::string>& lines) {
+  std::stringstream in(block);
+  std::string line;
+  while (std::getline(in, line)) {
+    size_t equals = line.find('=');
+    if (equals != std::string::npos) {
+      params[Trim(line.substr(0, equals))] = Trim(line.substr(equals + 1));
+    } else if (!Trim(line).empty()) {
+      lines.push_back(Trim(line));
+    }
+  }
+}
+
+void ExpectSameTree(const json& modules, const std::vector<ArchitectureNode>& nodes,
+                    const std::string& where) {
+  ASSERT_EQ(nodes.size(), modules.size()) << where;
+  for (size_t i = 0; i < nodes.size(); ++i) {
+    const json& module = modules[i];
+    const ArchitectureEntry& entry = nodes[i].entry;
+    const std::string at = where + "/" + Str(module, "name");
+    EXPECT_EQ(entry.name, Str(module, "name")) << at;
+    EXPECT_EQ(entry.kind, Str(module, "kind")) << at;
+    EXPECT_EQ(entry.linkedModule, Str(module, "linked", "NONE")) << at;
+    EXPECT_EQ(ParseInterruptList(entry.interrupts), module["irq"].get<std::vector<int>>()) << at;
+    EXPECT_EQ(entry.labelSuffix, Str(module, "label")) << at;
+    EXPECT_EQ(entry.displayName, Str(module, "display")) << at;
+    EXPECT_EQ(entry.helpReference, Str(module, "help")) << at;
+    ExpectSameTree(module.value("children", json::array()), nodes[i].children, at);
+  }
+}
+
+bool ParseCfg(const json& part, ArchitectureFile& file, std::string& error) {
+  const fs::path path = kDataFolder / (part["part"].get<std::string>() + ".cfg");
+  return ParseArchitectureText(ReadFile(path), file, error);
+}
+
+// One function field of a pin line: selector words, owners and the signal name.
+struct PinFunction {
+  std::set<std::string> selectors;  // "GPS12", "CLKOSR6"
+  std::vector<std::string> owners;
+  std::string signal;
+};
+
+std::vector<std::string> SplitOn(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::stringstream in(text);
+  std::string part;
+  while (std::getline(in, part, separator)) parts.push_back(part);
+  return parts;
+}
+
+// The GPIO module's reading: blanks, tabs and double quotes go, then comma-separated fields.
+bool ParsePinLine(std::string line, int& pin, std::vector<PinFunction>& functions) {
+  std::erase_if(line, [](char c) { return c == ' ' || c == '\t' || c == '"'; });
+  std::vector<std::string> fields = SplitOn(line, ',');
+  uint32_t number = 0;
+  if (fields.empty() || !ReadCIntegerExact(fields[0], number)) return false;
+  pin = static_cast<int>(number);
+  for (size_t i = 1; i < fields.size(); ++i) {
+    PinFunction function;
+    std::string rest = fields[i];
+    size_t colon = rest.find(':');
+    if (colon != std::string::npos) {
+      for (const std::string& word : SplitOn(rest.substr(0, colon), '&')) function.selectors.insert(word);
+      rest = rest.substr(colon + 1);
+    }
+    size_t dot = rest.find('.');
+    if (dot == std::string::npos) return false;
+    function.owners = SplitOn(rest.substr(0, dot), '|');
+    function.signal = rest.substr(dot + 1);
+    functions.push_back(function);
+  }
+  return true;
+}
+
+// Pin-select bits the part's system module offers: its GPS registers times 16.
+int GpsBitsOf(const json& part, const std::string& sysKind) {
+  const std::string group = part["group"];
+  if (sysKind == "SYS_V2_Classic") return (group == "Fenn" || group == "Tebo") ? 16 : 0;
+  if (sysKind == "SYS_V2_Casp" || sysKind == "SYS_Brel") return 80;
+  if (sysKind == "SYS_V2_Dorn") return 64;
+  return 0;
+}
+
+bool ReadNumber(const std::string& text, uint32_t& value) { return ReadCIntegerExact(text, value); }
+
+}  // namespace
+
+TEST(FamilyData, EveryKnownPartHasExactlyOneArchitectureFile) {
+  std::set<std::string> matrixParts;
+  for (const json& part : Matrix()["parts"]) {
+    EXPECT_TRUE(matrixParts.insert(part["part"].get<std::string>()).second) << part["part"];
+  }
+  // Every name a project can end up with, except CVX-36 which is read as CVX-08.
+  std::set<std::string> knownNames;
+  for (int row = 0; row < kKnownPartCount; ++row) {
+    if (PartNameOfRow(row) != "CVX-36") knownNames.insert(PartNameOfRow(row));
+  }
+  EXPECT_EQ(matrixParts, knownNames);
+  EXPECT_EQ(matrixParts.size(), 35u);
+
+  std::set<std::string> files;
+  for (const auto& item : fs::directory_iterator(kDataFolder)) {
+    if (item.path().extension() == ".cfg") files.insert(item.path().stem().string());
+  }
+  EXPECT_EQ(files, matrixParts) << "run tools/gen_architecture.py";
+}
+
+TEST(FamilyData, ChipGroupsAgreeWithThePartTests) {
+  for (const json& part : Matrix()["parts"]) {
+    const std::string name = part["part"];
+    EXPECT_EQ(ChipGroupOf(name), part["group"].get<std::string>()) << name;
+    EXPECT_TRUE(Matrix()["groups"].contains(part["group"].get<std::string>())) << name;
+  }
+}
+
+TEST(FamilyData, VectorTablesHaveTheSizesOfTheirControllers) {
+  for (const auto& [name, table] : Matrix()["vectorTables"].items()) {
+    const json& vectors = table["vectors"];
+    ASSERT_EQ(vectors.size(), table["count"].get<size_t>()) << name;
+    for (size_t i = 0; i < vectors.size(); ++i) {
+      EXPECT_EQ(vectors[i][0].get<size_t>(), i) << name << " is not numbered in order";
+      EXPECT_FALSE(vectors[i][1].get<std::string>().empty()) << name << " " << i;
+      uint32_t flags = 0;
+      ASSERT_TRUE(ReadNumber(vectors[i][2].get<std::string>(), flags)) << name << " " << i;
+      EXPECT_EQ(flags & ~0x81F7u, 0u) << name << " vector " << i << " has an unknown flag";
+    }
+  }
+  // Sizes per part as the interrupt controller builds its table.
+  for (const json& part : Matrix()["parts"]) {
+    const std::string name = part["part"];
+    const std::string group = part["group"];
+    size_t expected = 0;
+    if (group == "classic") expected = 64;
+    if (name == "CVX-37") expected = 78;
+    if (name == "CVX-07" || group == "Fenn") {
+      expected = (name == "CVX-17" || name == "CVX-18" || name == "CVX-19") ? 86 : 82;
+    }
+    if (group == "Tebo") expected = 46;
+    if (group == "Casp") expected = 64;
+    if (group == "Dorn") expected = 67;
+    if (group == "Brel") expected = 51;
+    EXPECT_EQ(VectorTableOf(part)["count"].get<size_t>(), expected) << name;
+  }
+  // The Brel table is the chip's own; spot rows the user slots and the modules depend on.
+  const json& brel = Matrix()["vectorTables"]["brel"]["vectors"];
+  EXPECT_EQ(brel[0][2], "0x0103");
+  EXPECT_EQ(brel[21][1], "SCI Transmitter Empty/Idle");
+  EXPECT_EQ(brel[33][1], "Real Time Counter");
+  for (int n = 34; n <= 39; ++n) EXPECT_EQ(brel[n][2], "0x0013") << n;
+  EXPECT_EQ(brel[43][2], "0x0102");
+  for (int n = 45; n <= 47; ++n) EXPECT_EQ(brel[n][2], "0x8042") << n;
+  EXPECT_EQ(brel[50][1], "User programmable L2 Interrupt/Fast");
+  EXPECT_EQ(brel[50][2], "0x8082");
+}
+
+TEST(FamilyData, ArchitectureFilesHoldTheMatrixTreesAndParameters) {
+  for (const json& part : Matrix()["parts"]) {
+    const std::string name = part["part"];
+    ArchitectureFile file;
+    std::string error;
+    ASSERT_TRUE(ParseCfg(part, file, error)) << name << ": " << error;
+    ExpectSameTree(part["modules"], file.tree, name);
+
+    std::map<std::string, std::string> blocks;
+    for (const auto& [module, block] : file.moduleInfo) {
+      EXPECT_TRUE(blocks.emplace(module, block).second) << name << ": two blocks for " << module;
+    }
+    for (const json* module : ModulesOf(part)) {
+      const std::string moduleName = Str(*module, "name");
+      const bool hasBlock = module->contains("info") || module->contains("pins");
+      ASSERT_EQ(blocks.count(moduleName) == 1, hasBlock) << name << " " << moduleName;
+      if (!hasBlock) continue;
+      std::map<std::string, std::string> params;
+      std::vector<std::string> lines;
+      SplitBlock(blocks[moduleName], params, lines);
+      std::map<std::string, std::string> expected;
+      const json info = module->value("info", json::object());
+      for (const auto& [key, value] : info.items()) {
+        expected[key] = value.get<std::string>();
+      }
+      EXPECT_EQ(params, expected) << name << " " << moduleName;
+      EXPECT_EQ(lines, module->value("pins", json::array()).get<std::vector<std::string>>())
+          << name << " " << moduleName;
+    }
+  }
+}
+
+TEST(FamilyData, ModulesOfAPartAreCoherent) {
+  for (const json& part : Matrix()["parts"]) {
+    const std::string partName = part["part"];
+    const std::string group = part["group"];
+    const json& vectors = VectorTableOf(part)["vectors"];
+    std::map<std::string, const json*> byName;
+    for (const json* module : ModulesOf(part)) {
+      EXPECT_TRUE(byName.emplace(Str(*module, "name"), module).second)
+          << partName << ": module name twice: " << Str(*module, "name");
+    }
+
+    std::map<int, std::string> vectorUsers;
+    int controllers = 0;
+    for (const auto& [name, module] : byName) {
+      const std::string at = partName + " " + name;
+      EXPECT_TRUE(kFactoryKinds.count(Str(*module, "kind"))) << at << " kind " << Str(*module, "kind");
+      const std::string linked = Str(*module, "linked", "NONE");
+      EXPECT_TRUE(linked == "NONE" || byName.count(linked)) << at << " links to " << linked;
+      for (int vector : (*module)["irq"].get<std::vector<int>>()) {
+        ASSERT_TRUE(vector >= 0 && static_cast<size_t>(vector) < vectors.size()) << at << " " << vector;
+        EXPECT_NE(vectors[vector][1], "Reserved") << at << " uses reserved vector " << vector;
+        auto [it, fresh] = vectorUsers.emplace(vector, name);
+        EXPECT_TRUE(fresh) << partName << ": vector " << vector << " used by " << it->second
+                           << " and " << name;
+      }
+      const std::string help = Str(*module, "help");
+      if (!help.empty()) {
+        EXPECT_TRUE(StartsWith(help, part["manual"].get<std::string>() + "#")) << at << " " << help;
+      }
+      if (Str(*module, "kind") == "INTC") ++controllers;
+      if (Str(*module, "kind") == "QT") {
+        const char last = name.back();
+        EXPECT_TRUE(last >= '0' && last <= '3') << at << ": channel number must end the name";
+      }
+    }
+
+    // The names other modules look their partners up by.
+    EXPECT_EQ(controllers, 1) << partName;
+    const std::string intcName = group == "classic" ? "ITCN" : group == "Brel" ? "WINTC" : "INTC";
+    ASSERT_TRUE(byName.count(intcName)) << partName;
+    EXPECT_EQ(Str(*byName[intcName], "kind"), "INTC") << partName;
+    ASSERT_TRUE(byName.count("OCCS")) << partName;
+    ASSERT_TRUE(byName.count("SYS")) << partName;
+    const std::map<std::string, std::string> sysKinds = {
+        {"classic", "SYS_V1"}, {"later", "SYS_V2_Classic"}, {"Fenn", "SYS_V2_Classic"},
+        {"Tebo", "SYS_V2_Classic"}, {"Casp", "SYS_V2_Casp"}, {"Brel", "SYS_Brel"},
+        {"Dorn", "SYS_V2_Dorn"}};
+    EXPECT_EQ(Str(*byName["SYS"], "kind"), sysKinds.at(group)) << partName;
+
+    // Hidden vectors must exist and must not be vectors a module of this part uses.
+    const json& intcInfo = byName[intcName]->value("info", json::object());
+    if (intcInfo.contains("DISSRC")) {
+      for (const std::string& item : SplitOn(intcInfo["DISSRC"].get<std::string>(), ',')) {
+        uint32_t vector = 0;
+        ASSERT_TRUE(ReadNumber(item, vector)) << partName << " DISSRC " << item;
+        EXPECT_LT(vector, vectors.size()) << partName;
+        EXPECT_FALSE(vectorUsers.count(static_cast<int>(vector)))
+            << partName << ": DISSRC hides vector " << vector << " of " << vectorUsers[static_cast<int>(vector)];
+      }
+    }
+    // Each port takes the interrupt of its own letter.
+    for (const auto& [port, count] : part["ports"].items()) {
+      ASSERT_TRUE(byName.count(port)) << partName << " lacks the module of " << port;
+      const std::vector<int> irq = (*byName[port])["irq"].get<std::vector<int>>();
+      ASSERT_EQ(irq.size(), 1u) << partName << " " << port;
+      EXPECT_EQ(vectors[irq[0]][1], "GPIO " + port.substr(5)) << partName << " " << port;
+    }
+  }
+}
+
+TEST(FamilyData, PinDescriptionsNameExistingModulesAndDistinctSelectors) {
+  for (const json& part : Matrix()["parts"]) {
+    const std::string partName = part["part"];
+    std::map<std::string, const json*> byName;
+    for (const json* module : ModulesOf(part)) byName[Str(*module, "name")] = module;
+    const std::string sysKind = Str(*byName["SYS"], "kind");
+    const int gpsBits = GpsBitsOf(part, sysKind);
+    if (byName["SYS"]->contains("info")) {
+      uint32_t count = 0;
+      ASSERT_TRUE(ReadNumber((*byName["SYS"])["info"].value("GPSCNT", "1"), count)) << partName;
+      EXPECT_EQ(static_cast<int>(count) * 16, gpsBits) << partName << " GPSCNT";
+    }
+
+    std::map<std::string, int> pinCount;
+    for (const auto& [port, count] : part["ports"].items()) pinCount[port] = count.get<int>();
+    for (const auto& [port, count] : pinCount) {
+      const json& gpio = *byName[port];
+      const std::string at = partName + " " + port;
+      std::set<int> pins;
+      for (const std::string& line : gpio.value("pins", json::array()).get<std::vector<std::string>>()) {
+        int pin = -1;
+        std::vector<PinFunction> functions;
+        ASSERT_TRUE(ParsePinLine(line, pin, functions)) << at << ": " << line;
+        EXPECT_TRUE(pins.insert(pin).second) << at << " pin " << pin << " twice";
+        EXPECT_LE(functions.size(), 8u) << at << " " << line;
+        std::set<std::string> gpsWords;
+        std::set<std::set<std::string>> requirements;
+        for (const PinFunction& function : functions) {
+          EXPECT_FALSE(function.signal.empty()) << at << " " << line;
+          EXPECT_LE(function.signal.size(), 31u) << at << " " << line;
+          EXPECT_LE(function.owners.size(), 4u) << at << " " << line;
+          for (const std::string& owner : function.owners) {
+            EXPECT_TRUE(byName.count(owner)) << at << ": no module " << owner << " in " << line;
+          }
+          for (const std::string& word : function.selectors) {
+            uint32_t bit = 0;
+            if (StartsWith(word, "GPS")) {
+              ASSERT_TRUE(ReadNumber(word.substr(3), bit)) << at << " " << line;
+              EXPECT_LT(static_cast<int>(bit), gpsBits) << at << ": no such pin-select bit in " << line;
+              gpsWords.insert(word);
+            } else {
+              ASSERT_TRUE(StartsWith(word, "CLKOSR")) << at << " " << line;
+              ASSERT_TRUE(ReadNumber(word.substr(6), bit)) << at << " " << line;
+              EXPECT_LT(bit, 16u) << at << " " << line;
+              EXPECT_NE(sysKind, "SYS_V1") << at << ": no clock-output register for " << line;
+            }
+          }
+          // A function that asks for the same bits as another could never be read back.
+          EXPECT_TRUE(requirements.insert(function.selectors).second) << at << " " << line;
+        }
+        EXPECT_LE(gpsWords.size(), 3u) << at << " " << line;
+      }
+      std::set<int> expected;
+      for (int pin = 0; pin < count; ++pin) expected.insert(pin);
+      EXPECT_EQ(pins, expected) << at;
+
+      const json& info = gpio.value("info", json::object());
+      for (const char* key : {"PUR", "PER", "PPMODE"}) {
+        if (!info.contains(key)) continue;
+        uint32_t mask = 0;
+        ASSERT_TRUE(ReadNumber(info[key].get<std::string>(), mask)) << at << " " << key;
+        EXPECT_EQ(mask >> count, 0u) << at << " " << key << " names a pin the port lacks";
+      }
+    }
+
+    // Timer inputs, decoders and the other parameters that name pins or modules.
+    for (const auto& [name, module] : byName) {
+      const json& info = module->value("info", json::object());
+      const std::string at = partName + " " + name;
+      if (info.contains("PINS")) {
+        for (const std::string& item : SplitOn(info["PINS"].get<std::string>(), ',')) {
+          const size_t colon = item.find(':');
+          ASSERT_NE(colon, std::string::npos) << at << " " << item;
+          uint32_t input = 0;
+          ASSERT_TRUE(ReadNumber(item.substr(0, colon), input)) << at << " " << item;
+          EXPECT_LE(input, 3u) << at;
+          const std::vector<std::string> alternatives = SplitOn(item.substr(colon + 1), '|');
+          EXPECT_LE(alternatives.size(), 4u) << at << " " << item;
+          for (const std::string& alternative : alternatives) {
+            if (StartsWith(alternative, "GPIO_")) {
+              const std::string port = alternative.substr(0, 6);
+              uint32_t pin = 0;
+              ASSERT_TRUE(ReadNumber(alternative.substr(6), pin)) << at << " " << alternative;
+              EXPECT_TRUE(pinCount.count(port) && static_cast<int>(pin) < pinCount[port])
+                  << at << ": no pin " << alternative;
+            } else {
+              ASSERT_TRUE(StartsWith(alternative, "PWM_ADC")) << at << " " << alternative;
+              const std::string suffix = alternative.substr(7);
+              EXPECT_TRUE(byName.count("PWM" + suffix) && byName.count("ADC" + suffix)) << at << " " << alternative;
+            }
+          }
+        }
+      }
+      if (info.contains("DEC")) EXPECT_TRUE(byName.count(info["DEC"].get<std::string>())) << at;
+      if (info.contains("CPUNAME")) EXPECT_EQ(info["CPUNAME"], partName) << at;
+      if (info.contains("CLKIN_PIN")) {
+        const std::string pin = info["CLKIN_PIN"].get<std::string>();
+        uint32_t number = 0;
+        ASSERT_TRUE(ReadNumber(pin.substr(6), number)) << at;
+        EXPECT_TRUE(pinCount.count(pin.substr(0, 6)) && static_cast<int>(number) < pinCount[pin.substr(0, 6)])
+            << at << " " << pin;
+      }
+    }
+  }
+}
+
+}  // namespace tarq
