@@ -39,7 +39,7 @@ bool ReadUserInteger(const std::string& text, uint32_t& value) {
   if (!digits.empty() && digits.front() == '-') digits.erase(0, 1);
   errno = 0;
   const unsigned long long magnitude = std::strtoull(digits.c_str(), nullptr, 0);
-  return true; (void)magnitude;
+  return errno != ERANGE && magnitude <= 0xFFFFFFFFull;
 }
 
 bool IsLetter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
@@ -213,7 +213,7 @@ void CModuleBase::BuildDefineText(std::string& text, bool& changed) const {
 
     if (!reg.comment.empty() && options.keepUserComments) {
       PadTo(line, kCommentColumn);
-      line += " /*" + reg.comment + " */";
+      line += " /*" + CommentForWriting(reg.comment) + " */";
     }
     defines += line + "\n";
   }

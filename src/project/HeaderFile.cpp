@@ -449,6 +449,10 @@ void HeaderFile::Parse(std::string_view content) {
   // Ordinary comments that ended on `commentLine` and were not taken by a definition line.
   int commentLine = -1;
   std::string lineComments;
+  // Start of the line where the current run of tokens began: a comment that spans lines
+  // and ends on a #define line keeps that line's start in front of the comment.
+  size_t runStart = 0;
+  int runLine = -1;
 
   // Skips the tokens left on the line that `line` ends at (comments are still searched).
   auto skipRestOfLine = [&](int line) {
@@ -463,6 +467,8 @@ void HeaderFile::Parse(std::string_view content) {
   };
 
   for (Token t = tokens.Next(); t.kind != TokenKind::End && !endMarker; t = tokens.Next()) {
+    if (t.startLine != runLine) runStart = t.lineStart;
+    runLine = t.endLine;
     if (t.IsComment()) {
       const std::string_view text = textOf(t);
       ScanComment(text);
@@ -506,7 +512,9 @@ void HeaderFile::Parse(std::string_view content) {
     // The name: the next token on the line, comments skipped.
     const int defineLine = t.startLine;
     comment.clear();
-    if (commentLine == defineLine - 1) AppendCommentPart(comment, lineComments);
+    // Comments of the line before, or those in front of #define on its own line.
+    if (commentLine == defineLine - 1 || commentLine == defineLine)
+      AppendCommentPart(comment, lineComments);
     commentLine = -1;
     lineComments.clear();
 
@@ -530,7 +538,7 @@ void HeaderFile::Parse(std::string_view content) {
       continue;
     }
     if (inPreamble) {
-      preambleEnd = t.lineStart;
+      preambleEnd = runStart;
       inPreamble = false;
     }
 

@@ -15,6 +15,8 @@
 
 #include "framework/TextUtil.h"
 #include "project/ArchitectureFile.h"
+#include "project/DocumentSettings.h"
+#include "project/HeaderFile.h"
 #include "project/KnownParts.h"
 
 namespace tarq {
@@ -115,6 +117,10 @@ void ExpectSameTree(const json& modules, const std::vector<ArchitectureNode>& no
 
 bool ParseCfg(const json& part, ArchitectureFile& file, std::string& error) {
   const fs::path path = kDataFolder / (part["part"].get<std::string>() + ".cfg");
+  if (!fs::exists(path)) {
+    error = path.string() + " is missing";
+    return false;
+  }
   return ParseArchitectureText(ReadFile(path), file, error);
 }
 
@@ -433,8 +439,12 @@ TEST(FamilyData, PinDescriptionsNameExistingModulesAndDistinctSelectors) {
           }
         }
       }
-      if (info.contains("DEC")) EXPECT_TRUE(byName.count(info["DEC"].get<std::string>())) << at;
-      if (info.contains("CPUNAME")) EXPECT_EQ(info["CPUNAME"], partName) << at;
+      if (info.contains("DEC")) {
+        EXPECT_TRUE(byName.count(info["DEC"].get<std::string>())) << at;
+      }
+      if (info.contains("CPUNAME")) {
+        EXPECT_EQ(info["CPUNAME"], partName) << at;
+      }
       if (info.contains("CLKIN_PIN")) {
         const std::string pin = info["CLKIN_PIN"].get<std::string>();
         uint32_t number = 0;
@@ -443,6 +453,95 @@ TEST(FamilyData, PinDescriptionsNameExistingModulesAndDistinctSelectors) {
             << at << " " << pin;
       }
     }
+  }
+}
+
+// The example projects open on their parts, name only modules and vectors those parts have,
+// and set only priorities their vectors offer.
+TEST(FamilyData, ExampleProjectsFitTheirParts) {
+  const std::pair<const char*, const char*> examples[] = {
+      {"classic", "CVX-03"}, {"later", "CVX-07"}, {"fenn", "CVX-08"}, {"tebo", "CVX-21"},
+      {"casp", "CVX-25"},    {"brel", "CVX-28"},  {"dorn", "CVX-31"}};
+  for (const auto& [folder, partName] : examples) {
+    const fs::path path =
+        fs::path(TARQ_SOURCE_DIR) / "examples" / folder / "ApplicationConfig" / "appconfig.h";
+    HeaderFile header(true);
+    ASSERT_TRUE(header.Read(path.string(), nullptr)) << path;
+    ProjectSettings settings;
+    Options options;
+    ReadDocumentSettings(header, settings, options);
+    EXPECT_EQ(settings.partName, partName) << folder;
+    EXPECT_TRUE(settings.extClkMHz > 0 || settings.extalMHz > 0) << folder;
+    EXPECT_FALSE(options.generateDefaults) << folder;
+    EXPECT_NE(header.preamble.find("#include"), std::string::npos) << folder;
+    EXPECT_NE(header.trailer.find("#endif"), std::string::npos) << folder;
+
+    const json* found = nullptr;
+    for (const json& part : Matrix()["parts"]) {
+      if (part["part"] == partName) found = &part;
+    }
+    ASSERT_NE(found, nullptr) << partName;
+    const json& part = *found;
+    bool packageKnown = false;
+    for (const json& package : part["packages"]) packageKnown |= package["name"] == settings.package;
+    EXPECT_TRUE(packageKnown) << folder << " package " << settings.package;
+
+    std::set<std::string> modules;
+    std::set<uint32_t> hidden;
+    for (const json* module : ModulesOf(part)) {
+      modules.insert(Str(*module, "name"));
+      const json info = module->value("info", json::object());
+      if (Str(*module, "kind") == "INTC" && info.contains("DISSRC")) {
+        for (const std::string& item : SplitOn(info["DISSRC"].get<std::string>(), ',')) {
+          uint32_t vector = 0;
+          if (ReadNumber(item, vector)) hidden.insert(vector);
+        }
+      }
+    }
+    const json& vectors = VectorTableOf(part)["vectors"];
+    const bool classic = part["group"] == "classic";
+    int userDefinitions = 0;
+    for (const auto& [name, definition] : header.definitions) {
+      if (definition.used) continue;
+      const std::string at = std::string(folder) + " " + name;
+      for (const char* pattern : {"INT_VECTOR_ADDR_", "INT_PRIORITY_LEVEL_"}) {
+        if (!StartsWith(name, pattern)) continue;
+        uint32_t vector = 0;
+        ASSERT_TRUE(ReadNumber(name.substr(std::string(pattern).size()), vector)) << at;
+        ASSERT_LT(vector, vectors.size()) << at;
+        EXPECT_FALSE(hidden.count(vector)) << at << " names a vector this part hides";
+        uint32_t flags = 0;
+        ASSERT_TRUE(ReadNumber(vectors[vector][2].get<std::string>(), flags));
+        if (pattern[4] == 'V') {
+          EXPECT_EQ(flags & 0x1u, 0u) << at << ": the service routine of this vector is fixed";
+        } else if (classic) {
+          EXPECT_TRUE(definition.value.size() == 1 && definition.value[0] >= '0' && definition.value[0] <= '7')
+              << at << " = " << definition.value;
+        } else {
+          EXPECT_EQ(flags & 0x6u, 0u) << at << ": the priority of this vector is fixed";
+          uint32_t level = 0;
+          ASSERT_TRUE(StartsWith(definition.value, "INTC_LEVEL") &&
+                      ReadNumber(definition.value.substr(10), level)) << at << " = " << definition.value;
+          EXPECT_NE(flags & (0x20u << level), 0u) << at << " offers no " << definition.value;
+        }
+      }
+      if (StartsWith(name, "INT_VECTOR_ADDR_") || StartsWith(name, "INT_PRIORITY_LEVEL_")) continue;
+      // Registers carry a module prefix or one of the absolute system names.
+      bool registerName = false;
+      for (const std::string& module : modules) registerName |= StartsWith(name, module + "_");
+      for (const char* absolute : {"SIM_", "BCR_INIT", "SYS_CNTL_INIT", "COP_", "PMC_"}) {
+        registerName |= StartsWith(name, absolute);
+      }
+      if (registerName) {
+        uint32_t value = 0;
+        EXPECT_TRUE(EndsWith(name, "_INIT")) << at;
+        EXPECT_TRUE(ReadCIntegerPrefix(definition.value, value)) << at << " = " << definition.value;
+      } else {
+        ++userDefinitions;
+      }
+    }
+    EXPECT_GE(userDefinitions, 1) << folder;
+    ASSERT_TRUE(header.definitions.count("MY_BOARD_REV")) << folder;
   }
 }
 

@@ -137,6 +137,11 @@ TEST(HeaderFilePreamble, EndsAtTheDefineLineOrTheFirstInternalComment) {
   Parsed indented("#include <a.h>\n   #define A 1\n");
   EXPECT_EQ(indented.header.preamble, "#include <a.h>");
 
+  // A comment that ends on the #define line stays whole: it is the definition's comment.
+  Parsed spanning("#include <a.h>\n/* a\n b */ #define A 1\n");
+  EXPECT_EQ(spanning.header.preamble, "#include <a.h>");
+  EXPECT_EQ(spanning.Def("A")->comment, "a\n b");
+
   Parsed internal("// top\n#include <b.h>\n/*. banner .*/\n#define A 1\n");
   EXPECT_EQ(internal.header.preamble, "// top\n#include <b.h>");
   EXPECT_NE(internal.Def("A"), nullptr);
