@@ -203,9 +203,10 @@ class TreeListParser {
       fields.push_back(tokens_[pos_++].text);
     }
     if (fields.size() < 3) {
-      error = Format("Line %d: module entry '%s' needs a kind, a linked module and an "
-                     "interrupt list",
-                     nameToken.line, nameToken.text.c_str());
+      error = Format(
+          "Line %d: module entry '%s' needs a kind, a linked module and an "
+          "interrupt list",
+          nameToken.line, nameToken.text.c_str());
       return false;
     }
     entry.name = nameToken.text;

@@ -31,8 +31,8 @@ long ReadOwnerPid(int fd) {
 LockProbe Holder(int fd) {
   LockProbe probe;
   probe.ownerPid = ReadOwnerPid(fd);
-  probe.state = probe.ownerPid == static_cast<long>(getpid()) ? LockState::MayOpen
-                                                              : LockState::HeldElsewhere;
+  probe.state =
+      probe.ownerPid == static_cast<long>(getpid()) ? LockState::MayOpen : LockState::HeldElsewhere;
   return probe;
 }
 

@@ -24,7 +24,8 @@ std::vector<std::string> ModuleFactory::Kinds() const {
 }
 
 void RegisterBaseModuleKinds(ModuleFactory& factory) {
-  factory.Register("UNREC", [](const ArchitectureEntry&, CModuleBase*) { return CreateUnrecModule(); });
+  factory.Register("UNREC",
+                   [](const ArchitectureEntry&, CModuleBase*) { return CreateUnrecModule(); });
   factory.Register("VOID", CreateVoidModule);
   // PLUGINS joins with the plugin modules.
 }

@@ -11,8 +11,8 @@
 
 namespace tarq {
 
-using ModuleCreator =
-    std::function<std::unique_ptr<CModuleBase>(const ArchitectureEntry& entry, CModuleBase* parent)>;
+using ModuleCreator = std::function<std::unique_ptr<CModuleBase>(const ArchitectureEntry& entry,
+                                                                 CModuleBase* parent)>;
 
 class ModuleFactory {
  public:

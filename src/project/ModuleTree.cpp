@@ -70,7 +70,8 @@ std::vector<std::string> SplitTreePath(const std::string& path) {
   size_t start = 0;
   while (true) {
     size_t cut = full.find('\\', start);
-    std::string part = full.substr(start, cut == std::string::npos ? std::string::npos : cut - start);
+    std::string part =
+        full.substr(start, cut == std::string::npos ? std::string::npos : cut - start);
     if (part.empty()) {
       if (start != 0) parts.push_back("?unknown?");
     } else {
@@ -83,7 +84,8 @@ std::vector<std::string> SplitTreePath(const std::string& path) {
 }
 
 TreeNode* ModuleTree::AddModuleAtPath(const std::string& path, const std::string& groupClass,
-                                      CModuleBase* module, const PlaceholderMaker& makePlaceholder) {
+                                      CModuleBase* module,
+                                      const PlaceholderMaker& makePlaceholder) {
   std::vector<std::string> parts = SplitTreePath(path);
   TreeNode* current = nullptr;
   for (size_t i = 0; i + 1 < parts.size(); ++i) {

@@ -322,13 +322,13 @@ CModuleBase* CProjDocBase::AddModule(std::unique_ptr<CModuleBase> module) {
 
 TreeNode* CProjDocBase::AddModuleAtPath(const std::string& path, const std::string& groupClass,
                                         CModuleBase* module) {
-  return tree_.AddModuleAtPath(
-      path, groupClass, module, [this](const std::string& group, CModuleBase* parentModule) {
-        ArchitectureEntry placeholder;
-        placeholder.name = group;
-        placeholder.kind = group;
-        return CreateModule(&placeholder, parentModule);
-      });
+  return tree_.AddModuleAtPath(path, groupClass, module,
+                               [this](const std::string& group, CModuleBase* parentModule) {
+                                 ArchitectureEntry placeholder;
+                                 placeholder.name = group;
+                                 placeholder.kind = group;
+                                 return CreateModule(&placeholder, parentModule);
+                               });
 }
 
 CModuleBase* CProjDocBase::GetRegisterOwner(const std::string& defineName) const {

@@ -28,11 +28,11 @@ struct ArchitectureNode;
 
 // What the running program tells its document.
 struct DocumentEnvironment {
-  std::string programFolder;     // architecture files, help/ and program-wide plugins
-  bool selfTest = false;         // "selftest" switch
-  bool reprocess = false;        // "reprocess" switch
-  bool readUserOptions = true;   // read the per-user options file on every reset
-  std::string optionsFile;       // that file; empty means OptionsFilePath()
+  std::string programFolder;    // architecture files, help/ and program-wide plugins
+  bool selfTest = false;        // "selftest" switch
+  bool reprocess = false;       // "reprocess" switch
+  bool readUserOptions = true;  // read the per-user options file on every reset
+  std::string optionsFile;      // that file; empty means OptionsFilePath()
   // Asks the instance that holds a project's lock to come to the front. The GUI fills it;
   // the CLI leaves it empty.
   std::function<void(long ownerPid, const std::string& headerPath)> activateOtherInstance;
@@ -43,9 +43,9 @@ struct DocumentEnvironment {
 // What the views tell the document about the page on screen. All optional: without pages
 // there is nothing to commit and no page is shown.
 struct DocumentViews {
-  std::function<bool()> commitCurrentPage;         // read the page's controls back
-  std::function<CModuleBase*()> currentModule;      // the module whose page is shown
-  std::function<void(CModuleBase*)> showModule;     // switch the page to a module
+  std::function<bool()> commitCurrentPage;       // read the page's controls back
+  std::function<CModuleBase*()> currentModule;   // the module whose page is shown
+  std::function<void(CModuleBase*)> showModule;  // switch the page to a module
 };
 
 // The host of a secondary document: it shows nothing and changes nothing (No / Cancel).

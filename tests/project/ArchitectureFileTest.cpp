@@ -1,9 +1,9 @@
-#include "project/ArchitectureFile.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
+
+#include "project/ArchitectureFile.h"
 
 namespace tarq {
 namespace {
@@ -68,7 +68,7 @@ TEST(ArchitectureFileTest, LabelForms) {
 
 TEST(ArchitectureFileTest, NestingAttachesToLastEntryOfTheLevel) {
   ArchitectureFile file = ParseOk(
-      "{\n"                      // no entry yet: belongs to the top level itself
+      "{\n"  // no entry yet: belongs to the top level itself
       "  FIRST K NONE :\n"
       "}\n"
       "GROUP EMPTY NONE :\n"

@@ -28,12 +28,14 @@ using nlohmann::json;
 const fs::path kDataFolder = fs::path(TARQ_SOURCE_DIR) / "data";
 
 // Every kind the module factory knows (the family's rows and the base document's).
+// clang-format off
 const std::set<std::string> kFactoryKinds = {
     "PINOUT", "OCCS", "UNREC", "PNM", "TSN", "DEC", "DAC", "CMP", "SYS_V1", "SYS_V2_Classic",
     "SYS_V2_Casp", "SYS_Brel", "SYS_V2_Dorn", "SEMI", "ADC", "SPI", "SCI", "I2C", "I2C_Casp",
     "GPIO", "PWM", "PIT", "EMPTY", "INTC", "QTALL", "QT", "ZCAN", "YSCAN", "SCOPX", "PMC", "PGA",
     "PDB", "ADC_Brel", "PWM_Brel", "HSCMP", "I2C_Brel", "RTC", "COP_Brel", "PWM_Dorn",
     "PWMAll_Dorn", "PWM_Dorn_SWLayer", "XBAR", "VREF_DAC", "VOID", "PLUGINS"};
+// clang-format on
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -151,7 +153,8 @@ bool ParsePinLine(std::string line, int& pin, std::vector<PinFunction>& function
     std::string rest = fields[i];
     size_t colon = rest.find(':');
     if (colon != std::string::npos) {
-      for (const std::string& word : SplitOn(rest.substr(0, colon), '&')) function.selectors.insert(word);
+      for (const std::string& word : SplitOn(rest.substr(0, colon), '&'))
+        function.selectors.insert(word);
       rest = rest.substr(colon + 1);
     }
     size_t dot = rest.find('.');
@@ -291,11 +294,13 @@ TEST(FamilyData, ModulesOfAPartAreCoherent) {
     int controllers = 0;
     for (const auto& [name, module] : byName) {
       const std::string at = partName + " " + name;
-      EXPECT_TRUE(kFactoryKinds.count(Str(*module, "kind"))) << at << " kind " << Str(*module, "kind");
+      EXPECT_TRUE(kFactoryKinds.count(Str(*module, "kind")))
+          << at << " kind " << Str(*module, "kind");
       const std::string linked = Str(*module, "linked", "NONE");
       EXPECT_TRUE(linked == "NONE" || byName.count(linked)) << at << " links to " << linked;
       for (int vector : (*module)["irq"].get<std::vector<int>>()) {
-        ASSERT_TRUE(vector >= 0 && static_cast<size_t>(vector) < vectors.size()) << at << " " << vector;
+        ASSERT_TRUE(vector >= 0 && static_cast<size_t>(vector) < vectors.size())
+            << at << " " << vector;
         EXPECT_NE(vectors[vector][1], "Reserved") << at << " uses reserved vector " << vector;
         auto [it, fresh] = vectorUsers.emplace(vector, name);
         EXPECT_TRUE(fresh) << partName << ": vector " << vector << " used by " << it->second
@@ -320,8 +325,8 @@ TEST(FamilyData, ModulesOfAPartAreCoherent) {
     ASSERT_TRUE(byName.count("OCCS")) << partName;
     ASSERT_TRUE(byName.count("SYS")) << partName;
     const std::map<std::string, std::string> sysKinds = {
-        {"classic", "SYS_V1"}, {"later", "SYS_V2_Classic"}, {"Fenn", "SYS_V2_Classic"},
-        {"Tebo", "SYS_V2_Classic"}, {"Casp", "SYS_V2_Casp"}, {"Brel", "SYS_Brel"},
+        {"classic", "SYS_V1"},      {"later", "SYS_V2_Classic"}, {"Fenn", "SYS_V2_Classic"},
+        {"Tebo", "SYS_V2_Classic"}, {"Casp", "SYS_V2_Casp"},     {"Brel", "SYS_Brel"},
         {"Dorn", "SYS_V2_Dorn"}};
     EXPECT_EQ(Str(*byName["SYS"], "kind"), sysKinds.at(group)) << partName;
 
@@ -333,7 +338,8 @@ TEST(FamilyData, ModulesOfAPartAreCoherent) {
         ASSERT_TRUE(ReadNumber(item, vector)) << partName << " DISSRC " << item;
         EXPECT_LT(vector, vectors.size()) << partName;
         EXPECT_FALSE(vectorUsers.count(static_cast<int>(vector)))
-            << partName << ": DISSRC hides vector " << vector << " of " << vectorUsers[static_cast<int>(vector)];
+            << partName << ": DISSRC hides vector " << vector << " of "
+            << vectorUsers[static_cast<int>(vector)];
       }
     }
     // Each port takes the interrupt of its own letter.
@@ -365,7 +371,8 @@ TEST(FamilyData, PinDescriptionsNameExistingModulesAndDistinctSelectors) {
       const json& gpio = *byName[port];
       const std::string at = partName + " " + port;
       std::set<int> pins;
-      for (const std::string& line : gpio.value("pins", json::array()).get<std::vector<std::string>>()) {
+      for (const std::string& line :
+           gpio.value("pins", json::array()).get<std::vector<std::string>>()) {
         int pin = -1;
         std::vector<PinFunction> functions;
         ASSERT_TRUE(ParsePinLine(line, pin, functions)) << at << ": " << line;
@@ -384,7 +391,8 @@ TEST(FamilyData, PinDescriptionsNameExistingModulesAndDistinctSelectors) {
             uint32_t bit = 0;
             if (StartsWith(word, "GPS")) {
               ASSERT_TRUE(ReadNumber(word.substr(3), bit)) << at << " " << line;
-              EXPECT_LT(static_cast<int>(bit), gpsBits) << at << ": no such pin-select bit in " << line;
+              EXPECT_LT(static_cast<int>(bit), gpsBits)
+                  << at << ": no such pin-select bit in " << line;
               gpsWords.insert(word);
             } else {
               ASSERT_TRUE(StartsWith(word, "CLKOSR")) << at << " " << line;
@@ -434,7 +442,8 @@ TEST(FamilyData, PinDescriptionsNameExistingModulesAndDistinctSelectors) {
             } else {
               ASSERT_TRUE(StartsWith(alternative, "PWM_ADC")) << at << " " << alternative;
               const std::string suffix = alternative.substr(7);
-              EXPECT_TRUE(byName.count("PWM" + suffix) && byName.count("ADC" + suffix)) << at << " " << alternative;
+              EXPECT_TRUE(byName.count("PWM" + suffix) && byName.count("ADC" + suffix))
+                  << at << " " << alternative;
             }
           }
         }
@@ -449,7 +458,8 @@ TEST(FamilyData, PinDescriptionsNameExistingModulesAndDistinctSelectors) {
         const std::string pin = info["CLKIN_PIN"].get<std::string>();
         uint32_t number = 0;
         ASSERT_TRUE(ReadNumber(pin.substr(6), number)) << at;
-        EXPECT_TRUE(pinCount.count(pin.substr(0, 6)) && static_cast<int>(number) < pinCount[pin.substr(0, 6)])
+        EXPECT_TRUE(pinCount.count(pin.substr(0, 6)) &&
+                    static_cast<int>(number) < pinCount[pin.substr(0, 6)])
             << at << " " << pin;
       }
     }
@@ -483,7 +493,8 @@ TEST(FamilyData, ExampleProjectsFitTheirParts) {
     ASSERT_NE(found, nullptr) << partName;
     const json& part = *found;
     bool packageKnown = false;
-    for (const json& package : part["packages"]) packageKnown |= package["name"] == settings.package;
+    for (const json& package : part["packages"])
+      packageKnown |= package["name"] == settings.package;
     EXPECT_TRUE(packageKnown) << folder << " package " << settings.package;
 
     std::set<std::string> modules;
@@ -515,13 +526,15 @@ TEST(FamilyData, ExampleProjectsFitTheirParts) {
         if (pattern[4] == 'V') {
           EXPECT_EQ(flags & 0x1u, 0u) << at << ": the service routine of this vector is fixed";
         } else if (classic) {
-          EXPECT_TRUE(definition.value.size() == 1 && definition.value[0] >= '0' && definition.value[0] <= '7')
+          EXPECT_TRUE(definition.value.size() == 1 && definition.value[0] >= '0' &&
+                      definition.value[0] <= '7')
               << at << " = " << definition.value;
         } else {
           EXPECT_EQ(flags & 0x6u, 0u) << at << ": the priority of this vector is fixed";
           uint32_t level = 0;
           ASSERT_TRUE(StartsWith(definition.value, "INTC_LEVEL") &&
-                      ReadNumber(definition.value.substr(10), level)) << at << " = " << definition.value;
+                      ReadNumber(definition.value.substr(10), level))
+              << at << " = " << definition.value;
           EXPECT_NE(flags & (0x20u << level), 0u) << at << " offers no " << definition.value;
         }
       }

@@ -180,12 +180,15 @@ TEST(HeaderFileDefinitions, CommentOnTheLineBeforeAttachesOnlyWhenItStandsAlone)
       "#define B 2 /* b */\n"  // A's comment must not travel to B
       "#define C 3\n"
       "// far\n\n#define D 4\n"  // two lines above: not attached
-      "/* multi\n   line */\n#define E 5\n");
+      "/* multi\n   line */\n#define E 5\n"
+      "/* front */ #define F 6\n#define G 7\n");
   EXPECT_EQ(p.Def("A")->comment, "first second");
   EXPECT_EQ(p.Def("B")->comment, "b");
   EXPECT_EQ(p.Def("C")->comment, "");
   EXPECT_EQ(p.Def("D")->comment, "");
   EXPECT_EQ(p.Def("E")->comment, "multi\n   line");
+  EXPECT_EQ(p.Def("F")->comment, "front");
+  EXPECT_EQ(p.Def("G")->comment, "");
 }
 
 TEST(HeaderFileDefinitions, LaterWinsJoinedLinesAndIgnoredDirectives) {

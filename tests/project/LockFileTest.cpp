@@ -1,5 +1,3 @@
-#include "project/LockFile.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +9,7 @@
 #include <string>
 
 #include "ProjectTestSupport.h"
+#include "project/LockFile.h"
 
 namespace tarq {
 namespace {
@@ -25,7 +24,8 @@ std::string ReadAll(const std::string& path) {
 }
 
 TEST(LockFileTest, PathReplacesTheExtension) {
-  EXPECT_EQ(LockFile::PathFor("/p/ApplicationConfig/appconfig.h"), "/p/ApplicationConfig/appconfig.lck");
+  EXPECT_EQ(LockFile::PathFor("/p/ApplicationConfig/appconfig.h"),
+            "/p/ApplicationConfig/appconfig.lck");
   EXPECT_EQ(LockFile::PathFor("/p/header"), "/p/header.lck");
 }
 

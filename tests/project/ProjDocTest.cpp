@@ -1,5 +1,3 @@
-#include "project/ProjDoc.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +12,7 @@
 #include "framework/Hints.h"
 #include "framework/Module.h"
 #include "project/HeaderWriter.h"
+#include "project/ProjDoc.h"
 #include "project/UnrecognisedDefinitions.h"
 
 namespace tarq {
@@ -205,9 +204,9 @@ TEST_F(ProjDocTest, TreeFollowsTheArchitectureFile) {
   ASSERT_TRUE(doc->OpenProject(project.Root()));
   // Entries of unknown kind make no node; what was nested under them joins the last node of
   // their level, or the level itself.
-  EXPECT_EQ(TreeTexts(*doc), (std::vector<std::string>{"TOP_ORPHAN +", "Group - with suffix +",
-                                                       "  SCI_0 - Serial", "    ORPHAN",
-                                                       "Unrecognized Definitions"}));
+  EXPECT_EQ(TreeTexts(*doc),
+            (std::vector<std::string>{"TOP_ORPHAN +", "Group - with suffix +", "  SCI_0 - Serial",
+                                      "    ORPHAN", "Unrecognized Definitions"}));
   CModuleBase* group = doc->FindModule("GROUP", "EMPTY");
   CModuleBase* sci = doc->FindModule("SCI_0", "");
   ASSERT_NE(group, nullptr);
@@ -268,9 +267,9 @@ TEST_F(ProjDocTest, LifeCycleOrderAndTheIdlePass) {
   WriteProject("#define CVX-03\n#define SCI_0_CTRL_INIT 0x0012U\n");
   ASSERT_TRUE(doc->OpenProject(project.Root()));
   // Each step runs over every module before the next one starts.
-  EXPECT_EQ(log, (std::vector<std::string>{
-                     "init TOP_ORPHAN", "init SCI_0", "init ORPHAN", "load TOP_ORPHAN",
-                     "load SCI_0", "load ORPHAN", "fix TOP_ORPHAN", "fix SCI_0", "fix ORPHAN"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"init TOP_ORPHAN", "init SCI_0", "init ORPHAN",
+                                           "load TOP_ORPHAN", "load SCI_0", "load ORPHAN",
+                                           "fix TOP_ORPHAN", "fix SCI_0", "fix ORPHAN"}));
   EXPECT_EQ(doc->GetRegisterOwner("SCI_0_CTRL_INIT"), doc->FindModule("SCI_0", ""));
   EXPECT_EQ(host.progressSteps, static_cast<int>(doc->GetModuleCount()));
   EXPECT_TRUE(doc->IsUpdatePending());
@@ -292,8 +291,7 @@ TEST_F(ProjDocTest, LifeCycleOrderAndTheIdlePass) {
   log.clear();
   EXPECT_TRUE(doc->OnIdle());
   EXPECT_EQ(log, (std::vector<std::string>{"check TOP_ORPHAN", "check SCI_0", "check ORPHAN",
-                                           "hint 1 TOP_ORPHAN", "hint 1 SCI_0",
-                                           "hint 1 ORPHAN"}));
+                                           "hint 1 TOP_ORPHAN", "hint 1 SCI_0", "hint 1 ORPHAN"}));
   // A module does not receive its own broadcast.
   log.clear();
   doc->Broadcast(kHintValueChanged, doc->FindModule("SCI_0", ""));
@@ -370,7 +368,8 @@ TEST_F(ProjDocTest, CancelledQuestionsLeaveTheFileUntouched) {
   chmod(header.c_str(), 0444);
   host.answers = {Answer::Yes, Answer::Cancel};
   EXPECT_FALSE(doc->Save());
-  EXPECT_EQ(host.entries.back().text, "Destination file '" + header + "' is write-protected. Overwrite?");
+  EXPECT_EQ(host.entries.back().text,
+            "Destination file '" + header + "' is write-protected. Overwrite?");
   EXPECT_EQ(ReadAll(header), original);
   // OK overwrites it.
   host.answers = {Answer::Ok};
@@ -380,7 +379,8 @@ TEST_F(ProjDocTest, CancelledQuestionsLeaveTheFileUntouched) {
 
 TEST_F(ProjDocTest, ThousandsOfUnrecognisedDefinitionsSurviveASave) {
   std::string body = "#define CVX-03\n";
-  for (int i = 0; i < 5000; ++i) body += "#define USER_" + std::to_string(i) + " " + std::to_string(i) + "\n";
+  for (int i = 0; i < 5000; ++i)
+    body += "#define USER_" + std::to_string(i) + " " + std::to_string(i) + "\n";
   const std::string header = WriteProject(body);
   {
     auto doc = MakeDoc();
@@ -413,8 +413,9 @@ TEST_F(ProjDocTest, LockHeldByAnotherInstance) {
     host.answers = {Answer::No};
     EXPECT_FALSE(doc->OpenProject(project.Root()));
     ASSERT_EQ(host.entries.size(), 1u);
-    EXPECT_EQ(host.entries[0].text,
-              "This project file is already open in other application. Do you want to activate it?");
+    EXPECT_EQ(
+        host.entries[0].text,
+        "This project file is already open in other application. Do you want to activate it?");
     EXPECT_EQ(activatedPid, 0);
     host.answers = {Answer::Yes};
     EXPECT_FALSE(doc->OpenProject(project.Root()));
