@@ -34,6 +34,9 @@ constexpr const char* kContainsText[kPartTestCount] = {
     nullptr,  nullptr,  nullptr,                       // 45..47
 };
 
+constexpr int kTestCVX06 = 5;
+constexpr size_t kRowCVX06 = 5;
+
 struct GroupRange {
   int first;
   int last;
@@ -85,7 +88,12 @@ std::string PartNameOfRow(int row) {
 
 bool TestPartName(std::string_view partName, int n) {
   if (n < 0 || n >= kPartTestCount) return false;
-  if (const char* text = kContainsText[n]) return partName.find(text) != std::string_view::npos;
+  if (const char* text = kContainsText[n]) {
+    if (partName.find(text) != std::string_view::npos) return true;
+    // CVX-06 goes by its alias CVX-37; without this its own test, and with it the later
+    // group, would be false for it.
+    return n == kTestCVX06 && partName.find(kParts[kRowCVX06].alias) != std::string_view::npos;
+  }
   const GroupRange range = GroupOf(n);
   for (int i = range.first; i <= range.last; ++i) {
     // Group ranges only name "contains" tests, so this never recurses further.
