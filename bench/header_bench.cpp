@@ -1,12 +1,12 @@
 // Reading and writing a large configuration header: the time a document spends on its
 // header when a project is opened and saved.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "framework/TextUtil.h"
 #include "project/HeaderFile.h"
@@ -83,7 +83,8 @@ void BM_ParseHeader(benchmark::State& state) {
     header.Parse(text);
     benchmark::DoNotOptimize(header.definitions.size());
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(text.size()));
   state.counters["definitions"] = static_cast<double>(header.definitions.size());
   state.counters["blocks"] = static_cast<double>(header.parameterBlocks.size());
 }
@@ -98,7 +99,8 @@ void BM_ParseHeaderFreshRecord(benchmark::State& state) {
     header.Parse(text);
     benchmark::DoNotOptimize(header.definitions.size());
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(text.size()));
 }
 BENCHMARK(BM_ParseHeaderFreshRecord)->Unit(benchmark::kMillisecond);
 
@@ -118,7 +120,8 @@ void BM_ReadHeaderFile(benchmark::State& state) {
   }
   std::error_code ignored;
   std::filesystem::remove(path, ignored);
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(text.size()));
 }
 BENCHMARK(BM_ReadHeaderFile)->Unit(benchmark::kMillisecond);
 

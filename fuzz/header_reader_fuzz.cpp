@@ -9,9 +9,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  // One record for all inputs, as a document keeps one: the expressions are compiled once
-  // and every Parse must start from a clean state.
-  static tarq::HeaderFile header(/*isMainHeader=*/true);
+  // A record per input, so every allocation of one input is freed by its end and leaks
+  // show up at the input that caused them.
+  tarq::HeaderFile header(/*isMainHeader=*/true);
   header.path = "appconfig.h";
   header.Parse(text);
 

@@ -2,11 +2,12 @@
 """Writes the architecture files data/<PART>.cfg from the family matrix data/family/family.json.
 
 The matrix is the one source of the Corvex family: chip groups, packages, ports, vector
-tables and the module tree of every part. The .cfg files are generated from it and committed,
-so a build needs no Python.
+tables and the module tree of every part. The .cfg files and the interrupt controller's
+vector tables (src/modules/intc_vectors.inc) are generated from it and committed, so a build
+needs no Python.
 
-    python3 tools/gen_architecture.py            write every data/<PART>.cfg
-    python3 tools/gen_architecture.py --check    exit 1 when a .cfg is missing, stale or extra
+    python3 tools/gen_architecture.py            write every data/<PART>.cfg and the vector tables
+    python3 tools/gen_architecture.py --check    exit 1 when a generated file is missing, stale or extra
     python3 tools/gen_architecture.py --format   rewrite family.json in its canonical layout
 
 Grammar choices of the written files (the reader cuts tokens like the header reader, with
@@ -29,6 +30,7 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MATRIX = os.path.join(ROOT, "data", "family", "family.json")
 DATA = os.path.join(ROOT, "data")
+VECTORS = os.path.join(ROOT, "src", "modules", "intc_vectors.inc")
 
 PLAIN_TOKEN = re.compile(r"^[A-Za-z0-9_.:,!+\-]+$")
 NAME_TOKEN = re.compile(r"^[A-Za-z_][A-Za-z0-9_]*$")
@@ -186,6 +188,71 @@ def architecture_text(part, matrix):
     return "\n".join(out) + "\n"
 
 
+# ---------------------------------------------------------------- interrupt vector tables
+
+# Flag bits the interrupt controller knows (ISR fixed, priority fixed, priority items, user slot).
+KNOWN_VECTOR_FLAGS = 0x81F7
+
+
+def c_string(text, where):
+    if any(ord(c) < 0x20 or ord(c) > 0x7E for c in text):
+        raise MatrixError(f"{where}: only printable ASCII can go into the vector tables: {text!r}")
+    return "\"" + text.replace("\\", "\\\\").replace("\"", "\\\"") + "\""
+
+
+def vector_rows(name, table):
+    rows = []
+    vectors = table["vectors"]
+    if len(vectors) != table["count"]:
+        raise MatrixError(f"vector table {name}: {len(vectors)} vectors, count says {table['count']}")
+    for index, (number, source, flags_text) in enumerate(vectors):
+        if number != index:
+            raise MatrixError(f"vector table {name}: vector {number} stands at position {index}")
+        flags = int(flags_text, 16)
+        if flags & ~KNOWN_VECTOR_FLAGS:
+            raise MatrixError(f"vector table {name}: vector {number} has unknown flags {flags_text}")
+        text = c_string(f"{number}. {source}", f"vector table {name}")
+        rows.append(f"    {{{c_string(name, name)}, {number}, {text}, 0x{flags:04X}}},")
+    return rows
+
+
+def part_row(part, matrix):
+    name = part["part"]
+    table = matrix["vectorTables"].get(part["vectorTable"])
+    if table is None:
+        raise MatrixError(f"{name}: no vector table {part['vectorTable']!r}")
+    reserved = part.get("reservedVectors", [])
+    used = {n for module in walk(part["modules"]) for n in module.get("irq", [])}
+    for vector in reserved:
+        if not 0 <= vector < table["count"]:
+            raise MatrixError(f"{name}: reserved vector {vector} is not in its table")
+        if vector in used:
+            raise MatrixError(f"{name}: reserved vector {vector} is used by a module")
+    listed = ",".join(str(int(n)) for n in reserved)
+    return f"    {{{c_string(name, name)}, {c_string(part['vectorTable'], name)}, {c_string(listed, name)}}},"
+
+
+def vectors_text(matrix):
+    out = [
+        "// Interrupt vector tables of the Corvex family, generated from data/family/family.json by",
+        "// tools/gen_architecture.py; change the matrix and run the generator instead of editing.",
+        "// Included by intc.cpp, which declares the two row types.",
+        "",
+        "// Every vector of every table: table, vector number, display text, flag word.",
+        "constexpr IntcVectorRow kIntcVectorRows[] = {",
+    ]
+    for name, table in matrix["vectorTables"].items():
+        out.extend(vector_rows(name, table))
+    out.append("};")
+    out.append("")
+    out.append("// The table of each part and the vectors of it the part lacks (reserved there).")
+    out.append("constexpr IntcPartRow kIntcPartRows[] = {")
+    for part in matrix["parts"]:
+        out.append(part_row(part, matrix))
+    out.append("};")
+    return "\n".join(out) + "\n"
+
+
 def load_matrix():
     with open(MATRIX, encoding="utf-8") as f:
         return json.load(f)
@@ -196,6 +263,13 @@ def expected_files(matrix):
     for part in matrix["parts"]:
         files[part["part"] + ".cfg"] = architecture_text(part, matrix)
     return files
+
+
+def read_text(path):
+    if not os.path.exists(path):
+        return None
+    with open(path, encoding="utf-8") as f:
+        return f.read()
 
 
 def main():
@@ -211,6 +285,7 @@ def main():
         return 0
     try:
         files = expected_files(matrix)
+        vectors = vectors_text(matrix)
     except MatrixError as error:
         print(f"gen_architecture: {error}", file=sys.stderr)
         return 2
@@ -225,14 +300,19 @@ def main():
             print(f"stale or missing: data/{name}", file=sys.stderr)
         for name in extra:
             print(f"not in the matrix: data/{name}", file=sys.stderr)
-        return 1 if stale or extra else 0
+        vectors_stale = read_text(VECTORS) != vectors
+        if vectors_stale:
+            print("stale or missing: src/modules/intc_vectors.inc", file=sys.stderr)
+        return 1 if stale or extra or vectors_stale else 0
 
     for name, text in files.items():
         with open(os.path.join(DATA, name), "w", encoding="utf-8", newline="\n") as f:
             f.write(text)
     for name in sorted(existing - set(files)):
         print(f"note: data/{name} is not in the matrix", file=sys.stderr)
-    print(f"wrote {len(files)} architecture files")
+    with open(VECTORS, "w", encoding="utf-8", newline="\n") as f:
+        f.write(vectors)
+    print(f"wrote {len(files)} architecture files and the interrupt vector tables")
     return 0
 
 

@@ -32,6 +32,11 @@ class Host {
   virtual void EndWaitCursor() {}
   // Asks the front end to run the document's idle work at its next idle moment.
   virtual void PostWakeUp() {}
+  // Opens a file, folder or URL with the system's handler ("open"); false on failure.
+  virtual bool ShellOpen(const std::string& target) {
+    (void)target;
+    return false;
+  }
   // Opens a document (help PDF) at a page number or named destination; false when the
   // front end cannot open documents.
   virtual bool OpenDocument(const std::string& path, const std::string& destination) {

@@ -53,6 +53,13 @@ void CModule::CheckWarnings() {
   UpdateValues();
 }
 
+void CModule::NotifySystemModule() {
+  ModuleContext* context = GetContext();
+  constexpr int kClassicGroupTest = 33;
+  if (!context || context->TestPart(kClassicGroupTest)) return;
+  if (CModuleBase* system = context->FindModule("SYS", "")) system->CheckPeripheralClock(*this);
+}
+
 float CModule::ClockMHz(int which) const {
   ModuleContext* context = GetContext();
   if (!context) return 0;

@@ -34,8 +34,31 @@ class CModule : public CModuleBase {
   }
   // Checks that the module's signals reach device pins; nothing to do without pin data.
   virtual void CheckPinWarnings() {}
-  // Tells the system module (on parts where it tracks the others) of a re-check.
-  virtual void NotifySystemModule() {}
+  // Tells the system module (on parts where it tracks the others) of a re-check: the module
+  // named "SYS" checks this module's peripheral clock. The classic group has no such check.
+  virtual void NotifySystemModule();
+  // "FIXPINS" (the pin-warning link) places the unassigned signals on pins and checks again;
+  // other queries go to the inherited handler.
+  void OnLinkQuery(CModuleBase* source, const std::string& url, const std::string& query) override;
+  // Assigns the module's signals that have no pin to free pins; true when any was placed.
+  // Nothing to place without pin modules.
+  virtual bool FixPins() { return false; }
+
+  // ==== page model (ModulePage.cpp) ====
+  // The control that reports where the module's signals reach device pins.
+  static constexpr uint32_t kPinWarningControlId = 1990;
+  // Placeholders: 500 + n holds the panel of the n-th interrupt user (n from 0); 510 to
+  // 519 hold column headers over the panels.
+  static constexpr uint32_t kInterruptPanelBase = 500;
+  static constexpr uint32_t kInterruptHeaderFirst = 510;
+  static constexpr uint32_t kInterruptHeaderLast = 519;
+  // Width of the narrow header (ISR name, priority); wider placeholders take the wide form.
+  static constexpr int kNarrowInterruptHeaderWidth = 180;
+  // Has-pins flag from the page, the inherited first show, then the interrupt panels and
+  // column headers at their placeholders.
+  void OnInitialUpdate() override;
+  // Column captions of an interrupt header, in order.
+  static std::vector<std::string> InterruptHeaderCaptions(bool wide);
 
   bool HasPins() const { return hasPins_; }
   void SetHasPins(bool hasPins) { hasPins_ = hasPins; }

@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/CommentSource.h"
+#include "framework/Page.h"
 #include "framework/Register.h"
 #include "project/Settings.h"
 
@@ -56,6 +58,14 @@ class ModuleContext {
   virtual bool WarningsEnabled() const { return false; }
   // Folder of the program (architecture files, help/ and program-wide plugins).
   virtual std::string GetProgramFolder() const { return {}; }
+  // Switches the right pane to a module's page; false when the page on screen refuses to
+  // be left. Without views nothing can refuse.
+  virtual bool ShowModule(CModuleBase* module) { (void)module; return true; }
+  // The module whose page is on screen; none without views.
+  virtual CModuleBase* GetCurrentModule() { return nullptr; }
+  // The project settings for modules that edit them (the clock module's oscillator
+  // frequencies); none in a bare context.
+  virtual ProjectSettings* GetEditableSettings() { return nullptr; }
 };
 
 class CModuleBase {
@@ -183,6 +193,37 @@ class CModuleBase {
   void ClearCommentItems() { commentItems_.clear(); }
   const std::vector<CommentItem>& GetCommentItems() const { return commentItems_; }
 
+  // ==== links (Links.cpp) ====
+  // "tarq:PREFIX/CLASS[/controlId][?query]", "tarqna:..." when the target is not to be shown.
+  std::string MakeLink(uint32_t controlId = 0, const std::string& query = {},
+                       bool noActivate = false) const;
+  // An anchor with MakeLink as target; an empty text shows the display name.
+  std::string MakeLinkHtml(const std::string& text, uint32_t controlId = 0,
+                           const std::string& query = {}, bool noActivate = false) const;
+  // Follows a link this module received: other URLs go to the system opener, program links
+  // to their target module. False when nothing could be followed.
+  bool OpenLink(const std::string& url, const std::string& tipText);
+  // Acts on this module as the link's target: focuses and explains the named control when
+  // the page is on screen, then hands the query to OnLinkQuery and OnLinkParams.
+  void NavigateTo(CModuleBase* source, const std::string& url, const std::string& tipText);
+  // A link's query as a whole (a word such as FIXPINS) and as key=value pairs.
+  virtual void OnLinkQuery(CModuleBase* source, const std::string& url, const std::string& query) {
+    (void)source; (void)url; (void)query;
+  }
+  virtual void OnLinkParams(CModuleBase* source, const std::string& url,
+                            const std::map<std::string, std::string>& params) {
+    (void)source; (void)url; (void)params;
+  }
+
+  // ---- registers summary ----
+  // Whether a register gets a row (index -1 for a run-time register).
+  virtual bool IsRegisterListed(int index, const Register& reg) const {
+    (void)index; (void)reg;
+    return true;
+  }
+  // Registers the module made at run time together with their bindings, outside its table.
+  virtual std::vector<Register*> RunTimeRegisters() { return {}; }
+
   // ---- services other modules reach through FindModule (answered by their owners) ----
   // The clock module's frequencies in MHz; false from modules that have none.
   enum ClockQuery : int { kBusClock = 0, kHighSpeedClock = 1, kSystemClock = 2 };
@@ -193,6 +234,79 @@ class CModuleBase {
   // The interrupt controller takes over an interrupt user of `user` (a CModule).
   virtual void AttachInterruptUser(CModuleBase& user, InterruptUser& record) {
     (void)user; (void)record;
+  }
+  // The system module checks that `module`'s peripheral clock is enabled while it is in
+  // use; other modules ignore the request.
+  virtual void CheckPeripheralClock(CModuleBase& module) { (void)module; }
+  // The interrupt controller claims (enable) or releases the vector of an interrupt user for
+  // `module` and sets its ISR name; false when another module holds the vector.
+  virtual bool ClaimVector(const InterruptUser& user, bool enable, const std::string& isrName,
+                           CModuleBase* module) {
+    (void)user; (void)enable; (void)isrName; (void)module;
+    return false;
+  }
+  // The user slot (1..6) of the interrupt controller that serves a vector, with the slot's
+  // ISR name; -1 when none does.
+  virtual int FindUserSlot(uint32_t vector, std::string* isrName) const {
+    (void)vector; (void)isrName;
+    return -1;
+  }
+  // The interrupt controller's user slot (1..6) that holds `vector`, with that slot's ISR
+  // name; -1 when no slot holds it or this module is no such controller.
+  virtual int FindUserSlot(uint32_t vector, std::string& isrName) const {
+    (void)vector; (void)isrName;
+    return -1;
+  }
+
+  // ==== page model (ModulePage.cpp) ====
+  // Declares the page: controls in tab order, captions, items, and which binding sits on
+  // which control. Modules override it; the base page is empty.
+  virtual void BuildPage(Page& page) { (void)page; }
+  // Builds the page model when it does not exist (the page is then open) and runs its
+  // first show. False only when no page could be made.
+  bool CreatePage();
+  void DestroyPage();
+  Page* GetPage() const { return page_.get(); }
+  bool HasPage() const { return page_ != nullptr; }
+  // Whether the page is destroyed when another page replaces it (initially true).
+  bool DestroyWhenHidden() const { return destroyWhenHidden_; }
+  void SetDestroyWhenHidden(bool destroy) { destroyWhenHidden_ = destroy; }
+  // First show of the page: control notifications pass from now on, and an UpdateEnables
+  // is posted for the next idle or page step.
+  virtual void OnInitialUpdate();
+  // Page data exchange; saving fails when the page does not validate with messages.
+  virtual bool DoDataExchange(bool saveAndValidate);
+  // Runs the work posted by the first show; true when something ran.
+  bool RunDeferredPageWork();
+  bool HasDeferredPageWork() const { return deferredUpdateEnables_; }
+  // Every binding reads its register (shown child pages too), UpdateEnables, hint 20.
+  void RefreshAll();
+  // Every binding writes its control into its register (child pages too), hint 21.
+  void UpdateAll();
+  // Every binding's self-test, child pages too.
+  void SelfTestAll(const SelfTestLog& log);
+  // Control lookup; ids of 0x10000 and more address a child page's control.
+  ControlRef FindControlById(uint32_t id);
+  ControlRef FindControlByText(const std::string& text);
+  // Focuses the control (or the next tab stop after it), scrolls it into view and asks
+  // the views for a balloon with the title and text. False without such a control.
+  bool ShowToolTip(uint32_t controlId, const std::string& text, const std::string& title);
+  // The module's own notification handler, after the control's binding. The base does the
+  // common thing: buttons re-run UpdateEnables, edits and lists UpdateValues; links go to
+  // OnLinkActivated.
+  virtual void OnControlEvent(Page& page, Control& control, ControlEvent event);
+  virtual void OnLinkActivated(Page& page, Control& control, const std::string& href,
+                               const std::string& linkText);
+  // Enable/show services over control ids (a spin follows its buddy's enable state).
+  void EnableControls(std::initializer_list<uint32_t> ids, bool enable);
+  void ShowControls(std::initializer_list<uint32_t> ids, bool show);
+  bool EnableControl(uint32_t id, bool enable);
+  bool ShowControl(uint32_t id, bool show);
+  // Builds the panel of one interrupt user on another module's page; the interrupt
+  // controller answers, the base leaves the panel empty.
+  virtual void BuildInterruptPanel(Page& panel, CModuleBase& user, InterruptUser& record,
+                                   bool wide) {
+    (void)panel; (void)user; (void)record; (void)wide;
   }
 
  protected:
@@ -215,19 +329,29 @@ class CModuleBase {
 
   // ==== life cycle (ModuleLifecycle.cpp) ====
   // Puts a display text into a page control; the page layer fills this in.
-  virtual void ShowControlText(uint32_t controlId, const std::string& text) {
-    (void)controlId; (void)text;
-  }
+  virtual void ShowControlText(uint32_t controlId, const std::string& text);
   // Shows a warning control: its text (when given), shown when set or given a text, dark red
   // when set. Warnings of controls that do not exist only enter the list.
-  virtual void ShowWarningControl(uint32_t controlId, bool set, const std::string& controlText) {
-    (void)controlId; (void)set; (void)controlText;
-  }
+  virtual void ShowWarningControl(uint32_t controlId, bool set, const std::string& controlText);
   void AppendCommentItems(std::string& text) const;
 
   CModuleBase* parentModule_ = nullptr;
   CModuleBase* linkedModule_ = nullptr;
   std::vector<CommentItem> commentItems_;
+
+  // ==== page model (ModulePage.cpp) ====
+  // What SetWarning last did to a control, applied again when the page is rebuilt.
+  struct WarningControlState {
+    bool set = false;
+    bool shown = false;
+    std::string text;  // the last text given (an empty text leaves the control's own)
+  };
+  void ApplyWarningControl(uint32_t controlId, const WarningControlState& state);
+
+  std::unique_ptr<Page> page_;
+  bool destroyWhenHidden_ = true;
+  bool deferredUpdateEnables_ = false;
+  std::map<uint32_t, WarningControlState> warningControls_;
 };
 
 }  // namespace tarq

@@ -45,11 +45,6 @@ void CModuleBase::InitModule(ModuleContext& doc) {
   ApplyResetParameters();
 }
 
-bool CModuleBase::ValidateControls(bool showMessages) {
-  (void)showMessages;
-  return true;
-}
-
 void CModuleBase::OnUpdate(int hint, CModuleBase* sender) {
   (void)sender;
   if (hint != kHintRefreshAll) return;

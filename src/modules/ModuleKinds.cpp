@@ -1,6 +1,9 @@
 // The module kinds of the Corvex family. Each module family adds its registration here as
 // it is built; kinds without a class yet create nothing, so their entries stay out of the
 // tree.
+#include "modules/intc.h"
+#include "modules/occs.h"
+#include "modules/sys.h"
 #include "project/ModuleFactory.h"
 #include "project/UnrecognisedDefinitions.h"
 
@@ -8,6 +11,9 @@ namespace tarq {
 
 void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   factory.Register("EMPTY", CreateEmptyModule);
+  RegisterOccsModuleKinds(factory);
+  RegisterIntcModuleKinds(factory);
+  RegisterSysModuleKinds(factory);
 }
 
 }  // namespace tarq

@@ -44,7 +44,7 @@ enum class TokenKind { End, Word, String, Comment, InternalComment };
 
 struct Token {
   TokenKind kind = TokenKind::End;
-  size_t begin = 0;      // raw extent in the file
+  size_t begin = 0;  // raw extent in the file
   size_t end = 0;
   size_t textBegin = 0;  // comments: between opener and closer; else the raw extent
   size_t textEnd = 0;
@@ -53,7 +53,9 @@ struct Token {
   int endLine = 0;
   bool joined = false;  // a word or string continued over a backslash-newline pair
 
-  bool IsComment() const { return kind == TokenKind::Comment || kind == TokenKind::InternalComment; }
+  bool IsComment() const {
+    return kind == TokenKind::Comment || kind == TokenKind::InternalComment;
+  }
 };
 
 // Cuts header text into words, strings and comments. Lines are logical lines: a backslash
@@ -229,7 +231,8 @@ class Tokenizer {
         eol = s_.size();
         break;
       }
-      const bool joined = (s_[eol - 1] == '\\') || (s_[eol - 1] == '\r' && eol >= 2 && s_[eol - 2] == '\\');
+      const bool joined =
+          (s_[eol - 1] == '\\') || (s_[eol - 1] == '\r' && eol >= 2 && s_[eol - 2] == '\\');
       if (!joined) break;
       ++eol;
     }
@@ -256,8 +259,10 @@ void AppendJoined(std::string& out, std::string_view raw) {
     const size_t bs = raw.find('\\', i);
     if (bs == std::string_view::npos) break;
     size_t join = 0;
-    if (bs + 1 < raw.size() && raw[bs + 1] == '\n') join = 2;
-    else if (bs + 2 < raw.size() && raw[bs + 1] == '\r' && raw[bs + 2] == '\n') join = 3;
+    if (bs + 1 < raw.size() && raw[bs + 1] == '\n')
+      join = 2;
+    else if (bs + 2 < raw.size() && raw[bs + 1] == '\r' && raw[bs + 2] == '\n')
+      join = 3;
     if (join == 0) {
       out.append(raw, i, bs + 1 - i);
       i = bs + 1;
@@ -338,7 +343,8 @@ struct HeaderFile::Patterns {
     return rc;
   }
 
-  static std::string_view Group(pcre2_match_data* data, int rc, int group, std::string_view subject) {
+  static std::string_view Group(pcre2_match_data* data, int rc, int group,
+                                std::string_view subject) {
     if (group >= rc) return {};
     const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data);
     const PCRE2_SIZE from = ovector[2 * group];
@@ -430,11 +436,15 @@ void HeaderFile::Parse(std::string_view content) {
   definitions.clear();
 
   Tokenizer tokens(content);
-  auto textOf = [&](const Token& t) { return content.substr(t.textBegin, t.textEnd - t.textBegin); };
+  auto textOf = [&](const Token& t) {
+    return content.substr(t.textBegin, t.textEnd - t.textBegin);
+  };
   auto wordOf = [&](const Token& t, std::string& word) {
     word.clear();
-    if (t.joined) AppendJoined(word, textOf(t));
-    else word.assign(textOf(t));
+    if (t.joined)
+      AppendJoined(word, textOf(t));
+    else
+      word.assign(textOf(t));
   };
   // Buffers of the definition being read, kept across definitions.
   std::string defName;
@@ -563,8 +573,10 @@ void HeaderFile::Parse(std::string_view content) {
           AppendJoined(value, space);
         }
         gap.clear();
-        if (v.joined) AppendJoined(value, textOf(v));
-        else value.append(textOf(v));
+        if (v.joined)
+          AppendJoined(value, textOf(v));
+        else
+          value.append(textOf(v));
       }
       line = v.endLine;
       previousEnd = v.end;
@@ -593,8 +605,8 @@ void HeaderFile::Parse(std::string_view content) {
   // otherwise it would be written twice.
   if (inPreamble && guardDefined) {
     const size_t lastLine = rawPreamble.find_last_of('\n');
-    const std::string_view last =
-        TrimView(lastLine == std::string_view::npos ? rawPreamble : rawPreamble.substr(lastLine + 1));
+    const std::string_view last = TrimView(
+        lastLine == std::string_view::npos ? rawPreamble : rawPreamble.substr(lastLine + 1));
     if (StartsWith(last, "#endif") && lastLine != std::string_view::npos) {
       trailer.assign(last);
       rawPreamble = TrimView(rawPreamble.substr(0, lastLine));
@@ -605,8 +617,9 @@ void HeaderFile::Parse(std::string_view content) {
 
   if (preamble.empty() && trailer.empty()) {
     const size_t slash = path.find_last_of("/\\");
-    guardName = GuardNameFromFileName(slash == std::string::npos ? std::string_view(path)
-                                                                 : std::string_view(path).substr(slash + 1));
+    guardName = GuardNameFromFileName(slash == std::string::npos
+                                          ? std::string_view(path)
+                                          : std::string_view(path).substr(slash + 1));
     preamble = Format("#ifndef %s\n#define %s\n", guardName.c_str(), guardName.c_str());
     trailer = Format("\n#endif /* %s */", guardName.c_str());
   }
@@ -624,7 +637,8 @@ Definition* HeaderFile::FindDefinition(const std::string& name) {
   return found != definitions.end() ? &found->second : nullptr;
 }
 
-const std::string* HeaderFile::FindParameter(const std::string& module, const std::string& key) const {
+const std::string* HeaderFile::FindParameter(const std::string& module,
+                                             const std::string& key) const {
   const auto block = parameterBlocks.find(module);
   if (block == parameterBlocks.end()) return nullptr;
   const auto value = block->second.find(key);
@@ -718,13 +732,14 @@ struct AliasTable {
 
   AliasTable() {
     for (const AliasFamily& family : kAliasFamilies) {
-      const std::string_view groups = *family.groups != '\0' ? family.groups : std::string_view(" ");
+      const std::string_view groups =
+          *family.groups != '\0' ? family.groups : std::string_view(" ");
       const int nLast = family.nLast < family.nFirst ? family.nFirst : family.nLast;
       const int mLast = family.mLast < family.mFirst ? family.mFirst : family.mLast;
       for (char g : groups)
         for (int n = family.nFirst; n <= nLast; ++n)
-          for (int m = family.mFirst; m <= mLast; ++m) Add(Expand(family.older, g, n, m),
-                                                          Expand(family.current, g, n, m));
+          for (int m = family.mFirst; m <= mLast; ++m)
+            Add(Expand(family.older, g, n, m), Expand(family.current, g, n, m));
     }
   }
 
@@ -752,9 +767,12 @@ std::string GuardNameFromFileName(std::string_view fileName) {
   for (char c : fileName) {
     // Any character a C name cannot hold becomes '_' (the full stop included), so the
     // generated #ifndef line stays valid C for file names with blanks or dashes.
-    if ((c >= 'a' && c <= 'z')) guard += static_cast<char>(c - 'a' + 'A');
-    else if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_') guard += c;
-    else guard += '_';
+    if ((c >= 'a' && c <= 'z'))
+      guard += static_cast<char>(c - 'a' + 'A');
+    else if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')
+      guard += c;
+    else
+      guard += '_';
   }
   return guard;
 }

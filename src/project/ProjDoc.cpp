@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <system_error>
 
 #include "app/CommandLine.h"
@@ -399,6 +400,8 @@ void CProjDocBase::CheckAllWarnings(bool deferred) {
 }
 
 bool CProjDocBase::OnIdle() {
+  // Work a page's first show left for later (its UpdateEnables).
+  for (size_t i = 0; i < modules_.size(); ++i) modules_[i]->RunDeferredPageWork();
   if (!updatePending_ || !loaded_) return false;
   if (!firstUpdateDone_) {
     // The first pass after opening recomputes every module before checking.
@@ -409,7 +412,42 @@ bool CProjDocBase::OnIdle() {
   return true;
 }
 
-bool CProjDocBase::RunSelfTest() { return false; }
+bool CProjDocBase::RunSelfTest() {
+  const std::string logPath = (fs::path(projectRoot_) / "tarq_selftest.log").string();
+  bool written = true;
+  // Opened, extended and closed for every line: a crash mid-test keeps what came before.
+  const SelfTestLog writeLine = [&](const std::string& line) {
+    std::ofstream out(logPath, std::ios::binary | std::ios::app);
+    out << line << "\n";
+    if (!out) written = false;
+  };
+  const std::string title = Format("New Session Started for project %s", projectRoot_.c_str());
+  writeLine(title);
+  writeLine(std::string(title.size(), '-'));
+
+  std::set<std::string> testedKinds;
+  for (size_t i = 0; i < modules_.size(); ++i) {
+    CModuleBase* module = modules_[i].get();
+    if (!testedKinds.insert(module->GetClass()).second) continue;  // first of each kind
+    const bool madeHere = !module->HasPage();
+    if (views_.showModule) views_.showModule(module);
+    module->CreatePage();
+    const std::string heading =
+        Format("Module: %s (%s)", module->GetClass().c_str(), module->GetPrefix().c_str());
+    writeLine(heading);
+    writeLine(std::string(heading.size(), '-'));
+    module->SelfTestAll(writeLine);
+    writeLine("\n");
+    ReleaseTemporaryPage(module, madeHere);
+  }
+  return written;
+}
+
+void CProjDocBase::ReleaseTemporaryPage(CModuleBase* module, bool madeHere) {
+  // A page built only for a document-wide step goes again unless it is on screen now.
+  const CModuleBase* shown = views_.currentModule ? views_.currentModule() : nullptr;
+  if (madeHere && module != shown && module->DestroyWhenHidden()) module->DestroyPage();
+}
 
 // ---- saving ----
 
@@ -418,13 +456,18 @@ bool CProjDocBase::ValidateAllModules(bool ask, CModuleBase** failed) {
   CModuleBase* shown = views_.currentModule ? views_.currentModule() : nullptr;
   for (size_t i = 0; i < modules_.size(); ++i) {
     CModuleBase* module = modules_[i].get();
+    // Validation reads the page's controls: build the page when it is not open.
+    const bool madeHere = !module->HasPage();
+    module->CreatePage();
     module->UpdateValues();
     module->UpdateEnables();
-    if (module == shown || module->ValidateControls(false)) continue;
-    if (ask) {
+    bool valid = module == shown || module->ValidateControls(false);
+    if (!valid && ask) {
       if (views_.showModule) views_.showModule(module);
-      if (module->ValidateControls(true)) continue;
+      valid = module->ValidateControls(true);
     }
+    ReleaseTemporaryPage(module, madeHere && valid);
+    if (valid) continue;
     if (failed != nullptr) *failed = module;
     return false;
   }

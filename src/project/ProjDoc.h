@@ -45,7 +45,8 @@ struct DocumentEnvironment {
 struct DocumentViews {
   std::function<bool()> commitCurrentPage;       // read the page's controls back
   std::function<CModuleBase*()> currentModule;   // the module whose page is shown
-  std::function<void(CModuleBase*)> showModule;  // switch the page to a module
+  // Switch the page to a module; false when the page on screen refuses to be left.
+  std::function<bool(CModuleBase*)> showModule;
 };
 
 // The host of a secondary document: it shows nothing and changes nothing (No / Cancel).
@@ -121,6 +122,13 @@ class CProjDocBase : public ModuleContext {
   void CheckAllWarnings(bool deferred) override;
   bool WarningsEnabled() const override { return warningsEnabled_; }
   std::string GetProgramFolder() const override { return environment_.programFolder; }
+  bool ShowModule(CModuleBase* module) override {
+    return views_.showModule ? views_.showModule(module) : true;
+  }
+  CModuleBase* GetCurrentModule() override {
+    return views_.currentModule ? views_.currentModule() : nullptr;
+  }
+  ProjectSettings* GetEditableSettings() override { return &settings_; }
 
   // ---- settings and state ----
   Options& MutableOptions() { return options_; }
@@ -150,8 +158,8 @@ class CProjDocBase : public ModuleContext {
   // The idle work: runs the pending update and warnings pass. True when a pass ran.
   bool OnIdle();
 
-  // The self-test log. Not built yet: it needs the page model's control self-tests, so it
-  // reports failure and writes nothing.
+  // The self-test log "tarq_selftest.log" in the project root: for the first module of
+  // each kind its page's control self-tests. False when the log could not be written.
   virtual bool RunSelfTest();
 
  protected:
@@ -174,6 +182,8 @@ class CProjDocBase : public ModuleContext {
   // The module sections of one header; false when a module's question was cancelled.
   bool BuildModuleText(HeaderFile& header, std::string& text);
   void DeleteTemporaryPaths();
+  // Destroys a page built for a document-wide step when it is hidden and may go.
+  void ReleaseTemporaryPage(CModuleBase* module, bool madeHere);
 
   Host* host_;
   SilentHost silentHost_;

@@ -1,0 +1,194 @@
+// tarq: the desktop program. Start-up in this order: the refusal of a system-launched
+// automation start, the command line, the project (an empty path is the current folder;
+// the program ends when it cannot be opened), the window placement, the first paint.
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/Cli.h"
+#include "app/CommandLine.h"
+#include "project/ModuleTree.h"
+#include "project/ProjDoc.h"
+#include "ui/GuiHost.h"
+#include "ui/HtmlPageView.h"
+#include "ui/InstanceServer.h"
+#include "ui/MainWindow.h"
+#include "ui/UiText.h"
+#include "ui/WindowSettings.h"
+
+namespace {
+
+// Switches for measurements and documentation, not shown to users. They take values, so
+// they are taken out before the command line proper is read.
+struct HiddenOptions {
+  QString screenshot;       // --screenshot FILE: grab the window after the first paint
+  QString page;             // --page PREFIX: show this module's page first
+  bool exitAfterPaint = false;  // --exit-after-paint: print the paint time and end
+  int benchPageSwitches = 0;    // --bench-page-switch N: time N page switches
+};
+
+HiddenOptions TakeHiddenOptions(QStringList& arguments) {
+  HiddenOptions options;
+  for (qsizetype i = 0; i < arguments.size();) {
+    const QString argument = arguments[i];
+    const bool hasValue = i + 1 < arguments.size();
+    if (argument == "--screenshot" && hasValue) {
+      options.screenshot = arguments[i + 1];
+      arguments.remove(i, 2);
+    } else if (argument == "--page" && hasValue) {
+      options.page = arguments[i + 1];
+      arguments.remove(i, 2);
+    } else if (argument == "--bench-page-switch" && hasValue) {
+      options.benchPageSwitches = std::max(1, arguments[i + 1].toInt());
+      arguments.remove(i, 2);
+    } else if (argument == "--exit-after-paint") {
+      options.exitAfterPaint = true;
+      arguments.remove(i);
+    } else {
+      ++i;
+    }
+  }
+  return options;
+}
+
+// Runs a piece of work once, right after the main window's first paint.
+class FirstPaint : public QObject {
+ public:
+  FirstPaint(QWidget& window, std::function<void()> work) : window_(window), work_(std::move(work)) {
+    window_.installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == &window_ && event->type() == QEvent::Paint && work_) {
+      window_.removeEventFilter(this);
+      // After the paint has been handed to the screen.
+      QTimer::singleShot(0, this, [this] {
+        auto work = std::move(work_);
+        work();
+      });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QWidget& window_;
+  std::function<void()> work_;
+};
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const size_t middle = values.size() / 2;
+  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+void BenchPageSwitches(tarq::MainWindow& window, int count) {
+  std::vector<tarq::CModuleBase*> modules;
+  for (tarq::TreeNode* node : window.Document().GetTree().AllNodes())
+    if (node->module) modules.push_back(node->module);
+  std::vector<double> times;
+  for (int i = 0; i < count && !modules.empty(); ++i) {
+    tarq::CModuleBase* module = modules[static_cast<size_t>(i + 1) % modules.size()];
+    QElapsedTimer timer;
+    timer.start();
+    window.ShowModule(module);
+    QCoreApplication::processEvents();
+    window.repaint();
+    times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+  }
+  std::printf("page-switch-median-ms %.3f (switches %d, modules %zu)\n", Median(times), count,
+              modules.size());
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The web view shares its rendering context with the widgets, and the program's link
+  // schemes must be known before any web page exists.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  tarq::HtmlPageView::RegisterProgramLinkSchemes();
+  // The browser's sandbox refuses to run for root; without it pages still load.
+  if (geteuid() == 0 && !std::getenv("QTWEBENGINE_DISABLE_SANDBOX"))
+    setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName(tarq::kSettingsOrganisation);
+  QApplication::setApplicationName(tarq::kSettingsApplication);
+  QApplication::setStyle("Fusion");
+
+  QStringList arguments = QApplication::arguments();
+  arguments.removeFirst();
+  const HiddenOptions hidden = TakeHiddenOptions(arguments);
+  std::vector<std::string> plain;
+  for (const QString& argument : arguments) plain.push_back(tarq::FromQt(argument));
+  const tarq::CommandLineInfo info = tarq::ParseCommandLine(plain);
+
+  // Plugin applications may only attach to an instance the user started.
+  if (info.runEmbedded || info.runAutomated) {
+    QMessageBox::warning(nullptr, tarq::kAppTitle, "Please run the Tarq application first!");
+    return 1;
+  }
+
+  tarq::GuiHost host;
+  tarq::MainWindow* window = nullptr;
+  tarq::DocumentEnvironment environment;
+  environment.programFolder = tarq::ExecutableFolder();
+  environment.selfTest = info.selfTest;
+  environment.reprocess = info.reprocess;
+  environment.activateOtherInstance = tarq::InstanceServer::ActivationHook();
+  environment.postSaveAndExit = [&window] {
+    QTimer::singleShot(0, [&window] {
+      if (window) window->SaveAndExit();
+    });
+  };
+  tarq::CProjDoc document(host, environment);
+
+  tarq::InstanceServer server;
+  server.Listen();
+  tarq::MainWindow mainWindow(document, host);
+  window = &mainWindow;
+  QObject::connect(&server, &tarq::InstanceServer::activateRequested, &mainWindow,
+                   &tarq::MainWindow::BringToFront);
+
+  if (!document.OpenProject(info.fileName)) return 1;
+  mainWindow.OnDocumentOpened();
+  if (!hidden.page.isEmpty()) {
+    if (tarq::CModuleBase* module = document.FindModule(tarq::FromQt(hidden.page), {}))
+      mainWindow.ShowModule(module);
+  }
+  mainWindow.PlaceAndShow();
+  host.PostWakeUp();
+
+  FirstPaint firstPaint(mainWindow, [&] {
+    if (hidden.exitAfterPaint) {
+      std::printf("first-paint-epoch-ms %.3f\n",
+                  static_cast<double>(QDateTime::currentMSecsSinceEpoch()));
+      std::fflush(stdout);
+    }
+    if (hidden.benchPageSwitches > 0) BenchPageSwitches(mainWindow, hidden.benchPageSwitches);
+    if (!hidden.screenshot.isEmpty()) {
+      // Let the idle pass fill the bars and the layout settle before the picture.
+      QTimer::singleShot(400, &mainWindow, [&] {
+        const bool saved = mainWindow.grab().save(hidden.screenshot, "PNG");
+        std::printf("screenshot %s %s\n", tarq::FromQt(hidden.screenshot).c_str(),
+                    saved ? "written" : "FAILED");
+        std::fflush(stdout);
+        QCoreApplication::exit(saved ? 0 : 1);
+      });
+      return;
+    }
+    if (hidden.exitAfterPaint || hidden.benchPageSwitches > 0) QCoreApplication::exit(0);
+  });
+  return app.exec();
+}

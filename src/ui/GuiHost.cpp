@@ -1,0 +1,141 @@
+#include "ui/GuiHost.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QTimer>
+#include <QUrl>
+
+namespace tarq {
+
+namespace {
+
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::None: return QMessageBox::NoIcon;
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Exclamation: return QMessageBox::Warning;
+    case MessageIcon::Error: return QMessageBox::Critical;
+    case MessageIcon::Question: return QMessageBox::Question;
+  }
+  return QMessageBox::NoIcon;
+}
+
+// A target with a scheme ("https://", "mailto:", "file:") is a URL; anything else a path.
+QUrl TargetUrl(const std::string& target) {
+  const QString text = QString::fromStdString(target);
+  const QUrl url(text, QUrl::StrictMode);
+  if (url.isValid() && url.scheme().size() > 1) return url;
+  return QUrl::fromLocalFile(text);
+}
+
+}  // namespace
+
+GuiHost::GuiHost(QObject* parent) : QObject(parent) {}
+
+Answer GuiHost::Ask(Buttons buttons, const std::string& text, MessageIcon icon) {
+  QMessageBox box(BoxIcon(icon), kAppTitle, QString::fromStdString(text), QMessageBox::NoButton,
+                  dialogParent_);
+  // Core texts are plain; a "<" in a path must not turn the box into rich text.
+  box.setTextFormat(Qt::PlainText);
+  switch (buttons) {
+    case Buttons::Ok:
+      box.setStandardButtons(QMessageBox::Ok);
+      break;
+    case Buttons::YesNoCancel:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+      box.setDefaultButton(QMessageBox::Yes);
+      break;
+    case Buttons::YesNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      box.setDefaultButton(QMessageBox::Yes);
+      break;
+    case Buttons::OkCancel:
+      box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      box.setDefaultButton(QMessageBox::Ok);
+      break;
+  }
+  // A wait cursor set by a save must not hide the arrow over the question.
+  const bool waiting = waitDepth_ > 0;
+  if (waiting) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  const int result = box.exec();
+  if (waiting) QApplication::restoreOverrideCursor();
+  switch (result) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    case QMessageBox::Ok: return Answer::Ok;
+    default: return Answer::Cancel;
+  }
+}
+
+void GuiHost::ShowMessage(const std::string& text, MessageIcon icon) {
+  Ask(Buttons::Ok, text, icon);
+}
+
+Answer GuiHost::AskYesNoCancel(const std::string& text) {
+  return Ask(Buttons::YesNoCancel, text, MessageIcon::Exclamation);
+}
+
+Answer GuiHost::AskYesNo(const std::string& text, MessageIcon icon) {
+  return Ask(Buttons::YesNo, text, icon);
+}
+
+Answer GuiHost::AskOkCancel(const std::string& text) {
+  return Ask(Buttons::OkCancel, text, MessageIcon::Exclamation);
+}
+
+void GuiHost::BeginProgress(const std::string& caption, int steps) {
+  if (!progress_) return;
+  progress_->setRange(0, steps > 0 ? steps : 0);
+  progress_->setValue(0);
+  progress_->setFormat(QString::fromStdString(caption) + " %p%");
+  progress_->setVisible(true);
+}
+
+void GuiHost::StepProgress() {
+  if (!progress_) return;
+  progress_->setValue(progress_->value() + 1);
+  // Loading runs without returning to the event loop; paint the bar now.
+  if (progress_->isVisible()) progress_->repaint();
+}
+
+void GuiHost::EndProgress() {
+  if (progress_) progress_->setVisible(false);
+}
+
+void GuiHost::BeginWaitCursor() {
+  if (waitDepth_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void GuiHost::EndWaitCursor() {
+  if (waitDepth_ == 0) return;
+  if (--waitDepth_ == 0) QApplication::restoreOverrideCursor();
+}
+
+void GuiHost::PostWakeUp() {
+  if (wakeUpPending_) return;
+  wakeUpPending_ = true;
+  // A zero timer fires once the events queued now have been handled: the next idle moment.
+  QTimer::singleShot(0, this, [this] {
+    if (wakeUpPending_) RunIdleWork();
+  });
+}
+
+void GuiHost::RunIdleWork() {
+  wakeUpPending_ = false;
+  if (idleWork_) idleWork_();
+}
+
+bool GuiHost::ShellOpen(const std::string& target) {
+  if (target.empty()) return false;
+  return QDesktopServices::openUrl(TargetUrl(target));
+}
+
+bool GuiHost::OpenDocument(const std::string& path, const std::string& destination) {
+  // The system opener cannot be told a destination; the document opens at its start.
+  (void)destination;
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+}  // namespace tarq

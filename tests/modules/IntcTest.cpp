@@ -1,0 +1,577 @@
+// The interrupt controller on real projects: the vector tables of every part, the three
+// layouts with their registers and checks, the user slots, the vector claims other modules
+// make, and the interrupt panels it builds on its own page and on other modules' pages.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "../project/ProjectTestSupport.h"
+#include "framework/Module.h"
+#include "framework/TextUtil.h"
+#include "framework/Warnings.h"
+#include "modules/intc.h"
+#include "project/ProjDoc.h"
+
+namespace tarq {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The value of a define line of a header, or "<absent>".
+std::string DefineValue(const std::string& header, const std::string& name) {
+  std::istringstream lines(header);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (StartsWith(line, "#define " + name + " ")) return Trim(line.substr(8 + name.size()));
+  }
+  return "<absent>";
+}
+
+class IntcProject {
+ public:
+  // `defines` follow the part line.
+  IntcProject(const std::string& part, const std::string& defines = {}) : folder_("intc") {
+    folder_.Write("ApplicationConfig/appconfig.h", "#define " + part + "\n" + defines);
+    DocumentEnvironment environment;
+    environment.programFolder = TARQ_BINARY_DIR;
+    environment.readUserOptions = false;
+    doc_ = std::make_unique<CProjDoc>(host_, environment);
+    opened_ = doc_->OpenProject(folder_.Root());
+    for (const char* name : {"WINTC", "ITCN", "INTC"}) {
+      if (!intc_) intc_ = dynamic_cast<CpmINTC*>(doc_->FindModule(name, "INTC"));
+    }
+  }
+
+  bool Opened() const { return opened_ && intc_ != nullptr; }
+  CProjDoc& Doc() { return *doc_; }
+  CollectingHost& Host() { return host_; }
+  CpmINTC& Intc() { return *intc_; }
+  Page& OpenPage() {
+    intc_->CreatePage();
+    intc_->RunDeferredPageWork();
+    return *intc_->GetPage();
+  }
+  Register& Reg(const std::string& name) { return *intc_->FindOwnRegister(name); }
+  void SetText(const std::string& name, const std::string& text) {
+    Register& reg = Reg(name);
+    reg.text = text;
+    reg.value = text.empty() ? 0 : 1;
+  }
+  // Runs a warnings pass and returns the INTC's warning texts in list order.
+  std::vector<std::string> Warnings() {
+    doc_->CheckAllWarnings(false);
+    std::vector<std::string> texts;
+    for (const Warning& warning : doc_->GetWarnings()->Entries())
+      if (warning.page == intc_) texts.push_back(warning.text);
+    return texts;
+  }
+  std::string WarningOf(uint32_t id) {
+    for (const Warning& warning : doc_->GetWarnings()->Entries())
+      if (warning.page == intc_ && warning.id == id) return warning.text;
+    return {};
+  }
+  std::string SavedHeader() {
+    const std::string path = folder_.Path("ApplicationConfig/appconfig.h");
+    EXPECT_TRUE(doc_->SaveProject(path));
+    return ReadFile(path);
+  }
+
+ private:
+  TempFolder folder_;
+  CollectingHost host_;
+  std::unique_ptr<CProjDoc> doc_;
+  CpmINTC* intc_ = nullptr;
+  bool opened_ = false;
+};
+
+// A module of the project that uses vectors and shows their panels, as peripherals do.
+class VectorUser : public CModule {
+ public:
+  VectorUser(const std::string& name, const std::string& vectors) : CModule(Entry(name, vectors)) {}
+  void BuildPage(Page& page) override {
+    page.AddPlaceholder(kInterruptHeaderFirst, 600);
+    page.NewRow();
+    for (size_t n = 0; n < InterruptUsers().size(); ++n) {
+      page.AddPlaceholder(kInterruptPanelBase + static_cast<uint32_t>(n), n == 0 ? 600 : 150);
+      page.NewRow();
+    }
+  }
+  bool Claim(size_t user, bool enable, const std::string& name) {
+    return GetInterruptController()->ClaimVector(InterruptUsers()[user], enable, name, this);
+  }
+
+ private:
+  static ArchitectureEntry Entry(const std::string& name, const std::string& vectors) {
+    ArchitectureEntry entry;
+    entry.name = name;
+    entry.kind = "USER";
+    entry.linkedModule = "NONE";
+    entry.interrupts = "IRQ:" + vectors;
+    return entry;
+  }
+};
+
+using nlohmann::json;
+
+}  // namespace
+
+// ---- vector tables ----
+
+TEST(IntcTables, EveryPartGetsItsFamilyTableWithItsReservedVectors) {
+  const json matrix = json::parse(ReadFile(std::string(TARQ_SOURCE_DIR) + "/data/family/family.json"));
+  int parts = 0;
+  for (const json& part : matrix["parts"]) {
+    const std::string name = part["part"];
+    SCOPED_TRACE(name);
+    const json& vectors = matrix["vectorTables"][part["vectorTable"].get<std::string>()]["vectors"];
+    const std::vector<IntcVector> table = CpmINTC::VectorTableOf(name);
+    ASSERT_EQ(table.size(), vectors.size());
+    std::set<int> reserved;
+    for (int n : part.value("reservedVectors", std::vector<int>{})) reserved.insert(n);
+    for (size_t n = 0; n < table.size(); ++n) {
+      EXPECT_EQ(table[n].text, std::to_string(n) + ". " + vectors[n][1].get<std::string>());
+      uint32_t flags = 0;
+      ASSERT_TRUE(ReadCIntegerExact(vectors[n][2].get<std::string>(), flags));
+      EXPECT_EQ(table[n].flags, reserved.count(static_cast<int>(n)) ? 0x13u : flags) << n;
+    }
+    ++parts;
+  }
+  EXPECT_EQ(parts, 35);
+  // The Dorn parts without the CAN controller lose its four vectors; the others keep them.
+  EXPECT_EQ(CpmINTC::VectorTableOf("CVX-31")[23].flags, 0x13u);
+  EXPECT_EQ(CpmINTC::VectorTableOf("CVX-33")[23].flags, 0xF0u);
+  EXPECT_TRUE(CpmINTC::VectorTableOf("CVX-99").empty());
+  EXPECT_EQ(CpmINTC::SourceNameOf("21. SCI Transmitter Empty/Idle"), "SCI Transmitter Empty/Idle");
+}
+
+TEST(IntcTables, TheLayoutsHaveTheirFixedRegistersAndTwoRegistersPerVector) {
+  struct Case {
+    const char* part;
+    const char* module;
+    IntcLayout layout;
+    size_t vectors;
+    std::vector<std::string> fixed;
+  };
+  const Case cases[] = {
+      {"CVX-03", "ITCN", IntcLayout::Classic, 64,
+       {"-IRQA_ENABLED", "-IRQB_ENABLED", "-IRQA_TRIGGER", "-IRQB_TRIGGER"}},
+      {"CVX-06", "INTC", IntcLayout::Standard, 78,
+       {"ICTL_INIT", "FIM0_INIT", "FIM1_INIT", "FIVA0_INIT", "FIVA1_INIT"}},
+      {"CVX-18", "INTC", IntcLayout::Standard, 86, {}},
+      {"CVX-12", "INTC", IntcLayout::Standard, 82, {}},
+      {"CVX-22", "INTC", IntcLayout::Standard, 46, {}},
+      {"CVX-26", "INTC", IntcLayout::Standard, 64, {}},
+      {"CVX-34", "INTC", IntcLayout::Standard, 67, {}},
+      {"CVX-29", "WINTC", IntcLayout::UserSlot, 51,
+       {"ICSR_INIT", "IAR0_INIT", "IAR1_INIT", "IAR2_INIT", "FASTINT_ENABLE"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.part);
+    IntcProject project(c.part);
+    ASSERT_TRUE(project.Opened());
+    CpmINTC& intc = project.Intc();
+    EXPECT_EQ(intc.GetPrefix(), c.module);
+    EXPECT_EQ(intc.GetLayout(), c.layout);
+    ASSERT_EQ(intc.GetVectorCount(), c.vectors);
+    const size_t fixed = c.layout == IntcLayout::Classic ? 4 : 5;
+    ASSERT_EQ(intc.GetRegisterCount(), fixed + 2 * c.vectors);
+    for (size_t i = 0; i < c.fixed.size(); ++i) EXPECT_EQ(intc.Registers()[i].name, c.fixed[i]);
+    const Register& lastIsr = intc.Registers()[fixed + 2 * (c.vectors - 1)];
+    EXPECT_EQ(lastIsr.name, Format("-INT_VECTOR_ADDR_%zu", c.vectors - 1));
+    EXPECT_EQ(intc.Registers().back().name, Format("-INT_PRIORITY_LEVEL_%zu", c.vectors - 1));
+    EXPECT_TRUE(intc.Registers().back().Has(NOSHOWLIST));
+    // Fixed routines and priorities are never written.
+    for (uint32_t n = 0; n < c.vectors; ++n) {
+      const uint32_t flags = intc.Vectors()[n].flags;
+      EXPECT_EQ(intc.IsrRegister(n)->Has(DUMMYREG), (flags & 0x1) != 0) << n;
+      EXPECT_EQ(intc.PriorityRegister(n)->Has(DUMMYREG), (flags & 0x6) != 0) << n;
+    }
+    EXPECT_EQ(intc.IsrRegister(0)->text, "Start");
+    EXPECT_FALSE(intc.IsModified());
+  }
+}
+
+// ---- user slots (Brel) ----
+
+TEST(IntcUserSlots, ValidSourcesLieBetweenTheCoreVectorsAndTheSlotsOutsideTheReservedOnes) {
+  IntcProject project("CVX-28");
+  ASSERT_TRUE(project.Opened());
+  const CpmINTC& intc = project.Intc();
+  for (uint32_t n : {10u, 21u, 33u, 40u, 44u}) EXPECT_TRUE(intc.IsValidUserSource(n)) << n;
+  for (uint32_t n : {0u, 9u, 34u, 36u, 39u, 45u, 50u, 63u}) EXPECT_FALSE(intc.IsValidUserSource(n)) << n;
+}
+
+TEST(IntcUserSlots, SlotChecksNameTheSlotAndTheSource) {
+  // USER1 = 34 (reserved), USER2 = 21 without a name, USER3 = 21 again with a name that
+  // vector 21 also has, USER4 = 12 named, USER5 unused, USER6 = 45 (a slot vector itself).
+  IntcProject project("CVX-28",
+                      "#define WINTC_IAR0_INIT 0x1522U\n"
+                      "#define WINTC_IAR1_INIT 0x0C15U\n"
+                      "#define WINTC_IAR2_INIT 0x2D00U\n"
+                      "#define INT_VECTOR_ADDR_21 SciTxIsr\n"
+                      "#define INT_VECTOR_ADDR_47 SlotThreeIsr\n"
+                      "#define INT_VECTOR_ADDR_48 SlotFourIsr\n");
+  ASSERT_TRUE(project.Opened());
+  EXPECT_TRUE(project.Host().entries.empty());
+  EXPECT_EQ(project.Intc().GetUserSource(1), 34u);
+  EXPECT_EQ(project.Intc().GetUserSource(4), 12u);
+  EXPECT_EQ(project.Warnings(),
+            (std::vector<std::string>{
+                "USER1 interrupt source number is not valid",
+                "USER2 interrupt service routine must have a name",
+                "Interrupt source 21 is assigned to more than one USER interrupt.",
+                "Interrupt source 21 has assigned both standard ISR and USER3 ISR. The USER ISR "
+                "will be used.",
+                "USER6 interrupt source number is not valid"}));
+  EXPECT_EQ(project.WarningOf(CpmINTC::UserId(CpmINTC::kIdUserDuplicate, 3)),
+            "Interrupt source 21 is assigned to more than one USER interrupt.");
+
+  // As a fast interrupt USER6 speaks of itself as such, and an unused one is an error too.
+  project.Reg("FASTINT_ENABLE").value = 1;
+  std::vector<std::string> texts = project.Warnings();
+  EXPECT_EQ(texts.back(), "Fast (USER6) interrupt source number is not valid");
+  EXPECT_EQ(project.WarningOf(CpmINTC::UserId(CpmINTC::kIdUserCaption, 6)),
+            "Fast (USER6) interrupt source number is not valid");
+  project.Reg("IAR2_INIT").value = 0x0000;
+  project.Warnings();
+  EXPECT_EQ(project.WarningOf(CpmINTC::kIdFastUser6),
+            "Fast (USER6) interrupt source number is not valid");
+  EXPECT_EQ(project.WarningOf(CpmINTC::UserId(CpmINTC::kIdUserCaption, 6)), "");
+  project.Reg("IAR2_INIT").value = 0x0D00;  // USER6 = 13, no name
+  project.Warnings();
+  EXPECT_EQ(project.WarningOf(CpmINTC::kIdFastUser6), "");
+  EXPECT_EQ(project.WarningOf(CpmINTC::UserId(CpmINTC::kIdUserIsrCaption, 6)),
+            "Fast (USER6) interrupt service routine must have a name");
+}
+
+TEST(IntcUserSlots, ModulesFindTheSlotOfTheirVectorAndShowItAsALink) {
+  IntcProject project("CVX-28",
+                      "#define WINTC_IAR0_INIT 0x1622U\n"  // USER1 = 34, USER2 = 22
+                      "#define WINTC_IAR1_INIT 0x0016U\n"  // USER3 = 22 as well
+                      "#define INT_VECTOR_ADDR_46 SciRxSlotIsr\n");
+  ASSERT_TRUE(project.Opened());
+  VectorUser sci("SCI_0", "21,22,34");
+  sci.InitModule(project.Doc());
+  std::string name;
+  EXPECT_EQ(project.Intc().FindUserSlot(22, &name), 2);  // the first slot that holds it
+  EXPECT_EQ(name, "SciRxSlotIsr");
+  EXPECT_EQ(project.Intc().FindUserSlot(21, &name), -1);
+  EXPECT_EQ(project.Intc().FindUserSlot(34, &name), -1);  // never valid, though USER1 holds it
+  EXPECT_EQ(UserSlotNote(sci, 1),
+            "<A HREF=\"tarq:WINTC/INTC/1111\">NOTE: defined as USER2 (SciRxSlotIsr) in WINTC "
+            "module.</A>");
+  EXPECT_EQ(UserSlotNote(sci, 1, true),
+            "<A HREF=\"tarq:WINTC/INTC/1111\">See USER2 (SciRxSlotIsr) in WINTC module.</A>");
+  EXPECT_EQ(UserSlotNote(sci, 0), "");
+  EXPECT_EQ(UserSlotNote(sci, 7), "");
+
+  // Parts without user slots have nothing to say.
+  IntcProject fenn("CVX-08");
+  ASSERT_TRUE(fenn.Opened());
+  EXPECT_EQ(fenn.Intc().FindUserSlot(22, &name), -1);
+}
+
+TEST(IntcUserSlots, ThePageEmptiesTheNameOfAnUnusedSlotAndShowsTheFastNote) {
+  IntcProject project("CVX-28",
+                      "#define WINTC_IAR0_INIT 0x0015U\n"  // USER1 = 21, USER2 unused
+                      "#define INT_VECTOR_ADDR_45 SlotOneIsr\n"
+                      "#define INT_VECTOR_ADDR_46 Leftover\n");
+  ASSERT_TRUE(project.Opened());
+  Page& page = project.OpenPage();
+  const uint32_t isr1 = CpmINTC::UserId(CpmINTC::kIdUserIsr, 1);
+  const uint32_t isr2 = CpmINTC::UserId(CpmINTC::kIdUserIsr, 2);
+  EXPECT_TRUE(page.Find(isr1)->enabled);
+  EXPECT_EQ(page.Find(isr1)->text, "SlotOneIsr");
+  EXPECT_FALSE(page.Find(isr2)->enabled);
+  EXPECT_EQ(page.Find(isr2)->text, "");
+  EXPECT_EQ(project.Intc().IsrRegister(46)->value, 0u);
+
+  // A valid source opens the name; a name typed there reaches the slot's vector register.
+  ASSERT_TRUE(page.TypeText(CpmINTC::UserId(CpmINTC::kIdUserEdit, 2), "40"));
+  EXPECT_TRUE(page.Find(isr2)->enabled);
+  ASSERT_TRUE(page.TypeText(isr2, "SwIsr"));
+  ASSERT_TRUE(page.FocusLost(isr2));
+  EXPECT_EQ(project.Intc().IsrRegister(46)->text, "SwIsr");
+  EXPECT_EQ(project.Intc().GetUserIsrName(2), "SwIsr");
+
+  EXPECT_FALSE(page.Find(CpmINTC::kIdFastUser6Note)->shown);
+  ASSERT_TRUE(page.Click(CpmINTC::kIdFastUser6));
+  EXPECT_EQ(project.Intc().Registers()[4].value, 1u);
+  EXPECT_TRUE(page.Find(CpmINTC::kIdFastUser6Note)->shown);
+
+  // The slot vectors are listed only on demand, and then not editable in their panels.
+  const uint32_t slotPanel = CpmINTC::kIdVectorPanelBase + 45;
+  EXPECT_FALSE(page.Find(slotPanel)->shown);
+  EXPECT_FALSE(page.Find(CpmINTC::kIdVectorPanelBase + 31)->shown);  // DISSRC of CVX-28
+  EXPECT_TRUE(page.Find(CpmINTC::kIdVectorPanelBase + 30)->shown);
+  ASSERT_TRUE(page.Click(CpmINTC::kIdShowAll));
+  EXPECT_TRUE(page.Find(slotPanel)->shown);
+  EXPECT_FALSE(page.GetChildPage(slotPanel)->Find(CpmINTC::kPanelIsr)->enabled);
+  EXPECT_EQ(page.GetChildPage(slotPanel)->Find(CpmINTC::kPanelIsr)->text, "SlotOneIsr");
+}
+
+// ---- standard layout ----
+
+TEST(IntcStandard, FastInterruptsMustBePeripheralSourcesAtLevelTwo) {
+  // CVX-08: vector 62 "SCI 0 Receiver Full" (0xF0), vector 6 a debug event (0x1D0).
+  IntcProject project("CVX-08",
+                      "#define INTC_FIM0_INIT 62\n"
+                      "#define INT_VECTOR_ADDR_62 UartRxIsr\n"
+                      "#define INT_PRIORITY_LEVEL_62 INTC_LEVEL1\n");
+  ASSERT_TRUE(project.Opened());
+  const std::string level1Text =
+      "Interrupt source 62 can not be used as fast interrupt. Only peripheral interrupt sources "
+      "configured for priority level 2 can be set as fast.";
+  project.Warnings();
+  EXPECT_EQ(project.WarningOf(CpmINTC::kIdFastNote), level1Text);
+
+  project.SetText("-INT_PRIORITY_LEVEL_62", "INTC_LEVEL2");
+  project.Warnings();
+  EXPECT_EQ(project.WarningOf(CpmINTC::kIdFastNote), "");
+
+  // The same through the page: the panel's list decides.
+  Page& page = project.OpenPage();
+  Page* panel = page.GetChildPage(CpmINTC::kIdVectorPanelBase + 62);
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->Find(CpmINTC::kPanelPriority)->text, "Level 2");
+  ASSERT_TRUE(panel->SelectItem(CpmINTC::kPanelPriority, 2));  // Level 1
+  EXPECT_EQ(project.Reg("-INT_PRIORITY_LEVEL_62").text, "INTC_LEVEL1");
+  project.Warnings();
+  EXPECT_EQ(project.WarningOf(CpmINTC::kIdFastNote), level1Text);
+
+  // A core source never qualifies; the first offending fast interrupt is the one named.
+  project.Reg("FIM1_INIT").value = 6;
+  project.SetText("-INT_PRIORITY_LEVEL_62", "INTC_LEVEL2");
+  panel->SelectItem(CpmINTC::kPanelPriority, 3);
+  project.Warnings();
+  EXPECT_EQ(project.WarningOf(CpmINTC::kIdFastNote),
+            "Interrupt source 6 can not be used as fast interrupt. Only peripheral interrupt "
+            "sources configured for priority level 2 can be set as fast.");
+  EXPECT_TRUE(page.Find(CpmINTC::kIdFastNote)->shown);
+  project.Reg("FIM1_INIT").value = 0;
+  project.Warnings();
+  EXPECT_FALSE(page.Find(CpmINTC::kIdFastNote)->shown);
+}
+
+TEST(IntcStandard, FastInterruptRangeAndDoubleRoutine) {
+  IntcProject project("CVX-08",
+                      "#define INTC_FIM0_INIT 82\n"
+                      "#define INTC_FIM1_INIT 62\n"
+                      "#define INTC_FIVA1_INIT FastRx\n"
+                      "#define INT_VECTOR_ADDR_62 UartRxIsr\n"
+                      "#define INT_PRIORITY_LEVEL_62 INTC_LEVEL2\n");
+  ASSERT_TRUE(project.Opened());
+  EXPECT_EQ(project.Warnings(),
+            (std::vector<std::string>{"Fast interrupt 0 number is out of range",
+                                      "Fast interrupt 1 has assigned both standard ISR and fast "
+                                      "ISR. The fast ISR will be used."}));
+  // The edit refuses what the check reports on loaded values.
+  Page& page = project.OpenPage();
+  EXPECT_EQ(page.Find(CpmINTC::FastId(CpmINTC::kIdFastRange, 0))->text, "(0 - 81)");
+  ASSERT_TRUE(page.TypeText(CpmINTC::FastId(CpmINTC::kIdFastEdit, 0), "81"));
+  EXPECT_EQ(project.Reg("FIM0_INIT").value, 81u);
+  ASSERT_TRUE(page.TypeText(CpmINTC::FastId(CpmINTC::kIdFastEdit, 0), "82"));
+  EXPECT_EQ(project.Reg("FIM0_INIT").value, 81u);
+}
+
+TEST(IntcStandard, PanelsWantARoutineAndAPriorityTogether) {
+  // CVX-08 hides vector 25 (DISSRC); 63 and 64 are ADC vectors.
+  IntcProject project("CVX-08",
+                      "#define INT_VECTOR_ADDR_63 AdcIsr\n"
+                      "#define INT_PRIORITY_LEVEL_64 INTC_LEVEL0\n"
+                      "#define INT_VECTOR_ADDR_25 HiddenIsr\n");
+  ASSERT_TRUE(project.Opened());
+  EXPECT_EQ(project.Warnings(),
+            (std::vector<std::string>{
+                "ADC B Conversion Complete Interrupt Service Routine is specified but Interrupt "
+                "Priority is not set",
+                "ADC A Conversion Complete Interrupt Priority is set but Interrupt Service "
+                "Routine is not specified"}));
+  EXPECT_EQ(project.WarningOf(CpmINTC::PanelWarningId(63)),
+            "ADC B Conversion Complete Interrupt Service Routine is specified but Interrupt "
+            "Priority is not set");
+
+  // A fast source needs no routine of its own; a priority fixes the other panel.
+  project.Reg("FIM0_INIT").value = 64;
+  project.SetText("-INT_PRIORITY_LEVEL_64", "INTC_LEVEL2");
+  project.SetText("-INT_PRIORITY_LEVEL_63", "INTC_LEVEL2");
+  EXPECT_EQ(project.Warnings(), std::vector<std::string>{});
+
+  // Typing in the panel counts before the edit is left.
+  Page& page = project.OpenPage();
+  Page* panel = page.GetChildPage(CpmINTC::kIdVectorPanelBase + 63);
+  ASSERT_TRUE(panel->TypeText(CpmINTC::kPanelIsr, ""));
+  EXPECT_EQ(project.Warnings(),
+            std::vector<std::string>{"ADC B Conversion Complete Interrupt Priority is set but "
+                                     "Interrupt Service Routine is not specified"});
+  EXPECT_EQ(page.GetChildPage(CpmINTC::kIdVectorPanelBase + 63)->Find(CpmINTC::kPanelSource)
+                ->textColour,
+            kWarningTextColour);
+}
+
+TEST(IntcStandard, PanelListsFollowTheFlagWords) {
+  IntcProject project("CVX-08");
+  ASSERT_TRUE(project.Opened());
+  Page& page = project.OpenPage();
+  auto panel = [&](uint32_t n) { return page.GetChildPage(CpmINTC::kIdVectorPanelBase + n); };
+  // Reset: routine and priority fixed; the list keeps its one level.
+  EXPECT_EQ(panel(0)->Find(CpmINTC::kPanelIsr)->text, "Start");
+  EXPECT_FALSE(panel(0)->Find(CpmINTC::kPanelIsr)->enabled);
+  EXPECT_FALSE(panel(0)->Find(CpmINTC::kPanelPriority)->enabled);
+  EXPECT_EQ(panel(0)->Find(CpmINTC::kPanelPriority)->items, std::vector<std::string>{"Level 3"});
+  // Debug events: Disabled or levels 1..3; peripherals: Disabled or levels 0..2.
+  EXPECT_EQ(panel(6)->Find(CpmINTC::kPanelPriority)->items,
+            (std::vector<std::string>{"Disabled", "Level 1", "Level 2", "Level 3"}));
+  EXPECT_EQ(panel(62)->Find(CpmINTC::kPanelPriority)->items,
+            (std::vector<std::string>{"Disabled", "Level 0", "Level 1", "Level 2"}));
+  // With nothing chosen the first item shows, and nothing is written for it.
+  EXPECT_EQ(panel(62)->Find(CpmINTC::kPanelPriority)->selection, 0);
+  EXPECT_EQ(project.Reg("-INT_PRIORITY_LEVEL_62").value, 0u);
+  EXPECT_TRUE(page.Find(CpmINTC::kIdIrqATrigger)->shown);
+
+  // The Tebo parts have no external interrupt pins.
+  IntcProject tebo("CVX-21");
+  ASSERT_TRUE(tebo.Opened());
+  EXPECT_FALSE(tebo.Intc().HasIrqA());
+  Page& teboPage = tebo.OpenPage();
+  EXPECT_FALSE(teboPage.Find(CpmINTC::kIdIrqATrigger)->shown);
+  EXPECT_FALSE(teboPage.Find(CpmINTC::kIdIrqBTriggerCaption)->shown);
+}
+
+// ---- classic layout ----
+
+TEST(IntcClassic, PrioritiesAreDigitsAndAbsentPinsWriteNothing) {
+  // CVX-02 declares IRQA=0 and IRQB=0; CVX-03 has both pins.
+  IntcProject project("CVX-02",
+                      "#define IRQA_ENABLED 1\n"
+                      "#define INT_VECTOR_ADDR_48 SpeedLoopIsr\n"
+                      "#define INT_PRIORITY_LEVEL_48 2\n");
+  ASSERT_TRUE(project.Opened());
+  EXPECT_FALSE(project.Intc().HasIrqA());
+  EXPECT_TRUE(project.Reg("-IRQA_ENABLED").Has(DUMMYREG));
+  EXPECT_TRUE(project.Reg("-IRQB_TRIGGER").Has(DUMMYREG));
+  Page& page = project.OpenPage();
+  EXPECT_EQ(page.Find(CpmINTC::kIdMaskDisable), nullptr);
+  EXPECT_FALSE(page.Find(CpmINTC::kIdIrqAEnable)->shown);
+  Page* panel = page.GetChildPage(CpmINTC::kIdVectorPanelBase + 48);
+  EXPECT_EQ(panel->Find(CpmINTC::kPanelPriority)->text, "Level 2");
+  EXPECT_EQ(panel->Find(CpmINTC::kPanelPriority)->items.size(), 8u);
+  ASSERT_TRUE(panel->SelectItem(CpmINTC::kPanelPriority, 7));
+  EXPECT_TRUE(project.Warnings().empty());  // no classic vector is checked
+
+  const std::string saved = project.SavedHeader();
+  EXPECT_EQ(DefineValue(saved, "INT_PRIORITY_LEVEL_48"), "7");
+  EXPECT_EQ(DefineValue(saved, "INT_VECTOR_ADDR_48"), "SpeedLoopIsr");
+  EXPECT_EQ(DefineValue(saved, "INT_VECTOR_ADDR_0"), "Start");
+  EXPECT_EQ(DefineValue(saved, "IRQA_ENABLED"), "<absent>");
+
+  IntcProject withPins("CVX-03", "#define INT_VECTOR_ADDR_48 SpeedLoopIsr\n");
+  ASSERT_TRUE(withPins.Opened());
+  Page& pinsPage = withPins.OpenPage();
+  ASSERT_TRUE(pinsPage.Click(CpmINTC::kIdIrqBEnable));
+  ASSERT_TRUE(pinsPage.SelectItem(CpmINTC::kIdIrqBTrigger, 3));
+  EXPECT_EQ(withPins.Reg("-IRQB_ENABLED").value, 1u);
+  EXPECT_EQ(withPins.Reg("-IRQB_TRIGGER").text, "ITCN_FALLING_EDGE_SENSITIVE");
+  const std::string pinsSaved = withPins.SavedHeader();
+  EXPECT_EQ(DefineValue(pinsSaved, "IRQB_ENABLED"), "1");
+  EXPECT_EQ(DefineValue(pinsSaved, "IRQB_TRIGGER"), "ITCN_FALLING_EDGE_SENSITIVE");
+  EXPECT_EQ(DefineValue(pinsSaved, "IRQA_TRIGGER"), "<absent>");
+}
+
+// ---- claims and panels on other pages ----
+
+TEST(IntcClaims, AClaimSetsTheNameAndOnlyItsHolderCanReleaseIt) {
+  IntcProject project("CVX-08", "#define INT_VECTOR_ADDR_62 UserRxIsr\n");
+  ASSERT_TRUE(project.Opened());
+  VectorUser sci("SCI_0", "59,62");
+  VectorUser other("OTHER", "62");
+  sci.InitModule(project.Doc());
+  other.InitModule(project.Doc());
+  CpmINTC& intc = project.Intc();
+  EXPECT_EQ(intc.UsersOf(62), (std::vector<CModuleBase*>{&sci, &other}));
+  Page& page = project.OpenPage();
+  Control* isrEdit = page.GetChildPage(CpmINTC::kIdVectorPanelBase + 62)->Find(CpmINTC::kPanelIsr);
+
+  ASSERT_TRUE(sci.Claim(1, true, "Sci0RxFullISR"));
+  EXPECT_EQ(intc.IsrRegister(62)->text, "Sci0RxFullISR");
+  EXPECT_EQ(isrEdit->text, "Sci0RxFullISR");
+  EXPECT_FALSE(isrEdit->enabled);
+  EXPECT_EQ(intc.ClaimOwner(62), &sci);
+
+  // Held by another module: nothing changes either way.
+  EXPECT_FALSE(other.Claim(0, true, "OtherIsr"));
+  EXPECT_FALSE(other.Claim(0, false, ""));
+  EXPECT_EQ(intc.IsrRegister(62)->text, "Sci0RxFullISR");
+
+  // A second claim by the holder renames but keeps the name from before the first.
+  ASSERT_TRUE(sci.Claim(1, true, "Sci0RxIsr"));
+  ASSERT_TRUE(sci.Claim(1, false, ""));
+  EXPECT_EQ(intc.IsrRegister(62)->text, "UserRxIsr");
+  EXPECT_TRUE(isrEdit->enabled);
+  EXPECT_FALSE(intc.IsClaimed(62));
+
+  // Releasing what nobody holds leaves the user's name alone.
+  intc.IsrRegister(59)->text = "MyTx";
+  intc.IsrRegister(59)->value = 1;
+  EXPECT_TRUE(sci.Claim(0, false, ""));
+  EXPECT_EQ(intc.IsrRegister(59)->text, "MyTx");
+  ASSERT_TRUE(other.Claim(0, true, ""));
+  EXPECT_EQ(intc.IsrRegister(62)->value, 0u);  // an empty name writes nothing
+  EXPECT_FALSE(sci.Claim(1, true, "Sci0RxFullISR"));
+}
+
+TEST(IntcPanels, PanelsOnOtherPagesEditTheSameRegistersAndFollowEachOther) {
+  IntcProject project("CVX-08", "#define INTC_ICTL_INIT 0x0000U\n");
+  ASSERT_TRUE(project.Opened());
+  CpmINTC& intc = project.Intc();
+  auto sci = std::make_unique<VectorUser>("SCI_0", "61,62");
+  sci->InitModule(project.Doc());
+  sci->CreatePage();
+  Page& own = project.OpenPage();
+  Page* wide = sci->GetPage()->GetChildPage(CModule::kInterruptPanelBase);
+  Page* narrow = sci->GetPage()->GetChildPage(CModule::kInterruptPanelBase + 1);
+  ASSERT_NE(wide, nullptr);
+  ASSERT_NE(narrow, nullptr);
+  EXPECT_EQ(wide->Find(CpmINTC::kPanelSource)->text, "61. SCI 0 Receiver Error");
+  EXPECT_EQ(narrow->Find(CpmINTC::kPanelSource), nullptr);
+  EXPECT_EQ(intc.CountPanels(62), 2u);
+
+  ASSERT_TRUE(narrow->TypeText(CpmINTC::kPanelIsr, " Sci0RxFullISR "));
+  ASSERT_TRUE(narrow->FocusLost(CpmINTC::kPanelIsr));
+  ASSERT_TRUE(narrow->SelectItem(CpmINTC::kPanelPriority, 1));
+  EXPECT_EQ(intc.IsrRegister(62)->text, "Sci0RxFullISR");
+  EXPECT_EQ(intc.PriorityRegister(62)->text, "INTC_LEVEL0");
+  Page* ownPanel = own.GetChildPage(CpmINTC::kIdVectorPanelBase + 62);
+  EXPECT_EQ(ownPanel->Find(CpmINTC::kPanelIsr)->text, "Sci0RxFullISR");
+  EXPECT_EQ(ownPanel->Find(CpmINTC::kPanelPriority)->text, "Level 0");
+
+  const std::string saved = project.SavedHeader();
+  EXPECT_EQ(DefineValue(saved, "INT_VECTOR_ADDR_62"), "Sci0RxFullISR");
+  EXPECT_EQ(DefineValue(saved, "INT_PRIORITY_LEVEL_62"), "INTC_LEVEL0");
+  EXPECT_EQ(DefineValue(saved, "INT_PRIORITY_LEVEL_61"), "<absent>");
+  EXPECT_EQ(DefineValue(saved, "INTC_ICTL_INIT"), "0x0000U");
+
+  // Panels leave with their page; a controller that goes first leaves no binding behind.
+  sci->DestroyPage();
+  EXPECT_EQ(intc.CountPanels(62), 1u);
+  sci->CreatePage();
+  narrow = sci->GetPage()->GetChildPage(CModule::kInterruptPanelBase + 1);
+  EXPECT_EQ(narrow->Find(CpmINTC::kPanelIsr)->text, "Sci0RxFullISR");
+  project.Doc().Reset();
+  EXPECT_EQ(narrow->Find(CpmINTC::kPanelIsr)->binding, nullptr);
+  EXPECT_EQ(narrow->Find(CpmINTC::kPanelPriority)->binding, nullptr);
+  EXPECT_TRUE(narrow->TypeText(CpmINTC::kPanelIsr, "Gone"));
+  EXPECT_TRUE(narrow->FocusLost(CpmINTC::kPanelIsr));
+  sci.reset();
+}
+
+}  // namespace tarq

@@ -1,0 +1,560 @@
+// The clock synthesis module on real projects: register tables per chip group, the clock
+// computation with its displays and limit warnings, the page's enables, the pin answers
+// and the clock queries other modules use.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+
+#include "../project/ProjectTestSupport.h"
+#include "framework/Hints.h"
+#include "framework/Module.h"
+#include "framework/Warnings.h"
+#include "modules/occs.h"
+#include "project/ProjDoc.h"
+
+namespace tarq {
+namespace {
+
+// A stand-in for the port and system modules: just the registers the clock module reads.
+class StubModule : public CModule {
+ public:
+  StubModule(const ArchitectureEntry& entry, std::vector<RegisterDecl> table) : CModule(entry) {
+    InitRegisters(table.data(), table.size());
+  }
+};
+
+class HintRecorder : public DocumentObserver {
+ public:
+  void OnHint(int hint, CModuleBase*) override { hints.push_back(hint); }
+  int Count(int hint) const { return static_cast<int>(std::count(hints.begin(), hints.end(), hint)); }
+  std::vector<int> hints;
+};
+
+class OccsProject {
+ public:
+  // `defines` follow the part line; the architecture file is the part's own one.
+  OccsProject(const std::string& part, const std::string& defines,
+              std::function<void(ModuleFactory&)> adjust = {})
+      : folder_("occs") {
+    folder_.Write("ApplicationConfig/appconfig.h", "#define " + part + "\n" + defines);
+    DocumentEnvironment environment;
+    environment.programFolder = TARQ_BINARY_DIR;
+    environment.readUserOptions = false;
+    doc_ = std::make_unique<CProjDoc>(host_, environment);
+    if (adjust) adjust(doc_->GetFactory());
+    opened_ = doc_->OpenProject(folder_.Root());
+  }
+
+  bool Opened() const { return opened_; }
+  CProjDoc& Doc() { return *doc_; }
+  CollectingHost& Host() { return host_; }
+  CpmOCCS& Occs() { return *dynamic_cast<CpmOCCS*>(doc_->FindModule("OCCS", "OCCS")); }
+  bool HasOccs() { return dynamic_cast<CpmOCCS*>(doc_->FindModule("OCCS", "OCCS")) != nullptr; }
+  Page& OpenPage() {
+    Occs().CreatePage();
+    Occs().RunDeferredPageWork();
+    return *Occs().GetPage();
+  }
+  Control& Ctl(uint32_t id) { return *Occs().FindControlById(id).control; }
+  uint32_t RegValue(size_t index) { return Occs().Registers()[index].value; }
+  // The warning the document lists for an OCCS control, or empty.
+  std::string WarningOf(uint32_t id) {
+    for (const Warning& warning : doc_->GetWarnings()->Entries())
+      if (warning.page == &Occs() && warning.id == id) return warning.text;
+    return {};
+  }
+  std::string SavedHeader() {
+    const std::string path = folder_.Path("ApplicationConfig/appconfig.h");
+    EXPECT_TRUE(doc_->SaveProject(path));
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+ private:
+  TempFolder folder_;
+  CollectingHost host_;
+  std::unique_ptr<CProjDoc> doc_;
+  bool opened_ = false;
+};
+
+// "#define NAME VALUE" lines of a header by name.
+std::map<std::string, std::string> Defines(const std::string& header) {
+  std::map<std::string, std::string> defines;
+  std::istringstream in(header);
+  std::string word, name, value;
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream parts(line);
+    if (parts >> word >> name >> value && word == "#define") defines[name] = value;
+  }
+  return defines;
+}
+
+ModuleCreator Stub(std::vector<RegisterDecl> table) {
+  return [table](const ArchitectureEntry& entry, CModuleBase*) {
+    return std::unique_ptr<CModuleBase>(std::make_unique<StubModule>(entry, table));
+  };
+}
+
+const std::string kClassicDefines =
+    "#define APPCFG_EXTCLK 8000000L\n#define OCCS_PLLCR_INIT 0x0082U\n"
+    "#define OCCS_PLLDB_INIT 0x2013U\n#define COP_COPCTL_INIT 0x0002U\n"
+    "#define COP_COPTO_INIT 0x07FFU\n";
+
+// ---- register tables ----
+
+TEST(OccsTest, RegisterTableFollowsTheChipGroup) {
+  OccsProject classic("CVX-03", "");
+  ASSERT_TRUE(classic.Opened());
+  const auto& c = classic.Occs().Registers();
+  ASSERT_EQ(c.size(), 10u);
+  EXPECT_EQ(c[1].resetValue, 0x2013u);
+  EXPECT_TRUE(c[2].Has(DUMMYREG));       // no internal oscillator register on CVX-03
+  EXPECT_TRUE(c[5].Has(DUMMYREG | NOSHOWLIST));
+  EXPECT_TRUE(c[4].Has(DW16));
+  EXPECT_EQ(classic.Occs().GetDefineName(c[7]), "COP_COPCTL_INIT");
+
+  OccsProject fenn("CVX-08", "");
+  const auto& f = fenn.Occs().Registers();
+  ASSERT_EQ(f.size(), 9u);
+  EXPECT_EQ(f[2].resetValue, 0x1200u);
+  EXPECT_FALSE(f[5].Has(DUMMYREG));  // CVX-08 has the relaxation oscillator
+  EXPECT_TRUE(f[4].Has(DW8));
+
+  OccsProject tebo("CVX-21", "");
+  OccsProject casp("CVX-25", "");
+  EXPECT_TRUE(tebo.Occs().Registers()[3].Has(DUMMYREG));
+  EXPECT_FALSE(casp.Occs().Registers()[3].Has(DUMMYREG));
+  EXPECT_EQ(casp.Occs().GetDefineName(casp.Occs().Registers()[3]), "OCCS_PROT_INIT");
+
+  OccsProject brel("CVX-28", "");
+  const auto& b = brel.Occs().Registers();
+  ASSERT_EQ(b.size(), 10u);
+  EXPECT_EQ(b[0].name, "CTRL_INIT");
+  EXPECT_EQ(b[7].resetValue, 0x0302u);
+  EXPECT_TRUE(b[7].Has(DUMMYREG) && b[8].Has(DUMMYREG));
+}
+
+// ---- the worked clock examples ----
+
+TEST(OccsTest, ClassicCrystalWithPllGivesEightyMegahertz) {
+  OccsProject project("CVX-03", kClassicDefines);
+  ASSERT_TRUE(project.Opened());
+  const OccsClocks clocks = project.Occs().ComputeClocks();
+  EXPECT_FLOAT_EQ(clocks.vco, 160.0f);
+  EXPECT_FLOAT_EQ(clocks.system, 80.0f);
+  EXPECT_FLOAT_EQ(clocks.bus, 40.0f);
+  EXPECT_FLOAT_EQ(clocks.hsStored, 0.0f);
+
+  project.Doc().OnIdle();
+  EXPECT_EQ(project.WarningOf(kOccsCoreRange), "");
+  EXPECT_EQ(project.WarningOf(kOccsVcoRange), "");
+
+  project.OpenPage();
+  EXPECT_EQ(project.Ctl(kOccsInputFreq).text, "8 MHz");
+  EXPECT_EQ(project.Ctl(kOccsVcoFreq).text, "160 MHz");
+  EXPECT_EQ(project.Ctl(kOccsCoreFreq).text, "80 MHz");  // the core runs at F_out here
+  EXPECT_EQ(project.Ctl(kOccsCoreRange).text, "(max. 80 MHz)");
+  EXPECT_EQ(project.Ctl(kOccsVcoRange).text, "(80...240 MHz)");
+  // COP: 80 MHz / 2^14 divided by 0x7FF + 1.
+  EXPECT_EQ(project.Ctl(kOccsCopTimeout).text, "419.4304 ms");
+  // Loss of reference: 2 x 10 / 80 MHz.
+  EXPECT_EQ(project.Ctl(kOccsLorPeriodTime).text, "0.25 us");
+  EXPECT_EQ(project.Ctl(kOccsMultiplyEdit).text, "20");
+}
+
+TEST(OccsTest, FennRunsAtSixtyMegahertzFromRelaxationOscillatorOrCrystal) {
+  // CVX-08 has the relaxation oscillator (PLLCR bit 2 clear selects it).
+  OccsProject relax("CVX-08", "#define OCCS_PLLCR_INIT 0x0082U\n#define OCCS_PLLDB_INIT 0x201DU\n");
+  ASSERT_TRUE(relax.Opened());
+  OccsClocks clocks = relax.Occs().ComputeClocks();
+  EXPECT_FLOAT_EQ(clocks.input, 8.0f);
+  EXPECT_FLOAT_EQ(clocks.vco, 240.0f);
+  EXPECT_FLOAT_EQ(clocks.core, 60.0f);
+  EXPECT_FLOAT_EQ(clocks.system, 60.0f);
+  EXPECT_FLOAT_EQ(clocks.bus, 60.0f);
+
+  // CVX-10 has none: the 8 MHz crystal feeds the PLL.
+  OccsProject crystal("CVX-10", "#define APPCFG_EXTCLK 8000000L\n#define OCCS_PLLCR_INIT 0x0082U\n");
+  clocks = crystal.Occs().ComputeClocks();
+  EXPECT_FLOAT_EQ(clocks.vco, 240.0f);
+  EXPECT_FLOAT_EQ(clocks.system, 60.0f);
+  EXPECT_FLOAT_EQ(clocks.bus, 60.0f);
+  crystal.Doc().OnIdle();
+  EXPECT_EQ(crystal.WarningOf(kOccsCoreRange), "");
+}
+
+TEST(OccsTest, TeboHighSpeedClockAtItsLimitAndAbove) {
+  OccsProject project("CVX-21", "#define EXTCLK 4000000L\n#define OCCS_PLLCR_INIT 0x0082U\n"
+                                "#define OCCS_PLLDB_INIT 0x2000U\n");
+  ASSERT_TRUE(project.Opened());
+  OccsClocks clocks = project.Occs().ComputeClocks();
+  EXPECT_FLOAT_EQ(clocks.input, 8.0f);  // relaxation oscillator, not the 4 MHz clock
+  EXPECT_FLOAT_EQ(clocks.vco, 192.0f);  // fixed multiplier 24
+  EXPECT_FLOAT_EQ(clocks.core, 32.0f);
+  EXPECT_FLOAT_EQ(clocks.system, 32.0f);
+  EXPECT_FLOAT_EQ(clocks.hsStored, 96.0f);
+
+  Page& page = project.OpenPage();
+  EXPECT_EQ(project.Ctl(kOccsMultiplyEdit).text, "24 (fixed)");
+  EXPECT_FALSE(project.Ctl(kOccsMultiplyEdit).enabled);
+  EXPECT_EQ(project.Ctl(kOccsHsFreq).text, "96 MHz");
+  project.Doc().OnIdle();
+  EXPECT_EQ(project.WarningOf(kOccsHsLabel), "");
+
+  // A 9 MHz re-trimmed oscillator pushes the high-speed clock to 108 MHz.
+  ASSERT_TRUE(page.Click(kOccsFactoryTrim));
+  ASSERT_TRUE(page.TypeText(kOccsRetrimEdit, "9000000"));
+  EXPECT_EQ(project.Ctl(kOccsHsFreq).text, "108 MHz");
+  EXPECT_EQ(project.Ctl(kOccsHsLabel).text, "(max. 96 MHz)");
+  EXPECT_EQ(project.Ctl(kOccsHsLabel).textColour, kWarningTextColour);
+  EXPECT_EQ(project.WarningOf(kOccsHsLabel),
+            "Current operating system frequency exceeds the maximum which is 96 MHz");
+  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().hsStored, 108.0f);
+}
+
+TEST(OccsTest, HighSpeedLabelLinksToTheSystemModuleBoxes) {
+  OccsProject plain("CVX-21", "", [](ModuleFactory& factory) {
+    factory.Register("SYS_V2_Classic", [](const ArchitectureEntry&, CModuleBase*) {
+      return std::unique_ptr<CModuleBase>();  // a project without a SYS module
+    });
+  });
+  ASSERT_TRUE(plain.Opened());
+  plain.OpenPage();
+  EXPECT_EQ(plain.Ctl(kOccsHsLabel).text, "(PWM/Timer)");
+
+  OccsProject linked("CVX-21", "", [](ModuleFactory& factory) {
+    factory.Register("SYS_V2_Classic", Stub({{"-SIM_GPS_INIT", 0, DW16}}));
+  });
+  linked.OpenPage();
+  EXPECT_EQ(linked.Ctl(kOccsHsLabel).text,
+            "(<A HREF=\"tarq:SYS/SYS_V2_Classic/"
+            "PWM%20clock%20sourced%20from%20HS_PERF%20(3x%20System%20Clock)\">PWM</A>/"
+            "<A HREF=\"tarq:SYS/SYS_V2_Classic/"
+            "Timer%20clock%20sourced%20from%20HS_PERF%20(3x%20System%20Clock)\">Timer</A>)");
+  EXPECT_EQ(linked.Ctl(kOccsHsLabel).textColour, kNormalTextColour);
+}
+
+TEST(OccsTest, PllOffGivesNoVcoAndSelectingItsOutputTurnsItOn) {
+  // Postscaler output selected while the PLL is off (bit 4 set).
+  OccsProject project("CVX-03", "#define APPCFG_EXTCLK 8000000L\n#define OCCS_PLLCR_INIT 0x0092U\n");
+  ASSERT_TRUE(project.Opened());
+  OccsClocks clocks = project.Occs().ComputeClocks();
+  EXPECT_FALSE(clocks.pllEnabled);
+  EXPECT_FLOAT_EQ(clocks.vco, 0.0f);
+  EXPECT_FLOAT_EQ(clocks.system, 0.0f);
+  EXPECT_FLOAT_EQ(clocks.bus, 0.0f);
+  project.Occs().UpdateValues();
+  EXPECT_EQ(project.WarningOf(kOccsVcoRange), "");
+
+  // The page enforces the PLL (and its lock detector) for the postscaler output.
+  project.OpenPage();
+  EXPECT_EQ(project.RegValue(0) & 0x0090u, 0x0080u);
+  EXPECT_TRUE(project.Ctl(kOccsEnablePll).checked);
+  EXPECT_FALSE(project.Ctl(kOccsEnablePll).enabled);
+  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().system, 80.0f);
+
+  // Back to the prescaler output: the PLL box may be cleared again.
+  Page& page = *project.Occs().GetPage();
+  ASSERT_TRUE(page.SelectItem(kOccsClockSourceList, 0));
+  EXPECT_TRUE(project.Ctl(kOccsEnablePll).enabled);
+  ASSERT_TRUE(page.Click(kOccsEnablePll));
+  EXPECT_EQ(project.Ctl(kOccsVcoFreq).text, "OFF");
+  EXPECT_EQ(project.Ctl(kOccsCoreFreq).text, "8 MHz");
+  EXPECT_FALSE(project.Ctl(kOccsPostscalerList).enabled);
+}
+
+// ---- edits of the page ----
+
+TEST(OccsTest, CrystalFrequencyTextMustBeOneNumber) {
+  OccsProject project("CVX-03", kClassicDefines);
+  Page& page = project.OpenPage();
+  EXPECT_EQ(project.Ctl(kOccsXtalFreqEdit).text, "8");
+
+  ASSERT_TRUE(page.TypeText(kOccsXtalFreqEdit, "8x"));
+  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().input, 0.0f);
+  EXPECT_EQ(project.Ctl(kOccsInputFreq).text, "OFF");
+  EXPECT_FLOAT_EQ(project.Doc().GetSettings().extClkMHz, 8.0f);  // the project keeps its value
+  for (const char* text : {"nan", "-8", "8 ", ""}) {
+    ASSERT_TRUE(page.TypeText(kOccsXtalFreqEdit, text));
+    EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().input, 0.0f) << text;
+  }
+
+  ASSERT_TRUE(page.TypeText(kOccsXtalFreqEdit, "4"));
+  EXPECT_FLOAT_EQ(project.Doc().GetSettings().extClkMHz, 4.0f);
+  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().system, 40.0f);
+  EXPECT_NE(project.SavedHeader().find("#define APPCFG_EXTCLK 4000000L\n"), std::string::npos);
+}
+
+TEST(OccsTest, RetrimClockOutsideTheTrimRangeIsWarned) {
+  OccsProject project("CVX-08", "#define OCCS_PLLCR_INIT 0x0082U\n");
+  Page& page = project.OpenPage();
+  EXPECT_FALSE(project.Ctl(kOccsRetrimEdit).enabled);
+  ASSERT_TRUE(page.Click(kOccsFactoryTrim));
+  EXPECT_TRUE(project.Ctl(kOccsRetrimEdit).enabled);
+  EXPECT_FALSE(project.Ctl(kOccsTrimEdit).enabled);
+
+  const std::string tip =
+      "Internal relaxation oscillator may be trimmed by 40% in time-domain (approx 5.7 to 13.3 MHz).";
+  struct Case {
+    const char* hertz;
+    bool warned;
+  };
+  for (const Case& c : {Case{"13100000", true}, Case{"13000000", false}, Case{"5700000", false},
+                        Case{"5600000", true}, Case{"8000000", false}}) {
+    ASSERT_TRUE(page.TypeText(kOccsRetrimEdit, c.hertz));
+    EXPECT_EQ(project.WarningOf(kOccsRetrimRange), c.warned ? tip : "") << c.hertz;
+    EXPECT_EQ(project.Ctl(kOccsRetrimRange).text, "(appr 6...13 MHz)");
+  }
+  EXPECT_EQ(project.RegValue(6), 8000000u);
+  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().input, 8.0f);
+
+  // With the oscillator not used the re-trim clock does not matter.
+  ASSERT_TRUE(page.TypeText(kOccsRetrimEdit, "13100000"));
+  ASSERT_TRUE(page.SelectItem(kOccsRelaxList, 1));
+  EXPECT_EQ(project.WarningOf(kOccsRetrimRange), "");
+  EXPECT_FALSE(project.Ctl(kOccsFactoryTrim).enabled);
+}
+
+TEST(OccsTest, MultiplierAndDivisorOutsideTheirRangesCountAsZero) {
+  OccsProject project("CVX-03", kClassicDefines);
+  Page& page = project.OpenPage();
+
+  ASSERT_TRUE(page.TypeText(kOccsCopDivisorEdit, "4096"));
+  EXPECT_NE(project.Ctl(kOccsCopTimeout).text, "OFF");
+  ASSERT_TRUE(page.TypeText(kOccsCopDivisorEdit, "0"));
+  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().copTimeoutSeconds, 0.0f);
+  EXPECT_EQ(project.Ctl(kOccsCopTimeout).text, "OFF");
+  ASSERT_TRUE(page.TypeText(kOccsCopDivisorEdit, "4097"));
+  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().copTimeoutSeconds, 0.0f);
+
+  ASSERT_TRUE(page.TypeText(kOccsMultiplyEdit, "129"));
+  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().vco, 0.0f);
+  EXPECT_EQ(project.WarningOf(kOccsVcoRange),
+            "PLL output frequency should be kept between 80 and 240 MHz on this device");
+
+  // Outside the classic group the divisor reaches 65536.
+  OccsProject later("CVX-07", "#define APPCFG_EXTCLK 8000000L\n");
+  Page& laterPage = later.OpenPage();
+  ASSERT_TRUE(laterPage.TypeText(kOccsCopDivisorEdit, "65536"));
+  EXPECT_GT(later.Occs().ComputeClocks().copTimeoutSeconds, 0.0f);
+  ASSERT_TRUE(laterPage.TypeText(kOccsCopDivisorEdit, "65537"));
+  EXPECT_FLOAT_EQ(later.Occs().ComputeClocks().copTimeoutSeconds, 0.0f);
+}
+
+TEST(OccsTest, SystemClockAndPllLimitsRaiseTheirWarnings) {
+  OccsProject project("CVX-03", kClassicDefines);
+  Page& page = project.OpenPage();
+  ASSERT_TRUE(page.TypeText(kOccsMultiplyEdit, "25"));  // VCO 200, system 100 MHz
+  EXPECT_EQ(project.WarningOf(kOccsCoreRange),
+            "Current operating system frequency exceeds the maximum which is 80 MHz");
+  EXPECT_EQ(project.Ctl(kOccsCoreRange).textColour, kWarningTextColour);
+  EXPECT_EQ(project.WarningOf(kOccsVcoRange), "");
+
+  ASSERT_TRUE(page.TypeText(kOccsMultiplyEdit, "31"));  // VCO 248
+  EXPECT_EQ(project.WarningOf(kOccsVcoRange),
+            "PLL output frequency should be kept between 80 and 240 MHz on this device");
+
+  ASSERT_TRUE(page.TypeText(kOccsMultiplyEdit, "20"));
+  EXPECT_EQ(project.WarningOf(kOccsCoreRange), "");
+  EXPECT_EQ(project.WarningOf(kOccsVcoRange), "");
+  EXPECT_EQ(project.Ctl(kOccsCoreRange).textColour, kNormalTextColour);
+
+  // The saved header holds the fields the lists chose.
+  ASSERT_TRUE(page.SelectItem(kOccsPostscalerList, 1));
+  ASSERT_TRUE(page.SelectItem(kOccsLockModeList, 0));
+  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().system, 40.0f);
+  const std::map<std::string, std::string> saved = Defines(project.SavedHeader());
+  EXPECT_EQ(saved.at("OCCS_PLLDB_INIT"), "0x2413U");
+  EXPECT_EQ(saved.at("OCCS_REQUIRED_LOCK_MODE"), "0x0020U");
+  EXPECT_EQ(saved.at("OCCS_PLLCR_INIT"), "0x0082U");
+  EXPECT_EQ(saved.at("COP_COPTO_INIT"), "0x07FFU");
+}
+
+// ---- the second layout ----
+
+TEST(OccsTest, MasterOscillatorListWritesTwoRegisters) {
+  OccsProject project("CVX-28", "#define APPCFG_EXTCLK 10000000L\n#define APPCFG_EXTAL 8000000L\n"
+                                "#define OCCS_CTRL_INIT 0x0082U\n#define OCCS_DIVBY_INIT 0x2000U\n");
+  ASSERT_TRUE(project.Opened());
+  OccsClocks clocks = project.Occs().ComputeClocks();
+  EXPECT_FLOAT_EQ(clocks.vco, 192.0f);
+  EXPECT_FLOAT_EQ(clocks.system, 32.0f);
+  EXPECT_FLOAT_EQ(clocks.hsStored, 96.0f);
+
+  Page& page = project.OpenPage();
+  EXPECT_EQ(project.Ctl(kOccsMstrOscList).selection, 0);
+  EXPECT_FALSE(project.Ctl(kOccsClkinEdit).enabled);
+
+  ASSERT_TRUE(page.SelectItem(kOccsMstrOscList, 2));  // CLKIN
+  EXPECT_TRUE(project.RegValue(0) & 0x4u);
+  EXPECT_TRUE(project.RegValue(2) & 0x400u);
+  EXPECT_TRUE(project.Ctl(kOccsClkinEdit).enabled);
+  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().input, 10.0f);
+
+  ASSERT_TRUE(page.SelectItem(kOccsMstrOscList, 1));  // crystal oscillator / XTAL
+  EXPECT_TRUE(project.RegValue(0) & 0x4u);
+  EXPECT_FALSE(project.RegValue(2) & 0x400u);
+  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().input, 8.0f);
+  // Crystal off by default: the edit holds the direct clock on XTAL.
+  EXPECT_EQ(project.Ctl(kOccsXtalFreqCaption).text, "Direct clock frequency (XTAL):");
+  ASSERT_TRUE(page.Click(kOccsCrystalEnable));
+  EXPECT_EQ(project.Ctl(kOccsXtalFreqCaption).text, "Crystal oscilator frequency:");
+  ASSERT_TRUE(page.TypeText(kOccsXtalFreqEdit, "4"));
+  EXPECT_FLOAT_EQ(project.Doc().GetSettings().extalMHz, 4.0f);
+  EXPECT_FLOAT_EQ(project.Doc().GetSettings().extClkMHz, 10.0f);
+
+  ASSERT_TRUE(page.SelectItem(kOccsMstrOscList, 0));
+  EXPECT_FALSE(project.RegValue(0) & 0x4u);
+
+  // The relaxation oscillator switched off while it is the master oscillator.
+  ASSERT_TRUE(page.Click(kOccsRelaxEnable));
+  project.Occs().CheckWarnings();
+  EXPECT_EQ(project.WarningOf(kOccsMstrOscCaption),
+            "Internal relaxation oscillator is not enabled (and is selected as MSTR_OSC).");
+  EXPECT_EQ(project.Ctl(kOccsMstrOscCaption).text, "MSTR_OSC source");
+  ASSERT_TRUE(page.Click(kOccsRelaxEnable));
+  project.Occs().CheckWarnings();
+  EXPECT_EQ(project.WarningOf(kOccsMstrOscCaption), "");
+}
+
+TEST(OccsTest, DornHalvesTheCrystalAndKeepsItsOwnLimits) {
+  OccsProject project("CVX-31", "#define APPCFG_EXTAL 8000000L\n#define OCCS_CTRL_INIT 0x0086U\n"
+                                "#define OCCS_DIVBY_INIT 0x201DU\n#define OCCS_OSCTL_INIT 0x0200U\n");
+  ASSERT_TRUE(project.Opened());
+  OccsClocks clocks = project.Occs().ComputeClocks();  // crystal, multiplier 30
+  EXPECT_FLOAT_EQ(clocks.input, 8.0f);
+  EXPECT_FLOAT_EQ(clocks.vco, 240.0f);
+  EXPECT_FLOAT_EQ(clocks.system, 60.0f);
+  EXPECT_FLOAT_EQ(clocks.hsStored, 120.0f);
+  project.Doc().OnIdle();
+  EXPECT_EQ(project.WarningOf(kOccsHsLabel), "");
+  EXPECT_EQ(project.WarningOf(kOccsVcoRange), "");
+
+  Page& page = project.OpenPage();
+  ASSERT_TRUE(page.Click(kOccsDivideBy2));
+  clocks = project.Occs().ComputeClocks();
+  EXPECT_FLOAT_EQ(clocks.input, 4.0f);
+  EXPECT_FLOAT_EQ(clocks.vco, 120.0f);  // still inside 120...240
+  EXPECT_EQ(project.WarningOf(kOccsVcoRange), "");
+  ASSERT_TRUE(page.TypeText(kOccsMultiplyEdit, "29"));
+  EXPECT_EQ(project.WarningOf(kOccsVcoRange),
+            "PLL output frequency should be kept between 120 and 240 MHz on this device");
+}
+
+// ---- pins ----
+
+TEST(OccsTest, SignalUseFollowsTheOscillatorSettings) {
+  OccsProject casp("CVX-25", "#define OCCS_PLLCR_INIT 0x0086U\n#define OCCS_OSCTL_INIT 0x0800U\n");
+  ASSERT_TRUE(casp.Opened());
+  CpmOCCS& occs = casp.Occs();
+  // External clock on XTAL with the oscillator in high-power mode.
+  EXPECT_TRUE(occs.IsSignalUsed("EXTAL"));
+  EXPECT_TRUE(occs.IsSignalUsed("xtal"));
+  EXPECT_FALSE(occs.IsSignalUsed("CLKIN_PRI"));
+  EXPECT_FALSE(occs.IsSignalUsed("CLKIN_XTL"));
+  occs.Registers()[2].value = 0x1800;  // power off: a clock on XTAL
+  EXPECT_FALSE(occs.IsSignalUsed("EXTAL"));
+  EXPECT_TRUE(occs.IsSignalUsed("CLKIN_XTL"));
+  occs.Registers()[2].value = 0x0400;  // alternate pin
+  EXPECT_TRUE(occs.IsSignalUsed("CLKIN_ALT"));
+  EXPECT_FALSE(occs.IsSignalUsed("CLKIN_PRI"));
+  occs.Registers()[0].value = 0x0082;  // relaxation oscillator: no pins at all
+  EXPECT_FALSE(occs.IsSignalUsed("CLKIN_ALT"));
+
+  OccsProject classic("CVX-03", kClassicDefines);
+  EXPECT_FALSE(classic.Occs().IsSignalUsed("EXTAL"));  // no relaxation oscillator part
+
+  OccsProject brel("CVX-28", "#define OCCS_CTRL_INIT 0x0086U\n#define OCCS_OSCTL_INIT 0x1200U\n");
+  CpmOCCS& second = brel.Occs();
+  // Crystal selected but the crystal oscillator off: a direct clock on XTAL.
+  EXPECT_TRUE(second.IsSignalUsed("XTAL"));
+  EXPECT_FALSE(second.IsSignalUsed("EXTAL"));
+  EXPECT_FALSE(second.IsSignalUsed("CLKIN"));
+  second.Registers()[2].value = 0x0200;  // crystal oscillator on
+  EXPECT_TRUE(second.IsSignalUsed("EXTAL"));
+  EXPECT_FALSE(second.IsSignalUsed("CLKIN"));
+  second.Registers()[2].value = 0x1600;  // CLKIN, crystal off
+  EXPECT_TRUE(second.IsSignalUsed("CLKIN"));
+  EXPECT_FALSE(second.IsSignalUsed("XTAL"));
+}
+
+TEST(OccsTest, TeboClkinPinNeedsGpioInputMode) {
+  OccsProject project("CVX-21", "#define EXTCLK 4000000L\n#define OCCS_PLLCR_INIT 0x0086U\n",
+                      [](ModuleFactory& factory) {
+                        factory.Register("GPIO", Stub({{"PUR_INIT", 0xFF, DW16},
+                                                       {"DDR_INIT", 0, DW16},
+                                                       {"PER_INIT", 0xFF, DW16}}));
+                      });
+  ASSERT_TRUE(project.Opened());
+  CModuleBase* port = project.Doc().FindModule("GPIO_B", "");
+  ASSERT_NE(port, nullptr);
+  project.Doc().OnIdle();
+  EXPECT_EQ(project.WarningOf(CModule::kPinWarningControlId),
+            "The GPIO_B6 pin is now in Peripheral mode which may prevent using it as CLKIN.");
+
+  port->FindOwnRegister("PER_INIT")->value = 0x00BF;
+  port->FindOwnRegister("DDR_INIT")->value = 0x0040;
+  project.Occs().CheckWarnings();
+  EXPECT_EQ(project.WarningOf(CModule::kPinWarningControlId),
+            "The GPIO_B6 pin is now in Output mode which prevents using the pin as CLKIN.");
+
+  port->FindOwnRegister("DDR_INIT")->value = 0;
+  project.OpenPage();
+  project.Occs().CheckWarnings();
+  EXPECT_EQ(project.WarningOf(CModule::kPinWarningControlId), "");  // a note, not a warning
+  const Control& note = project.Ctl(CModule::kPinWarningControlId);
+  EXPECT_TRUE(note.shown);
+  EXPECT_EQ(note.text, "The GPIO_B6 pin should be left in Input mode to operate as CLKIN pin.");
+
+  ASSERT_TRUE(project.Occs().GetPage()->SelectItem(kOccsRelaxList, 0));  // relaxation used
+  project.Occs().CheckWarnings();
+  EXPECT_FALSE(project.Ctl(CModule::kPinWarningControlId).shown);
+}
+
+// ---- clock queries ----
+
+TEST(OccsTest, OtherModulesReadTheClocksAndTheInfoBarIsTold) {
+  OccsProject project("CVX-21", "");
+  ASSERT_TRUE(project.Opened());
+  CModule reader([] {
+    ArchitectureEntry entry;
+    entry.name = "READER";
+    entry.kind = "READER";
+    return entry;
+  }());
+  reader.InitModule(project.Doc());
+  EXPECT_FLOAT_EQ(reader.GetBusClockMHz(), 32.0f);
+  EXPECT_FLOAT_EQ(reader.GetHSClockMHz(), 96.0f);
+
+  HintRecorder recorder;
+  project.Doc().AddObserver(&recorder);
+  project.Occs().UpdateValues();  // page closed: nothing to tell
+  EXPECT_EQ(recorder.Count(kHintClocksChanged), 0);
+  Page& page = project.OpenPage();
+  recorder.hints.clear();
+  ASSERT_TRUE(page.SelectItem(kOccsPostscalerList, 1));
+  EXPECT_GE(recorder.Count(kHintClocksChanged), 1);
+  EXPECT_FLOAT_EQ(reader.GetBusClockMHz(), 16.0f);
+  project.Doc().RemoveObserver(&recorder);
+
+  OccsProject without("CVX-21", "", [](ModuleFactory& factory) {
+    factory.Register("OCCS", [](const ArchitectureEntry&, CModuleBase*) {
+      return std::unique_ptr<CModuleBase>();
+    });
+  });
+  ASSERT_TRUE(without.Opened());
+  EXPECT_FALSE(without.HasOccs());
+  reader.InitModule(without.Doc());
+  EXPECT_FLOAT_EQ(reader.GetBusClockMHz(), 0.0f);
+  EXPECT_FLOAT_EQ(reader.GetHSClockMHz(), 0.0f);
+}
+
+}  // namespace
+}  // namespace tarq

@@ -1,0 +1,439 @@
+// The system integration modules inside a real document: the peripheral clock check of
+// every module, the Brel source-selection checks, the reload-sync rule, the pin-function
+// lists and the pages of each variant.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "../project/ProjectTestSupport.h"
+#include "framework/Host.h"
+#include "modules/sys.h"
+#include "project/ProjDoc.h"
+
+namespace tarq {
+namespace {
+
+// A module that only has registers: it stands in for the partners the system module reads
+// (clock module, comparators, PWM ...) and for modules whose clock it checks.
+class StubModule : public CModule {
+ public:
+  StubModule(const ArchitectureEntry& entry, CModuleBase* parent, std::vector<RegisterDecl> regs)
+      : CModule(entry, parent) {
+    InitRegisters(regs.data(), regs.size());
+  }
+};
+
+void RegisterStub(ModuleFactory& factory, const std::string& kind, std::vector<RegisterDecl> regs) {
+  factory.Register(kind, [regs](const ArchitectureEntry& entry, CModuleBase* parent) {
+    return std::unique_ptr<CModuleBase>(std::make_unique<StubModule>(entry, parent, regs));
+  });
+}
+
+// A project of one part whose architecture file lists exactly the given tree lines.
+class SysProject {
+ public:
+  SysProject(const std::string& part, const std::string& tree, const std::string& defines = {},
+             const std::string& definedPart = {})
+      : folder_("sys") {
+    folder_.Write(part + ".cfg", ".BEGIN_TREE_LIST\n" + tree + ".END_TREE_LIST\n");
+    folder_.Write("project/ApplicationConfig/appconfig.h",
+                  "#define " + (definedPart.empty() ? part : definedPart) + "\n" + defines);
+    DocumentEnvironment environment;
+    environment.programFolder = folder_.Root();
+    environment.readUserOptions = false;
+    doc_ = std::make_unique<CProjDoc>(host_, environment);
+    ModuleFactory& factory = doc_->GetFactory();
+    RegisterStub(factory, "STUB", {{"CTRL_INIT", 0, DW16}});
+    RegisterStub(factory, "OCCS_T", {{"CTRL_INIT", 0x0011, DW16}, {"OSCTL_INIT", 0x1600, DW16}});
+    RegisterStub(factory, "PMC_T", {{"-PMC_CR2_INIT", 0x00FF, DW16}});
+    RegisterStub(factory, "HSCMP_T", {{"CR1_INIT", 0, DW16}});
+    RegisterStub(factory, "PDB_T", {{"-PDB_SCR_INIT", 0, DW16}});
+    RegisterStub(factory, "PWM_T", {{"PMCTL_INIT", 0, DW16}, {"PMSRC_INIT", 0, DW16}});
+    opened_ = doc_->OpenProject(folder_.Path("project"));
+    if (opened_) doc_->OnIdle();
+  }
+
+  bool Opened() const { return opened_; }
+  CProjDoc& Doc() { return *doc_; }
+  CSysModule& Sys() { return *CSysModule::Find(doc_.get()); }
+  CModuleBase& Module(const std::string& name) { return *doc_->FindModule(name, ""); }
+  Register& Reg(const std::string& module, const std::string& name) {
+    return *Module(module).FindOwnRegister(name);
+  }
+  void Check() { doc_->CheckAllWarnings(false); }
+  // The warning text at a SYS control, or nothing.
+  std::optional<std::string> WarningAt(const std::string& caption) {
+    const uint32_t id = Sys().ControlId(caption);
+    for (const Warning& warning : doc_->GetWarnings()->Entries())
+      if (warning.page == &Sys() && warning.id == id) return warning.text;
+    return std::nullopt;
+  }
+  size_t SysWarningCount() {
+    size_t count = 0;
+    for (const Warning& warning : doc_->GetWarnings()->Entries()) count += warning.page == &Sys();
+    return count;
+  }
+  const CollectingHost& Host() const { return host_; }
+
+ private:
+  TempFolder folder_;
+  CollectingHost host_;
+  std::unique_ptr<CProjDoc> doc_;
+  bool opened_ = false;
+};
+
+const char* const kBrelSys = "SYS SYS_Brel NONE IRQ: \"System Integration\"\n";
+
+std::string ClockOff(const std::string& name) {
+  return "Module " + name + " is configured for use but its peripheral clock is disabled";
+}
+
+// ---------------------------------------------------------------- peripheral clock check
+
+TEST(SysPeripheralClock, AlternativeNamesFindTheirBoxAndUnknownNamesAreNeverChecked) {
+  SysProject project("CVX-28", std::string(kBrelSys) +
+                                   "PIT_2 STUB NONE IRQ: \"!Interval Timer!PIT\"\n"
+                                   "QT_0 STUB NONE IRQ: \"Channel 0\"\n"
+                                   "XYZ STUB NONE IRQ: \"Unknown\"\n",
+                     "#define PIT_2_CTRL_INIT 0x0001U\n#define XYZ_CTRL_INIT 0x0001U\n");
+  ASSERT_TRUE(project.Opened());
+  CSysModule& sys = project.Sys();
+  EXPECT_EQ(sys.FindClockRow("PIT_2"), sys.FindClockRow("PIT"));
+  EXPECT_EQ(sys.FindClockRow("SCI"), sys.FindClockRow("SCI_0"));
+  EXPECT_EQ(sys.FindClockRow("PIT_"), -1);  // whole alternatives only
+  EXPECT_EQ(sys.FindClockRow("XYZ"), -1);
+
+  // PIT_2 is in use (loaded) with PCE bit 2 clear; the warning names its display name.
+  EXPECT_EQ(project.WarningAt("PIT"), ClockOff("Interval Timer"));
+  // QT_0 has its clock off too but is not in use.
+  EXPECT_FALSE(project.WarningAt("Timer Channel 0"));
+  EXPECT_EQ(project.SysWarningCount(), 1u);
+
+  // Checking the box on the page clears it.
+  ASSERT_TRUE(sys.CreatePage());
+  ASSERT_TRUE(sys.GetPage()->Click(sys.ControlId("PIT")));
+  EXPECT_EQ(project.Reg("SYS", "-SIM_PCE_INIT").value, 0x0004u);
+  project.Check();
+  EXPECT_FALSE(project.WarningAt("PIT"));
+
+  // The check keeps working with the page gone; ticking the module in the tree counts too.
+  sys.DestroyPage();
+  project.Reg("SYS", "-SIM_PCE_INIT").value = 0;
+  project.Module("QT_0").SetSelected(true);
+  project.Check();
+  EXPECT_EQ(project.WarningAt("PIT"), ClockOff("Interval Timer"));
+  EXPECT_EQ(project.WarningAt("Timer Channel 0"), ClockOff("QT_0"));
+}
+
+TEST(SysPeripheralClock, ModulesSharingABoxKeepItsWarningWhileAnyOfThemNeedsIt) {
+  // PIT_0 (in use) is checked before PIT_1 (not in use): the later check must not clear it.
+  SysProject project("CVX-28", std::string(kBrelSys) +
+                                   "PIT_0 STUB NONE IRQ: \"Timer\"\nPIT_1 STUB NONE IRQ: \"Timer\"\n",
+                     "#define PIT_0_CTRL_INIT 0x0001U\n");
+  ASSERT_TRUE(project.Opened());
+  EXPECT_EQ(project.WarningAt("PIT"), ClockOff("PIT_0"));
+  project.Module("PIT_0").SetSelected(false);
+  project.Check();
+  EXPECT_FALSE(project.WarningAt("PIT"));
+}
+
+TEST(SysPeripheralClock, IsNotRequestedOnTheClassicGroup) {
+  SysProject project("CVX-03", std::string(kBrelSys) + "PIT STUB NONE IRQ: \"Timer\"\n",
+                     "#define PIT_CTRL_INIT 0x0001U\n");
+  ASSERT_TRUE(project.Opened());
+  EXPECT_EQ(project.SysWarningCount(), 0u);
+}
+
+TEST(SysPeripheralClock, DornWarnsAboutTheCanControllerClockEvenWhenItIsUnused) {
+  SysProject project("CVX-31", "SYS SYS_V2_Dorn NONE IRQ: \"System Integration\"\n"
+                               "YSCAN STUB NONE IRQ: \"CAN\"\nDAC STUB NONE IRQ: \"DAC\"\n");
+  ASSERT_TRUE(project.Opened());
+  EXPECT_EQ(project.WarningAt("YSCAN"),
+            "To prevent memory read acces error, the YSCAN module clock should be enabled.");
+  EXPECT_FALSE(project.WarningAt("DAC"));  // other unused modules: no warning
+  project.Module("YSCAN").SetSelected(true);
+  project.Check();
+  EXPECT_EQ(project.WarningAt("YSCAN"), ClockOff("YSCAN"));
+  project.Reg("SYS", "-SIM_PCE1_INIT").value |= 1;
+  project.Check();
+  EXPECT_FALSE(project.WarningAt("YSCAN"));
+}
+
+TEST(SysPeripheralClock, ClassicLayoutReadsTheRegisterAndCvx06HasNoCheck) {
+  SysProject fenn("CVX-08", "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n"
+                            "QT_A STUB NONE IRQ: \"Timer A\"\nZCAN2 STUB NONE IRQ: \"CAN\"\n",
+                  "#define QT_A_CTRL_INIT 1\n#define ZCAN2_CTRL_INIT 1\n");
+  ASSERT_TRUE(fenn.Opened());
+  EXPECT_EQ(fenn.SysWarningCount(), 0u);  // PCE resets to 0xFFFF outside Tebo and Casp
+  fenn.Reg("SYS", "-SIM_PCE_INIT").value = 0xFFBF;
+  fenn.Reg("SYS", "-SIM_PCE2_INIT").value = 0;
+  fenn.Check();
+  EXPECT_EQ(fenn.WarningAt("TMR A"), ClockOff("QT_A"));
+  // CAN2 has no box on this part, so nothing can show its warning.
+  EXPECT_EQ(fenn.SysWarningCount(), 1u);
+
+  SysProject cvx06("CVX-37", "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n"
+                             "QT_A STUB NONE IRQ: \"Timer A\"\n",
+                   "#define QT_A_CTRL_INIT 1\n", "CVX-06");
+  ASSERT_TRUE(cvx06.Opened());
+  EXPECT_EQ(cvx06.Sys().GetRegisterCount(), 5u);
+  EXPECT_EQ(cvx06.Sys().Registers()[1].name, "-SIM_PUDR_INIT");
+  EXPECT_EQ(cvx06.SysWarningCount(), 0u);
+}
+
+// ---------------------------------------------------------------- Brel cross-module checks
+
+TEST(SysBrelChecks, HighSpeedClockNeedsThePllAndAMissingClockModuleCountsAsOff) {
+  SysProject project("CVX-28", kBrelSys);
+  ASSERT_TRUE(project.Opened());
+  project.Reg("SYS", "-SIM_PCR_INIT").value = 0xB000;  // timer, PWM and SCI from HS_PERF
+  project.Check();
+  EXPECT_EQ(project.WarningAt("Timer clock sourced from HS_PERF (3x System Clock)"),
+            "PLL must be ON and selected in OCCS if sourcing timer from HS_PERF");
+  EXPECT_EQ(project.WarningAt("PWM clock sourced from HS_PERF (3x System Clock)"),
+            "PLL must be ON and selected in OCCS if sourcing PWM from HS_PERF");
+  EXPECT_EQ(project.WarningAt("SCI clock sourced from HS_PERF (3x System Clock)"),
+            "PLL must be ON and selected in OCCS if sourcing SCI from HS_PERF");
+
+  SysProject withPll("CVX-28", std::string("OCCS OCCS_T NONE IRQ: \"Clock\"\n") + kBrelSys);
+  ASSERT_TRUE(withPll.Opened());
+  withPll.Reg("SYS", "-SIM_PCR_INIT").value = 0x1000;
+  withPll.Check();
+  EXPECT_TRUE(withPll.WarningAt("SCI clock sourced from HS_PERF (3x System Clock)"));
+  withPll.Reg("OCCS", "CTRL_INIT").value &= ~0x10u;  // "Enable PLL" is checked
+  withPll.Check();
+  EXPECT_EQ(withPll.SysWarningCount(), 0u);
+}
+
+TEST(SysBrelChecks, ClockOutputsNeedTheirOscillator) {
+  SysProject project("CVX-28", std::string("OCCS OCCS_T NONE IRQ: \"Clock\"\n") + kBrelSys +
+                                   "PMC PMC_T NONE IRQ: \"Power\"\n");
+  ASSERT_TRUE(project.Opened());
+  Register& clkosr = project.Reg("SYS", "-SIM_CLKOSR_INIT");
+  clkosr.value = 0x2004;  // CLKO_0 on, 1 kHz oscillator; PMC oscillator off
+  project.Check();
+  EXPECT_EQ(project.WarningAt("Enable CLKO_0"),
+            "1 kHz oscilator in PMC module is not enabled and is selected as CLKO_0");
+  project.Reg("PMC", "-PMC_CR2_INIT").value |= 0x100;
+  project.Check();
+  EXPECT_FALSE(project.WarningAt("Enable CLKO_0"));
+
+  // OSCTL 0x1600 has the crystal oscillator off and the relaxation oscillator on.
+  clkosr.value = 0x0525;  // CLKO_0 off (source 5), CLKO_1 on with source 5
+  project.Check();
+  EXPECT_FALSE(project.WarningAt("Enable CLKO_0"));
+  EXPECT_EQ(project.WarningAt("Enable CLKO_1"),
+            "XTAL pin is not configured properly and is needed for CLKO_1 if crystal oscilator "
+            "is not enabled - see OCCS");
+  clkosr.value = 0x2006;  // CLKO_0 on the relaxation oscillator, which runs
+  project.Check();
+  EXPECT_EQ(project.SysWarningCount(), 0u);
+  project.Reg("OCCS", "OSCTL_INIT").value |= 0x8000;
+  project.Check();
+  EXPECT_EQ(project.WarningAt("Enable CLKO_0"),
+            "Relaxation oscilator in OCCS module is not enabled and is selected as CLKO_0");
+}
+
+TEST(SysBrelChecks, TimerInputsFaultsAndPwmSourcesNeedTheirSourceModule) {
+  SysProject noPwm("CVX-28", kBrelSys);
+  ASSERT_TRUE(noPwm.Opened());
+  noPwm.Reg("SYS", "-SIM_PCE_INIT").value = 0x0003;    // both timer channels
+  noPwm.Reg("SYS", "-SIM_IPS1_INIT").value = 0x0004;   // T0 from PWM
+  noPwm.Check();
+  EXPECT_FALSE(noPwm.WarningAt("Timer T0:"));  // a missing PWM counts as enabled
+
+  SysProject project("CVX-28", std::string(kBrelSys) +
+                                   "PWM PWM_T NONE IRQ: \"PWM\"\n"
+                                   "HSCMP_1 HSCMP_T NONE IRQ: \"Comparator\"\n");
+  ASSERT_TRUE(project.Opened());
+  project.Reg("SYS", "-SIM_PCE_INIT").value = 0x0001;  // timer channel 0 only
+  project.Reg("SYS", "-SIM_IPS1_INIT").value = 0x0004;
+  project.Check();
+  EXPECT_EQ(project.WarningAt("Timer T0:"),
+            "The module which provides selected source signal \"PWM\"  for Timer T0 is not "
+            "enabled.");
+  project.Reg("SYS", "-SIM_IPS1_INIT").value = 0x0000;  // package pin: never a warning
+  project.Check();
+  EXPECT_FALSE(project.WarningAt("Timer T0:"));
+
+  // FAULT2 and FAULT3 from comparators, checked only while the PWM runs.
+  project.Reg("SYS", "-SIM_IPS0_INIT").value = 0x0C00;
+  project.Check();
+  EXPECT_FALSE(project.WarningAt("FAULT2:"));
+  project.Reg("PWM", "PMCTL_INIT").value = 1;
+  project.Check();
+  EXPECT_EQ(project.WarningAt("FAULT2:"),
+            "Comparator 1 (HSCMP_1) module is not enabled (and is selected as FAULT2 source).");
+  EXPECT_EQ(project.WarningAt("FAULT3:"),
+            "Comparator 2 (HSCMP_2) module is not enabled (and is selected as FAULT3 source).");
+  project.Reg("HSCMP_1", "CR1_INIT").value = 1;
+  project.Check();
+  EXPECT_FALSE(project.WarningAt("FAULT2:"));
+  EXPECT_TRUE(project.WarningAt("FAULT3:"));
+
+  // PSRC1 on timer channel T1 (off) matters only while the PWM takes input 1 from SYS.
+  project.Reg("SYS", "-SIM_IPS0_INIT").value = 4 << 3;
+  project.Check();
+  EXPECT_FALSE(project.WarningAt("PSRC1:"));
+  project.Reg("PWM", "PMSRC_INIT").value = 1 << 2;
+  project.Check();
+  EXPECT_EQ(project.WarningAt("PSRC1:"),
+            "The module which provides selected source signal \"Timer channel T1\" for PWM is "
+            "not enabled.");
+}
+
+TEST(SysBrelChecks, WindowingIsCheckedOnlyForComparatorsThatWindowOrSample) {
+  SysProject project("CVX-28", std::string(kBrelSys) +
+                                   "HSCMP_0 HSCMP_T NONE IRQ: \"Comparator\"\n"
+                                   "PDB PDB_T NONE IRQ: \"Delay\"\n");
+  ASSERT_TRUE(project.Opened());
+  Register& ips1 = project.Reg("SYS", "-SIM_IPS1_INIT");
+  ips1.value = 2 << 6;  // C0_WS on PDB trigger A
+  project.Reg("HSCMP_0", "CR1_INIT").value = 0x01;  // enabled, no window or sample mode
+  project.Check();
+  EXPECT_FALSE(project.WarningAt("C0_WS:"));
+  project.Reg("HSCMP_0", "CR1_INIT").value = 0x41;  // windowing
+  project.Check();
+  EXPECT_EQ(project.WarningAt("C0_WS:"),
+            "The module which provides selected source signal \"PDB Trigger A\" for Comparator "
+            "Windowing/Sampling is not enabled.");
+  // A trigger counts only while the delay block is in use.
+  project.Reg("PDB", "-PDB_SCR_INIT").value = 0x0002;
+  project.Check();
+  EXPECT_TRUE(project.WarningAt("C0_WS:"));
+  project.Module("PDB").SetSelected(true);
+  project.Check();
+  EXPECT_FALSE(project.WarningAt("C0_WS:"));
+  ips1.value = 4 << 6;  // tied low
+  project.Reg("PDB", "-PDB_SCR_INIT").value = 0;
+  project.Check();
+  EXPECT_FALSE(project.WarningAt("C0_WS:"));
+}
+
+// ---------------------------------------------------------------- reload-sync rule
+
+TEST(SysClassicChecks, ReloadSyncNeedsTheTimerAtLeastAsFastAsThePwmOnTeboOnly) {
+  for (const char* part : {"CVX-21", "CVX-08"}) {
+    SCOPED_TRACE(part);
+    SysProject project(part, "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n");
+    ASSERT_TRUE(project.Opened());
+    EXPECT_EQ(project.Sys().Registers()[5].name, "-SIM_GPS_INIT");
+    project.Reg("SYS", "-SIM_CONROL_INIT").value = 1 << 9;
+    project.Reg("SYS", "-SIM_GPS_INIT").value = 1 << 14;  // PWM from HS_PERF, timer not
+    project.Check();
+    const auto warning = project.WarningAt("Timer clock sourced from HS_PERF (3x System Clock)");
+    if (std::string(part) == "CVX-21") {
+      EXPECT_EQ(warning, "When PWM reload pulse is routed to Timer, the Timer must run at the "
+                         "same or higher clock");
+    } else {
+      EXPECT_FALSE(warning);
+    }
+    project.Reg("SYS", "-SIM_GPS_INIT").value = 3 << 14;
+    project.Check();
+    EXPECT_FALSE(project.WarningAt("Timer clock sourced from HS_PERF (3x System Clock)"));
+  }
+}
+
+// ---------------------------------------------------------------- lists and pin signals
+
+TEST(SysLists, PinFunctionListsWriteTheirSelectBitsAndSignalsFollowTheSettings) {
+  SysProject project("CVX-28", kBrelSys);
+  ASSERT_TRUE(project.Opened());
+  CSysModule& sys = project.Sys();
+  ASSERT_TRUE(sys.CreatePage());
+  Page& page = *sys.GetPage();
+  // GPIO B4 is a three-bit field at bit 11 of GPSB0; "RXD" is item 4.
+  ASSERT_TRUE(page.SelectItem(sys.ListId("GPIO B4:"), 4));
+  EXPECT_EQ(project.Reg("SYS", "-SIM_GPSB0_INIT").value, 4u << 11);
+  // A field value without an item shows no selection.
+  project.Reg("SYS", "-SIM_GPSA_INIT").value = 3;
+  sys.RefreshAll();
+  EXPECT_EQ(page.Find(sys.ListId("GPIO A3:"))->selection, -1);
+  EXPECT_EQ(sys.Selection("GPIO A3:"), -1);
+
+  EXPECT_FALSE(sys.IsSignalUsed("CLKO_1"));
+  ASSERT_TRUE(page.Click(sys.ControlId("Enable CLKO_1")));
+  EXPECT_TRUE(sys.IsSignalUsed("CLKO_1"));
+  EXPECT_FALSE(sys.IsSignalUsed("CLKO_0"));
+  // The source list follows its enable box.
+  sys.UpdateEnables();
+  EXPECT_TRUE(page.Find(sys.ListId("CLKO_1 source"))->enabled);
+  EXPECT_FALSE(page.Find(sys.ListId("CLKO_0 source"))->enabled);
+
+  EXPECT_TRUE(sys.IsSignalUsed("FAULT2"));  // input pin, no PWM module
+  project.Reg("SYS", "-SIM_IPS0_INIT").value = 1 << 10;
+  EXPECT_FALSE(sys.IsSignalUsed("FAULT2"));
+  EXPECT_FALSE(sys.IsSignalUsed("T1"));  // timer channel 1 not clocked
+  project.Reg("SYS", "-SIM_PCE_INIT").value = 0x0002;
+  EXPECT_TRUE(sys.IsSignalUsed("T1"));
+  EXPECT_FALSE(sys.IsSignalUsed("TDI"));
+}
+
+TEST(SysLists, V2PagesPickTheTextsOfTheirPart) {
+  SysProject fenn("CVX-08", "SYS SYS_V2_Classic NONE IRQ:17 \"System Integration\"\n");
+  SysProject tebo("CVX-21", "SYS SYS_V2_Classic NONE IRQ:14 \"System Integration\"\n");
+  ASSERT_TRUE(fenn.Opened());
+  ASSERT_TRUE(tebo.Opened());
+  EXPECT_EQ(fenn.Sys().ListItems("CLKOUT mode:")[1], "Off: Tristated");
+  EXPECT_EQ(tebo.Sys().ListItems("CLKOUT mode:")[1], "Off: 0");
+  EXPECT_EQ(fenn.Sys().ListItems("Stop disable").size(), 3u);
+  EXPECT_EQ(tebo.Sys().ListItems("Wait disable").size(), 4u);
+  ASSERT_TRUE(fenn.Sys().CreatePage());
+  EXPECT_EQ(fenn.Sys().GetPage()->Find(fenn.Sys().ListId("CLKOUT mode:"))->items[1],
+            "Off: Tristated");
+  // The low-voltage interrupt gets its interrupt panel placeholder.
+  EXPECT_NE(fenn.Sys().GetPage()->Find(CModule::kInterruptPanelBase), nullptr);
+
+  SysProject dorn("CVX-31", "SYS SYS_V2_Dorn NONE IRQ: \"System Integration\"\n");
+  ASSERT_TRUE(dorn.Opened());
+  CSysModule& sys = dorn.Sys();
+  ASSERT_TRUE(sys.CreatePage());
+  EXPECT_FALSE(sys.GetPage()->Find(sys.ListId("CLKOUT select:"))->shown);
+  // TB1 reaches its pin through "Timer B1:" on its GPIO item, with the timer clocked.
+  EXPECT_FALSE(sys.IsSignalUsed("TB1"));
+  ASSERT_TRUE(sys.GetPage()->Click(sys.ControlId("TMR B1")));
+  EXPECT_EQ(dorn.Reg("SYS", "-SIM_PCE0_INIT").value, 1u << 10);
+  EXPECT_TRUE(sys.IsSignalUsed("TB1"));
+  ASSERT_TRUE(sys.GetPage()->SelectItem(sys.ListId("Timer B1:"), 1));
+  EXPECT_EQ(dorn.Reg("SYS", "-SIM_GPS3_INIT").value, 1u << 13);
+  EXPECT_FALSE(sys.IsSignalUsed("TB1"));
+  EXPECT_FALSE(sys.IsSignalUsed("CLKO"));
+}
+
+TEST(SysExamples, EveryExampleLoadsIntoItsSystemModuleWithValidSelections) {
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"brel", "SYS_Brel"}, {"casp", "SYS_V2_Casp"},    {"classic", "SYS_V1"},
+      {"dorn", "SYS_V2_Dorn"}, {"fenn", "SYS_V2_Classic"}, {"later", "SYS_V2_Classic"},
+      {"tebo", "SYS_V2_Classic"}};
+  for (const auto& [group, kind] : expected) {
+    SCOPED_TRACE(group);
+    TempFolder copy("sys-example");
+    std::filesystem::copy(std::filesystem::path(TARQ_SOURCE_DIR) / "examples" / group,
+                          copy.Path("project"), std::filesystem::copy_options::recursive);
+    CollectingHost host;
+    DocumentEnvironment environment;
+    environment.programFolder = TARQ_BINARY_DIR;
+    environment.readUserOptions = false;
+    CProjDoc doc(host, environment);
+    ASSERT_TRUE(doc.OpenProject(copy.Path("project")));
+    CSysModule* sys = CSysModule::Find(&doc);
+    ASSERT_NE(sys, nullptr);
+    EXPECT_EQ(sys->GetClass(), kind);
+    EXPECT_TRUE(sys->IsSelected());
+    ASSERT_TRUE(sys->CreatePage());
+    sys->UpdateEnables();
+    EXPECT_TRUE(sys->ValidateControls(false));
+    if (group == "brel") {
+      EXPECT_TRUE(sys->IsChecked("Timer Channel 0"));
+      EXPECT_TRUE(sys->IsChecked("ADC 0"));
+      EXPECT_FALSE(sys->IsChecked("PIT"));
+      EXPECT_EQ(sys->Selection("GPIO B4:"), 4);  // "RXD"
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tarq
