@@ -20,7 +20,9 @@ namespace tarq {
 namespace {
 
 bool IsSubcommand(const std::string& word) {
-  return word == "parts" || word == "info" || word == "check" || word == "reprocess";
+  for (const char* known : {"parts", "info", "check", "reprocess", "selftest", "show", "set", "follow"})
+    if (word == known) return true;
+  return false;
 }
 
 // The desktop program's command line: a path with switches.
@@ -51,6 +53,24 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
   CLI::App* reprocess =
       app.add_subcommand("reprocess", "Open, recompute, validate and save without questions");
   reprocess->add_option("PATH", request.path, "Project folder or header file");
+  CLI::App* selftest =
+      app.add_subcommand("selftest", "Run the self-test and write tarq_selftest.log");
+  selftest->add_option("PATH", request.path, "Project folder or header file");
+  CLI::App* show = app.add_subcommand("show", "Every control of the named module pages");
+  show->add_option("PATH", request.path, "Project folder or header file")->required();
+  show->add_option("PREFIX", request.prefixes, "Modules to show (all when none is named)");
+  show->add_flag("--json", request.json, "Print JSON");
+  CLI::App* set = app.add_subcommand("set", "Act as a user on one module page");
+  set->add_option("PATH", request.path, "Project folder or header file")->required();
+  std::string setPrefix;  // one module; kept apart so the assignments take the rest
+  set->add_option("PREFIX", setPrefix, "The module")->required();
+  set->add_option("ASSIGNMENT", request.assignments, "CONTROL=VALUE, in order")->required();
+  set->add_flag("--save", request.save, "Save as Save does");
+  set->add_flag("--json", request.json, "Print the warnings as JSON");
+  CLI::App* follow = app.add_subcommand("follow", "Follow a link as the program does");
+  follow->add_option("PATH", request.path, "Project folder or header file")->required();
+  follow->add_option("LINK", request.link, "tarq: or tarqna: link")->required();
+  follow->add_flag("--save", request.save, "Save as Save does");
   app.footer(
       "Exit codes: 0 success; 1 the save failed (reprocess) or warnings were found (check);\n"
       "2 usage error or the project cannot be opened.");
@@ -70,6 +90,13 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
   if (info->parsed()) request.command = CliRequest::Command::Info;
   if (check->parsed()) request.command = CliRequest::Command::Check;
   if (reprocess->parsed()) request.command = CliRequest::Command::Reprocess;
+  if (selftest->parsed()) request.command = CliRequest::Command::SelfTest;
+  if (show->parsed()) request.command = CliRequest::Command::Show;
+  if (set->parsed()) {
+    request.command = CliRequest::Command::Set;
+    request.prefixes = {setPrefix};
+  }
+  if (follow->parsed()) request.command = CliRequest::Command::Follow;
   parse.ok = true;
   parse.exitCode = kExitOk;
   return parse;
@@ -173,6 +200,21 @@ int RunInfo(CProjDocBase& doc, bool json, std::ostream& out) {
 
 int RunCheck(CProjDocBase& doc, bool all, bool json, std::ostream& out) {
   doc.OnIdle();
+  return PrintWarnings(doc, all, json, out) == 0 ? kExitOk : kExitFailed;
+}
+
+int RunReprocess(CProjDocBase& doc, std::ostream& err) {
+  doc.OnIdle();  // the first update recomputes every module
+  if (!doc.SaveAndExit()) {
+    err << "tarq-cli: saving " << doc.GetPath() << " failed\n";
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int PrintWarnings(CProjDocBase& doc, bool all, bool json, std::ostream& out) {
   nlohmann::json list = nlohmann::json::array();
   int count = 0;
   for (const Warning& warning : doc.GetWarnings()->Entries()) {
@@ -189,20 +231,11 @@ int RunCheck(CProjDocBase& doc, bool all, bool json, std::ostream& out) {
       out << warning.page->GetPrefix() << ": " << warning.text << "\n";
     }
   }
-  if (json) out << nlohmann::json{{"part", doc.GetSettings().partName}, {"warnings", list}}.dump(2) << "\n";
-  return count == 0 ? kExitOk : kExitFailed;
+  if (json)
+    out << nlohmann::json{{"part", doc.GetSettings().partName}, {"warnings", list}}.dump(2)
+        << "\n";
+  return count;
 }
-
-int RunReprocess(CProjDocBase& doc, std::ostream& err) {
-  doc.OnIdle();  // the first update recomputes every module
-  if (!doc.SaveAndExit()) {
-    err << "tarq-cli: saving " << doc.GetPath() << " failed\n";
-    return kExitFailed;
-  }
-  return kExitOk;
-}
-
-}  // namespace
 
 CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
   if (!arguments.empty() && !IsSubcommand(arguments.front()) && arguments.front() != "--help" &&
@@ -232,6 +265,10 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
     case CliRequest::Command::Info: return RunInfo(doc, request.json, out);
     case CliRequest::Command::Check: return RunCheck(doc, request.all, request.json, out);
     case CliRequest::Command::Reprocess: return RunReprocess(doc, err);
+    case CliRequest::Command::SelfTest:
+    case CliRequest::Command::Show:
+    case CliRequest::Command::Set:
+    case CliRequest::Command::Follow: return RunPageCommand(request, doc, out, err);
     default: return kExitUsage;
   }
 }

@@ -10,11 +10,15 @@ namespace tarq {
 class Host;
 
 struct CliRequest {
-  enum class Command { Help, Parts, Info, Check, Reprocess };
+  enum class Command { Help, Parts, Info, Check, Reprocess, SelfTest, Show, Set, Follow };
   Command command = Command::Help;
   std::string path;   // project folder or header; empty means the current folder
-  bool json = false;  // info, check
+  bool json = false;  // info, check, show, set
   bool all = false;   // check: also modules not selected for writing
+  bool save = false;  // set, follow: save as Save does afterwards
+  std::vector<std::string> prefixes;     // show: the modules (all when empty); set: one
+  std::vector<std::string> assignments;  // set: "CONTROL=VALUE" in order
+  std::string link;                      // follow
 };
 
 // Exit codes of tarq-cli.
@@ -36,6 +40,13 @@ struct CliEnvironment {
   std::string programFolder;  // holds the architecture files
   Host* host = nullptr;       // messages and questions; a BatchHost in the real program
 };
+
+class CProjDocBase;
+// The page commands (show, set, follow, selftest) on an open document.
+int RunPageCommand(const CliRequest& request, CProjDocBase& doc, std::ostream& out,
+                   std::ostream& err);
+// Prints the warnings as `check` does; returns how many were printed.
+int PrintWarnings(CProjDocBase& doc, bool all, bool json, std::ostream& out);
 
 int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, std::ostream& out,
                   std::ostream& err);

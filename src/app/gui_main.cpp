@@ -5,12 +5,16 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +36,7 @@ namespace {
 struct HiddenOptions {
   QString screenshot;       // --screenshot FILE: grab the window after the first paint
   QString page;             // --page PREFIX: show this module's page first
+  QString pagesFolder;      // --screenshot-pages DIR: one picture per module kind
   bool exitAfterPaint = false;  // --exit-after-paint: print the paint time and end
   int benchPageSwitches = 0;    // --bench-page-switch N: time N page switches
 };
@@ -43,6 +48,9 @@ HiddenOptions TakeHiddenOptions(QStringList& arguments) {
     const bool hasValue = i + 1 < arguments.size();
     if (argument == "--screenshot" && hasValue) {
       options.screenshot = arguments[i + 1];
+      arguments.remove(i, 2);
+    } else if (argument == "--screenshot-pages" && hasValue) {
+      options.pagesFolder = arguments[i + 1];
       arguments.remove(i, 2);
     } else if (argument == "--page" && hasValue) {
       options.page = arguments[i + 1];
@@ -111,6 +119,33 @@ void BenchPageSwitches(tarq::MainWindow& window, int count) {
   std::fflush(stdout);
 }
 
+// Pictures of the first page of every module kind, in tree order, named after the module.
+void ScreenshotPages(tarq::MainWindow& window, const QString& folder) {
+  auto modules = std::make_shared<std::vector<tarq::CModuleBase*>>();
+  std::set<std::string> kinds;
+  for (tarq::TreeNode* node : window.Document().GetTree().AllNodes())
+    if (node->module && kinds.insert(node->module->GetClass()).second) modules->push_back(node->module);
+  QDir().mkpath(folder);
+  auto next = std::make_shared<std::function<void(size_t)>>();
+  *next = [&window, folder, modules, next](size_t index) {
+    if (index >= modules->size()) {
+      QCoreApplication::exit(0);
+      return;
+    }
+    tarq::CModuleBase* module = (*modules)[index];
+    window.ShowModule(module);
+    // The idle pass and the layout settle before the picture.
+    QTimer::singleShot(300, &window, [&window, folder, module, index, next] {
+      const QString file = QDir(folder).filePath(tarq::ToQt(module->GetPrefix()) + ".png");
+      const bool saved = window.grab().save(file, "PNG");
+      std::printf("screenshot %s %s\n", tarq::FromQt(file).c_str(), saved ? "written" : "FAILED");
+      std::fflush(stdout);
+      (*next)(index + 1);
+    });
+  };
+  (*next)(0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -177,6 +212,10 @@ int main(int argc, char** argv) {
       std::fflush(stdout);
     }
     if (hidden.benchPageSwitches > 0) BenchPageSwitches(mainWindow, hidden.benchPageSwitches);
+    if (!hidden.pagesFolder.isEmpty()) {
+      ScreenshotPages(mainWindow, hidden.pagesFolder);
+      return;
+    }
     if (!hidden.screenshot.isEmpty()) {
       // Let the idle pass fill the bars and the layout settle before the picture.
       QTimer::singleShot(400, &mainWindow, [&] {

@@ -33,16 +33,6 @@ std::string Quoted(const std::string& text, uint32_t style) {
   return (style & 0x100) ? "\"" + text + "\"" : text;
 }
 
-// Caption text as a label: line breaks become blanks, trailing colons go.
-std::string CaptionLabel(std::string caption) {
-  caption = ReplaceAll(std::move(caption), "\r\n", " ");
-  std::replace(caption.begin(), caption.end(), '\n', ' ');
-  std::replace(caption.begin(), caption.end(), '\r', ' ');
-  caption = Trim(caption);
-  while (!caption.empty() && caption.back() == ':') caption.pop_back();
-  return TrimRight(caption);
-}
-
 bool IsHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 
 // Digits of one base; false without a digit or when the number does not fit 32 bits.
@@ -179,6 +169,15 @@ bool MatchIntegerFormat(const std::string& format, std::string_view text, uint32
 }
 
 }  // namespace
+
+std::string CaptionLabel(std::string caption) {
+  caption = ReplaceAll(std::move(caption), "\r\n", " ");
+  std::replace(caption.begin(), caption.end(), '\n', ' ');
+  std::replace(caption.begin(), caption.end(), '\r', ' ');
+  caption = Trim(caption);
+  while (!caption.empty() && caption.back() == ':') caption.pop_back();
+  return TrimRight(caption);
+}
 
 // ---- RegisterRef ----
 

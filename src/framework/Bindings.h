@@ -20,6 +20,9 @@ class CModuleBase;
 class Host;
 struct Register;
 
+// A caption as a label: line breaks become blanks, trailing colons go.
+std::string CaptionLabel(std::string caption);
+
 // A register held by its module and position: tables may grow and move their entries.
 struct RegisterRef {
   CModuleBase* module = nullptr;
@@ -65,6 +68,7 @@ class CSetCtrl : public CommentSource {
   virtual void OnControlEvent(ControlEvent event) = 0;
   // Switches hexadecimal and decimal display; false for kinds without numbers.
   virtual bool ToggleHexDec() { return false; }
+  // Bound controls need an id of their own: the binding finds its control by it.
   void Attach(Page& page, Control& control);
   void Detach();
   Page* GetPage() const { return page_; }

@@ -251,12 +251,6 @@ class CModuleBase {
     (void)vector; (void)isrName;
     return -1;
   }
-  // The interrupt controller's user slot (1..6) that holds `vector`, with that slot's ISR
-  // name; -1 when no slot holds it or this module is no such controller.
-  virtual int FindUserSlot(uint32_t vector, std::string& isrName) const {
-    (void)vector; (void)isrName;
-    return -1;
-  }
 
   // ==== page model (ModulePage.cpp) ====
   // Declares the page: controls in tab order, captions, items, and which binding sits on

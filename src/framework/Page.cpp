@@ -292,6 +292,16 @@ ControlRef Page::FindControlByText(const std::string& text) {
   return {};
 }
 
+std::string Page::LabelOf(const Control& control) {
+  if (control.binding) return control.binding->GetLabel();
+  if (control.IsButton() || control.kind == ControlKind::StaticText ||
+      control.kind == ControlKind::GroupBox)
+    return CaptionLabel(control.text);
+  const Control* before = ControlBefore(control);
+  if (before && before->kind == ControlKind::StaticText) return CaptionLabel(before->text);
+  return {};
+}
+
 ControlRef Page::Locate(uint32_t id) { return FindControlById(id); }
 
 // ---- child pages ----

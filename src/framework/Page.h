@@ -223,6 +223,9 @@ class Page {
   ControlRef FindControlById(uint32_t id);
   // Exact window text, own controls first, then child pages.
   ControlRef FindControlByText(const std::string& text);
+  // What the control is called: its binding's label, a button's own text, or the caption
+  // in front of it (line breaks as blanks, trailing colons removed).
+  std::string LabelOf(const Control& control);
 
   // ---- child pages ----
   // Creates (or replaces) the child page at a placeholder control of this page.

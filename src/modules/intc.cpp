@@ -7,7 +7,6 @@
 #include "framework/Hints.h"
 #include "framework/TextUtil.h"
 #include "framework/Warnings.h"
-#include "project/KnownParts.h"
 #include "project/ModuleFactory.h"
 
 namespace tarq {
@@ -73,9 +72,9 @@ const char* const kClassicTriggerItems[] = {
     "Rising-edge sensitive = ITCN_RISING_EDGE_SENSITIVE"};
 
 // Panel widths in layout units; the list of vectors reads as a table.
-constexpr int kPanelWidth = 640;
-constexpr int kSourceWidth = 260;
-constexpr int kIsrWidth = 170;
+constexpr int kPanelWidth = 560;
+constexpr int kSourceWidth = 240;
+constexpr int kIsrWidth = 160;
 constexpr int kPriorityWidth = 110;
 
 void SplitItems(const char* const* entries, size_t count, std::vector<std::string>& displays,
@@ -198,17 +197,10 @@ void CpmINTC::BuildRegisters(ModuleContext& doc) {
 
 void CpmINTC::ReadParameters(const ModuleContext& doc) {
   std::string text;
+  // Sources the part does not wire up: listed on demand only, never checked.
   if (GetParameter("DISSRC", text)) {
-    size_t start = 0;
-    while (start <= text.size()) {
-      const size_t comma = std::min(text.find(',', start), text.size());
-      uint32_t vector = 0;
-      const std::string item = Trim(std::string_view(text).substr(start, comma - start));
-      if (!item.empty() && item[0] != '-' && ReadCIntegerExact(item, vector) &&
-          vector < vectors_.size())
-        vectors_[vector].flags |= kVectorUserSlot;
-      start = comma + 1;
-    }
+    for (uint32_t vector : ParseInterruptList(":" + text))
+      if (vector < vectors_.size()) vectors_[vector].flags |= kVectorUserSlot;
   }
   // The external pins exist unless the part or its group says otherwise.
   const bool pinsByDefault =
@@ -479,12 +471,12 @@ void CpmINTC::FillPanel(Page& panel, uint32_t vector, bool wide) {
   record.vector = vector;
   panels_.push_back(std::move(made));
 
+  // Columns under the headers "Interrupt Source", "ISR Name" and "Priority"; the narrow
+  // panel leaves out the source.
   const IntcVector& entry = vectors_[vector];
   if (wide) panel.AddStatic(kPanelSource, entry.text).layout.width = kSourceWidth;
-  panel.AddStatic(kPanelIsrCaption, "ISR Name:");
   record.isr.Bind({this, firstVectorRegister_ + 2 * vector}, entry.text + " ISR name");
   panel.AddEdit(kPanelIsr, &record.isr).layout.width = kIsrWidth;
-  panel.AddStatic(kPanelPriorityCaption, "Priority:");
   std::vector<std::string> displays, values;
   PriorityItems(vector, displays, values);
   record.priority.Bind({this, firstVectorRegister_ + 2 * vector + 1}, false,
@@ -652,6 +644,14 @@ void CpmINTC::BuildVectorList(Page& page) {
   page.BeginGroup(kIdGroupVectors);
   page.AddCheckBox(kIdShowAll, "Show all interrupts").checked = showAll_;
   page.NewRow();
+  // The column captions sit in a child page of their own so that they line up with the
+  // panels' columns.
+  page.AddPlaceholder(kIdVectorHeader, kPanelWidth).tabStop = false;
+  page.NewRow();
+  if (Page* header = page.CreateChildPage(kIdVectorHeader)) {
+    for (const std::string& caption : InterruptHeaderCaptions(true))
+      header->AddStatic(kAnonymousControl, caption);
+  }
   for (uint32_t n = 0; n < vectors_.size(); ++n) {
     const uint32_t id = kIdVectorPanelBase + n;
     Control& holder = page.AddPlaceholder(id, kPanelWidth);

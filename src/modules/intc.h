@@ -126,15 +126,14 @@ class CpmINTC : public CModule {
     kIdFastUser6Note = 1171,
     kIdJtagFirst = 1180,  // five boxes: Receive, Transmit, Trace, Breakpoint, Step
     kIdShowAll = 1200,
+    kIdVectorHeader = 1201,
     // Vector panel placeholders: base + vector number.
     kIdVectorPanelBase = 0xE900,
   };
   // Control ids inside an interrupt panel.
   enum : uint32_t {
     kPanelSource = 1,
-    kPanelIsrCaption = 2,
     kPanelIsr = 3,
-    kPanelPriorityCaption = 4,
     kPanelPriority = 5,
   };
   static uint32_t FastId(uint32_t base, int k) { return base + 10u * static_cast<uint32_t>(k); }

@@ -6,6 +6,7 @@
 #include "framework/Hints.h"
 #include "framework/Links.h"
 #include "framework/TextUtil.h"
+#include "modules/intc.h"
 #include "project/ModuleFactory.h"
 #include "project/Settings.h"
 
@@ -389,7 +390,7 @@ OccsClocks CpmOCCS::ComputeClocks() const {
   const float extClk = settings ? settings->extClkMHz : 0.0f;
   const float extal = settings ? settings->extalMHz : 0.0f;
 
-  // 1. Input frequency.
+  // Input frequency.
   float fin = extClk;
   if (!secondLayout_) {
     if (const Control* edit = OpenControl(kOccsXtalFreqEdit)) fin = ParseMHz(edit->text);
@@ -415,7 +416,7 @@ OccsClocks CpmOCCS::ComputeClocks() const {
   }
   c.input = fin;
 
-  // 2. Prescaler and postscaler. A postscaler field no list item stands for gives no clock.
+  // Prescaler and postscaler. A postscaler field no list item stands for gives no clock.
   const float prescale = hasPrescaler_ ? static_cast<float>(1u << Field(kDivBy, 8, 9)) : 1.0f;
   const uint32_t postscalerField = hasPrescaler_      ? Field(kDivBy, 10, 11)
                                    : g.TeboOrCasp() ? Field(kDivBy, 8, 10)
@@ -425,20 +426,20 @@ OccsClocks CpmOCCS::ComputeClocks() const {
                               : 0.0f;
   auto over = [](float value, float divisor) { return divisor > 0 ? value / divisor : 0.0f; };
 
-  // 3. Multiplier.
+  // Multiplier.
   long long multiplier = 24;
   if (!fixedMultiplier_) {
     multiplier = EditNumber(kOccsMultiplyEdit, static_cast<long long>(Field(kDivBy, 0, 6)) + 1);
     if (multiplier < 0 || multiplier > 128) multiplier = 0;
   }
 
-  // 4. VCO.
+  // VCO.
   c.pllEnabled = IsPllEnabled();
   c.vco = c.pllEnabled ? static_cast<float>(multiplier) * fin / prescale : 0.0f;
   const float half = c.vco * 0.5f;
   const float third = c.vco * 0.33333334f;
 
-  // 5. Clock generator output and high-speed clock.
+  // Clock generator output and high-speed clock.
   const int source = SourceItem();
   float out = 0;
   float hs = 0;
@@ -468,7 +469,7 @@ OccsClocks CpmOCCS::ComputeClocks() const {
   c.output = out;
   c.highSpeed = hs;
 
-  // 6. Stored results.
+  // Stored results.
   if (g.classic) {
     c.system = out;
     c.bus = out * 0.5f;
@@ -478,7 +479,7 @@ OccsClocks CpmOCCS::ComputeClocks() const {
   }
   c.hsStored = hasHighSpeed_ ? hs : 0.0f;
 
-  // 10. COP timeout.
+  // COP timeout.
   if (hasCop_) {
     float copClock = g.classic ? out * (1.0f / 16384.0f) : fin * (1.0f / 1024.0f);
     if (g.casp && Bit(kCopCtl, 6)) copClock = 0.0078125f;
@@ -490,7 +491,7 @@ OccsClocks CpmOCCS::ComputeClocks() const {
     c.copTimeoutSeconds = rate > 0 ? 1.0f / rate : 0.0f;
   }
 
-  // 11. Loss-of-reference period.
+  // Loss-of-reference period.
   const float period = static_cast<float>(Field(kDivBy, 12, 15));
   c.lorPeriodSeconds = half > 0 ? period * 10.0f / (half * 1e6f) : 0.0f;
   return c;
@@ -613,7 +614,7 @@ void CpmOCCS::UpdateEnables() {
   }
   if (g.cvx02) EnableControl(kOccsRelaxList, false);
 
-  // 1. The PLL output as system clock needs the PLL and its lock detector.
+  // The PLL output as system clock needs the PLL and its lock detector.
   const int source = SourceItem();
   if (source == 1) {
     ForceCheck(enablePll_, true);
@@ -622,10 +623,10 @@ void CpmOCCS::UpdateEnables() {
   EnableControl(kOccsEnablePll, source == 0);
   const bool pll = IsPllEnabled();
 
-  // 2. Multiplier.
+  // Multiplier.
   if (!fixedMultiplier_) EnableControl(kOccsMultiplyEdit, pll);
 
-  // 3. Oscillator controls of the second layout; postscaler.
+  // Oscillator controls of the second layout; postscaler.
   if (secondLayout_) {
     EnableControl(kOccsPostscalerList, true);
     const bool crystal = IsCrystalOscillatorEnabled();
@@ -644,10 +645,10 @@ void CpmOCCS::UpdateEnables() {
     EnableControl(kOccsPostscalerList, pll);
   }
 
-  // 4. Lock detector.
+  // Lock detector.
   EnableControl(kOccsLockDetector, source == 0 && pll);
 
-  // 5. Relaxation oscillator.
+  // Relaxation oscillator.
   if (hasRelax_) {
     const bool factory = Bit(kTrimUse, 0);
     if (secondLayout_) {
@@ -677,17 +678,9 @@ void CpmOCCS::UpdateEnables() {
 void CpmOCCS::UpdateUserVectorNote() {
   Page* page = GetPage();
   if (!page) return;
-  CModuleBase* controller = GetInterruptController();
-  int slot = -1;
-  std::string isrName;
-  if (controller && !InterruptUsers().empty())
-    slot = controller->FindUserSlot(InterruptUsers().front().vector, isrName);
-  if (slot >= 1) {
-    page->SetText(kOccsUserVectorNote,
-                  controller->MakeLinkHtml(Format("NOTE: defined as USER%d (%s) in WINTC module.",
-                                                  slot, isrName.c_str())));
-  }
-  page->SetShown(kOccsUserVectorNote, slot >= 1);
+  const std::string note = UserSlotNote(*this, 0);
+  if (!note.empty()) page->SetText(kOccsUserVectorNote, note);
+  page->SetShown(kOccsUserVectorNote, !note.empty());
 }
 
 // ---- page events ----

@@ -199,9 +199,8 @@ class CpmOCCS : public CModule {
   // Number typed into an edit while the page is open; `closedValue` otherwise. Text that
   // is not one integer gives -1.
   long long EditNumber(uint32_t editId, long long closedValue) const;
-  // Text of a page edit while the page is open, or nothing.
+  // A control of the page while the page is open, or nothing.
   const Control* OpenControl(uint32_t id) const;
-  float CurrentXtalInput() const;   // the edit that stands for the external clock (layout 1)
 
   void ShowResults(const OccsClocks& clocks);
   void UpdateLimitWarnings(const OccsClocks& clocks);

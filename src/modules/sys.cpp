@@ -26,8 +26,8 @@ constexpr const char* kYscanClockText =
     "To prevent memory read acces error, the YSCAN module clock should be enabled.";
 
 const std::vector<std::string> kProtectionItems = {
-    "Registers not protected", "Registers write-protected",
-    "Not protected permanently until reset", "Write-protected permanently until reset"};
+    "Registers not protected", "Registers write-protected", "Not protected permanently until reset",
+    "Write-protected permanently until reset"};
 
 // Keys of the stop-mode boxes, which share their texts with the clock-enable boxes.
 std::string StopKey(const std::string& caption) { return "SD:" + caption; }
@@ -137,9 +137,8 @@ CSysModule::Item& CSysModule::NewItem(ItemKind kind, const std::string& text,
   return group.items.back();
 }
 
-uint32_t CSysModule::AddBox(const std::string& text, const std::string& reg, int bit,
-                            bool inverted, const std::string& label, bool newRow,
-                            const std::string& key) {
+uint32_t CSysModule::AddBox(const std::string& text, const std::string& reg, int bit, bool inverted,
+                            const std::string& label, bool newRow, const std::string& key) {
   auto binding = std::make_unique<CSetBit>();
   binding->Bind(RegisterRef::Named(*this, reg), bit, inverted, label);
   Item& item = NewItem(ItemKind::Box, text, key, newRow);
@@ -151,8 +150,8 @@ uint32_t CSysModule::AddBox(const std::string& text, const std::string& reg, int
 }
 
 uint32_t CSysModule::AddList(const std::string& caption, const std::string& reg, int low, int high,
-                             std::vector<std::string> items, const std::string& label,
-                             bool newRow, const std::string& key, std::vector<uint32_t> values) {
+                             std::vector<std::string> items, const std::string& label, bool newRow,
+                             const std::string& key, std::vector<uint32_t> values) {
   auto binding = std::make_unique<CSetMode>();
   binding->Bind(RegisterRef::Named(*this, reg), low, high, 0, label, std::move(values));
   Item& item = NewItem(ItemKind::List, caption, key, newRow);
@@ -207,8 +206,10 @@ void CSysModule::BuildPage(Page& page) {
       if (!groups_[g].title.empty()) page.AddGroupBox(groups_[g].id, groups_[g].title);
     for (size_t g = first; g < end; ++g) {
       const Group& group = groups_[g];
-      if (group.title.empty()) page.NewRow();
-      else page.BeginGroup(group.id);
+      if (group.title.empty())
+        page.NewRow();
+      else
+        page.BeginGroup(group.id);
       bool firstItem = true;
       for (const Item& item : group.items) {
         if (item.newRow && !firstItem) page.NewRow();
@@ -243,8 +244,10 @@ void CSysModule::BuildPage(Page& page) {
             break;
         }
       }
-      if (group.title.empty()) page.NewRow();
-      else page.EndGroup();
+      if (group.title.empty())
+        page.NewRow();
+      else
+        page.EndGroup();
     }
     first = end;
   }
@@ -302,7 +305,18 @@ std::vector<std::string> CSysModule::ListItems(const std::string& caption) const
 
 void CSysModule::WarnAt(const std::string& key, bool set, const std::string& message) {
   const uint32_t id = ControlId(key);
-  if (id != 0) SetWarning(id, set, {}, set ? message : std::string());
+  if (id != 0) WarnControl(id, set, message);
+}
+
+void CSysModule::WarnControl(uint32_t id, bool set, const std::string& message) {
+  // The control's own text goes along: a warning control without a text is hidden when its
+  // warning clears, and these are boxes and captions that must stay.
+  std::string text;
+  for (const Group& group : groups_) {
+    for (const Item& item : group.items)
+      if (item.id == id) text = item.text;
+  }
+  SetWarning(id, set, text, set ? message : std::string());
 }
 
 bool CSysModule::ReadPartnerField(const std::string& module, const std::string& reg, int low,
@@ -368,16 +382,18 @@ void CSysModule::ApplyClockWarning(size_t row, CModuleBase& module, bool enabled
   auto it = std::find_if(wanting.begin(), wanting.end(),
                          [&](const auto& entry) { return entry.first == prefix; });
   if (!enabled && inUse) {
-    if (it == wanting.end()) wanting.emplace_back(prefix, module.GetDisplayName());
-    else it->second = module.GetDisplayName();
+    if (it == wanting.end())
+      wanting.emplace_back(prefix, module.GetDisplayName());
+    else
+      it->second = module.GetDisplayName();
   } else if (it != wanting.end()) {
     wanting.erase(it);
   }
   if (wanting.empty()) {
-    SetWarning(warningId, false, {});
+    WarnControl(warningId, false, {});
     return;
   }
-  SetWarning(warningId, true, {}, Format(kClockOffText, wanting.front().second.c_str()));
+  WarnControl(warningId, true, Format(kClockOffText, wanting.front().second.c_str()));
 }
 
 // ============================== CpmSYS_V1 ==============================
@@ -407,8 +423,7 @@ void CpmSYS_V1::DeclareControls() {
   AddBox("Stop/Wait Mode disable", "-SYS_CNTL_INIT", 0);
   AddBox("Stop/Wait mode permanent disable", "-SYS_CNTL_INIT", 1);
   // Kept in the register but not offered: the memory map is fixed by the part's boot mode.
-  AddList("Internal memory map:", "-SYS_CNTL_INIT", 5, 6,
-          {"Mode 0", "Mode 1", "Mode 2", "Mode 3"});
+  AddList("Internal memory map:", "-SYS_CNTL_INIT", 5, 6, {"Mode 0", "Mode 1", "Mode 2", "Mode 3"});
   HideLast();
   AddBox("Data Bus: Pull-up disable", "-SYS_CNTL_INIT", 8);
   AddBox("Address Bus: Pull-up disable", "-SYS_CNTL_INIT", 9);
@@ -434,8 +449,10 @@ std::vector<std::string> CpmSYS_V2::PrepareItems(const Item& item) const {
   const bool second = ShowsSecondTexts();
   for (const std::string& text : item.items) {
     const size_t bar = text.find('|');
-    if (bar == std::string::npos) items.push_back(text);
-    else items.push_back(second ? text.substr(bar + 1) : text.substr(0, bar));
+    if (bar == std::string::npos)
+      items.push_back(text);
+    else
+      items.push_back(second ? text.substr(bar + 1) : text.substr(0, bar));
   }
   // "Permanently disabled" exists on the Tebo and Casp parts only.
   if (!second && (item.key == "Stop disable" || item.key == "Wait disable") && items.size() > 3)
@@ -445,14 +462,14 @@ std::vector<std::string> CpmSYS_V2::PrepareItems(const Item& item) const {
 
 void CpmSYS_V2::DeclareBaseControls() {
   BeginGroup("Power Saving Modes");
-  AddList("Stop disable", "-SIM_CONROL_INIT", 2, 3,
-          {"Stop enabled", "Stop disabled", "Stop permanently enabled",
-           "Stop permanently disabled"},
-          "SIM: Power Saving Modes");
-  AddList("Wait disable", "-SIM_CONROL_INIT", 0, 1,
-          {"Wait enabled", "Wait disabled", "Wait permanently enabled",
-           "Wait permanently disabled"},
-          "SIM: Power Saving Modes");
+  AddList(
+      "Stop disable", "-SIM_CONROL_INIT", 2, 3,
+      {"Stop enabled", "Stop disabled", "Stop permanently enabled", "Stop permanently disabled"},
+      "SIM: Power Saving Modes");
+  AddList(
+      "Wait disable", "-SIM_CONROL_INIT", 0, 1,
+      {"Wait enabled", "Wait disabled", "Wait permanently enabled", "Wait permanently disabled"},
+      "SIM: Power Saving Modes");
   if (!TestPart(kTestCVX06)) {
     AddList("DPORT clock to processor core", "-SIM_CONROL_INIT", 5, 5,
             {"Enabled when core TAP enabled", "Always enabled"}, "SIM:");
@@ -488,8 +505,8 @@ bool CpmSYS_V2_Classic::IsCvx06() const { return TestPart(kTestCVX06); }
 void CpmSYS_V2_Classic::DeclareRegisters() {
   if (IsCvx06()) {
     static const RegisterDecl kCvx06[] = {
-        {"-SIM_CONROL_INIT", 0x0000, DW16},    {"-SIM_PUDR_INIT", 0x0000, DW16},
-        {"-SIM_CLKOSR_INIT", 0x0000, DW16},    {"-LVI_CONTROL_INIT", 0x0000, DW16},
+        {"-SIM_CONROL_INIT", 0x0000, DW16},     {"-SIM_PUDR_INIT", 0x0000, DW16},
+        {"-SIM_CLKOSR_INIT", 0x0000, DW16},     {"-LVI_CONTROL_INIT", 0x0000, DW16},
         {"-INTXRAM_CHECK_ENABLED", 0, NOVALUE},
     };
     InitRegisters(kCvx06, std::size(kCvx06));
@@ -532,7 +549,8 @@ std::string ClockPinCaption(ModuleContext* context, int bit) {
       if (at == std::string::npos || !ReadCIntegerPrefix(line, pin)) continue;
       std::string signal = line.substr(at + selector.size());
       signal = Trim(signal.substr(0, signal.find(',')));
-      return Format("%s clock on %s", signal.c_str(), Format("%s%u", portName.c_str(), pin).c_str());
+      return Format("%s clock on %s", signal.c_str(),
+                    Format("%s%u", portName.c_str(), pin).c_str());
     }
   }
   return Format("%s clock on %s", Format("CLKO%d", bit - 6).c_str(), "GPIO");
@@ -552,20 +570,31 @@ void CpmSYS_V2_Classic::DeclareControls() {
                                               "CAN",   "ADC A", "ADC B", "EMI"};
     BeginGroup("Peripheral Clock Enable (PCE)");
     for (int bit = 0; bit < 16; ++bit) {
-      AddBox(kClockBoxes[bit], "-SIM_PCE_INIT", bit, false, "SIM - Peripheral clock:",
-             bit % 3 == 0);
+      AddBox(kClockBoxes[bit], "-SIM_PCE_INIT", bit, false,
+             "SIM - Peripheral clock:", bit % 3 == 0);
       SetLastCommentFlags(6);
     }
     if (TestPart(kTestCVX17To19)) {
       AddBox("CAN2", "-SIM_PCE2_INIT", 0, false, "SIM - Peripheral clock:", false);
       SetLastCommentFlags(6);
     }
-    SetClockTable({{"PWM_A|PWM", "PWM A"}, {"PWM_B", "PWM B"}, {"SPI_0|SPI", "SPI 0"},
-                   {"SPI_1", "SPI 1"},     {"SCI_0|SCI", "SCI 0"}, {"SCI_1", "SCI 1"},
-                   {"QT_A|QT", "TMR A"},   {"QT_B", "TMR B"},  {"QT_C", "TMR C"},
-                   {"QT_D", "TMR D"},      {"DEC_0", "DEC 0"}, {"DEC_1", "DEC 1"},
-                   {"ZCAN", "CAN"},        {"ADC_A|ADC", "ADC A"}, {"ADC_B", "ADC B"},
-                   {"SEMI|IIC", "EMI"},    {"ZCAN2", "CAN2"}});
+    SetClockTable({{"PWM_A|PWM", "PWM A"},
+                   {"PWM_B", "PWM B"},
+                   {"SPI_0|SPI", "SPI 0"},
+                   {"SPI_1", "SPI 1"},
+                   {"SCI_0|SCI", "SCI 0"},
+                   {"SCI_1", "SCI 1"},
+                   {"QT_A|QT", "TMR A"},
+                   {"QT_B", "TMR B"},
+                   {"QT_C", "TMR C"},
+                   {"QT_D", "TMR D"},
+                   {"DEC_0", "DEC 0"},
+                   {"DEC_1", "DEC 1"},
+                   {"ZCAN", "CAN"},
+                   {"ADC_A|ADC", "ADC A"},
+                   {"ADC_B", "ADC B"},
+                   {"SEMI|IIC", "EMI"},
+                   {"ZCAN2", "CAN2"}});
 
     const std::string pinSelect = Registers()[5].name;
     BeginGroup("Timer and SCI Control");
@@ -573,16 +602,17 @@ void CpmSYS_V2_Classic::DeclareControls() {
            false, "SIM:");
     AddBox("SCI", "-SIM_CONROL_INIT", 11, false, "SIM:");
     for (int channel = 0; channel < 4; ++channel)
-      AddBox(Format("Timer Ch. %d", channel), "-SIM_CONROL_INIT", 12 + channel, false, "SIM:",
-             channel % 2 == 0);
+      AddBox(Format("Timer Ch. %d", channel), "-SIM_CONROL_INIT", 12 + channel, false,
+             "SIM:", channel % 2 == 0);
     AddBox("Timer clock sourced from HS_PERF (3x System Clock)", pinSelect, 15);
     AddBox("PWM clock sourced from HS_PERF (3x System Clock)", pinSelect, 14);
     NextBand();
   } else {
     BeginGroup("SIM - Pull-up disabled");
-    static const char* const kPullUps[] = {"Timer A", "Timer C", "Timer D", "JTAG", "Adress bus",
-                                           "Control Bus", "Data bus", "PWM A0", "PWM B", "XBOOT",
-                                           "IRQ", "RESETB", "EMI_MODE", "CAN", "PWM A1"};
+    static const char* const kPullUps[] = {"Timer A",    "Timer C",     "Timer D",  "JTAG",
+                                           "Adress bus", "Control Bus", "Data bus", "PWM A0",
+                                           "PWM B",      "XBOOT",       "IRQ",      "RESETB",
+                                           "EMI_MODE",   "CAN",         "PWM A1"};
     for (int bit = 0; bit < 15; ++bit) {
       AddBox(kPullUps[bit], "-SIM_PUDR_INIT", bit, false, "SIM - Pull-up disabled:", bit % 3 == 0);
       SetLastCommentFlags(6);
@@ -606,12 +636,13 @@ void CpmSYS_V2_Classic::CheckWarnings() {
   CModule::CheckWarnings();
   // A timer counting PWM reload pulses must not run slower than the PWM.
   const std::string timerBox = "Timer clock sourced from HS_PERF (3x System Clock)";
-  const bool slowerTimer =
-      TestPart(kTestTeboOrCasp) &&
-      IsChecked("Timer channel 3 input sourced from PWM reload_sync signal") &&
-      IsChecked("PWM clock sourced from HS_PERF (3x System Clock)") && !IsChecked(timerBox);
-  WarnAt(timerBox, slowerTimer,
-         "When PWM reload pulse is routed to Timer, the Timer must run at the same or higher clock");
+  const bool slowerTimer = TestPart(kTestTeboOrCasp) &&
+                           IsChecked("Timer channel 3 input sourced from PWM reload_sync signal") &&
+                           IsChecked("PWM clock sourced from HS_PERF (3x System Clock)") &&
+                           !IsChecked(timerBox);
+  WarnAt(
+      timerBox, slowerTimer,
+      "When PWM reload pulse is routed to Timer, the Timer must run at the same or higher clock");
 }
 
 // ============================== CpmSYS_V2_Casp ==============================
@@ -623,24 +654,15 @@ CpmSYS_V2_Casp::CpmSYS_V2_Casp(const ArchitectureEntry& entry, CModuleBase* pare
 
 void CpmSYS_V2_Casp::DeclareRegisters() {
   static const RegisterDecl kRegisters[] = {
-      {"-SIM_CONROL_INIT", 0x0000, DW16},
-      {"___PUDR___", 0x0000, DW16 | DUMMYREG | NOSHOWLIST},
-      {"-SIM_CLKOSR_INIT", 0x0020, DW16},
-      {"-LVI_CONTROL_INIT", 0x0000, DW16},
-      {"-INTXRAM_CHECK_ENABLED", 0, NOVALUE},
-      {"-SIM_GPSA0_INIT", 0x0000, DW16},
-      {"-SIM_GPSA1_INIT", 0x0000, DW16},
-      {"-SIM_GPSB0_INIT", 0x0000, DW16},
-      {"-SIM_GPSB1_INIT", 0x0000, DW16},
-      {"-SIM_GPSCD_INIT", 0x0000, DW16},
-      {"-SIM_PCR_INIT", 0x0000, DW16},
-      {"-SIM_PCE0_INIT", 0x0000, DW16},
-      {"-SIM_PCE1_INIT", 0x0000, DW16},
-      {"-SIM_PROT_INIT", 0x0000, DW16},
-      {"-SIM_SD0_INIT", 0x0000, DW16},
-      {"-SIM_SD1_INIT", 0x0000, DW16},
-      {"-SIM_IPS0_INIT", 0x0000, DW16},
-      {"-SIM_IPS1_INIT", 0x0000, DW16},
+      {"-SIM_CONROL_INIT", 0x0000, DW16},     {"___PUDR___", 0x0000, DW16 | DUMMYREG | NOSHOWLIST},
+      {"-SIM_CLKOSR_INIT", 0x0020, DW16},     {"-LVI_CONTROL_INIT", 0x0000, DW16},
+      {"-INTXRAM_CHECK_ENABLED", 0, NOVALUE}, {"-SIM_GPSA0_INIT", 0x0000, DW16},
+      {"-SIM_GPSA1_INIT", 0x0000, DW16},      {"-SIM_GPSB0_INIT", 0x0000, DW16},
+      {"-SIM_GPSB1_INIT", 0x0000, DW16},      {"-SIM_GPSCD_INIT", 0x0000, DW16},
+      {"-SIM_PCR_INIT", 0x0000, DW16},        {"-SIM_PCE0_INIT", 0x0000, DW16},
+      {"-SIM_PCE1_INIT", 0x0000, DW16},       {"-SIM_PROT_INIT", 0x0000, DW16},
+      {"-SIM_SD0_INIT", 0x0000, DW16},        {"-SIM_SD1_INIT", 0x0000, DW16},
+      {"-SIM_IPS0_INIT", 0x0000, DW16},       {"-SIM_IPS1_INIT", 0x0000, DW16},
       {"-SIM_IPS2_INIT", 0x0000, DW16},
   };
   InitRegisters(kRegisters, std::size(kRegisters));
@@ -657,12 +679,11 @@ void CpmSYS_V2_Casp::DeclareControls() {
     const char* caption;
     int bit;
   };
-  static const Enable kFirst[] = {{"PWM", 0},    {"SPI 0", 2},  {"SPI 1", 3},  {"SCI 0", 4},
-                                  {"SCI 1", 5},  {"I2C", 6},    {"ADC", 10},   {"DAC 0", 12},
+  static const Enable kFirst[] = {{"PWM", 0},    {"SPI 0", 2},  {"SPI 1", 3}, {"SCI 0", 4},
+                                  {"SCI 1", 5},  {"I2C", 6},    {"ADC", 10},  {"DAC 0", 12},
                                   {"DAC 1", 13}, {"CMP A", 14}, {"CMP B", 15}};
-  std::vector<Enable> second;
-  for (int channel = 0; channel < 8; ++channel) second.push_back({nullptr, channel});
-  for (int pit = 0; pit < 3; ++pit) second.push_back({nullptr, 12 + pit});
+  // PCE1/SD1: the eight timer channels in bits 0..7, the interval timers in bits 12..14.
+  static const int kSecondBits[] = {0, 1, 2, 3, 4, 5, 6, 7, 12, 13, 14};
   auto secondCaption = [](int bit) {
     if (bit < 4) return Format("TMR A%d", bit);
     if (bit < 8) return Format("TMR B%d", bit - 4);
@@ -675,27 +696,38 @@ void CpmSYS_V2_Casp::DeclareControls() {
     int count = 0;
     for (const Enable& enable : kFirst) {
       AddBox(enable.caption, stop ? "-SIM_SD0_INIT" : "-SIM_PCE0_INIT", enable.bit, false, label,
-             count++ % 2 == 0, stop ? StopKey(enable.caption) : std::string());
+             count++ % 3 == 0, stop ? StopKey(enable.caption) : std::string());
       SetLastCommentFlags(6);
     }
-    for (const Enable& enable : second) {
-      const std::string caption = secondCaption(enable.bit);
-      AddBox(caption, stop ? "-SIM_SD1_INIT" : "-SIM_PCE1_INIT", enable.bit, false, label,
-             count++ % 2 == 0, stop ? StopKey(caption) : std::string());
+    for (int bit : kSecondBits) {
+      const std::string caption = secondCaption(bit);
+      AddBox(caption, stop ? "-SIM_SD1_INIT" : "-SIM_PCE1_INIT", bit, false, label,
+             count++ % 3 == 0, stop ? StopKey(caption) : std::string());
       SetLastCommentFlags(6);
     }
   }
-  SetClockTable({{"PWM_A|PWM", "PWM"},        {"QSPI_0|SPI_0|SPI", "SPI 0"},
-                 {"QSPI_1|SPI_1", "SPI 1"},   {"IIC", "I2C"},
-                 {"QSCI_0|SCI_0|SCI", "SCI 0"}, {"QSCI_1|SCI_1", "SCI 1"},
-                 {"ADC_A|ADC", "ADC"},        {"DAC_0", "DAC 0"},
-                 {"DAC_1", "DAC 1"},          {"CMP_A", "CMP A"},
-                 {"CMP_B", "CMP B"},          {"QT_A0", "TMR A0"},
-                 {"QT_A1", "TMR A1"},         {"QT_A2", "TMR A2"},
-                 {"QT_A3", "TMR A3"},         {"QT_B0", "TMR B0"},
-                 {"QT_B1", "TMR B1"},         {"QT_B2", "TMR B2"},
-                 {"QT_B3", "TMR B3"},         {"PIT_0", "PIT 0"},
-                 {"PIT_1", "PIT 1"},          {"PIT_2", "PIT 2"}});
+  SetClockTable({{"PWM_A|PWM", "PWM"},
+                 {"QSPI_0|SPI_0|SPI", "SPI 0"},
+                 {"QSPI_1|SPI_1", "SPI 1"},
+                 {"IIC", "I2C"},
+                 {"QSCI_0|SCI_0|SCI", "SCI 0"},
+                 {"QSCI_1|SCI_1", "SCI 1"},
+                 {"ADC_A|ADC", "ADC"},
+                 {"DAC_0", "DAC 0"},
+                 {"DAC_1", "DAC 1"},
+                 {"CMP_A", "CMP A"},
+                 {"CMP_B", "CMP B"},
+                 {"QT_A0", "TMR A0"},
+                 {"QT_A1", "TMR A1"},
+                 {"QT_A2", "TMR A2"},
+                 {"QT_A3", "TMR A3"},
+                 {"QT_B0", "TMR B0"},
+                 {"QT_B1", "TMR B1"},
+                 {"QT_B2", "TMR B2"},
+                 {"QT_B3", "TMR B3"},
+                 {"PIT_0", "PIT 0"},
+                 {"PIT_1", "PIT 1"},
+                 {"PIT_2", "PIT 2"}});
 
   NextBand();
   BeginGroup("High-speed Peripheral Clock (HS_PERF)");
@@ -703,6 +735,19 @@ void CpmSYS_V2_Casp::DeclareControls() {
   AddBox("PWM clock sourced from HS_PERF (3x System Clock)", "-SIM_PCR_INIT", 13);
   AddBox("Timer A clock sourced from HS_PERF (3x System Clock)", "-SIM_PCR_INIT", 14);
   AddBox("Timer B clock sourced from HS_PERF (3x System Clock)", "-SIM_PCR_INIT", 15);
+  BeginGroup("Pin Functions");
+  // The pin-select registers are edited on the port pages, where each pin lists its functions.
+  std::string links;
+  for (char port = 'A'; port <= 'F'; ++port) {
+    CModuleBase* gpio =
+        GetContext() ? GetContext()->FindModule(std::string("GPIO_") + port, "") : nullptr;
+    if (!gpio) continue;
+    links += (links.empty() ? "" : ", ") + gpio->MakeLinkHtml({});
+  }
+  links = links.empty() ? "on the pages of the GPIO ports" : "in " + links;
+  AddLink(Format("GPIO pins can be also configured %s", links.c_str()), "GPIO pins");
+
+  NextBand();
   BeginGroup("Register Protection");
   AddList("IPS registers and all periph. pins configuration:", "-SIM_PROT_INIT", 0, 1,
           kProtectionItems, "Protection of IPS and GPSxx");
@@ -713,41 +758,32 @@ void CpmSYS_V2_Casp::DeclareControls() {
   BeginGroup("Internal Peripheral Source Selection (IPS)");
   for (int n = 0; n < 3; ++n) {
     static const char* const kTimers[] = {"Timer A0 output", "Timer A2 output", "Timer A3 output"};
-    AddList(Format("PSRC%d:", n), "-SIM_IPS0_INIT", 3 * n, 3 * n + 2,
-            {Format("PSCS%d input pin", n), kTimers[n],
-             Format("ADC Sample %d result (HLMT/LLMT)", n), "Comparator A output (filtered)",
-             "Comparator B output (filtered)"},
-            "IPS:", n % 2 == 0);
+    AddList(
+        Format("PSRC%d:", n), "-SIM_IPS0_INIT", 3 * n, 3 * n + 2,
+        {Format("PSCS%d input pin", n), kTimers[n], Format("ADC Sample %d result (HLMT/LLMT)", n),
+         "Comparator A output (filtered)", "Comparator B output (filtered)"},
+        "IPS:");
+    if (n < 2) {
+      AddList(Format("FAULT%d:", n + 1), "-SIM_IPS0_INIT", 11 + 2 * n, 11 + 2 * n,
+              {Format("FAULT%d input pin", n + 1),
+               Format("Comparator %c output (non-filtered)", 'A' + n)},
+              "IPS:", false);
+    }
   }
-  AddList("FAULT1:", "-SIM_IPS0_INIT", 11, 11,
-          {"FAULT1 input pin", "Comparator A output (non-filtered)"}, "IPS:", false);
-  AddList("FAULT2:", "-SIM_IPS0_INIT", 13, 13,
-          {"FAULT2 input pin", "Comparator B output (non-filtered)"}, "IPS:", true);
-  const std::vector<std::string> syncItems = {"PIT 0 output",           "PIT 1 output",
-                                              "PIT 2 output",           "PWM reload sync. signal",
-                                              "Timer A0 output",        "Timer A1 output"};
-  AddList("DAC0 SYNC:", "-SIM_IPS1_INIT", 0, 2, syncItems, "IPS:", false);
-  AddList("DAC1 SYNC:", "-SIM_IPS1_INIT", 4, 6, syncItems, "IPS:", true);
+  const std::vector<std::string> syncItems = {"PIT 0 output",    "PIT 1 output",
+                                              "PIT 2 output",    "PWM reload sync. signal",
+                                              "Timer A0 output", "Timer A1 output"};
+  AddList("DAC0 SYNC:", "-SIM_IPS1_INIT", 0, 2, syncItems, "IPS:");
+  AddList("DAC1 SYNC:", "-SIM_IPS1_INIT", 4, 6, syncItems, "IPS:", false);
   AddList("Timer A1 Input:", "-SIM_IPS2_INIT", 4, 4,
-          {"Timer A1 pin", "Comparator A output (filtered)"}, "IPS:", false);
+          {"Timer A1 pin", "Comparator A output (filtered)"}, "IPS:");
   AddList("Timer A2 Input:", "-SIM_IPS2_INIT", 8, 8,
-          {"Timer A2 pin", "Comparator B output (filtered)"}, "IPS:", true);
-  AddList("Timer A3 Input:", "-SIM_IPS2_INIT", 12, 12,
-          {"Timer A3 pin", "PWM reload sync. signal"}, "IPS:", false);
+          {"Timer A2 pin", "Comparator B output (filtered)"}, "IPS:", false);
+  AddList("Timer A3 Input:", "-SIM_IPS2_INIT", 12, 12, {"Timer A3 pin", "PWM reload sync. signal"},
+          "IPS:");
 
   NextBand();
   DeclareLowVoltageControls();
-  BeginGroup("Pin Functions");
-  // The pin-select registers are edited on the port pages, where each pin lists its functions.
-  std::string links;
-  for (char port = 'A'; port <= 'F'; ++port) {
-    CModuleBase* gpio = GetContext() ? GetContext()->FindModule(std::string("GPIO_") + port, "")
-                                     : nullptr;
-    if (!gpio) continue;
-    links += (links.empty() ? "" : ", ") + gpio->MakeLinkHtml({});
-  }
-  if (!links.empty()) links = "in " + links;
-  AddLink(Format("GPIO pins can be also configured %s", links.c_str()), "GPIO pins");
 }
 
 // ============================== CpmSYS_V2_Dorn ==============================
@@ -797,14 +833,14 @@ void CpmSYS_V2_Dorn::DeclareControls() {
     int bit;
   };
   static const Enable kEnables[] = {
-      {"GPIO A", 0, 6},   {"GPIO B", 0, 5},   {"GPIO C", 0, 4},   {"GPIO D", 0, 3},
-      {"GPIO E", 0, 2},   {"GPIO F", 0, 1},   {"ADC", 0, 7},      {"TMR A0", 0, 15},
-      {"TMR A1", 0, 14},  {"TMR A2", 0, 13},  {"TMR A3", 0, 12},  {"TMR B0", 0, 11},
-      {"TMR B1", 0, 10},  {"TMR B2", 0, 9},   {"TMR B3", 0, 8},   {"SCI0", 1, 10},
-      {"SCI1", 1, 9},     {"QSPI0", 1, 8},    {"IIC0", 1, 7},     {"IIC1", 1, 6},
-      {"CRC", 1, 5},      {"REFA", 1, 4},     {"REFB", 1, 3},     {"REFC", 1, 2},
-      {"HFM", 1, 1},      {"YSCAN", 1, 0},    {"DAC", 1, 14},     {"HSCMP A", 1, 13},
-      {"HSCMP B", 1, 12}, {"HSCMP C", 1, 11}, {"PWMCH0", 2, 3},   {"PWMCH1", 2, 2},
+      {"GPIO A", 0, 6},   {"GPIO B", 0, 5},   {"GPIO C", 0, 4},  {"GPIO D", 0, 3},
+      {"GPIO E", 0, 2},   {"GPIO F", 0, 1},   {"ADC", 0, 7},     {"TMR A0", 0, 15},
+      {"TMR A1", 0, 14},  {"TMR A2", 0, 13},  {"TMR A3", 0, 12}, {"TMR B0", 0, 11},
+      {"TMR B1", 0, 10},  {"TMR B2", 0, 9},   {"TMR B3", 0, 8},  {"SCI0", 1, 10},
+      {"SCI1", 1, 9},     {"QSPI0", 1, 8},    {"IIC0", 1, 7},    {"IIC1", 1, 6},
+      {"CRC", 1, 5},      {"REFA", 1, 4},     {"REFB", 1, 3},    {"REFC", 1, 2},
+      {"HFM", 1, 1},      {"YSCAN", 1, 0},    {"DAC", 1, 14},    {"HSCMP A", 1, 13},
+      {"HSCMP B", 1, 12}, {"HSCMP C", 1, 11}, {"PWMCH0", 2, 3},  {"PWMCH1", 2, 2},
       {"PWMCH2", 2, 1},   {"PWMCH3", 2, 0},
   };
   NextBand();
@@ -813,7 +849,7 @@ void CpmSYS_V2_Dorn::DeclareControls() {
     int count = 0;
     for (const Enable& enable : kEnables) {
       const std::string reg = Format(stop ? "-SIM_SD%d_INIT" : "-SIM_PCE%d_INIT", enable.reg);
-      AddBox(enable.caption, reg, enable.bit, false, stop ? "SD:" : "PCE:", count++ % 2 == 0,
+      AddBox(enable.caption, reg, enable.bit, false, stop ? "SD:" : "PCE:", count++ % 3 == 0,
              stop ? StopKey(enable.caption) : std::string());
       SetLastCommentFlags(6);
     }
@@ -836,6 +872,14 @@ void CpmSYS_V2_Dorn::DeclareControls() {
   AddBox("Timer B clock sourced from HS_PERF (2x System Clock)", "-SIM_PCR_INIT", 14);
   AddBox("SCI0 clock sourced from HS_PERF (2x System Clock)", "-SIM_PCR_INIT", 13);
   AddBox("SCI1 clock sourced from HS_PERF (2x System Clock)", "-SIM_PCR_INIT", 12);
+  BeginGroup("QTIMER Input Selection");
+  static const char* const kTimerPins[] = {"GPIO C2", "GPIO F8", "GPIO F6", "GPIO F7"};
+  for (int timer = 0; timer < 4; ++timer) {
+    AddList(Format("Timer B%d:", timer), "-SIM_GPS3_INIT", 12 + timer, 12 + timer,
+            {kTimerPins[timer], Format("XB_OUT%d", 26 + timer)}, "QTIMER Input Selection:");
+  }
+
+  NextBand();
   BeginGroup("Register Protection");
   AddList("IPS registers and all periph. pins configuration:", "-SIM_PROT_INIT", 0, 1,
           kProtectionItems, "Protection of IPS and GPSxx");
@@ -887,13 +931,6 @@ void CpmSYS_V2_Dorn::DeclareControls() {
   }
 
   NextBand();
-  BeginGroup("QTIMER Input Selection");
-  static const char* const kTimerPins[] = {"GPIO C2", "GPIO F8", "GPIO F6", "GPIO F7"};
-  for (int timer = 0; timer < 4; ++timer) {
-    AddList(Format("Timer B%d:", timer), "-SIM_GPS3_INIT", 12 + timer, 12 + timer,
-            {kTimerPins[timer], Format("XB_OUT%d", 26 + timer)}, "QTIMER Input Selection:",
-            timer % 2 == 0);
-  }
   DeclareLowVoltageControls();
   AddPinWarning();
 }
@@ -914,7 +951,7 @@ bool CpmSYS_V2_Dorn::IsSignalUsed(const std::string& signal) const {
 void CpmSYS_V2_Dorn::ApplyClockWarning(size_t row, CModuleBase& module, bool enabled, bool inUse,
                                        uint32_t warningId) {
   if (!enabled && !inUse && module.GetPrefix() == "YSCAN") {
-    SetWarning(warningId, true, {}, kYscanClockText);
+    WarnControl(warningId, true, kYscanClockText);
     return;
   }
   CSysModule::ApplyClockWarning(row, module, enabled, inUse, warningId);
@@ -953,20 +990,21 @@ void CpmSYS_Brel::DeclareRegisters() {
 
 void CpmSYS_Brel::DeclareControls() {
   BeginGroup("Power Saving Modes");
-  AddList("Stop disable", "-SIM_CONROL_INIT", 2, 3,
-          {"Stop enabled", "Stop disabled", "Stop permanently enabled",
-           "Stop permanently disabled"},
-          "SIM: Power Saving Modes");
-  AddList("Wait disable", "-SIM_CONROL_INIT", 0, 1,
-          {"Wait enabled", "Wait disabled", "Wait permanently enabled",
-           "Wait permanently disabled"},
-          "SIM: Power Saving Modes");
+  AddList(
+      "Stop disable", "-SIM_CONROL_INIT", 2, 3,
+      {"Stop enabled", "Stop disabled", "Stop permanently enabled", "Stop permanently disabled"},
+      "SIM: Power Saving Modes");
+  AddList(
+      "Wait disable", "-SIM_CONROL_INIT", 0, 1,
+      {"Wait enabled", "Wait disabled", "Wait permanently enabled", "Wait permanently disabled"},
+      "SIM: Power Saving Modes");
   AddList("DPORT clock to processor core", "-SIM_CONROL_INIT", 5, 5,
           {"Enabled when core TAP enabled", "Always enabled"}, "SIM:");
 
   const std::vector<std::string> clockSources = {
-      "Continuous System Clock", "Peripheral Clock",         "High-speed Peripheral Clock",
-      "Master Clock",            "1KHz Low Power Oscilator", "Crystal Oscillator / XTAL",
+      "Continuous System Clock",     "Peripheral Clock",
+      "High-speed Peripheral Clock", "Master Clock",
+      "1KHz Low Power Oscilator",    "Crystal Oscillator / XTAL",
       "Relaxation Oscillator Output"};
   BeginGroup("Clock Outputs");
   AddBox("Enable CLKO_0", "-SIM_CLKOSR_INIT", 5, true);
@@ -976,10 +1014,22 @@ void CpmSYS_Brel::DeclareControls() {
   AddList(" Source: ", "-SIM_CLKOSR_INIT", 8, 10, clockSources, "CLKO_1 Source", true,
           "CLKO_1 source");
 
-  static const char* const kModules[] = {
-      "Timer Channel 0", "Timer Channel 1", "PIT",   "PDB",   "COP timer", "PWM",
-      "SPI",             "SCI",             "I2C",   "PGA 0", "PGA 1",     "ADC 0",
-      "ADC 1",           "HSCPM 0",         "HSCPM 1", "HSCPM 2"};
+  static const char* const kModules[] = {"Timer Channel 0",
+                                         "Timer Channel 1",
+                                         "PIT",
+                                         "PDB",
+                                         "COP timer",
+                                         "PWM",
+                                         "SPI",
+                                         "SCI",
+                                         "I2C",
+                                         "PGA 0",
+                                         "PGA 1",
+                                         "ADC 0",
+                                         "ADC 1",
+                                         "HSCPM 0",
+                                         "HSCPM 1",
+                                         "HSCPM 2"};
   NextBand();
   for (bool stop : {false, true}) {
     BeginGroup(stop ? "Modules Enabled in STOP Mode (SDR)" : "Peripheral Clock Enable (PCE)");
@@ -1011,6 +1061,11 @@ void CpmSYS_Brel::DeclareControls() {
   AddBox("Timer clock sourced from HS_PERF (3x System Clock)", "-SIM_PCR_INIT", 15);
   AddBox("PWM clock sourced from HS_PERF (3x System Clock)", "-SIM_PCR_INIT", 13);
   AddBox("SCI clock sourced from HS_PERF (3x System Clock)", "-SIM_PCR_INIT", 12);
+  BeginGroup("Start-up");
+  AddBox("Enable Internal RAM Check during startup (software feature)", "-INTXRAM_CHECK_ENABLED",
+         0);
+
+  NextBand();
   BeginGroup("Register Protection");
   AddList("IPS registers and all periph. pins configuration:", "-SIM_PROT_INIT", 0, 1,
           kProtectionItems, "Protection of IPS and GPSxx");
@@ -1024,9 +1079,8 @@ void CpmSYS_Brel::DeclareControls() {
                                                "Timer channel T1"};
   for (int n = 0; n < 3; ++n) {
     AddList(Format("PSRC%d:", n), "-SIM_IPS0_INIT", 3 * n, 3 * n + 2, pwmSources, "IPS:", true);
-    static const char* const kFaultPins[] = {"FAULT1 input pin (GPIO A4)",
-                                             "FAULT2 input pin (GPIO A5)",
-                                             "FAULT3 input pin (GPIO B5)"};
+    static const char* const kFaultPins[] = {
+        "FAULT1 input pin (GPIO A4)", "FAULT2 input pin (GPIO A5)", "FAULT3 input pin (GPIO B5)"};
     AddList(Format("FAULT%d:", n + 1), "-SIM_IPS0_INIT", 9 + n, 9 + n,
             {kFaultPins[n], Format("Comparator %d output", n)}, "IPS:", false);
   }
@@ -1059,7 +1113,10 @@ void CpmSYS_Brel::DeclareControls() {
       {"GPIO B1:", "-SIM_GPSB0_INIT", 3, 4, {"SSB", "SDA", "ANA12/CMP2_P3"}},
       {"GPIO B2:", "-SIM_GPSB0_INIT", 6, 7, {"MISO", "TIN2", "ANA2 & ANB2", "CMP0_OUT"}},
       {"GPIO B3:", "-SIM_GPSB0_INIT", 8, 10, {"MOSI", "TIN3", "ANA3 & ANB3", "PWM5", "CMP1_OUT"}},
-      {"GPIO B4:", "-SIM_GPSB0_INIT", 11, 13,
+      {"GPIO B4:",
+       "-SIM_GPSB0_INIT",
+       11,
+       13,
        {"T0", "CLKO_0", "MISO", "SDA", "RXD", "ANA0 & ANB0"}},
       {"GPIO B5:", "-SIM_GPSB0_INIT", 14, 15, {"T1", "FAULT3", "SCLK"}},
       {"GPIO B6:", "-SIM_GPSB1_INIT", 0, 1, {"RXD", "SDA", "CMP0_P2/ANA13", "CLKIN"}},
@@ -1075,13 +1132,9 @@ void CpmSYS_Brel::DeclareControls() {
   BeginGroup("Peripheral Select");
   int count = 0;
   for (const PinList& pin : kPins)
-    AddList(pin.caption, pin.reg, pin.low, pin.high, pin.items, "Peripheral Select:",
-            count++ % 3 == 0);
+    AddList(pin.caption, pin.reg, pin.low, pin.high, pin.items,
+            "Peripheral Select:", count++ % 3 == 0);
 
-  NextBand();
-  BeginGroup("Start-up");
-  AddBox("Enable Internal RAM Check during startup (software feature)", "-INTXRAM_CHECK_ENABLED",
-         0);
   AddPinWarning();
 }
 
@@ -1140,7 +1193,8 @@ void CpmSYS_Brel::CheckWarnings() {
       {"SCI clock sourced from HS_PERF (3x System Clock)",
        "PLL must be ON and selected in OCCS if sourcing SCI from HS_PERF"},
   };
-  for (const auto& entry : kHighSpeed) WarnAt(entry.box, IsChecked(entry.box) && pllOff, entry.message);
+  for (const auto& entry : kHighSpeed)
+    WarnAt(entry.box, IsChecked(entry.box) && pllOff, entry.message);
 
   CheckClockOutputs();
   CheckSourceSelections();
@@ -1166,20 +1220,22 @@ void CpmSYS_Brel::CheckClockOutputs() {
       switch (Selection(Format("CLKO_%d source", output))) {
         case 4:
           if (!lowPower)
-            message = Format("1 kHz oscilator in PMC module is not enabled and is selected as CLKO_%d",
-                             output);
+            message = Format(
+                "1 kHz oscilator in PMC module is not enabled and is selected as CLKO_%d", output);
           break;
         case 5:
           if (crystalOff)
-            message = Format("XTAL pin is not configured properly and is needed for CLKO_%d if "
-                             "crystal oscilator is not enabled - see OCCS",
-                             output);
+            message = Format(
+                "XTAL pin is not configured properly and is needed for CLKO_%d if "
+                "crystal oscilator is not enabled - see OCCS",
+                output);
           break;
         case 6:
           if (relaxationOff)
-            message = Format("Relaxation oscilator in OCCS module is not enabled and is selected "
-                             "as CLKO_%d",
-                             output);
+            message = Format(
+                "Relaxation oscilator in OCCS module is not enabled and is selected "
+                "as CLKO_%d",
+                output);
           break;
         default:
           break;

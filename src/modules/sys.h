@@ -64,13 +64,13 @@ class CSysModule : public CModule {
   enum class ItemKind { Box, List, Link, PinWarning, InterruptPanel };
   struct Item {
     ItemKind kind = ItemKind::Box;
-    uint32_t id = 0;         // box, link; the caption of a list
-    uint32_t listId = 0;     // the list of a list item
-    std::string text;        // box text, list caption, link markup
-    std::string key;         // lookup name (defaults to the text)
+    uint32_t id = 0;      // box, link; the caption of a list
+    uint32_t listId = 0;  // the list of a list item
+    std::string text;     // box text, list caption, link markup
+    std::string key;      // lookup name (defaults to the text)
     std::vector<std::string> items;
     bool shown = true;
-    bool newRow = true;      // starts a row of its group
+    bool newRow = true;  // starts a row of its group
     uint32_t commentFlags = 0;
     CSetBit* bit = nullptr;
     CSetMode* mode = nullptr;
@@ -131,14 +131,14 @@ class CSysModule : public CModule {
   bool TestPart(int n) const;
   // A bit of another module's register; the register name is tried with and without a
   // leading '-'. False when the module or register is missing.
-  bool ReadPartnerBit(const std::string& module, const std::string& reg, int bit,
-                      bool& set) const;
+  bool ReadPartnerBit(const std::string& module, const std::string& reg, int bit, bool& set) const;
   bool ReadPartnerField(const std::string& module, const std::string& reg, int low, int high,
                         uint32_t& value) const;
   // The selected text of a list; empty when none.
   std::string SelectedText(const std::string& caption) const;
   // Sets or clears a warning at the control of a box or list caption.
   void WarnAt(const std::string& key, bool set, const std::string& message);
+  void WarnControl(uint32_t id, bool set, const std::string& message);
 
  private:
   Item& NewItem(ItemKind kind, const std::string& text, const std::string& key, bool newRow);

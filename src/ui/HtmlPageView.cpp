@@ -4,7 +4,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTimer>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
 #include <memory>
 
 #include "framework/Links.h"
@@ -12,9 +15,31 @@
 
 namespace tarq {
 
+namespace {
+
+// The browser only lets a page follow links of schemes that someone handles. Program links
+// never get this far (the page hands them over before navigating); anything that does,
+// such as an image with a program link as its source, is refused.
+class ProgramLinkRefusal : public QWebEngineUrlSchemeHandler {
+ public:
+  using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
+  void requestStarted(QWebEngineUrlRequestJob* job) override {
+    job->fail(QWebEngineUrlRequestJob::RequestDenied);
+  }
+};
+
+void InstallProgramLinkHandler(QWebEngineProfile* profile) {
+  for (const char* name : {"tarq", "tarqna"}) {
+    if (profile->urlSchemeHandler(name)) continue;
+    profile->installUrlSchemeHandler(name, new ProgramLinkRefusal(profile));
+  }
+}
+
+}  // namespace
+
 // ---- HtmlPage ----
 
-HtmlPage::HtmlPage(QObject* parent) : QWebEnginePage(parent) {}
+HtmlPage::HtmlPage(QObject* parent) : QWebEnginePage(parent) { InstallProgramLinkHandler(profile()); }
 
 bool HtmlPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
   const QString text = url.toString(QUrl::FullyEncoded);

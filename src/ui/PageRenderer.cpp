@@ -321,9 +321,10 @@ QWidget* PageRenderer::CreateControlWidget(Page& page, Control& control, QWidget
       break;
   }
 
+  // A width of its own (columns of a table of child pages) is the least the control gets;
+  // edit boxes and displays have it as their fixed width already.
   if (control.layout.width > 0 && control.kind != ControlKind::Placeholder &&
-      control.kind != ControlKind::StaticText && control.kind != ControlKind::EditBox &&
-      control.kind != ControlKind::ReadOnlyDisplay)
+      control.kind != ControlKind::EditBox && control.kind != ControlKind::ReadOnlyDisplay)
     widget->setMinimumWidth(control.layout.width);
   if (TakesFocus(control.kind)) {
     widget->setFocusPolicy(control.tabStop ? Qt::StrongFocus : Qt::ClickFocus);

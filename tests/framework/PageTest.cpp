@@ -63,6 +63,16 @@ TEST_F(PageTest, ControlsAreFoundByTheirExactText) {
   EXPECT_EQ(caption.fullId, 0u);
 }
 
+TEST_F(PageTest, LabelsOfBoundAndUnboundControls) {
+  EXPECT_EQ(page().LabelOf(control(kIdRadioFast)), "Speed: Fast");
+  EXPECT_EQ(page().LabelOf(control(kIdModeCaption)), "Operating mode");
+  EXPECT_EQ(page().LabelOf(control(kIdClockDisplay)), "");  // no caption in front of it
+  Page standalone(&module);
+  standalone.AddStatic(0, "Bus clock:\r\n(MHz):");
+  Control& display = standalone.AddDisplay(9, "8");
+  EXPECT_EQ(standalone.LabelOf(display), "Bus clock: (MHz)");
+}
+
 TEST_F(PageTest, ChildPageEventsReachBindingsThroughCompositeIds) {
   ASSERT_TRUE(page().Click(0x305EC));
   EXPECT_EQ(Reg("ROW_INIT").value, 1u);

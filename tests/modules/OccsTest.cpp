@@ -424,6 +424,22 @@ TEST(OccsTest, MasterOscillatorListWritesTwoRegisters) {
   EXPECT_EQ(project.WarningOf(kOccsMstrOscCaption), "");
 }
 
+TEST(OccsTest, BrelPageNotesTheUserSlotThatServesTheClockInterrupt) {
+  OccsProject plain("CVX-28", "#define OCCS_CTRL_INIT 0x0082U\n");
+  plain.OpenPage();
+  EXPECT_FALSE(plain.Ctl(kOccsUserVectorNote).shown);
+
+  // USER1 takes vector 11, the clock module's loss of lock / clock interrupt.
+  OccsProject slot("CVX-28", "#define OCCS_CTRL_INIT 0x0082U\n#define WINTC_IAR0_INIT 0x000BU\n"
+                             "#define INT_VECTOR_ADDR_45 ClockLossIsr\n");
+  ASSERT_TRUE(slot.Opened());
+  slot.OpenPage();
+  const Control& note = slot.Ctl(kOccsUserVectorNote);
+  EXPECT_TRUE(note.shown);
+  EXPECT_EQ(PlainTextOf(note.text), "NOTE: defined as USER1 (ClockLossIsr) in WINTC module.");
+  EXPECT_EQ(FirstLinkOf(note.text).rfind("tarq:WINTC/INTC", 0), 0u);
+}
+
 TEST(OccsTest, DornHalvesTheCrystalAndKeepsItsOwnLimits) {
   OccsProject project("CVX-31", "#define APPCFG_EXTAL 8000000L\n#define OCCS_CTRL_INIT 0x0086U\n"
                                 "#define OCCS_DIVBY_INIT 0x201DU\n#define OCCS_OSCTL_INIT 0x0200U\n");
@@ -521,7 +537,7 @@ TEST(OccsTest, TeboClkinPinNeedsGpioInputMode) {
 // ---- clock queries ----
 
 TEST(OccsTest, OtherModulesReadTheClocksAndTheInfoBarIsTold) {
-  OccsProject project("CVX-21", "");
+  OccsProject project("CVX-21", "#define OCCS_PLLCR_INIT 0x0082U\n");
   ASSERT_TRUE(project.Opened());
   CModule reader([] {
     ArchitectureEntry entry;

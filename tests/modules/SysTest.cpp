@@ -94,10 +94,11 @@ std::string ClockOff(const std::string& name) {
 // ---------------------------------------------------------------- peripheral clock check
 
 TEST(SysPeripheralClock, AlternativeNamesFindTheirBoxAndUnknownNamesAreNeverChecked) {
-  SysProject project("CVX-28", std::string(kBrelSys) +
-                                   "PIT_2 STUB NONE IRQ: \"!Interval Timer!PIT\"\n"
-                                   "QT_0 STUB NONE IRQ: \"Channel 0\"\n"
-                                   "XYZ STUB NONE IRQ: \"Unknown\"\n",
+  SysProject project("CVX-28",
+                     std::string(kBrelSys) +
+                         "PIT_2 STUB NONE IRQ: \"!Interval Timer!PIT\"\n"
+                         "QT_0 STUB NONE IRQ: \"Channel 0\"\n"
+                         "XYZ STUB NONE IRQ: \"Unknown\"\n",
                      "#define PIT_2_CTRL_INIT 0x0001U\n#define XYZ_CTRL_INIT 0x0001U\n");
   ASSERT_TRUE(project.Opened());
   CSysModule& sys = project.Sys();
@@ -112,12 +113,18 @@ TEST(SysPeripheralClock, AlternativeNamesFindTheirBoxAndUnknownNamesAreNeverChec
   EXPECT_FALSE(project.WarningAt("Timer Channel 0"));
   EXPECT_EQ(project.SysWarningCount(), 1u);
 
-  // Checking the box on the page clears it.
+  // Checking the box on the page clears it; the box stays, back in black.
   ASSERT_TRUE(sys.CreatePage());
+  const Control* pitBox = sys.GetPage()->Find(sys.ControlId("PIT"));
+  ASSERT_NE(pitBox, nullptr);
+  EXPECT_EQ(pitBox->textColour, kWarningTextColour);
   ASSERT_TRUE(sys.GetPage()->Click(sys.ControlId("PIT")));
   EXPECT_EQ(project.Reg("SYS", "-SIM_PCE_INIT").value, 0x0004u);
   project.Check();
   EXPECT_FALSE(project.WarningAt("PIT"));
+  EXPECT_TRUE(pitBox->shown);
+  EXPECT_EQ(pitBox->text, "PIT");
+  EXPECT_EQ(pitBox->textColour, kNormalTextColour);
 
   // The check keeps working with the page gone; ticking the module in the tree counts too.
   sys.DestroyPage();
@@ -130,9 +137,10 @@ TEST(SysPeripheralClock, AlternativeNamesFindTheirBoxAndUnknownNamesAreNeverChec
 
 TEST(SysPeripheralClock, ModulesSharingABoxKeepItsWarningWhileAnyOfThemNeedsIt) {
   // PIT_0 (in use) is checked before PIT_1 (not in use): the later check must not clear it.
-  SysProject project("CVX-28", std::string(kBrelSys) +
-                                   "PIT_0 STUB NONE IRQ: \"Timer\"\nPIT_1 STUB NONE IRQ: \"Timer\"\n",
-                     "#define PIT_0_CTRL_INIT 0x0001U\n");
+  SysProject project(
+      "CVX-28",
+      std::string(kBrelSys) + "PIT_0 STUB NONE IRQ: \"Timer\"\nPIT_1 STUB NONE IRQ: \"Timer\"\n",
+      "#define PIT_0_CTRL_INIT 0x0001U\n");
   ASSERT_TRUE(project.Opened());
   EXPECT_EQ(project.WarningAt("PIT"), ClockOff("PIT_0"));
   project.Module("PIT_0").SetSelected(false);
@@ -148,8 +156,9 @@ TEST(SysPeripheralClock, IsNotRequestedOnTheClassicGroup) {
 }
 
 TEST(SysPeripheralClock, DornWarnsAboutTheCanControllerClockEvenWhenItIsUnused) {
-  SysProject project("CVX-31", "SYS SYS_V2_Dorn NONE IRQ: \"System Integration\"\n"
-                               "YSCAN STUB NONE IRQ: \"CAN\"\nDAC STUB NONE IRQ: \"DAC\"\n");
+  SysProject project("CVX-31",
+                     "SYS SYS_V2_Dorn NONE IRQ: \"System Integration\"\n"
+                     "YSCAN STUB NONE IRQ: \"CAN\"\nDAC STUB NONE IRQ: \"DAC\"\n");
   ASSERT_TRUE(project.Opened());
   EXPECT_EQ(project.WarningAt("YSCAN"),
             "To prevent memory read acces error, the YSCAN module clock should be enabled.");
@@ -163,8 +172,9 @@ TEST(SysPeripheralClock, DornWarnsAboutTheCanControllerClockEvenWhenItIsUnused) 
 }
 
 TEST(SysPeripheralClock, ClassicLayoutReadsTheRegisterAndCvx06HasNoCheck) {
-  SysProject fenn("CVX-08", "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n"
-                            "QT_A STUB NONE IRQ: \"Timer A\"\nZCAN2 STUB NONE IRQ: \"CAN\"\n",
+  SysProject fenn("CVX-08",
+                  "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n"
+                  "QT_A STUB NONE IRQ: \"Timer A\"\nZCAN2 STUB NONE IRQ: \"CAN\"\n",
                   "#define QT_A_CTRL_INIT 1\n#define ZCAN2_CTRL_INIT 1\n");
   ASSERT_TRUE(fenn.Opened());
   EXPECT_EQ(fenn.SysWarningCount(), 0u);  // PCE resets to 0xFFFF outside Tebo and Casp
@@ -175,8 +185,9 @@ TEST(SysPeripheralClock, ClassicLayoutReadsTheRegisterAndCvx06HasNoCheck) {
   // CAN2 has no box on this part, so nothing can show its warning.
   EXPECT_EQ(fenn.SysWarningCount(), 1u);
 
-  SysProject cvx06("CVX-37", "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n"
-                             "QT_A STUB NONE IRQ: \"Timer A\"\n",
+  SysProject cvx06("CVX-37",
+                   "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n"
+                   "QT_A STUB NONE IRQ: \"Timer A\"\n",
                    "#define QT_A_CTRL_INIT 1\n", "CVX-06");
   ASSERT_TRUE(cvx06.Opened());
   EXPECT_EQ(cvx06.Sys().GetRegisterCount(), 5u);
@@ -240,8 +251,8 @@ TEST(SysBrelChecks, ClockOutputsNeedTheirOscillator) {
 TEST(SysBrelChecks, TimerInputsFaultsAndPwmSourcesNeedTheirSourceModule) {
   SysProject noPwm("CVX-28", kBrelSys);
   ASSERT_TRUE(noPwm.Opened());
-  noPwm.Reg("SYS", "-SIM_PCE_INIT").value = 0x0003;    // both timer channels
-  noPwm.Reg("SYS", "-SIM_IPS1_INIT").value = 0x0004;   // T0 from PWM
+  noPwm.Reg("SYS", "-SIM_PCE_INIT").value = 0x0003;   // both timer channels
+  noPwm.Reg("SYS", "-SIM_IPS1_INIT").value = 0x0004;  // T0 from PWM
   noPwm.Check();
   EXPECT_FALSE(noPwm.WarningAt("Timer T0:"));  // a missing PWM counts as enabled
 
@@ -291,7 +302,7 @@ TEST(SysBrelChecks, WindowingIsCheckedOnlyForComparatorsThatWindowOrSample) {
                                    "PDB PDB_T NONE IRQ: \"Delay\"\n");
   ASSERT_TRUE(project.Opened());
   Register& ips1 = project.Reg("SYS", "-SIM_IPS1_INIT");
-  ips1.value = 2 << 6;  // C0_WS on PDB trigger A
+  ips1.value = 2 << 6;                              // C0_WS on PDB trigger A
   project.Reg("HSCMP_0", "CR1_INIT").value = 0x01;  // enabled, no window or sample mode
   project.Check();
   EXPECT_FALSE(project.WarningAt("C0_WS:"));
@@ -326,8 +337,9 @@ TEST(SysClassicChecks, ReloadSyncNeedsTheTimerAtLeastAsFastAsThePwmOnTeboOnly) {
     project.Check();
     const auto warning = project.WarningAt("Timer clock sourced from HS_PERF (3x System Clock)");
     if (std::string(part) == "CVX-21") {
-      EXPECT_EQ(warning, "When PWM reload pulse is routed to Timer, the Timer must run at the "
-                         "same or higher clock");
+      EXPECT_EQ(warning,
+                "When PWM reload pulse is routed to Timer, the Timer must run at the "
+                "same or higher clock");
     } else {
       EXPECT_FALSE(warning);
     }
@@ -405,8 +417,8 @@ TEST(SysLists, V2PagesPickTheTextsOfTheirPart) {
 
 TEST(SysExamples, EveryExampleLoadsIntoItsSystemModuleWithValidSelections) {
   const std::vector<std::pair<std::string, std::string>> expected = {
-      {"brel", "SYS_Brel"}, {"casp", "SYS_V2_Casp"},    {"classic", "SYS_V1"},
-      {"dorn", "SYS_V2_Dorn"}, {"fenn", "SYS_V2_Classic"}, {"later", "SYS_V2_Classic"},
+      {"brel", "SYS_Brel"},      {"casp", "SYS_V2_Casp"},    {"classic", "SYS_V1"},
+      {"dorn", "SYS_V2_Dorn"},   {"fenn", "SYS_V2_Classic"}, {"later", "SYS_V2_Classic"},
       {"tebo", "SYS_V2_Classic"}};
   for (const auto& [group, kind] : expected) {
     SCOPED_TRACE(group);

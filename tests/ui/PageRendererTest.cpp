@@ -20,6 +20,7 @@
 #include "ui/BalloonTip.h"
 #include "ui/MainCommands.h"
 #include "ui/MainWindow.h"
+#include "ui/ModuleTreeView.h"
 #include "ui/PagePane.h"
 #include "ui/PageRenderer.h"
 

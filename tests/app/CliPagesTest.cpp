@@ -1,0 +1,184 @@
+// tarq-cli's page commands on the example projects, run as scripts run them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace tarq {
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class ProjectCopy {
+ public:
+  explicit ProjectCopy(const fs::path& example) {
+    root_ = fs::temp_directory_path() /
+            ("tarq-clipages-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
+    fs::remove_all(root_);
+    fs::copy(example, root_, fs::copy_options::recursive);
+  }
+  ~ProjectCopy() { fs::remove_all(root_); }
+  const fs::path& root() const { return root_; }
+  fs::path header() const { return root_ / "ApplicationConfig" / "appconfig.h"; }
+
+ private:
+  static inline int counter_ = 0;
+  fs::path root_;
+};
+
+int RunCli(const std::string& arguments, std::string* output, std::string* errors = nullptr) {
+  const fs::path out = fs::temp_directory_path() / ("tarq-cli-out-" + std::to_string(::getpid()));
+  const fs::path err = fs::temp_directory_path() / ("tarq-cli-err-" + std::to_string(::getpid()));
+  const std::string command = std::string(TARQ_BINARY_DIR) + "/tarq-cli " + arguments + " >" +
+                              out.string() + " 2>" + err.string();
+  const int status = std::system(command.c_str());
+  if (output != nullptr) *output = ReadFile(out);
+  if (errors != nullptr) *errors = ReadFile(err);
+  fs::remove(out);
+  fs::remove(err);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<fs::path> Examples() {
+  std::vector<fs::path> projects;
+  for (const auto& entry : fs::directory_iterator(fs::path(TARQ_SOURCE_DIR) / "examples"))
+    projects.push_back(entry.path());
+  std::sort(projects.begin(), projects.end());
+  return projects;
+}
+
+json Show(const fs::path& project, const std::string& prefixes = {}) {
+  std::string output;
+  EXPECT_EQ(RunCli("show --json " + project.string() + " " + prefixes, &output), 0) << output;
+  return json::parse(output, nullptr, false);
+}
+
+std::string RegisterValue(const json& module, const std::string& define) {
+  for (const json& reg : module["registers"])
+    if (reg["define"] == define) return reg["value"];
+  return {};
+}
+
+TEST(CliShow, EveryExampleListsItsPagesWithTheDocumentedKeys) {
+  const std::set<std::string> kinds{"label", "group", "check", "radio", "list", "combo",
+                                    "edit",  "display", "link", "listbox", "spin"};
+  for (const fs::path& example : Examples()) {
+    SCOPED_TRACE(example.string());
+    ProjectCopy copy(example);
+    const json shown = Show(copy.root());
+    ASSERT_FALSE(shown.is_discarded());
+    EXPECT_FALSE(shown["part"].get<std::string>().empty());
+    ASSERT_FALSE(shown["modules"].empty());
+    for (const json& module : shown["modules"]) {
+      for (const char* key : {"prefix", "class", "display", "selected", "controls", "registers"})
+        EXPECT_TRUE(module.contains(key)) << key;
+      for (const json& control : module["controls"]) {
+        EXPECT_TRUE(kinds.count(control["kind"].get<std::string>())) << control.dump();
+        for (const char* key : {"id", "label", "text", "enabled", "visible", "warning"})
+          EXPECT_TRUE(control.contains(key)) << key;
+      }
+    }
+    EXPECT_TRUE(shown["warnings"].is_array());
+  }
+}
+
+TEST(CliSelfTest, WritesTheLogInTheProjectRoot) {
+  ProjectCopy copy(Examples().front());
+  std::string output, errors;
+  ASSERT_EQ(RunCli("selftest " + copy.root().string(), &output, &errors), 0) << errors;
+  const std::string log = ReadFile(copy.root() / "tarq_selftest.log");
+  EXPECT_EQ(log.rfind("New Session Started for project ", 0), 0u) << log.substr(0, 200);
+  EXPECT_NE(log.find("Module: "), std::string::npos);
+  EXPECT_EQ(RunCli("selftest /nonexistent/project", &output), 2);
+}
+
+// Finds, on any page, the first enabled and visible control of a kind with a caption.
+bool FindControl(const json& shown, const std::string& kind, std::string& prefix, json& found) {
+  for (const json& module : shown["modules"]) {
+    for (const json& control : module["controls"]) {
+      if (control["kind"] == kind && control["enabled"] == true && control["visible"] == true &&
+          control["id"].get<int>() != 0) {
+        prefix = module["prefix"];
+        found = control;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+TEST(CliSet, ARefusedEntryLeavesRegistersAndHeaderUntouched) {
+  ProjectCopy copy(Examples().front());
+  const json before = Show(copy.root());
+  std::string prefix;
+  json edit;
+  if (!FindControl(before, "edit", prefix, edit)) GTEST_SKIP() << "no edit box on any page yet";
+  const std::string header = ReadFile(copy.header());
+  std::string output, errors;
+  const std::string id = "#" + std::to_string(edit["id"].get<int>());
+  EXPECT_EQ(RunCli("set --save " + copy.root().string() + " " + prefix + " '" + id + "=not a number'",
+                   &output, &errors),
+            1);
+  EXPECT_FALSE(errors.empty());
+  EXPECT_EQ(ReadFile(copy.header()), header);
+  EXPECT_EQ(Show(copy.root(), prefix)["modules"][0]["registers"],
+            [&] {
+              for (const json& module : before["modules"])
+                if (module["prefix"] == prefix) return module["registers"];
+              return json();
+            }());
+}
+
+TEST(CliSet, ACheckBoxClickChangesOneRegisterAndIsSaved) {
+  ProjectCopy copy(Examples().front());
+  const json before = Show(copy.root());
+  std::string prefix;
+  json box;
+  if (!FindControl(before, "check", prefix, box)) GTEST_SKIP() << "no check box on any page yet";
+  const std::string id = "#" + std::to_string(box["id"].get<int>());
+  const std::string value = box["checked"].get<bool>() ? "off" : "on";
+  std::string output, errors;
+  ASSERT_EQ(RunCli("set --save " + copy.root().string() + " " + prefix + " '" + id + "=" + value + "'",
+                   &output, &errors),
+            0)
+      << errors;
+  const json after = Show(copy.root(), prefix);
+  json oldModule;
+  for (const json& module : before["modules"])
+    if (module["prefix"] == prefix) oldModule = module;
+  int changed = 0;
+  for (const json& reg : after["modules"][0]["registers"])
+    if (RegisterValue(oldModule, reg["define"]) != reg["value"]) ++changed;
+  EXPECT_GE(changed, 1);
+  bool nowChecked = false;
+  for (const json& control : after["modules"][0]["controls"])
+    if (control["id"] == box["id"]) nowChecked = control["checked"];
+  EXPECT_EQ(nowChecked, value == "on");
+}
+
+TEST(CliFollow, ALinkToAModuleOfTheProjectSucceedsAndOtherwiseFails) {
+  ProjectCopy copy(Examples().front());
+  const json shown = Show(copy.root());
+  const std::string prefix = shown["modules"][0]["prefix"];
+  const std::string kind = shown["modules"][0]["class"];
+  std::string output;
+  EXPECT_EQ(RunCli("follow " + copy.root().string() + " 'tarqna:" + prefix + "/" + kind + "'", &output), 0)
+      << output;
+  EXPECT_EQ(RunCli("follow " + copy.root().string() + " 'tarq:NOSUCH/MODULE'", &output), 1);
+  EXPECT_EQ(RunCli("follow " + copy.root().string() + " 'http://example.invalid'", &output), 1);
+}
+
+}  // namespace
+}  // namespace tarq

@@ -1,0 +1,90 @@
+// Saving from the window writes exactly what the core writes for the same edits, and the
+// other save commands go where they are told.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+
+#include "UiTestSupport.h"
+#include "ui/MainCommands.h"
+#include "ui/MainWindow.h"
+
+namespace tarq::uitest {
+
+class SaveTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void windowSaveMatchesCoreSave() {
+    // The same edits, once through the widgets and once through the page model alone.
+    Session session;
+    QVERIFY(session.window->ShowModule(session.Module("SCI_0")));
+    auto* divisor = qobject_cast<QLineEdit*>(session.Widget(kIdDivisor));
+    divisor->setFocus();
+    divisor->selectAll();
+    QTest::keyClicks(divisor, "0x30");
+    QTest::mouseClick(session.Widget(kIdReceive), Qt::LeftButton);
+    QTest::mouseClick(session.Widget(kIdTransmit), Qt::LeftButton);
+    session.Idle();
+    QVERIFY(session.window->ShowModule(session.Module("OCCS")));
+    QVERIFY(session.window->Commands()->Save());
+
+    QTemporaryDir coreDir;
+    const QString coreProject = CopyExample(coreDir, "fenn");
+    CollectingHost coreHost;
+    DocumentEnvironment environment;
+    environment.programFolder = TARQ_BINARY_DIR;
+    CProjDoc core(coreHost, environment);
+    RegisterTestModules(core);
+    QVERIFY(core.OpenProject(coreProject.toStdString()));
+    CModuleBase* sci = core.FindModule("SCI_0", {});
+    QVERIFY(sci->CreatePage());
+    Page* page = sci->GetPage();
+    QVERIFY(page->TypeText(kIdDivisor, "0x30"));
+    QVERIFY(page->Click(kIdReceive));
+    QVERIFY(page->Click(kIdTransmit));
+    core.OnIdle();
+    QVERIFY(core.Save());
+
+    const QStringList fromWindow = LinesWithoutDate(session.project + "/ApplicationConfig/appconfig.h");
+    const QStringList fromCore = LinesWithoutDate(coreProject + "/ApplicationConfig/appconfig.h");
+    QCOMPARE(fromWindow, fromCore);
+    QVERIFY(fromWindow.join('\n').contains("#define SCI_0_SCIBR_INIT                  0x0030U"));
+    QVERIFY(fromWindow.join('\n').contains("#define SCI_0_SCICR_INIT                  0x0020U"));
+    QVERIFY(QFile::exists(session.project + "/ApplicationConfig/appconfig.bak"));
+    QVERIFY(!session.document->IsModified());
+  }
+
+  void saveAsMovesTheProjectAndCopyAsDoesNot() {
+    Session session;
+    QVERIFY(session.window->ShowModule(session.Module("SCI_0")));
+    QTest::mouseClick(session.Widget(kIdReceive), Qt::LeftButton);
+    const QString copy = session.dir.filePath("copy/appconfig.h");
+    const QString moved = session.dir.filePath("moved/header");
+    QDir().mkpath(session.dir.filePath("copy"));
+    QDir().mkpath(session.dir.filePath("moved"));
+    MainCommands* commands = session.window->Commands();
+    commands->SetFileChooser([&](MainCommands::FileDialog kind, const QString& proposed) {
+      // The dialog proposes the project's own header.
+      if (proposed != QString::fromStdString(session.document->GetPath())) return QString();
+      return kind == MainCommands::FileDialog::SaveCopyAs ? copy : moved;
+    });
+    QVERIFY(commands->SaveCopyAs());
+    QVERIFY(QFile::exists(copy));
+    QVERIFY(session.document->IsModified());
+    QVERIFY(commands->SaveAs());
+    // A name without an extension gets ".h"; the window title follows the new path.
+    QVERIFY(QFile::exists(moved + ".h"));
+    QCOMPARE(QString::fromStdString(session.document->GetPath()), moved + ".h");
+    QCOMPARE(session.window->windowTitle(), QString("moved (header.h) - Corvex Tarq"));
+    QVERIFY(!session.document->IsModified());
+  }
+};
+
+TARQ_UI_TEST(SaveTest);
+
+}  // namespace tarq::uitest
+
+#include "SaveTest.moc"
