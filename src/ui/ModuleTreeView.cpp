@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -17,20 +18,22 @@ namespace {
 
 constexpr int kNodeRole = Qt::UserRole + 1;
 
-// Greyed check boxes for nodes that cannot be written themselves: empty (image 2) or
-// checked because something below is selected (image 3).
-QIcon GreyedCheckIcon(const QWidget* widget, bool checked) {
+// The check box images of the state image column: 0 unchecked, 1 checked, 2 and 3 the same
+// faded (a group that cannot be written itself; 3 when something below is selected), 4
+// nothing. Drawn as images so that every style shows a box, checked or not.
+QIcon StateIcon(const QWidget* widget, int image) {
   const int size = widget->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, widget);
   QPixmap pixmap(size, size);
   pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  // Drawn faded rather than in the style's disabled look, which is hard to see.
-  painter.setOpacity(0.45);
-  QStyleOptionButton option;
-  option.rect = QRect(0, 0, size, size);
-  option.state = QStyle::State_Enabled | (checked ? QStyle::State_On : QStyle::State_Off);
-  option.palette = widget->palette();
-  widget->style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, &painter, widget);
+  if (image >= 0 && image <= 3) {
+    QPainter painter(&pixmap);
+    if (image >= 2) painter.setOpacity(0.4);
+    QStyleOptionButton option;
+    option.rect = QRect(0, 0, size, size);
+    option.state = QStyle::State_Enabled | ((image % 2) ? QStyle::State_On : QStyle::State_Off);
+    option.palette = widget->palette();
+    widget->style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, &painter, widget);
+  }
   return QIcon(pixmap);
 }
 
@@ -44,10 +47,11 @@ ModuleTreeView::ModuleTreeView(CProjDocBase& document, QWidget* parent)
   setUniformRowHeights(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setExpandsOnDoubleClick(true);
-  header()->setStretchLastSection(false);
-  header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  // Long names end in "..." rather than scrolling the tree sideways; the tooltip has them.
+  header()->setStretchLastSection(true);
+  setTextElideMode(Qt::ElideRight);
+  for (int image = 0; image < 5; ++image) stateIcons_[image] = StateIcon(this, image);
   connect(this, &QTreeWidget::currentItemChanged, this, &ModuleTreeView::OnCurrentItemChanged);
-  connect(this, &QTreeWidget::itemChanged, this, &ModuleTreeView::OnItemChanged);
   document_.AddObserver(this);
 }
 
@@ -70,6 +74,7 @@ void ModuleTreeView::BuildTree() {
 void ModuleTreeView::AddItems(TreeNode& node, QTreeWidgetItem* parentItem) {
   auto* item = parentItem ? new QTreeWidgetItem(parentItem) : new QTreeWidgetItem(this);
   item->setText(0, ToQt(node.text));
+  item->setToolTip(0, ToQt(node.text));
   item->setData(0, kNodeRole, QVariant::fromValue(static_cast<void*>(&node)));
   items_.insert(&node, item);
   for (const auto& child : node.children) AddItems(*child, item);
@@ -77,24 +82,45 @@ void ModuleTreeView::AddItems(TreeNode& node, QTreeWidgetItem* parentItem) {
 }
 
 void ModuleTreeView::RefreshStateImages() {
-  syncing_ = true;
-  const QIcon greyedEmpty = GreyedCheckIcon(this, false);
-  const QIcon greyedChecked = GreyedCheckIcon(this, true);
   for (auto it = items_.constBegin(); it != items_.constEnd(); ++it) {
-    QTreeWidgetItem* item = it.value();
     const int image = controller_.StateImageOf(it.key());
-    if (image == 0 || image == 1) {
-      item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-      item->setCheckState(0, image == 1 ? Qt::Checked : Qt::Unchecked);
-      item->setIcon(0, QIcon());
-    } else {
-      // Nodes that cannot be written have no check box of their own.
-      item->setFlags(item->flags() & ~Qt::ItemIsUserCheckable);
-      item->setData(0, Qt::CheckStateRole, QVariant());
-      item->setIcon(0, image == 2 ? greyedEmpty : image == 3 ? greyedChecked : QIcon());
-    }
+    it.value()->setIcon(0, stateIcons_[image >= 0 && image <= 4 ? image : 4]);
   }
-  syncing_ = false;
+}
+
+bool ModuleTreeView::ToggleCheck(TreeNode* node) {
+  const int image = controller_.StateImageOf(node);
+  if (image != 0 && image != 1) return false;
+  controller_.ToggleCheck(node, image == 0);
+  RefreshStateImages();
+  return true;
+}
+
+QRect ModuleTreeView::CheckBoxRect(const QTreeWidgetItem* item) const {
+  const QRect row = visualItemRect(item);
+  const int size = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this);
+  // The image is the item's decoration: at the left of the row, centred vertically.
+  return QRect(row.left() + 2, row.top() + (row.height() - size) / 2, size + 4, size);
+}
+
+void ModuleTreeView::mousePressEvent(QMouseEvent* event) {
+  QTreeWidgetItem* item = itemAt(event->position().toPoint());
+  if (item && event->button() == Qt::LeftButton &&
+      CheckBoxRect(item).contains(event->position().toPoint()) && ToggleCheck(NodeOf(item))) {
+    // A click on the box only toggles it; the page stays where it is.
+    event->accept();
+    return;
+  }
+  QTreeWidget::mousePressEvent(event);
+}
+
+void ModuleTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
+  QTreeWidgetItem* item = itemAt(event->position().toPoint());
+  if (item && CheckBoxRect(item).contains(event->position().toPoint())) {
+    event->accept();
+    return;
+  }
+  QTreeWidget::mouseDoubleClickEvent(event);
 }
 
 void ModuleTreeView::ExpandAllNodes(bool expand) {
@@ -131,15 +157,6 @@ void ModuleTreeView::OnCurrentItemChanged(QTreeWidgetItem* current, QTreeWidgetI
   syncing_ = false;
 }
 
-void ModuleTreeView::OnItemChanged(QTreeWidgetItem* item, int column) {
-  if (syncing_ || column != 0 || controller_.IsUpdatingImages()) return;
-  TreeNode* node = NodeOf(item);
-  if (!node || !(item->flags() & Qt::ItemIsUserCheckable)) return;
-  const bool checked = item->checkState(0) == Qt::Checked;
-  controller_.ToggleCheck(node, checked);
-  RefreshStateImages();
-}
-
 void ModuleTreeView::OnHint(int hint, CModuleBase* sender) {
   controller_.OnHint(hint, sender);
   if (hint == kHintDocumentClosing) {
@@ -153,6 +170,10 @@ void ModuleTreeView::OnHint(int hint, CModuleBase* sender) {
 void ModuleTreeView::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) {
     emit leaveRequested();
+    return;
+  }
+  if (event->key() == Qt::Key_Space && currentItem()) {
+    ToggleCheck(NodeOf(currentItem()));
     return;
   }
   QTreeWidget::keyPressEvent(event);

@@ -38,6 +38,11 @@ class ModuleTreeView : public QTreeWidget, public DocumentObserver {
   TreeNode* NodeOf(const QTreeWidgetItem* item) const;
   // Redraws every node's check box from the controller's state images.
   void RefreshStateImages();
+  // Toggles the check box of a node that has one (a module that can be written); false for
+  // the others.
+  bool ToggleCheck(TreeNode* node);
+  // Where a node's check box is drawn, in viewport coordinates.
+  QRect CheckBoxRect(const QTreeWidgetItem* item) const;
 
   void OnHint(int hint, CModuleBase* sender) override;
 
@@ -47,17 +52,19 @@ class ModuleTreeView : public QTreeWidget, public DocumentObserver {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
   bool focusNextPrevChild(bool next) override;
 
  private:
   void OnCurrentItemChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
-  void OnItemChanged(QTreeWidgetItem* item, int column);
   void AddItems(TreeNode& node, QTreeWidgetItem* parentItem);
 
   CProjDocBase& document_;
   ModuleTreeController controller_;
   SelectHandler selectHandler_;
   QHash<const TreeNode*, QTreeWidgetItem*> items_;
+  QIcon stateIcons_[5];
   bool syncing_ = false;
 };
 

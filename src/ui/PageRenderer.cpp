@@ -434,6 +434,7 @@ QWidget* PageRenderer::BuildContainer(Page& page, uint32_t groupId, QWidget* par
 
   QGridLayout* grid = nullptr;
   int gridRow = 0;
+  QVBoxLayout* table = nullptr;  // consecutive rows of child pages
   std::vector<QGridLayout*> childGrids;
   for (auto& [row, controls] : rows) {
     std::stable_sort(controls.begin(), controls.end(), [](const Control* a, const Control* b) {
@@ -494,15 +495,30 @@ QWidget* PageRenderer::BuildContainer(Page& page, uint32_t groupId, QWidget* par
     if (cells.empty()) continue;
 
     if (blockRow) {
-      // Group boxes (and child pages) side by side, sharing the width.
+      // Group boxes (and child pages) side by side, sharing the width. Child pages stacked
+      // under each other read as the rows of a table: closer together.
+      const bool tableRow = std::none_of(cells.begin(), cells.end(), [](const Cell& cell) {
+        return cell.block && qobject_cast<QGroupBox*>(cell.widget);
+      });
       grid = nullptr;
       auto* line = new QHBoxLayout;
       line->setSpacing(kGroupSpacing);
       for (const Cell& cell : cells) line->addWidget(cell.widget, cell.block ? 1 : 0, Qt::AlignTop);
-      column->addLayout(line);
+      if (tableRow) {
+        if (!table) {
+          table = new QVBoxLayout;
+          table->setSpacing(kVerticalSpacing);
+          column->addLayout(table);
+        }
+        table->addLayout(line);
+      } else {
+        table = nullptr;
+        column->addLayout(line);
+      }
       if (cells.size() > 1) blockRows_.emplace_back(line);
       continue;
     }
+    table = nullptr;
     if (!grid) {
       grid = new QGridLayout;
       grid->setHorizontalSpacing(kHorizontalSpacing);

@@ -8,18 +8,16 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "CliTestSupport.h"
+
 namespace fs = std::filesystem;
 using nlohmann::json;
 
 namespace tarq {
 namespace {
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using apptest::ReadFile;
+using apptest::RunCli;
 
 class ProjectCopy {
  public:
@@ -37,19 +35,6 @@ class ProjectCopy {
   static inline int counter_ = 0;
   fs::path root_;
 };
-
-int RunCli(const std::string& arguments, std::string* output, std::string* errors = nullptr) {
-  const fs::path out = fs::temp_directory_path() / ("tarq-cli-out-" + std::to_string(::getpid()));
-  const fs::path err = fs::temp_directory_path() / ("tarq-cli-err-" + std::to_string(::getpid()));
-  const std::string command = std::string(TARQ_BINARY_DIR) + "/tarq-cli " + arguments + " >" +
-                              out.string() + " 2>" + err.string();
-  const int status = std::system(command.c_str());
-  if (output != nullptr) *output = ReadFile(out);
-  if (errors != nullptr) *errors = ReadFile(err);
-  fs::remove(out);
-  fs::remove(err);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::vector<fs::path> Examples() {
   std::vector<fs::path> projects;

@@ -14,18 +14,17 @@
 #include "app/Cli.h"
 #include "framework/Host.h"
 #include "project/ProjDoc.h"
+#include "CliTestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace tarq {
 namespace {
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using apptest::ExampleProjects;
+using apptest::ReadFile;
+using apptest::RunCli;
+using apptest::TempFolder;
 
 void WriteFile(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
@@ -42,30 +41,6 @@ std::string WithoutBannerDate(const std::string& text) {
   }
   return kept;
 }
-
-std::vector<fs::path> ExampleProjects() {
-  std::vector<fs::path> projects;
-  for (const auto& entry : fs::directory_iterator(fs::path(TARQ_SOURCE_DIR) / "examples"))
-    if (fs::exists(entry.path() / "ApplicationConfig" / "appconfig.h")) projects.push_back(entry.path());
-  std::sort(projects.begin(), projects.end());
-  return projects;
-}
-
-class TempFolder {
- public:
-  TempFolder() {
-    path_ = fs::temp_directory_path() /
-            ("tarq-e2e-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempFolder() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
-
- private:
-  static inline int counter_ = 0;
-  fs::path path_;
-};
 
 DocumentEnvironment ProgramEnvironment(bool reprocess = false) {
   DocumentEnvironment environment;
@@ -150,17 +125,6 @@ TEST(ArchitectureFiles, AProjectForEveryPartOpensWithoutAnyMessage) {
     ++opened;
   }
   EXPECT_EQ(opened, 35);
-}
-
-// The executable itself, as scripts call it.
-int RunCli(const std::string& arguments, std::string* output = nullptr) {
-  TempFolder folder;
-  const fs::path out = folder.path() / "out.txt";
-  const std::string command = std::string(TARQ_BINARY_DIR) + "/tarq-cli " + arguments + " >" +
-                              out.string() + " 2>&1";
-  const int status = std::system(command.c_str());
-  if (output != nullptr) *output = ReadFile(out);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(CliExecutable, ReportsExitCodesForEachOutcome) {

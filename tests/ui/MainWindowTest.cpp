@@ -219,12 +219,24 @@ class MainWindowTest : public QObject {
 
     // Selecting SCI_1 in the tree keeps it listed with the box unchecked.
     warnings->ShowAllBox()->setChecked(false);
-    QTreeWidgetItem* item = ItemOf(session, "SCI_1");
-    QCOMPARE(item->checkState(0), Qt::Unchecked);
-    item->setCheckState(0, Qt::Checked);
+    ModuleTreeView* tree = session.window->Tree();
+    TreeNode* node = session.document->GetTree().FindNode(session.Module("SCI_1"));
+    QCOMPARE(tree->Controller().StateImageOf(node), 0);
+    CModuleBase* shown = session.window->Pane()->CurrentModule();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->CheckBoxRect(ItemOf(session, "SCI_1")).center());
     QVERIFY(session.Module("SCI_1")->IsSelected());
+    QCOMPARE(tree->Controller().StateImageOf(node), 1);
+    // A click on the box toggles it without leaving the page on screen.
+    QCOMPARE(session.window->Pane()->CurrentModule(), shown);
     session.Idle();
     QCOMPARE(warnings->List()->topLevelItemCount(), 1);
+    // Space toggles the current node's box; a group without registers has none to toggle.
+    ClickNode(session, "SCI_1");
+    QTest::keyClick(tree, Qt::Key_Space);
+    QVERIFY(!session.Module("SCI_1")->IsSelected());
+    session.Idle();
+    QCOMPARE(warnings->List()->topLevelItemCount(), 0);
+    QVERIFY(!tree->ToggleCheck(session.document->GetTree().FindNode(session.Module("GPIO"))));
   }
 
   void treeKeysAndFocusCommands() {
