@@ -6,7 +6,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
-#include <QStyleOptionButton>
 
 #include "framework/ModuleBase.h"
 #include "project/ProjDoc.h"
@@ -26,13 +25,19 @@ QIcon StateIcon(const QWidget* widget, int image) {
   QPixmap pixmap(size, size);
   pixmap.fill(Qt::transparent);
   if (image >= 0 && image <= 3) {
+    const bool faded = image >= 2;
+    const bool checked = image % 2 == 1;
     QPainter painter(&pixmap);
-    if (image >= 2) painter.setOpacity(0.4);
-    QStyleOptionButton option;
-    option.rect = QRect(0, 0, size, size);
-    option.state = QStyle::State_Enabled | ((image % 2) ? QStyle::State_On : QStyle::State_Off);
-    option.palette = widget->palette();
-    widget->style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, &painter, widget);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(faded ? QColor(170, 170, 170) : QColor(90, 90, 90));
+    painter.setBrush(faded ? QColor(236, 236, 236) : QColor(Qt::white));
+    painter.drawRect(QRectF(1.5, 1.5, size - 3.0, size - 3.0));
+    if (checked) {
+      painter.setPen(QPen(faded ? QColor(150, 150, 150) : QColor(20, 20, 20), 2.0));
+      const double s = size;
+      const QPointF tick[] = {{0.25 * s, 0.52 * s}, {0.43 * s, 0.70 * s}, {0.76 * s, 0.30 * s}};
+      painter.drawPolyline(tick, 3);
+    }
   }
   return QIcon(pixmap);
 }

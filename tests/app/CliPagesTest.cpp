@@ -45,8 +45,9 @@ std::vector<fs::path> Examples() {
 }
 
 json Show(const fs::path& project, const std::string& prefixes = {}) {
-  std::string output;
-  EXPECT_EQ(RunCli("show --json " + project.string() + " " + prefixes, &output), 0) << output;
+  std::string output, errors;
+  EXPECT_EQ(RunCli("show --json " + project.string() + " " + prefixes, &output, &errors), 0)
+      << errors;
   return json::parse(output, nullptr, false);
 }
 
@@ -77,6 +78,29 @@ TEST(CliShow, EveryExampleListsItsPagesWithTheDocumentedKeys) {
     }
     EXPECT_TRUE(shown["warnings"].is_array());
   }
+}
+
+// The JSON of `show` is a contract that scripts rely on. After an intended change of the
+// clock or system pages, regenerate the golden file with
+//   tarq-cli show --json <copy of examples/tebo> OCCS SYS > tests/app/golden/tebo_show_occs_sys.json
+TEST(CliShow, JsonOfTheTeboClockAndSystemPagesMatchesTheGoldenFile) {
+  ProjectCopy copy(fs::path(TARQ_SOURCE_DIR) / "examples" / "tebo");
+  const json shown = Show(copy.root(), "OCCS SYS");
+  const json golden = json::parse(
+      ReadFile(fs::path(TARQ_SOURCE_DIR) / "tests" / "app" / "golden" / "tebo_show_occs_sys.json"),
+      nullptr, false);
+  ASSERT_FALSE(golden.is_discarded());
+  ASSERT_EQ(shown["modules"].size(), golden["modules"].size());
+  for (size_t m = 0; m < golden["modules"].size(); ++m) {
+    const json& want = golden["modules"][m];
+    const json& got = shown["modules"][m];
+    SCOPED_TRACE(want["prefix"].get<std::string>());
+    ASSERT_EQ(got["controls"].size(), want["controls"].size());
+    for (size_t c = 0; c < want["controls"].size(); ++c)
+      EXPECT_EQ(got["controls"][c], want["controls"][c]) << "control " << c;
+    EXPECT_EQ(got["registers"], want["registers"]);
+  }
+  EXPECT_EQ(shown["warnings"], golden["warnings"]);
 }
 
 TEST(CliSelfTest, WritesTheLogInTheProjectRoot) {

@@ -50,7 +50,8 @@ inline std::vector<fs::path> ExampleProjects() {
   return projects;
 }
 
-// Runs tarq-cli with shell-quoted arguments; returns its exit code.
+// Runs tarq-cli with shell-quoted arguments; returns its exit code. Without `errors` the
+// output holds stderr after stdout.
 inline int RunCli(const std::string& arguments, std::string* output = nullptr,
                   std::string* errors = nullptr) {
   TempFolder folder;
