@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -105,6 +106,7 @@ void BenchPageSwitches(tarq::MainWindow& window, int count) {
   for (tarq::TreeNode* node : window.Document().GetTree().AllNodes())
     if (node->module) modules.push_back(node->module);
   std::vector<double> times;
+  std::map<std::string, std::vector<double>> byModule;
   for (int i = 0; i < count && !modules.empty(); ++i) {
     tarq::CModuleBase* module = modules[static_cast<size_t>(i + 1) % modules.size()];
     QElapsedTimer timer;
@@ -113,9 +115,13 @@ void BenchPageSwitches(tarq::MainWindow& window, int count) {
     QCoreApplication::processEvents();
     window.repaint();
     times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    byModule[module->GetPrefix()].push_back(times.back());
   }
-  std::printf("page-switch-median-ms %.3f (switches %d, modules %zu)\n", Median(times), count,
-              modules.size());
+  for (const auto& [prefix, moduleTimes] : byModule)
+    std::printf("page-switch-to %s median-ms %.3f\n", prefix.c_str(), Median(moduleTimes));
+  const double slowest = times.empty() ? 0 : *std::max_element(times.begin(), times.end());
+  std::printf("page-switch-median-ms %.3f (slowest %.3f, switches %d, modules %zu)\n",
+              Median(times), slowest, count, modules.size());
   std::fflush(stdout);
 }
 

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QFontMetrics>
 #include <QStyle>
 #include <QToolTip>
 
@@ -50,8 +51,10 @@ BalloonTip::BalloonTip(const QString& title, const QString& text, QWidget* ancho
     QFont bold = caption->font();
     bold.setBold(true);
     caption->setFont(bold);
-    caption->setMaximumWidth(kMaxWidth - 2 * kPadding - size - 6);
+    const int room = kMaxWidth - 2 * kPadding - size - 6;
     caption->setWordWrap(true);
+    // A word-wrapped label would pick a narrow width of its own; short titles stay on one line.
+    caption->setFixedWidth(std::min(room, QFontMetrics(bold).horizontalAdvance(title) + 2));
     grid->addWidget(icon, row, 0, Qt::AlignTop);
     grid->addWidget(caption, row, 1);
     ++row;
@@ -60,7 +63,10 @@ BalloonTip::BalloonTip(const QString& title, const QString& text, QWidget* ancho
   body->setObjectName("BalloonText");
   body->setTextFormat(Qt::PlainText);
   body->setWordWrap(true);
-  body->setMaximumWidth(kMaxWidth - 2 * kPadding);
+  int natural = 0;
+  for (const QString& line : text.split(u'\n'))
+    natural = std::max(natural, body->fontMetrics().horizontalAdvance(line) + 2);
+  body->setFixedWidth(std::min(kMaxWidth - 2 * kPadding, natural));
   grid->addWidget(body, row, 0, 1, 2);
   setMaximumWidth(kMaxWidth);
 }

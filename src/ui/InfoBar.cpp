@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QTimer>
 
 #include "framework/TextUtil.h"
 #include "project/ProjDoc.h"
@@ -61,7 +62,15 @@ QString InfoBar::BusClockText() const { return bus_->text(); }
 
 void InfoBar::OnHint(int hint, CModuleBase* sender) {
   (void)sender;
-  if (hint == kHintRefreshAll || hint == kHintClocksChanged) Refresh();
+  // The modules hear a broadcast after the views: read the clocks once they have
+  // recomputed, and once for a burst of broadcasts.
+  if ((hint == kHintRefreshAll || hint == kHintClocksChanged) && !refreshPending_) {
+    refreshPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+      refreshPending_ = false;
+      Refresh();
+    });
+  }
   // The clock module is about to go: nothing to read until the next project is open.
   if (hint == kHintDocumentClosing) {
     system_->setText("n/a");

@@ -32,6 +32,7 @@ class InfoBar : public QFrame, public DocumentObserver {
   CProjDocBase& document_;
   QLabel* system_;
   QLabel* bus_;
+  bool refreshPending_ = false;
 };
 
 }  // namespace tarq

@@ -276,9 +276,9 @@ QWidget* PageRenderer::CreateControlWidget(Page& page, Control& control, QWidget
       auto* combo = new QComboBox(parent);
       combo->setEditable(control.kind == ControlKind::EditableCombo);
       combo->setInsertPolicy(QComboBox::NoInsert);
-      combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+      // Sized to its items when first shown (the default): measuring at every change
+      // makes big pages slow to build.
       combo->setMinimumWidth(kMinimumComboWidth);
-      combo->setMaxVisibleItems(16);
       widget = combo;
       break;
     }
@@ -305,6 +305,10 @@ QWidget* PageRenderer::CreateControlWidget(Page& page, Control& control, QWidget
     case ControlKind::ListBox: {
       auto* list = new QListWidget(parent);
       list->setSelectionMode(QAbstractItemView::SingleSelection);
+      // As tall as its items (up to eight rows), as wide as a form's list usually is.
+      const int rows = std::clamp(static_cast<int>(control.items.size()), 3, 8);
+      list->setFixedHeight(rows * list->fontMetrics().height() + 2 * list->frameWidth() + 6);
+      if (control.layout.width <= 0) list->setMaximumWidth(360);
       widget = list;
       break;
     }
@@ -664,6 +668,15 @@ void PageRenderer::ApplyColours(QWidget* widget, const Control& control) {
   if (control.kind == ControlKind::GroupBox || control.kind == ControlKind::Placeholder ||
       control.kind == ControlKind::Spin)
     return;
+  // Most controls never carry a colour: nothing to build or compare for them.
+  if (!control.textColour && !control.backgroundColour) {
+    if (widget->property("tarqColoured").toBool()) {
+      widget->setPalette(BasePalette(control.kind));
+      widget->setProperty("tarqColoured", false);
+    }
+    return;
+  }
+  widget->setProperty("tarqColoured", true);
   QPalette palette = BasePalette(control.kind);
   // The colours apply while the control is drawn enabled; disabled controls stay grey.
   for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {

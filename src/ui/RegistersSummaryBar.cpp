@@ -157,9 +157,12 @@ void RegistersSummaryBar::RefreshTexts() {
       edit->setModified(false);
     }
     const RowColour colour = model_.RowTextColour(i);
-    QPalette palette = edit->palette();
-    palette.setColor(QPalette::Text, QColor(colour.red, colour.green, colour.blue));
-    edit->setPalette(palette);
+    const QColor ink(colour.red, colour.green, colour.blue);
+    if (edit->palette().color(QPalette::Text) != ink) {
+      QPalette palette = edit->palette();
+      palette.setColor(QPalette::Text, ink);
+      edit->setPalette(palette);
+    }
   }
 }
 

@@ -12,6 +12,7 @@
 #include "UiTestSupport.h"
 #include "framework/Summaries.h"
 #include "ui/BalloonTip.h"
+#include "ui/InfoBar.h"
 #include "ui/MainCommands.h"
 #include "ui/MainWindow.h"
 #include "ui/ModuleTreeView.h"
@@ -201,6 +202,13 @@ class MainWindowTest : public QObject {
     QCOMPARE(balloon->AnchorPoint(), control->mapToGlobal(QPoint(8, 0)));
     QVERIFY(balloon->width() <= BalloonTip::kMaxWidth);
 
+    // Pictures for looking at the page of every control kind and the balloon.
+    const QString pictures = qEnvironmentVariable("TARQ_UI_SCREENSHOTS");
+    if (!pictures.isEmpty()) {
+      session.window->grab().save(pictures + "/all-kinds-page.png");
+      balloon->grab().save(pictures + "/balloon.png");
+    }
+
     // A click anywhere closes it, and the page learns of it.
     QTest::mouseClick(session.Widget(kIdDivisor), Qt::LeftButton);
     QTRY_VERIFY(!session.Renderer()->Balloon());
@@ -291,6 +299,23 @@ class MainWindowTest : public QObject {
     QVERIFY(header.readAll().contains("#define SCI_0_SCIBR_INIT                  0x0030U"));
     QCOMPARE(session.window->Commands()->Action("actionSaveAndExit")->shortcut(),
              QKeySequence("Ctrl+Shift+S"));
+  }
+
+  void infoBarFollowsTheClockModule() {
+    QCOMPARE(InfoBar::ClockText(0), std::string("n/a"));
+    QCOMPARE(InfoBar::ClockText(59.9999f), std::string("60.000 MHz"));
+    Session session;
+    InfoBar* info = session.window->Info();
+    QCOMPARE(info->SystemClockText(), QString("60.000 MHz"));
+    QCOMPARE(info->BusClockText(), QString("60.000 MHz"));
+    ClickNode(session, "OCCS");
+    auto* multiply = qobject_cast<QLineEdit*>(session.Widget(1155));  // the PLL multiplier
+    QVERIFY(multiply && multiply->isEnabled());
+    multiply->setFocus();
+    multiply->selectAll();
+    QTest::keyClicks(multiply, "20");
+    session.Idle();
+    QTRY_COMPARE(info->SystemClockText(), QString("40.000 MHz"));
   }
 
   void broughtToFrontFromMinimized() {

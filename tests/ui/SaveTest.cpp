@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
@@ -10,6 +11,7 @@
 #include "UiTestSupport.h"
 #include "ui/MainCommands.h"
 #include "ui/MainWindow.h"
+#include "ui/PagePane.h"
 
 namespace tarq::uitest {
 
@@ -80,6 +82,31 @@ class SaveTest : public QObject {
     QCOMPARE(QString::fromStdString(session.document->GetPath()), moved + ".h");
     QCOMPARE(session.window->windowTitle(), QString("moved (header.h) - Corvex Tarq"));
     QVERIFY(!session.document->IsModified());
+  }
+
+  void failedOpenThatEmptiedTheDocumentAsksForAnotherFile() {
+    Session session;
+    // A header without a known part: reading starts, then the open fails and the
+    // document is left empty.
+    const QString broken = session.dir.filePath("broken/appconfig.h");
+    QDir().mkpath(session.dir.filePath("broken"));
+    QFile file(broken);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#define SOMETHING 1\n");
+    file.close();
+    const QString good = session.project + "/ApplicationConfig/appconfig.h";
+    QStringList offered{broken, QString(), good};
+    session.window->Commands()->SetFileChooser([&](MainCommands::FileDialog, const QString&) {
+      return offered.isEmpty() ? QString() : offered.takeFirst();
+    });
+    session.host.answers = {Answer::No};  // not "Terminate Application?"
+    QVERIFY(!session.window->Commands()->Open());
+    QVERIFY(session.host.Saw("Processor unknown or not defined in project header file.\n"));
+    QVERIFY(session.host.Saw("Can not live with uninitialized document.\n\nTerminate Application?"));
+    QVERIFY(offered.isEmpty());
+    QVERIFY(session.document->IsLoaded());
+    QCOMPARE(session.window->windowTitle(), QString("fenn (appconfig.h) - Corvex Tarq"));
+    QVERIFY(session.window->Pane()->CurrentModule());
   }
 };
 
