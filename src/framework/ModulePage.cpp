@@ -94,8 +94,9 @@ void CModuleBase::OnControlEvent(Page& page, Control& control, ControlEvent even
 
 void CModuleBase::OnLinkActivated(Page& page, Control& control, const std::string& href,
                                   const std::string& linkText) {
-  (void)page; (void)control; (void)linkText;
-  OpenLink(href, {});
+  (void)page; (void)control;
+  // The tip at the target tells where the user came from.
+  OpenLink(href, GetDisplayName() + ": " + linkText);
 }
 
 bool CModuleBase::EnableControl(uint32_t id, bool enable) {

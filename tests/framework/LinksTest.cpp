@@ -11,6 +11,7 @@ namespace {
 constexpr uint32_t kBaudEdit = 1516;
 constexpr uint32_t kEnableBox = 1200;
 constexpr uint32_t kPinRow = 3;
+constexpr uint32_t kLinkText = 1300;
 
 // A page with a child page (a pin row) that repeats the module page's edit id.
 class LinkedModule : public CModule {
@@ -19,6 +20,7 @@ class LinkedModule : public CModule {
   void BuildPage(Page& page) override {
     page.AddEdit(kBaudEdit);
     page.AddCheckBox(kEnableBox, "Enable receiver");
+    page.AddLink(kLinkText, "See <A HREF=\"tarq:SCI_0/SCI/1516\">baud</A>");
     page.AddPlaceholder(kPinRow, 200);
     if (Page* row = page.CreateChildPage(kPinRow)) {
       row->AddCheckBox(0x20, "Rx/Tx enable");
@@ -88,6 +90,13 @@ TEST_F(LinksTest, LinkByIdShowsThePageAndExplainsTheControl) {
   // A child page's twin by composite id in C syntax.
   ASSERT_TRUE(source.OpenLink("TARQ://SCI_0/SCI/0x305EC", "twin"));
   EXPECT_EQ(Tip()->controlId, 0x305ECu);
+}
+
+TEST_F(LinksTest, APageLinkTipNamesTheSourceModuleAndTheLinkText) {
+  ASSERT_TRUE(source.GetPage()->ActivateLink(kLinkText, "tarq:SCI_0/SCI/1516", "baud"));
+  ASSERT_TRUE(Tip().has_value());
+  EXPECT_EQ(Tip()->controlId, kBaudEdit);
+  EXPECT_EQ(Tip()->text, "OCCS: baud");
 }
 
 TEST_F(LinksTest, QueryTipIsDecodedAndTheQueryReachesTheTarget) {
