@@ -1,5 +1,7 @@
 #include "framework/Module.h"
 
+#include "framework/Hints.h"
+#include "framework/Pins.h"
 #include "framework/TextUtil.h"
 
 namespace tarq {
@@ -51,6 +53,32 @@ void CModule::CheckWarnings() {
   if (hasPins_) CheckPinWarnings();
   NotifySystemModule();
   UpdateValues();
+}
+
+void CModule::CheckPinWarnings() {
+  ModuleContext* context = GetContext();
+  if (!context) return;
+  const PinReport report =
+      BuildPinReport(CollectSignals(*context, *this, {}, true),
+                     MakeLinkHtml("Assign the missing signals to pins", 0, "FIXPINS", true));
+  if (!report.hasSignals) {
+    SetWarning(kPinWarningControlId, false, {});
+    return;
+  }
+  SetWarning(kPinWarningControlId, report.missing, report.controlText, report.message);
+}
+
+bool CModule::FixPins() {
+  ModuleContext* context = GetContext();
+  if (!context || !AssignMissingSignals(*context, *this, {})) return false;
+  // The ports' pages show the new functions, and every module re-checks its pins.
+  for (PinPort* port : PinPorts(*context)) {
+    CModuleBase& module = port->PortModule();
+    if (module.HasPage()) module.RefreshAll();
+  }
+  context->Broadcast(kHintValueChanged, this);
+  context->CheckAllWarnings(true);
+  return true;
 }
 
 void CModule::NotifySystemModule() {

@@ -32,17 +32,18 @@ class CModule : public CModuleBase {
     (void)signal;
     return true;
   }
-  // Checks that the module's signals reach device pins; nothing to do without pin data.
-  virtual void CheckPinWarnings() {}
+  // Checks that the module's signals reach device pins: the pin-warning control reports
+  // the signals without a pin (a warning, with a FIXPINS link) or where they are placed.
+  virtual void CheckPinWarnings();
   // Tells the system module (on parts where it tracks the others) of a re-check: the module
   // named "SYS" checks this module's peripheral clock. The classic group has no such check.
   virtual void NotifySystemModule();
   // "FIXPINS" (the pin-warning link) places the unassigned signals on pins and checks again;
   // other queries go to the inherited handler.
   void OnLinkQuery(CModuleBase* source, const std::string& url, const std::string& query) override;
-  // Assigns the module's signals that have no pin to free pins; true when any was placed.
-  // Nothing to place without pin modules.
-  virtual bool FixPins() { return false; }
+  // Assigns the module's used signals that have no pin to their first candidate pins; true
+  // when any pin changed. The port pages and the pin checks follow.
+  virtual bool FixPins();
 
   // ==== page model (ModulePage.cpp) ====
   // The control that reports where the module's signals reach device pins.

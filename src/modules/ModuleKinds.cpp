@@ -1,6 +1,7 @@
 // The module kinds of the Corvex family. Each module family adds its registration here as
 // it is built; kinds without a class yet create nothing, so their entries stay out of the
 // tree.
+#include "modules/gpio.h"
 #include "modules/intc.h"
 #include "modules/occs.h"
 #include "modules/sys.h"
@@ -14,6 +15,7 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterOccsModuleKinds(factory);
   RegisterIntcModuleKinds(factory);
   RegisterSysModuleKinds(factory);
+  RegisterGpioModuleKinds(factory);
 }
 
 }  // namespace tarq

@@ -90,6 +90,8 @@ void CSysModule::InitModule(ModuleContext& doc) {
   ClearDeclarations();
   DeclareControls();
   ClearCommentItems();
+  // A page with the pin report checks the pins with the page closed as well.
+  SetHasPins(FindItem("(pin warning)") != nullptr);
   for (const Group& group : groups_) {
     for (const Item& item : group.items) {
       if (item.bit) AddCommentItem(item.bit, item.commentFlags);

@@ -1,0 +1,698 @@
+#!/usr/bin/env python3
+"""Writes the pinout pages data/pages/<PART>.html from the family matrix data/family/family.json.
+
+The PINOUT module shows its part's page (parameter PAGE) in the embedded browser and fills it
+through the page's script functions. Each page is self-contained (inline CSS, script and SVG,
+nothing loaded from elsewhere) and the pages are committed, so a build needs no Python.
+
+    python3 tools/gen_pinout_pages.py            write every page
+    python3 tools/gen_pinout_pages.py --check    exit 1 when a page is missing, stale or extra
+
+What a page holds:
+  * one view per package of the part, in the order of the part's package list, with tabs at the
+    top; QFP packages are drawn as a square body with pins counter-clockwise from pin 1 at the
+    top of the left side, SOIC packages with pins on two sides, MAPBGA packages as a ball grid
+    (rows A.. without I, O, Q, S, X, Z; columns 1..) with a table of the balls;
+  * the package pins: the part's GPIO pins (port order, then pin order) and supply/reset pins,
+    a quarter of the package and at least four; a package with too few places for both bonds
+    as many GPIO pins as fit and lists the others in a note; places left over are NC;
+  * every element of a GPIO pin carries data-pin="GPIO_B6", so that SetPinName reaches every
+    occurrence of the pin in every view;
+  * the panel "Peripheral modules": one check box GPIOXB_<module> per module that the pin
+    description lines route to pins (GPIO_* and SYS aside), and for a module that reaches more
+    than one port one more box per port, GPIOXB_<module>__<filter>, where the filter is the
+    lower-case port letter followed by the pin characters (0-9, then A-F for pins 10-15);
+  * the heading with the CPU name and a hidden "Preliminary data" banner.
+
+Script functions (global; arguments arrive as text): ShowView(n), GetActiveView(),
+SetPinName(pin, function, link), GetGpioCheckboxes(), SetGpioCheckbox(name, state),
+SetCpuName(name), SetPreliminary(flag). A click on a check box keeps its state and navigates to
+tarqna:PINOUT/PINOUT?<box name>; the program answers with SetGpioCheckbox calls.
+"""
+
+import argparse
+import html
+import json
+import os
+import re
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+MATRIX = os.path.join(ROOT, "data", "family", "family.json")
+PAGES = os.path.join(ROOT, "data", "pages")
+
+PORT_NAME = re.compile(r"^GPIO_([A-Z])$")
+MODULE_NAME = re.compile(r"^[A-Za-z_][A-Za-z0-9_]*$")
+PAGE_NAME = re.compile(r"^[A-Za-z0-9_.\-]+\.html$")
+PIN_CHARS = "0123456789ABCDEF"
+# Ball grid rows skip the letters that read like digits or like each other.
+BGA_ROWS = "ABCDEFGHJKLMNPRTUVWY"
+
+# Supply and reset pins, in the order they are handed out; the tail repeats.
+SUPPLY_NAMES = ["VDD", "VSS", "VDDA", "VSSA", "RESET", "VCAP"]
+SUPPLY_REPEAT = ["VDD", "VSS"]
+
+
+class MatrixError(Exception):
+    pass
+
+
+def esc(text):
+    return html.escape(str(text), quote=True)
+
+
+def num(value):
+    """Coordinates without trailing zeros, so the SVG stays short."""
+    text = f"{value:.1f}"
+    return text[:-2] if text.endswith(".0") else text
+
+
+# ---------------------------------------------------------------- the part's data
+
+def walk(modules):
+    for module in modules:
+        yield module
+        yield from walk(module.get("children", []))
+
+
+def parse_pin_line(line, where):
+    """Pin number and the owner lists of a pin description line, read like the GPIO module
+    reads it: blanks, tabs and double quotes go, then comma-separated fields."""
+    cleaned = "".join(c for c in line if c not in " \t\"")
+    fields = cleaned.split(",")
+    try:
+        pin = int(fields[0], 0)
+    except ValueError:
+        raise MatrixError(f"{where}: pin line does not start with a pin number: {line!r}")
+    owners = []
+    for field in fields[1:]:
+        if field == "checkall":
+            continue
+        if ":" in field:
+            field = field.split(":", 1)[1]
+        if "." not in field:
+            raise MatrixError(f"{where}: function without a signal name in {line!r}")
+        owners.append(field.split(".", 1)[0].split("|"))
+    return pin, owners
+
+
+class Part:
+    """What one page needs of a part: its GPIO pins, packages and routed modules."""
+
+    def __init__(self, part):
+        self.name = part["part"]
+        modules = list(walk(part["modules"]))
+        by_name = {m["name"]: m for m in modules}
+        pinout = by_name.get("PINOUT")
+        if pinout is None:
+            raise MatrixError(f"{self.name}: no PINOUT module")
+        info = pinout.get("info", {})
+        self.page = info.get("PAGE", "")
+        if not PAGE_NAME.match(self.page):
+            raise MatrixError(f"{self.name}: PAGE {self.page!r} is not a plain .html file name")
+        self.cpu_name = info.get("CPUNAME", self.name)
+
+        # GPIO pins in port order A..F, pin order.
+        self.ports = []  # (letter, count)
+        for port, count in part["ports"].items():
+            match = PORT_NAME.match(port)
+            if not match:
+                raise MatrixError(f"{self.name}: port name {port!r} is not GPIO_<letter>")
+            if not 0 < count <= len(PIN_CHARS):
+                raise MatrixError(f"{self.name}: {port} has {count} pins, a port has 1 to 16")
+            if port not in by_name:
+                raise MatrixError(f"{self.name}: no module for {port}")
+            self.ports.append((match.group(1), count))
+        self.ports.sort()
+        self.gpio_pins = [f"GPIO_{letter}{n}" for letter, count in self.ports for n in range(count)]
+
+        # Routed modules: owner -> {port letter: set of pins}, in module tree order.
+        routes = {}
+        for letter, count in self.ports:
+            port = "GPIO_" + letter
+            for line in by_name[port].get("pins", []):
+                pin, owner_lists = parse_pin_line(line, f"{self.name} {port}")
+                if not 0 <= pin < count:
+                    raise MatrixError(f"{self.name} {port}: pin {pin} is not one of its {count} pins")
+                for owners in owner_lists:
+                    for owner in owners:
+                        if owner not in by_name:
+                            raise MatrixError(f"{self.name} {port}: no module {owner!r} in {line!r}")
+                        if owner == "SYS" or owner.startswith("GPIO_"):
+                            continue
+                        routes.setdefault(owner, {}).setdefault(letter, set()).add(pin)
+        self.modules = [(m["name"], routes[m["name"]]) for m in modules if m["name"] in routes]
+        for name, _ in self.modules:
+            if not MODULE_NAME.match(name):
+                raise MatrixError(f"{self.name}: module name {name!r} cannot name a check box")
+
+        self.packages = [(p["name"], int(p["pins"])) for p in part["packages"]]
+        if not self.packages:
+            raise MatrixError(f"{self.name}: no package")
+
+    def checkboxes(self):
+        """(box name, label) pairs: the module's box, then one per port when it has several."""
+        boxes = []
+        for module, ports in self.modules:
+            boxes.append(("GPIOXB_" + module, module, False))
+            if len(ports) > 1:
+                for letter in sorted(ports):
+                    pins = sorted(ports[letter])
+                    name = f"GPIOXB_{module}__{letter.lower()}" + "".join(PIN_CHARS[p] for p in pins)
+                    label = f"{module} ({', '.join(letter + str(p) for p in pins)})"
+                    boxes.append((name, label, True))
+        return boxes
+
+
+# ---------------------------------------------------------------- pin assignment
+
+def package_kind(name, pins):
+    if name.startswith(("LQFP", "QFP", "TQFP")):
+        if pins % 4 or pins < 8:
+            raise MatrixError(f"{name}: a quad package needs a multiple of four pins")
+        return "quad"
+    if name.startswith(("SOIC", "SOP", "TSSOP")):
+        if pins % 2 or pins < 4:
+            raise MatrixError(f"{name}: a dual package needs an even number of pins")
+        return "dual"
+    if name.startswith(("MAPBGA", "BGA")):
+        return "grid"
+    raise MatrixError(f"{name}: unknown package style")
+
+
+def supply_names(count):
+    names = SUPPLY_NAMES[:count]
+    while len(names) < count:
+        names.append(SUPPLY_REPEAT[(len(names) - len(SUPPLY_NAMES)) % len(SUPPLY_REPEAT)])
+    return names
+
+
+def assign_pins(gpio_pins, places):
+    """The package pins 1..places as (kind, name) with kind "gpio", "sup" or "nc", and the GPIO
+    pins left unbonded. Supplies are spread evenly; each port's bonded pins stay together, and
+    spare places go as even gaps between the ports."""
+    supplies = max(4, places // 4)
+    if supplies >= places:
+        raise MatrixError(f"a package of {places} pins has no place for GPIO pins")
+    bonded = gpio_pins[:places - supplies]
+    unbonded = gpio_pins[len(bonded):]
+
+    slots = [None] * places
+    for i, name in enumerate(supply_names(supplies)):
+        slots[(2 * i + 1) * places // (2 * supplies)] = ("sup", name)
+    free = [i for i, slot in enumerate(slots) if slot is None]
+
+    blocks = []
+    for name in bonded:
+        port = name[:len("GPIO_x")]
+        if not blocks or blocks[-1][0] != port:
+            blocks.append((port, []))
+        blocks[-1][1].append(name)
+    spare = len(free) - len(bonded)
+    offset = 0
+    for k, (_, names) in enumerate(blocks):
+        start = offset + spare * k // len(blocks)
+        for j, name in enumerate(names):
+            slots[free[start + j]] = ("gpio", name)
+        offset += len(names)
+    slots = [slot or ("nc", "NC") for slot in slots]
+    return slots, unbonded
+
+
+# ---------------------------------------------------------------- drawings
+
+FN_SHORT = 14  # characters of a function text shown beside a pin; the tooltip has all of it
+
+
+def pin_group(kind, name, inner, ball=""):
+    """One package pin; a GPIO pin carries its name for the script, a ball its place, which
+    the script keeps in front of the tooltip."""
+    attrs = f' data-pin="{esc(name)}"' if kind == "gpio" else ""
+    if ball:
+        attrs += f' data-ball="{ball}"'
+    tip = f"{ball} {name}" if ball else name
+    return f'<g class="pin {kind}"{attrs}><title>{esc(tip)}</title>{inner}</g>'
+
+
+def label_text(kind, name, x, y, anchor, rotate):
+    """Pin name next to the pin, function text further out."""
+    transform = f' transform="rotate(-90 {num(x)} {num(y)})"' if rotate else ""
+    name_span = f'<tspan class="nm">{esc(name)}</tspan>'
+    fn_span = '<tspan class="fn short"></tspan>' if kind == "gpio" else ""
+    parts = [name_span, fn_span] if anchor == "start" else [fn_span, name_span]
+    body = " ".join(p for p in parts if p)
+    return (f'<text class="lbl" x="{num(x)}" y="{num(y)}" text-anchor="{anchor}"'
+            f'{transform}>{body}</text>')
+
+
+def number_text(number, x, y, anchor, rotate):
+    transform = f' transform="rotate(-90 {num(x)} {num(y)})"' if rotate else ""
+    return (f'<text class="no" x="{num(x)}" y="{num(y)}" text-anchor="{anchor}"'
+            f'{transform}>{number}</text>')
+
+
+def body_caption(cx, cy, package, cpu):
+    return (f'<text class="part cpuname" x="{num(cx)}" y="{num(cy - 8)}">{esc(cpu)}</text>'
+            f'<text class="pkg" x="{num(cx)}" y="{num(cy + 14)}">{esc(package)}</text>')
+
+
+STUB = 10      # pin stub length outside the body
+GAP = 4        # stub tip to label
+LABEL = 150    # room for "name function" beside a pin
+
+
+def pitch_for(per_side):
+    return 17 if per_side <= 16 else 15
+
+
+def quad_svg(package, cpu, slots, fit):
+    k = len(slots) // 4
+    p = pitch_for(k)
+    side = (k + 2) * p
+    edge = STUB + GAP + LABEL
+    size = side + 2 * edge
+    left = top = edge
+    right = bottom = edge + side
+    out = [f'<rect class="body" x="{left}" y="{top}" width="{side}" height="{side}" rx="6"/>',
+           f'<circle class="dot" cx="{num(left + p + 14)}" cy="{num(top + p + 14)}" r="5"/>',
+           body_caption(size / 2, size / 2, package, cpu)]
+    for i, (kind, name) in enumerate(slots):
+        side_no, j = divmod(i, k)
+        off = p + j * p + p / 2
+        if side_no == 0:    # left, downwards
+            y = top + off
+            stub = f'<rect class="stub" x="{left - STUB}" y="{num(y - 3)}" width="{STUB}" height="6"/>'
+            parts = [number_text(i + 1, left + 3, y, "start", False),
+                     label_text(kind, name, left - STUB - GAP, y, "end", False)]
+        elif side_no == 1:  # bottom, rightwards
+            x = left + off
+            stub = f'<rect class="stub" x="{num(x - 3)}" y="{bottom}" width="6" height="{STUB}"/>'
+            parts = [number_text(i + 1, x, bottom - 3, "start", True),
+                     label_text(kind, name, x, bottom + STUB + GAP, "end", True)]
+        elif side_no == 2:  # right, upwards
+            y = bottom - off
+            stub = f'<rect class="stub" x="{right}" y="{num(y - 3)}" width="{STUB}" height="6"/>'
+            parts = [number_text(i + 1, right - 3, y, "end", False),
+                     label_text(kind, name, right + STUB + GAP, y, "start", False)]
+        else:               # top, leftwards
+            x = right - off
+            stub = f'<rect class="stub" x="{num(x - 3)}" y="{top - STUB}" width="6" height="{STUB}"/>'
+            parts = [number_text(i + 1, x, top + 3, "end", True),
+                     label_text(kind, name, x, top - STUB - GAP, "start", True)]
+        out.append(pin_group(kind, name, stub + "".join(parts)))
+    return svg_element(size, size, out, fit, package)
+
+
+def dual_svg(package, cpu, slots, fit):
+    k = len(slots) // 2
+    p = 22
+    width = 150
+    height = (k + 1) * p
+    edge = STUB + GAP + LABEL
+    left, top = edge, 20
+    right, bottom = left + width, top + height
+    out = [f'<rect class="body" x="{left}" y="{top}" width="{width}" height="{height}" rx="6"/>',
+           f'<circle class="dot" cx="{left + 40}" cy="{top + 20}" r="5"/>',
+           f'<path class="notch" d="M{num(left + width / 2 - 14)} {top}a14 14 0 0 0 28 0"/>',
+           body_caption(left + width / 2, top + height / 2, package, cpu)]
+    for i, (kind, name) in enumerate(slots):
+        side_no, j = divmod(i, k)
+        off = p + j * p
+        if side_no == 0:
+            y = top + off
+            stub = f'<rect class="stub" x="{left - STUB}" y="{num(y - 3)}" width="{STUB}" height="6"/>'
+            parts = [number_text(i + 1, left + 4, y, "start", False),
+                     label_text(kind, name, left - STUB - GAP, y, "end", False)]
+        else:
+            y = bottom - off
+            stub = f'<rect class="stub" x="{right}" y="{num(y - 3)}" width="{STUB}" height="6"/>'
+            parts = [number_text(i + 1, right - 4, y, "end", False),
+                     label_text(kind, name, right + STUB + GAP, y, "start", False)]
+        out.append(pin_group(kind, name, stub + "".join(parts)))
+    return svg_element(right + edge, bottom + 20, out, fit, package)
+
+
+def grid_shape(balls):
+    """Side of the square grid and of the empty square in its middle: 160 balls are a 13 x 13
+    grid without its middle 3 x 3. Without such a hole, the last places stay empty."""
+    n = 1
+    while n * n < balls:
+        n += 1
+    for hole in range(n - 2, 0, -1):
+        for side in range(hole + 2, n + 1):
+            if side * side - hole * hole == balls and (side - hole) % 2 == 0:
+                return side, hole
+    return n, 0
+
+
+def grid_places(balls):
+    side, hole = grid_shape(balls)
+    if side > len(BGA_ROWS):
+        raise MatrixError(f"a ball grid of {side} rows has no row letters")
+    lo = (side - hole) // 2
+    places = []
+    for r in range(side):
+        for c in range(side):
+            if hole and lo <= r < lo + hole and lo <= c < lo + hole:
+                continue
+            places.append((r, c))
+    return side, places[:balls]
+
+
+def short_name(kind, name):
+    return name[5:] if kind == "gpio" else name
+
+
+def grid_view(package, slots):
+    side, places = grid_places(len(slots))
+    p = 34
+    margin = 26
+    size = margin + side * p + 12
+    body = side * p + 8
+    out = [f'<rect class="body" x="{margin - 4}" y="{margin - 4}" width="{body}" height="{body}" rx="8"/>',
+           f'<path class="dot" d="M{margin - 4} {margin + 14}v-18h18z"/>']
+    for c in range(side):
+        out.append(f'<text class="ax" x="{num(margin + c * p + p / 2)}" y="{margin - 10}">{c + 1}</text>')
+    for r in range(side):
+        out.append(f'<text class="ax" x="{margin - 14}" y="{num(margin + r * p + p / 2 + 3)}">'
+                   f'{BGA_ROWS[r]}</text>')
+    rows = []
+    for (kind, name), (r, c) in zip(slots, places):
+        ball = f"{BGA_ROWS[r]}{c + 1}"
+        cx = margin + c * p + p / 2
+        cy = margin + r * p + p / 2
+        inner = (f'<circle cx="{num(cx)}" cy="{num(cy)}" r="15"/>'
+                 f'<text class="bid" x="{num(cx)}" y="{num(cy - 5)}">{ball}</text>'
+                 f'<text class="bnm" x="{num(cx)}" y="{num(cy + 7)}">{esc(short_name(kind, name))}</text>')
+        out.append(pin_group(kind, name, inner, ball))
+        data = f' class="gpio" data-pin="{esc(name)}"' if kind == "gpio" else f' class="{kind}"'
+        fn = '<td class="fn"></td>' if kind == "gpio" else "<td></td>"
+        rows.append(f"<tr{data}><td>{ball}</td><td>{esc(name)}</td>{fn}</tr>")
+    svg = svg_element(size, size, out, False, package)
+    table = ('<div class="balls"><table><thead><tr><th>Ball</th><th>Pin</th><th>Function</th>'
+             '</tr></thead><tbody>' + "".join(rows) + "</tbody></table></div>")
+    return '<div class="grid">' + svg + table + "</div>"
+
+
+def svg_element(width, height, items, fit, package):
+    size = "" if fit else f' width="{num(width)}" height="{num(height)}"'
+    cls = ' class="fit"' if fit else ""
+    return (f'<svg{cls} viewBox="0 0 {num(width)} {num(height)}"{size} role="img" '
+            f'aria-label="{esc(package)} package">' + "".join(items) + "</svg>")
+
+
+def view_html(index, package, places, part):
+    kind = package_kind(package, places)
+    slots, unbonded = assign_pins(part.gpio_pins, places)
+    fit = places <= 64
+    if kind == "quad":
+        drawing = quad_svg(package, part.cpu_name, slots, fit)
+    elif kind == "dual":
+        drawing = dual_svg(package, part.cpu_name, slots, fit)
+    else:
+        drawing = grid_view(package, slots)
+    note = ""
+    if unbonded:
+        names = ", ".join(f'<span class="gpio" data-pin="{esc(n)}">{esc(n)}</span>' for n in unbonded)
+        note = f'<p class="note">Not bonded in {esc(package)}: {names}</p>'
+    hidden = "" if index == 0 else " hidden"
+    return (f'<div class="view" id="view{index}" data-view="{index}"{hidden}>'
+            f"{drawing}{note}</div>")
+
+
+# ---------------------------------------------------------------- the page
+
+CSS = """
+*{box-sizing:border-box}
+html,body{margin:0;height:100%}
+body{font:13px/1.35 "Segoe UI",system-ui,-apple-system,"Helvetica Neue",Arial,sans-serif;
+color:#1f2933;background:#f7f8fa;display:flex;flex-direction:column}
+header{display:flex;align-items:center;gap:14px;padding:8px 14px 6px;border-bottom:1px solid #d9dee5;background:#fff}
+h1{font-size:18px;margin:0;font-weight:600}
+#prelim{background:#fff4ce;color:#7a5200;border:1px solid #e8c468;border-radius:4px;padding:2px 8px;font-weight:600}
+#prelim[hidden]{display:none}
+nav{display:flex;gap:4px;margin-left:auto}
+nav button{font:inherit;border:1px solid #c9d1db;background:#f1f3f6;color:#334;border-radius:4px;padding:3px 10px;cursor:pointer}
+nav button.on{background:#2f6fbd;border-color:#2f6fbd;color:#fff}
+main{flex:1;display:flex;min-height:0}
+#views{flex:1;min-width:0;overflow:auto;padding:6px}
+.view{height:100%;display:flex;flex-direction:column}
+.view[hidden]{display:none}
+svg{display:block;margin:0 auto;font-family:inherit}
+svg.fit{flex:1;min-height:0;width:100%;height:100%}
+.note{margin:4px 8px;color:#6b5a00;font-size:12px}
+.note .gpio{white-space:nowrap}
+aside{width:224px;flex:none;overflow:auto;border-left:1px solid #d9dee5;background:#fff;padding:8px 10px}
+h2{font-size:13px;margin:0 0 6px;font-weight:600;color:#445}
+aside label{display:flex;align-items:flex-start;gap:6px;padding:1px 0;cursor:pointer;line-height:17px}
+aside label.sub{padding-left:20px;color:#52606d;font-size:12px;line-height:15px}
+aside input{margin:2px 0 0;flex:none}
+.empty{color:#8a94a0;font-style:italic}
+.body{fill:#e4e7ec;stroke:#8d96a3;stroke-width:1.2}
+.dot{fill:#5b6573}
+.notch{fill:#f7f8fa;stroke:#8d96a3}
+.part{font-size:18px;font-weight:600;fill:#3d4652;text-anchor:middle}
+.pkg{font-size:12px;fill:#6b7480;text-anchor:middle}
+.stub{fill:#aab2bd}
+.no{font-size:7.5px;fill:#6b7480;dominant-baseline:central}
+.lbl{font-size:10px;dominant-baseline:central;
+font-family:"DejaVu Sans Condensed","Arial Narrow","Segoe UI",Arial,sans-serif}
+.nm{fill:#2b333d;font-weight:600}
+.sup .nm{fill:#a23c3c;font-weight:400}
+.nc .nm{fill:#9aa3ad;font-weight:400}
+.fn{fill:#1d63b8}
+.lbl .fn{font-size:9.5px}
+.gpio .stub{fill:#6f8fb8}
+.pin.link,.gpio.link{cursor:pointer}
+.pin.link:hover .nm,.pin.link:hover .fn{text-decoration:underline}
+.pin.link:hover .stub{fill:#1d63b8}
+.ax{font-size:10px;fill:#6b7480;text-anchor:middle}
+.pin circle{fill:#fff;stroke:#8d96a3}
+.pin.gpio circle{fill:#dce8f7;stroke:#4f7bb3}
+.pin.sup circle{fill:#f6e1e1;stroke:#b56b6b}
+.pin.nc circle{fill:#f1f2f4;stroke:#c2c8cf}
+.pin.link:hover circle{stroke:#1d63b8;stroke-width:2}
+.bid{font-size:7px;fill:#6b7480;text-anchor:middle}
+.bnm{font-size:8.5px;font-weight:600;fill:#2b333d;text-anchor:middle}
+.grid{display:flex;gap:12px;align-items:flex-start}
+.grid svg{margin:0}
+.balls{max-height:520px;overflow:auto;border:1px solid #d9dee5;background:#fff}
+table{border-collapse:collapse;font-size:12px}
+th{position:sticky;top:0;background:#eef1f5;text-align:left;font-weight:600}
+th,td{padding:1px 8px;border-bottom:1px solid #eef0f3;white-space:nowrap}
+tr.sup td{color:#a23c3c}
+tr.nc td{color:#9aa3ad}
+td.fn{color:#1d63b8}
+tr.link{cursor:pointer}
+tr.link:hover td{background:#eef4fc}
+"""
+
+SCRIPT = r"""
+'use strict';
+var views = Array.prototype.slice.call(document.querySelectorAll('.view'));
+var tabs = Array.prototype.slice.call(document.querySelectorAll('nav button'));
+var boxes = Array.prototype.slice.call(document.querySelectorAll('aside input[type=checkbox]'));
+var activeView = 0;
+var pinLinks = Object.create(null);
+var pinElements = null;
+var FN_SHORT = %FN_SHORT%;
+
+function elementsOfPin(name) {
+  if (!pinElements) {
+    pinElements = Object.create(null);
+    document.querySelectorAll('[data-pin]').forEach(function (el) {
+      var pin = el.getAttribute('data-pin');
+      (pinElements[pin] = pinElements[pin] || []).push(el);
+    });
+  }
+  return pinElements[name] || [];
+}
+
+function isProgramLink(link) {
+  return link.indexOf('tarq:') === 0 || link.indexOf('tarqna:') === 0;
+}
+
+function ShowView(n) {
+  var text = String(n).trim();
+  if (!/^[0-9]+$/.test(text)) return false;
+  var index = parseInt(text, 10);
+  if (index >= views.length) return false;
+  views.forEach(function (view, i) { view.hidden = i !== index; });
+  tabs.forEach(function (tab, i) {
+    tab.classList.toggle('on', i === index);
+    tab.setAttribute('aria-selected', i === index ? 'true' : 'false');
+  });
+  activeView = index;
+  return true;
+}
+
+function GetActiveView() {
+  return activeView;
+}
+
+function SetPinName(pinName, functionName, link) {
+  if (document.readyState === 'loading') return false;
+  var name = String(pinName);
+  var text = functionName === undefined || functionName === null ? '' : String(functionName);
+  var target = link === undefined || link === null ? '' : String(link);
+  if (!isProgramLink(target)) target = '';
+  pinLinks[name] = target;
+  var shown = text.length > FN_SHORT ? text.slice(0, FN_SHORT - 1) + '\u2026' : text;
+  var tip = text ? name + ': ' + text : name;
+  elementsOfPin(name).forEach(function (el) {
+    el.querySelectorAll('.fn').forEach(function (fn) {
+      fn.textContent = fn.classList.contains('short') ? shown : text;
+    });
+    var title = el.querySelector('title');
+    if (title) {
+      var ball = el.getAttribute('data-ball');
+      title.textContent = ball ? ball + ' ' + tip : tip;
+    } else {
+      el.title = tip;
+    }
+    el.classList.toggle('link', target !== '');
+  });
+  return true;
+}
+
+function GetGpioCheckboxes() {
+  return boxes.map(function (box) { return box.name; }).join(',');
+}
+
+function SetGpioCheckbox(name, state) {
+  var wanted = String(name);
+  var box = boxes.filter(function (b) { return b.name === wanted; })[0];
+  var value = String(state).trim();
+  if (!box || (value !== '0' && value !== '1' && value !== '2')) return false;
+  box.checked = value === '1';
+  box.indeterminate = value === '2';
+  return true;
+}
+
+function SetCpuName(name) {
+  var text = String(name);
+  document.querySelectorAll('.cpuname').forEach(function (el) { el.textContent = text; });
+  document.title = text + ' pinout';
+  return true;
+}
+
+function SetPreliminary(flag) {
+  var value = String(flag).trim();
+  if (value !== '0' && value !== '1') return false;
+  document.getElementById('prelim').hidden = value !== '1';
+  return true;
+}
+
+tabs.forEach(function (tab, i) {
+  tab.addEventListener('click', function () { ShowView(String(i)); });
+});
+
+// The program decides what a box means for the pins and sends the new states back.
+boxes.forEach(function (box) {
+  box.addEventListener('click', function (event) {
+    event.preventDefault();
+    window.location.href = 'tarqna:PINOUT/PINOUT?' + box.name;
+  });
+});
+
+document.addEventListener('click', function (event) {
+  var el = event.target.closest ? event.target.closest('[data-pin]') : null;
+  if (!el) return;
+  var link = pinLinks[el.getAttribute('data-pin')];
+  if (link && isProgramLink(link)) window.location.href = link;
+});
+"""
+
+
+def page_html(part):
+    views = [view_html(i, name, places, part)
+             for i, (name, places) in enumerate(part.packages)]
+    on = ' class="on" aria-selected="true"'
+    tabs = "".join(
+        f'<button type="button" role="tab" data-view="{i}"{on if i == 0 else ""}>'
+        f"{esc(name)} · {places} pins</button>"
+        for i, (name, places) in enumerate(part.packages))
+    labels = []
+    for name, label, sub in part.checkboxes():
+        cls = ' class="sub"' if sub else ""
+        labels.append(f'<label{cls}><input type="checkbox" id="{name}" name="{name}">'
+                      f"{esc(label)}</label>")
+    panel = "".join(labels) or '<p class="empty">No module signals on pins</p>'
+    cpu = esc(part.cpu_name)
+    script = SCRIPT.replace("%FN_SHORT%", str(FN_SHORT))
+    views_html = "\n".join(views)
+    return (
+        "<!DOCTYPE html>\n"
+        "<!-- Pinout page of " + esc(part.name) + ", generated from data/family/family.json by "
+        "tools/gen_pinout_pages.py; change the matrix or the generator and run it instead of "
+        "editing. -->\n"
+        '<html lang="en"><head><meta charset="utf-8">'
+        f"<title>{cpu} pinout</title>\n<style>{CSS.strip()}\n</style></head>\n<body>\n"
+        f'<header><h1 class="cpuname">{cpu}</h1>'
+        '<div id="prelim" hidden>Preliminary data</div>'
+        f'<nav role="tablist">{tabs}</nav></header>\n'
+        f'<main><section id="views">\n{views_html}\n</section>\n'
+        f'<aside><h2>Peripheral modules</h2>{panel}</aside></main>\n'
+        f"<script>{script.rstrip()}\n</script>\n</body></html>\n")
+
+
+# ---------------------------------------------------------------- files
+
+def load_matrix():
+    with open(MATRIX, encoding="utf-8") as f:
+        return json.load(f)
+
+
+def expected_files(matrix):
+    files = {}
+    for entry in matrix["parts"]:
+        part = Part(entry)
+        if part.page in files:
+            raise MatrixError(f"{part.name}: PAGE {part.page} is used by another part too")
+        files[part.page] = page_html(part)
+    return files
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--check", action="store_true", help="compare instead of writing")
+    args = parser.parse_args()
+
+    try:
+        files = expected_files(load_matrix())
+    except (MatrixError, KeyError, TypeError, ValueError) as error:
+        print(f"gen_pinout_pages: {error}", file=sys.stderr)
+        return 2
+
+    existing = set()
+    if os.path.isdir(PAGES):
+        existing = {n for n in os.listdir(PAGES) if n.endswith(".html")}
+    if args.check:
+        stale = []
+        for name, text in sorted(files.items()):
+            path = os.path.join(PAGES, name)
+            if not os.path.exists(path):
+                stale.append(name)
+                continue
+            with open(path, encoding="utf-8", newline="") as f:
+                if f.read() != text:
+                    stale.append(name)
+        extra = sorted(existing - set(files))
+        for name in stale:
+            print(f"stale or missing: data/pages/{name}", file=sys.stderr)
+        for name in extra:
+            print(f"not in the matrix: data/pages/{name}", file=sys.stderr)
+        return 1 if stale or extra else 0
+
+    os.makedirs(PAGES, exist_ok=True)
+    for name, text in files.items():
+        with open(os.path.join(PAGES, name), "w", encoding="utf-8", newline="\n") as f:
+            f.write(text)
+    for name in sorted(existing - set(files)):
+        print(f"note: data/pages/{name} is not in the matrix", file=sys.stderr)
+    print(f"wrote {len(files)} pinout pages")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
