@@ -1,6 +1,5 @@
 #include "framework/Module.h"
 
-#include "framework/Hints.h"
 #include "framework/Pins.h"
 #include "framework/TextUtil.h"
 
@@ -71,13 +70,7 @@ void CModule::CheckPinWarnings() {
 bool CModule::FixPins() {
   ModuleContext* context = GetContext();
   if (!context || !AssignMissingSignals(*context, *this, {})) return false;
-  // The ports' pages show the new functions, and every module re-checks its pins.
-  for (PinPort* port : PinPorts(*context)) {
-    CModuleBase& module = port->PortModule();
-    if (module.HasPage()) module.RefreshAll();
-  }
-  context->Broadcast(kHintValueChanged, this);
-  context->CheckAllWarnings(true);
+  AnnouncePinChanges(*context, this);
   return true;
 }
 

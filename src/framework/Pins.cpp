@@ -4,6 +4,7 @@
 #include <cctype>
 #include <set>
 
+#include "framework/Hints.h"
 #include "framework/Module.h"
 #include "framework/TextUtil.h"
 
@@ -238,6 +239,15 @@ bool AssignMissingSignals(ModuleContext& context, CModuleBase& module, const std
     changed = true;
   }
   return changed;
+}
+
+void AnnouncePinChanges(ModuleContext& context, CModuleBase* sender) {
+  for (PinPort* port : PinPorts(context)) {
+    CModuleBase& module = port->PortModule();
+    if (module.HasPage()) module.RefreshAll();
+  }
+  context.Broadcast(kHintValueChanged, sender);
+  context.CheckAllWarnings(true);
 }
 
 // ---- the pin check ----

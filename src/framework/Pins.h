@@ -120,6 +120,10 @@ SignalMap CollectSignals(ModuleContext& context, CModuleBase& module, const std:
 // True when any pin changed.
 bool AssignMissingSignals(ModuleContext& context, CModuleBase& module, const std::string& filter);
 
+// After pins changed outside the port pages: open port pages read their rows again, the
+// views learn of the change from `sender`, and a warnings pass is requested.
+void AnnouncePinChanges(ModuleContext& context, CModuleBase* sender);
+
 // "No", "One" .. "Ten", then decimal numbers; lower case when asked.
 std::string CountWord(size_t count, bool lowerCase);
 

@@ -4,6 +4,7 @@
 #include "modules/gpio.h"
 #include "modules/intc.h"
 #include "modules/occs.h"
+#include "modules/pinout.h"
 #include "modules/sys.h"
 #include "project/ModuleFactory.h"
 #include "project/UnrecognisedDefinitions.h"
@@ -16,6 +17,7 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterIntcModuleKinds(factory);
   RegisterSysModuleKinds(factory);
   RegisterGpioModuleKinds(factory);
+  RegisterPinoutModuleKinds(factory);
 }
 
 }  // namespace tarq

@@ -56,7 +56,7 @@ std::vector<std::string> AttributeValues(const std::string& page, const std::str
 }
 
 // Module -> port letter -> pins, from the GPIO pin description lines of the part: the modules
-// whose signals the lines route to pins (GPIO_* and SYS aside).
+// of the part whose signals the lines route to pins (GPIO_* and SYS aside).
 using Routes = std::map<std::string, std::map<char, std::set<int>>>;
 
 Routes RoutesOf(const json& part, const std::map<std::string, const json*>& modules) {
@@ -76,7 +76,8 @@ Routes RoutesOf(const json& part, const std::map<std::string, const json*>& modu
         std::stringstream owners(field.substr(0, field.find('.')));
         std::string owner;
         while (std::getline(owners, owner, '|')) {
-          if (owner == "SYS" || StartsWith(owner, "GPIO_")) continue;
+          // A line may name a module that only other parts of the group have.
+          if (owner == "SYS" || StartsWith(owner, "GPIO_") || !modules.count(owner)) continue;
           routes[owner][port.back()].insert(static_cast<int>(pin));
         }
       }

@@ -1,0 +1,214 @@
+#include "modules/pinout.h"
+
+#include <filesystem>
+
+#include "framework/Hints.h"
+#include "framework/Pins.h"
+#include "framework/TextUtil.h"
+#include "modules/gpio.h"
+#include "project/ModuleFactory.h"
+
+namespace tarq {
+
+namespace {
+
+constexpr int kTestClassic = 33;
+constexpr int kTestBrel = 42;
+constexpr size_t kFirstGpsRegister = 5;
+constexpr const char* kPageFolder = "pages";
+
+// A script's answer as a boolean: "true" or a non-zero number.
+bool TrueResult(const std::string& result) {
+  const std::string text = Trim(result);
+  uint32_t number = 0;
+  if (ReadCIntegerExact(text, number)) return number != 0;
+  return EqualsNoCase(text, "true");
+}
+
+std::vector<std::string> SplitNames(const std::string& text) {
+  std::vector<std::string> names;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t comma = text.find(',', start);
+    if (comma == std::string::npos) comma = text.size();
+    std::string name = Trim(std::string_view(text).substr(start, comma - start));
+    if (!name.empty()) names.push_back(std::move(name));
+    start = comma + 1;
+  }
+  return names;
+}
+
+}  // namespace
+
+CpmPINOUT::CpmPINOUT(const ArchitectureEntry& entry, CModuleBase* parent) : CHtmlModule(entry, parent) {}
+
+void CpmPINOUT::InitModule(ModuleContext& doc) {
+  CHtmlModule::InitModule(doc);
+  std::string page;
+  if (GetParameter("PAGE", page) && !Trim(page).empty()) {
+    // Only a file name: the page is always one of the program's own.
+    const std::filesystem::path file = std::filesystem::path(Trim(page)).filename();
+    const std::filesystem::path path =
+        std::filesystem::absolute(std::filesystem::path(doc.GetProgramFolder()) / kPageFolder / file);
+    SetStartUrl("file://" + path.generic_string());
+  }
+  GetParameter("CPUNAME", cpuName_);
+  cpuName_ = Trim(cpuName_);
+  std::string preliminary;
+  GetParameter("PRELIMINARY", preliminary);
+  preliminary = Trim(preliminary);
+  preliminary_ = EqualsNoCase(preliminary, "yes") || EqualsNoCase(preliminary, "true");
+  CollectLinkedRegisters(doc);
+}
+
+void CpmPINOUT::CollectLinkedRegisters(ModuleContext& doc) {
+  linked_.clear();
+  for (char letter = 'A'; letter <= 'F'; ++letter) {
+    CModuleBase* port = doc.FindModule(std::string("GPIO_") + letter, "");
+    if (!port) continue;
+    if (const Register* per = port->FindOwnRegister("PER_INIT")) linked_.push_back(RegisterRef::Of(*port, *per));
+  }
+  if (doc.TestPart(kTestClassic) || doc.TestPart(kTestBrel)) return;
+  CModuleBase* sys = doc.FindModule("SYS", "");
+  if (!sys) return;
+  uint32_t count = 1;
+  if (!sys->GetParameterInt("GPSCNT", count)) count = 1;
+  for (size_t i = 0; i < count && kFirstGpsRegister + i < sys->GetRegisterCount(); ++i)
+    linked_.push_back({sys, kFirstGpsRegister + i});
+  bool clockOutput = false;
+  for (const char* name : {"GPIO_A", "GPIO_B"}) {
+    const CModuleBase* port = doc.FindModule(name, "");
+    clockOutput = clockOutput || (port && port->GetParameterText().find("CLKOSR") != std::string::npos);
+  }
+  if (const Register* reg = sys->FindOwnRegister("-SIM_CLKOSR_INIT"); reg && clockOutput)
+    linked_.push_back(RegisterRef::Of(*sys, *reg));
+}
+
+std::vector<Register*> CpmPINOUT::RunTimeRegisters() {
+  std::vector<Register*> registers;
+  for (const RegisterRef& ref : linked_)
+    if (Register* reg = ref.Get()) registers.push_back(reg);
+  return registers;
+}
+
+// ---- filling the page ----
+
+bool CpmPINOUT::SendPinNames() {
+  ModuleContext* context = GetContext();
+  bool sent = context != nullptr;
+  for (PinPort* port : context ? PinPorts(*context) : std::vector<PinPort*>{}) {
+    const auto* gpio = dynamic_cast<const CpmGPIO*>(&port->PortModule());
+    if (!gpio) continue;
+    for (const CpmGPIO::PinListEntry& pin : gpio->PinList()) {
+      std::string result;
+      if (!CallScript("SetPinName", {pin.name, pin.function, pin.link}, result) || !TrueResult(result))
+        sent = false;
+    }
+  }
+  pinNamesSent_ = sent;
+  return sent;
+}
+
+CModuleBase* CpmPINOUT::ResolveCheckBox(const std::string& name, std::string& filter) {
+  filter.clear();
+  ModuleContext* context = GetContext();
+  if (!context || !StartsWith(name, kCheckBoxPrefix)) return nullptr;
+  std::string moduleName = name.substr(std::string(kCheckBoxPrefix).size());
+  if (const size_t split = moduleName.find("__"); split != std::string::npos) {
+    filter = moduleName.substr(split + 2);
+    moduleName.resize(split);
+  }
+  return moduleName.empty() ? nullptr : context->FindModule(moduleName, "");
+}
+
+int CpmPINOUT::CheckBoxState(const std::string& name) {
+  std::string filter;
+  CModuleBase* module = ResolveCheckBox(name, filter);
+  if (!module) return 0;
+  const SignalMap signals = CollectSignals(*GetContext(), *module, filter, true);
+  size_t placed = 0;
+  for (const auto& [signal, pins] : signals) placed += !pins.selected.empty();
+  if (signals.empty() || placed == 0) return 0;
+  return placed == signals.size() ? 1 : 2;
+}
+
+bool CpmPINOUT::SendCheckBoxes() {
+  std::string names;
+  if (!CallScript("GetGpioCheckboxes", {}, names)) {
+    checkBoxesSent_ = false;
+    return false;
+  }
+  for (const std::string& name : SplitNames(names)) {
+    std::string filter;
+    // Boxes for modules the project does not have stay as they are.
+    if (!ResolveCheckBox(name, filter)) continue;
+    std::string result;
+    CallScript("SetGpioCheckbox", {name, std::to_string(CheckBoxState(name))}, result);
+  }
+  checkBoxesSent_ = true;
+  return true;
+}
+
+void CpmPINOUT::UpdatePage() {
+  std::string result;
+  if (!cpuName_.empty()) CallScript("SetCpuName", {cpuName_}, result);
+  if (preliminary_) CallScript("SetPreliminary", {"1"}, result);
+  SendPinNames();
+  SendCheckBoxes();
+  CallScript("ShowView", {std::to_string(activeView_)}, result);
+}
+
+void CpmPINOUT::OnPageLoaded() {
+  // A freshly loaded document knows nothing yet, whatever an earlier one was told.
+  if (projectLoaded_) UpdatePage();
+  else {
+    if (!pinNamesSent_) SendPinNames();
+    if (!checkBoxesSent_) SendCheckBoxes();
+  }
+}
+
+void CpmPINOUT::OnUpdate(int hint, CModuleBase* sender) {
+  CHtmlModule::OnUpdate(hint, sender);
+  // The first recompute after opening: the project is complete now.
+  if (hint == kHintRefreshAll && !projectLoaded_) {
+    projectLoaded_ = true;
+    UpdatePage();
+  }
+}
+
+void CpmPINOUT::UpdateEnables() {
+  if (!GetView()) return;
+  SendPinNames();
+  SendCheckBoxes();
+}
+
+bool CpmPINOUT::DoDataExchange(bool saveAndValidate) {
+  std::string result;
+  uint32_t view = 0;
+  if (CallScript("GetActiveView", {}, result) && ReadCIntegerExact(Trim(result), view))
+    activeView_ = static_cast<int>(view);
+  return CHtmlModule::DoDataExchange(saveAndValidate);
+}
+
+void CpmPINOUT::OnLinkQuery(CModuleBase* source, const std::string& url, const std::string& query) {
+  std::string filter;
+  CModuleBase* module = ResolveCheckBox(query, filter);
+  if (!module) {
+    CHtmlModule::OnLinkQuery(source, url, query);
+    return;
+  }
+  Host* host = HostInForce();
+  if (host) host->BeginWaitCursor();
+  if (AssignMissingSignals(*GetContext(), *module, filter)) AnnouncePinChanges(*GetContext(), this);
+  SendPinNames();
+  SendCheckBoxes();
+  if (host) host->EndWaitCursor();
+}
+
+void RegisterPinoutModuleKinds(ModuleFactory& factory) {
+  factory.Register("PINOUT", [](const ArchitectureEntry& entry, CModuleBase* parent) {
+    return std::unique_ptr<CModuleBase>(std::make_unique<CpmPINOUT>(entry, parent));
+  });
+}
+
+}  // namespace tarq
