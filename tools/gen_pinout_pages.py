@@ -41,7 +41,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MATRIX = os.path.join(ROOT, "data", "family", "family.json")
 PAGES = os.path.join(ROOT, "data", "pages")
 
-PORT_NAME = re.compile(r"^GPIO_([A-Z])$")
+PORT_NAME = re.compile(r"^GPIO_([A-F])$")
 MODULE_NAME = re.compile(r"^[A-Za-z_][A-Za-z0-9_]*$")
 PAGE_NAME = re.compile(r"^[A-Za-z0-9_.\-]+\.html$")
 PIN_CHARS = "0123456789ABCDEF"
@@ -86,10 +86,10 @@ def parse_pin_line(line, where):
         raise MatrixError(f"{where}: pin line does not start with a pin number: {line!r}")
     owners = []
     for field in fields[1:]:
-        if field == "checkall":
-            continue
         if ":" in field:
             field = field.split(":", 1)[1]
+        if field == "checkall":
+            continue
         if "." not in field:
             raise MatrixError(f"{where}: function without a signal name in {line!r}")
         owners.append(field.split(".", 1)[0].split("|"))
@@ -117,7 +117,7 @@ class Part:
         for port, count in part["ports"].items():
             match = PORT_NAME.match(port)
             if not match:
-                raise MatrixError(f"{self.name}: port name {port!r} is not GPIO_<letter>")
+                raise MatrixError(f"{self.name}: port name {port!r} is not GPIO_A to GPIO_F")
             if not 0 < count <= len(PIN_CHARS):
                 raise MatrixError(f"{self.name}: {port} has {count} pins, a port has 1 to 16")
             if port not in by_name:
@@ -136,22 +136,22 @@ class Part:
                     raise MatrixError(f"{self.name} {port}: pin {pin} is not one of its {count} pins")
                 for owners in owner_lists:
                     for owner in owners:
-                        if owner not in by_name:
-                            raise MatrixError(f"{self.name} {port}: no module {owner!r} in {line!r}")
-                        if owner == "SYS" or owner.startswith("GPIO_"):
+                        if not MODULE_NAME.match(owner):
+                            raise MatrixError(f"{self.name} {port}: bad module name {owner!r} in {line!r}")
+                        # A line can name a module that only other parts of the group have;
+                        # this part gets no box for it.
+                        if owner == "SYS" or owner.startswith("GPIO_") or owner not in by_name:
                             continue
                         routes.setdefault(owner, {}).setdefault(letter, set()).add(pin)
         self.modules = [(m["name"], routes[m["name"]]) for m in modules if m["name"] in routes]
-        for name, _ in self.modules:
-            if not MODULE_NAME.match(name):
-                raise MatrixError(f"{self.name}: module name {name!r} cannot name a check box")
 
         self.packages = [(p["name"], int(p["pins"])) for p in part["packages"]]
         if not self.packages:
             raise MatrixError(f"{self.name}: no package")
 
     def checkboxes(self):
-        """(box name, label) pairs: the module's box, then one per port when it has several."""
+        """(box name, label, is a port box) for the panel: each module's box, then one box per
+        port when the module reaches several ports."""
         boxes = []
         for module, ports in self.modules:
             boxes.append(("GPIOXB_" + module, module, False))
@@ -674,7 +674,7 @@ def main():
             if not os.path.exists(path):
                 stale.append(name)
                 continue
-            with open(path, encoding="utf-8", newline="") as f:
+            with open(path, encoding="utf-8") as f:
                 if f.read() != text:
                     stale.append(name)
         extra = sorted(existing - set(files))

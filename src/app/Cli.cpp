@@ -226,9 +226,11 @@ int PrintWarnings(CProjDocBase& doc, bool all, bool json, std::ostream& out) {
                       {"class", warning.page->GetClass()},
                       {"id", warning.id},
                       {"text", warning.text},
-                      {"link", warning.link}});
+                      {"link", warning.link},
+                      {"links", warning.links}});
     } else {
       out << warning.page->GetPrefix() << ": " << warning.text << "\n";
+      for (const std::string& link : warning.links) out << "    " << link << "\n";
     }
   }
   if (json)

@@ -160,17 +160,23 @@ std::string WarningTextOf(std::string_view markup) {
   return TrimLeft(text);
 }
 
-std::string FirstLinkOf(std::string_view markup) {
+std::vector<std::string> LinksOf(std::string_view markup) {
+  std::vector<std::string> links;
   for (size_t pos = markup.find('<'); pos != std::string_view::npos;
        pos = markup.find('<', pos + 1)) {
     const size_t end = TagEnd(markup, pos);
     if (end == std::string_view::npos) continue;
     const std::string_view tag = markup.substr(pos, end - pos);
     std::string href;
-    if (TagName(tag) == "a" && FindAttribute(tag, "href", href)) return href;
+    if (TagName(tag) == "a" && FindAttribute(tag, "href", href)) links.push_back(std::move(href));
     pos = end - 1;
   }
-  return {};
+  return links;
+}
+
+std::string FirstLinkOf(std::string_view markup) {
+  std::vector<std::string> links = LinksOf(markup);
+  return links.empty() ? std::string() : std::move(links.front());
 }
 
 void WarningList::Set(CModuleBase* page, uint32_t id, bool set, const std::string& controlText,
@@ -183,7 +189,7 @@ void WarningList::Set(CModuleBase* page, uint32_t id, bool set, const std::strin
     return;
   }
   Warning warning{page, id, WarningTextOf(message.empty() ? controlText : message),
-                  FirstLinkOf(controlText)};
+                  FirstLinkOf(controlText), LinksOf(controlText)};
   if (found != entries_.end())
     *found = std::move(warning);
   else

@@ -16,6 +16,7 @@ struct Warning {
   uint32_t id;       // control id; a child page's control id in the upper 16 bits
   std::string text;  // plain text, without a leading "Warning:" / "Error:"
   std::string link;  // target of the first link in the control text, or empty
+  std::vector<std::string> links;  // every link target of the control text, in order
 };
 
 // Warning id of a control on a child page: the child page's own control id goes into the
@@ -43,6 +44,8 @@ std::string PlainTextOf(std::string_view markup);
 // The warning's list text: plain text without a leading "Warning:" or "Error:" (any case)
 // and without the blanks after it.
 std::string WarningTextOf(std::string_view markup);
+// The HREF of every A element, in order, entities decoded.
+std::vector<std::string> LinksOf(std::string_view markup);
 // The HREF of the first A element, entities decoded; empty when there is none.
 std::string FirstLinkOf(std::string_view markup);
 

@@ -189,5 +189,32 @@ TEST(CliFollow, ALinkToAModuleOfTheProjectSucceedsAndOtherwiseFails) {
   EXPECT_EQ(RunCli("follow " + copy.root().string() + " 'http://example.invalid'", &output), 1);
 }
 
+// The Brel example leaves the system module's fault and timer inputs without pins: check
+// names them with links to the ports and to the FIXPINS action, and following that action
+// places them and saves the port and pin-select registers.
+TEST(CliPins, CheckReportsUnroutedSignalsAndFixPinsPlacesThem) {
+  ProjectCopy copy(fs::path(TARQ_SOURCE_DIR) / "examples" / "brel");
+  std::string output;
+  EXPECT_EQ(RunCli("check --json " + copy.root().string(), &output, nullptr), 1);
+  const json checked = json::parse(output.substr(0, output.rfind('}') + 1), nullptr, false);
+  ASSERT_FALSE(checked.is_discarded()) << output;
+  json pinWarning;
+  for (const json& warning : checked["warnings"])
+    if (warning["module"] == "SYS" && warning["id"] == 1990) pinWarning = warning;
+  ASSERT_FALSE(pinWarning.is_null()) << output;
+  EXPECT_EQ(pinWarning["text"],
+            "Three module pins (out of three) are not available on any device pin. See GPIO_A and GPIO_B");
+  EXPECT_EQ(pinWarning["links"], json::array({"tarq:GPIO_A/GPIO", "tarq:GPIO_B/GPIO",
+                                              "tarqna:SYS/SYS_Brel?FIXPINS"}));
+
+  EXPECT_EQ(RunCli("follow " + copy.root().string() + " 'tarqna:SYS/SYS_Brel?FIXPINS' --save", &output), 0)
+      << output;
+  const std::string header = ReadFile(copy.header());
+  EXPECT_NE(header.find("#define SIM_GPSA_INIT                     0x0019U"), std::string::npos) << header;
+  EXPECT_NE(header.find("#define GPIO_A_PER_INIT                   0x003FU"), std::string::npos) << header;
+  EXPECT_NE(header.find("    Pin  4: Function: FAULT1, PullUp: Enable"), std::string::npos);
+  EXPECT_EQ(RunCli("check " + copy.root().string(), &output, nullptr), 0) << output;
+}
+
 }  // namespace
 }  // namespace tarq
