@@ -184,7 +184,7 @@ int FunctionOf(const PinDescription& pin, int current, const std::string& module
 
 SignalMap CollectSignals(ModuleContext& context, CModuleBase& module, const std::string& filter,
                          bool usedOnly) {
-  SignalMap signals;
+  SignalMap signalMap;
   const PinFilter pinFilter(filter);
   const std::string& name = module.GetPrefix();
   for (PinPort* port : PinPorts(context)) {
@@ -205,26 +205,26 @@ SignalMap CollectSignals(ModuleContext& context, CModuleBase& module, const std:
         if (position == 0) continue;
         signal = description.functions[position - 1].signal;
       }
-      SignalPins& entry = signals[signal];
+      SignalPins& entry = signalMap[signal];
       entry.candidates.push_back({port, pin, position});
       if (current == position) entry.selected.push_back({port, pin, position});
     }
   }
   if (usedOnly) {
     if (const auto* owner = dynamic_cast<const CModule*>(&module)) {
-      std::erase_if(signals, [owner](const auto& item) { return !owner->IsSignalUsed(item.first); });
+      std::erase_if(signalMap, [owner](const auto& item) { return !owner->IsSignalUsed(item.first); });
     }
   }
-  return signals;
+  return signalMap;
 }
 
 bool AssignMissingSignals(ModuleContext& context, CModuleBase& module, const std::string& filter) {
-  const SignalMap signals = CollectSignals(context, module, filter, true);
+  const SignalMap signalMap = CollectSignals(context, module, filter, true);
   std::set<std::pair<const PinPort*, int>> taken;
-  for (const auto& [signal, pins] : signals)
+  for (const auto& [signal, pins] : signalMap)
     for (const SignalPin& pin : pins.selected) taken.insert({pin.port, pin.pin});
   bool changed = false;
-  for (const auto& [signal, pins] : signals) {
+  for (const auto& [signal, pins] : signalMap) {
     if (!pins.selected.empty() || pins.candidates.empty()) continue;
     // Two signals of one module cannot share a pin: the later one takes its next candidate.
     const SignalPin* choice = &pins.candidates.front();
@@ -282,15 +282,15 @@ std::string PortLinks(const std::vector<const std::vector<SignalPin>*>& lists) {
 
 }  // namespace
 
-PinReport BuildPinReport(const SignalMap& signals, const std::string& fixLink) {
+PinReport BuildPinReport(const SignalMap& signalMap, const std::string& fixLink) {
   PinReport report;
-  report.hasSignals = !signals.empty();
+  report.hasSignals = !signalMap.empty();
   if (!report.hasSignals) return report;
 
   std::vector<const std::vector<SignalPin>*> missingPins, selectedPins, duplicatedPins;
   std::string missingName;
   size_t missing = 0;
-  for (const auto& [signal, pins] : signals) {
+  for (const auto& [signal, pins] : signalMap) {
     if (pins.selected.empty()) {
       ++missing;
       missingName = signal;
@@ -299,7 +299,7 @@ PinReport BuildPinReport(const SignalMap& signals, const std::string& fixLink) {
     selectedPins.push_back(&pins.selected);
     if (pins.selected.size() > 1) duplicatedPins.push_back(&pins.selected);
   }
-  const size_t total = signals.size();
+  const size_t total = signalMap.size();
   const std::string totalWord = CountWord(total, true);
   if (missing > 1) {
     report.message = Format("%s module pins (out of %s) are not available on any device pin. See %s",

@@ -135,6 +135,6 @@ struct PinReport {
   std::string controlText;  // the message with the closing sentence
 };
 // `fixLink` (may be empty) is appended to the control text while signals are missing.
-PinReport BuildPinReport(const SignalMap& signals, const std::string& fixLink);
+PinReport BuildPinReport(const SignalMap& signalMap, const std::string& fixLink);
 
 }  // namespace tarq

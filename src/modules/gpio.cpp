@@ -188,9 +188,9 @@ void CpmGPIO_PinDlg::CheckDuplicateFunction() {
     for (const std::string& ownerName : function.owners) {
       CModuleBase* owner = context->FindModule(ownerName, "");
       if (!owner || owner == &port_) continue;
-      const SignalMap signals = CollectSignals(*context, *owner, {}, false);
-      const auto found = signals.find(function.signal);
-      if (found == signals.end() || found->second.selected.size() < 2) continue;
+      const SignalMap signalMap = CollectSignals(*context, *owner, {}, false);
+      const auto found = signalMap.find(function.signal);
+      if (found == signalMap.end() || found->second.selected.size() < 2) continue;
       std::string others;
       for (const SignalPin& pin : found->second.selected) {
         if (pin.port == &port_ && pin.pin == pin_.pin) continue;

@@ -125,11 +125,11 @@ int CpmPINOUT::CheckBoxState(const std::string& name) {
   std::string filter;
   CModuleBase* module = ResolveCheckBox(name, filter);
   if (!module) return 0;
-  const SignalMap signals = CollectSignals(*GetContext(), *module, filter, true);
+  const SignalMap signalMap = CollectSignals(*GetContext(), *module, filter, true);
   size_t placed = 0;
-  for (const auto& [signal, pins] : signals) placed += !pins.selected.empty();
-  if (signals.empty() || placed == 0) return 0;
-  return placed == signals.size() ? 1 : 2;
+  for (const auto& [signal, pins] : signalMap) placed += !pins.selected.empty();
+  if (signalMap.empty() || placed == 0) return 0;
+  return placed == signalMap.size() ? 1 : 2;
 }
 
 bool CpmPINOUT::SendCheckBoxes() {

@@ -75,7 +75,9 @@ HtmlPageView::HtmlPageView(CHtmlModule& module, std::function<bool()> isActive, 
   connect(this, &QWebEngineView::loadStarted, this, [this] { complete_ = false; });
   connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
     complete_ = true;
-    if (module_) module_->OnDocumentComplete();
+    // A refused navigation (a program link handed over) reports a failed load of the page
+    // that is still shown; only a document that did load is news to the module.
+    if (module_ && ok) module_->OnDocumentComplete();
     emit documentComplete(ok);
   });
 }
