@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QTimer>
 #include <algorithm>
@@ -21,6 +22,7 @@
 
 #include "app/Cli.h"
 #include "app/CommandLine.h"
+#include "framework/HtmlModule.h"
 #include "project/ModuleTree.h"
 #include "project/ProjDoc.h"
 #include "ui/GuiHost.h"
@@ -125,6 +127,18 @@ void BenchPageSwitches(tarq::MainWindow& window, int count) {
   std::fflush(stdout);
 }
 
+void Pause(int milliseconds) {
+  QEventLoop loop;
+  QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+void Grab(tarq::MainWindow& window, const QString& file) {
+  const bool saved = window.grab().save(file, "PNG");
+  std::printf("screenshot %s %s\n", tarq::FromQt(file).c_str(), saved ? "written" : "FAILED");
+  std::fflush(stdout);
+}
+
 // Pictures of the first page of every module kind, in tree order, named after the module.
 void ScreenshotPages(tarq::MainWindow& window, const QString& folder) {
   auto modules = std::make_shared<std::vector<tarq::CModuleBase*>>();
@@ -140,12 +154,18 @@ void ScreenshotPages(tarq::MainWindow& window, const QString& folder) {
     }
     tarq::CModuleBase* module = (*modules)[index];
     window.ShowModule(module);
-    // The idle pass and the layout settle before the picture.
-    QTimer::singleShot(300, &window, [&window, folder, module, index, next] {
-      const QString file = QDir(folder).filePath(tarq::ToQt(module->GetPrefix()) + ".png");
-      const bool saved = window.grab().save(file, "PNG");
-      std::printf("screenshot %s %s\n", tarq::FromQt(file).c_str(), saved ? "written" : "FAILED");
-      std::fflush(stdout);
+    auto* html = dynamic_cast<tarq::CHtmlModule*>(module);
+    // The idle pass and the layout settle before the picture; a web page also has to load.
+    QTimer::singleShot(html ? 2500 : 300, &window, [&window, folder, module, html, index, next] {
+      const QString name = tarq::ToQt(module->GetPrefix());
+      Grab(window, QDir(folder).filePath(name + ".png"));
+      // A package drawing has one view per package: a picture of each.
+      std::string answer;
+      for (int view = 1; html && module->GetClass() == "PINOUT" && view < 8; ++view) {
+        if (!html->CallScript("ShowView", {std::to_string(view)}, answer) || answer != "true") break;
+        Pause(400);
+        Grab(window, QDir(folder).filePath(name + "-view" + QString::number(view) + ".png"));
+      }
       (*next)(index + 1);
     });
   };

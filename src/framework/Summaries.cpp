@@ -48,11 +48,21 @@ std::vector<RegisterRow> RegistersSummary::BuildRows(CModuleBase& module) const 
   std::vector<RegisterRow> runTime;
   std::vector<RegisterRow> userDefines;
 
-  auto make = [&module](Register& reg, int tableIndex, int runTimeIndex) {
+  // A listed register of another module (a port's pin-select bits) is named as its owner
+  // writes it.
+  auto ownerOf = [this, &module](const Register& reg) -> const CModuleBase& {
+    for (CModuleBase* other : document_.GetModules()) {
+      const std::vector<Register>& registers = other->Registers();
+      if (!registers.empty() && &reg >= registers.data() && &reg < registers.data() + registers.size())
+        return *other;
+    }
+    return module;
+  };
+  auto make = [&module, &ownerOf](Register& reg, int tableIndex, int runTimeIndex) {
     RegisterRow row;
     row.tableIndex = tableIndex;
     row.runTimeIndex = runTimeIndex;
-    row.label = LabelOf(module, reg);
+    row.label = LabelOf(tableIndex >= 0 ? module : ownerOf(reg), reg);
     row.valueText = ValueTextOf(reg);
     row.readOnly = reg.Has(NOEDITLIST);
     row.rememberedValue = reg.value;

@@ -28,8 +28,8 @@ constexpr RegisterDecl kGpioRegisters[] = {
 constexpr size_t kFirstGpsRegister = 5;
 constexpr const char* kClockOutputRegister = "-SIM_CLKOSR_INIT";
 
-constexpr int kRowCaptionWidth = 70;
-constexpr int kRowListWidth = 120;
+constexpr int kRowCaptionWidth = 95;
+constexpr int kRowListWidth = 150;
 
 // A caption and a list in one row of a row page.
 Control& AddCaptionedList(Page& row, uint32_t captionId, const std::string& caption,
@@ -113,15 +113,18 @@ std::string CpmGPIO_PinDlg::Title() const {
 }
 
 void CpmGPIO_PinDlg::Build(Page& row) {
+  // Two columns of caption and list: the function and the direction, the pull-up and the
+  // initial value, then the interrupt, then what the row class adds.
   row.AddGroupBox(kRowGroup, Title());
   row.BeginGroup(kRowGroup);
-  AddCaptionedList(row, kModeCaption, "Mode:", kModeList, modeItems_, &mode_).layout.width = 160;
+  AddCaptionedList(row, kModeCaption, "Mode:", kModeList, modeItems_, &mode_);
   AddCaptionedList(row, kDirectionCaption, "Direction:", kDirectionList, {"Input", "Output"},
                    &direction_);
-  AddCaptionedList(row, kPullUpCaption, "Pull-up:", kPullUpList, {"Disable", "Enable"}, &pullUp_);
   row.NewRow();
+  AddCaptionedList(row, kPullUpCaption, "Pull-up:", kPullUpList, {"Disable", "Enable"}, &pullUp_);
   AddCaptionedList(row, kInitCaption, "Init.value:", kInitList, {"Low - 0", "High - 1"},
                    &initValue_);
+  row.NewRow();
   AddCaptionedList(row, kPolarityCaption, "Polarity:", kPolarityList,
                    {"Active high", "Active low"}, &polarity_);
   row.AddCheckBox(kInterruptBox, "GPIO Interrupt Enable", &interrupt_);

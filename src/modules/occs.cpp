@@ -6,6 +6,7 @@
 #include "framework/Hints.h"
 #include "framework/Links.h"
 #include "framework/TextUtil.h"
+#include "modules/gpio.h"
 #include "modules/intc.h"
 #include "project/ModuleFactory.h"
 #include "project/Settings.h"
@@ -115,34 +116,6 @@ std::string EscapeLinkText(const std::string& text) {
       escaped += Format("%%%02X", c);
   }
   return escaped;
-}
-
-// A GPIO module's pin description says which pins exist: lines that begin with the pin
-// number (after blanks, tabs and quotes are dropped); lines with '=' are parameters.
-bool GpioPinExists(const CModuleBase& gpio, int pin) {
-  const std::string& text = gpio.GetParameterText();
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line;
-    for (char c : text.substr(start, end - start))
-      if (c != ' ' && c != '\t' && c != '"' && c != '\r') line += c;
-    start = end + 1;
-    if (line.empty() || line.find('=') != std::string::npos) continue;
-    uint32_t number = 0;
-    if (ReadCIntegerExact(line.substr(0, line.find(',')), number) && number <= 15 &&
-        static_cast<int>(number) == pin)
-      return true;
-  }
-  return false;
-}
-
-bool RegisterBit(CModuleBase& module, const std::string& name, int bit, bool& value) {
-  const Register* reg = module.FindRegister(name);
-  if (!reg) return false;
-  value = ((reg->value >> bit) & 1u) != 0;
-  return true;
 }
 
 }  // namespace
@@ -740,12 +713,11 @@ void CpmOCCS::CheckClkinPin() {
                        std::isalpha(static_cast<unsigned char>(pinText[5])) &&
                        ReadCIntegerExact(pinText.substr(6), pin) && pin <= 15 &&
                        std::isdigit(static_cast<unsigned char>(pinText[6]));
-    CModuleBase* gpio = named ? context->FindModule(pinText.substr(0, 6), "") : nullptr;
-    bool peripheral = false;
+    auto* gpio = named ? dynamic_cast<CpmGPIO*>(context->FindModule(pinText.substr(0, 6), "")) : nullptr;
+    const CpmGPIO_PinDlg* row = gpio ? gpio->FindPinDlg(static_cast<int>(pin)) : nullptr;
     bool output = false;
-    if (gpio && GpioPinExists(*gpio, static_cast<int>(pin)) &&
-        RegisterBit(*gpio, "PER_INIT", static_cast<int>(pin), peripheral) &&
-        RegisterBit(*gpio, "DDR_INIT", static_cast<int>(pin), output)) {
+    if (row) {
+      const bool peripheral = !row->GetPinState(output);
       const std::string name = gpio->GetPrefix() + std::to_string(pin);
       if (peripheral) {
         warn = true;

@@ -502,12 +502,8 @@ TEST(OccsTest, SignalUseFollowsTheOscillatorSettings) {
 }
 
 TEST(OccsTest, TeboClkinPinNeedsGpioInputMode) {
-  OccsProject project("CVX-21", "#define EXTCLK 4000000L\n#define OCCS_PLLCR_INIT 0x0086U\n",
-                      [](ModuleFactory& factory) {
-                        factory.Register("GPIO", Stub({{"PUR_INIT", 0xFF, DW16},
-                                                       {"DDR_INIT", 0, DW16},
-                                                       {"PER_INIT", 0xFF, DW16}}));
-                      });
+  // The part's own port B: pin 6 starts in peripheral mode.
+  OccsProject project("CVX-21", "#define EXTCLK 4000000L\n#define OCCS_PLLCR_INIT 0x0086U\n");
   ASSERT_TRUE(project.Opened());
   CModuleBase* port = project.Doc().FindModule("GPIO_B", "");
   ASSERT_NE(port, nullptr);
