@@ -1,6 +1,8 @@
 // Making and following program links.
 #include "framework/Links.h"
 
+#include <cctype>
+
 #include "framework/Host.h"
 #include "framework/Module.h"
 #include "framework/ModuleBase.h"
@@ -37,6 +39,17 @@ size_t ProgramSchemeLength(std::string_view url, bool* activate) {
 }
 
 }  // namespace
+
+std::string EncodeUrlText(std::string_view text) {
+  std::string encoded;
+  for (unsigned char c : text) {
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '(' || c == ')')
+      encoded += static_cast<char>(c);
+    else
+      encoded += Format("%%%02X", c);
+  }
+  return encoded;
+}
 
 std::string DecodeUrlEscapes(std::string_view url) {
   std::string decoded;

@@ -24,6 +24,9 @@ using LinkParams = std::map<std::string, std::string>;
 // The result holds at most kMaxDecodedLinkLength characters.
 std::string DecodeUrlEscapes(std::string_view url);
 
+// Text as a link part: letters, digits and "-_.()" stay, every other byte becomes "%XX".
+std::string EncodeUrlText(std::string_view text);
+
 // Whether the URL is a program link (scheme compared without regard to case); `activate`
 // tells "tarq:" from "tarqna:".
 bool IsProgramLink(std::string_view url, bool* activate = nullptr);

@@ -106,18 +106,6 @@ std::vector<std::string> LossOfLockItems(int detector) {
           "On any edge of " + lock};
 }
 
-// URL-style escapes for a control caption inside a link.
-std::string EscapeLinkText(const std::string& text) {
-  std::string escaped;
-  for (unsigned char c : text) {
-    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '(' || c == ')')
-      escaped += static_cast<char>(c);
-    else
-      escaped += Format("%%%02X", c);
-  }
-  return escaped;
-}
-
 }  // namespace
 
 CpmOCCS::CpmOCCS(const ArchitectureEntry& entry, CModuleBase* parent) : CModule(entry, parent) {}
@@ -560,7 +548,7 @@ std::string CpmOCCS::HighSpeedPeripheralText() const {
       continue;
     }
     const std::string link = std::string(kLinkScheme) + sys->GetPrefix() + "/" +
-                             sys->GetClass() + "/" + EscapeLinkText(peripheral.sysCaption);
+                             sys->GetClass() + "/" + EncodeUrlText(peripheral.sysCaption);
     items.push_back("<A HREF=\"" + link + "\">" + peripheral.name + "</A>");
   }
   if (items.size() == 3)

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "framework/Hints.h"
+#include "framework/Links.h"
 #include "framework/Pins.h"
 #include "framework/TextUtil.h"
 #include "modules/gpio.h"
@@ -100,8 +101,10 @@ bool CpmPINOUT::SendPinNames() {
     const auto* gpio = dynamic_cast<const CpmGPIO*>(&port->PortModule());
     if (!gpio) continue;
     for (const CpmGPIO::PinListEntry& pin : gpio->PinList()) {
+      // Following the pin to its row shows where it came from.
+      const std::string link = pin.link + "?tiptext=" + EncodeUrlText(GetDisplayName() + ": " + pin.name);
       std::string result;
-      if (!CallScript("SetPinName", {pin.name, pin.function, pin.link}, result) || !TrueResult(result))
+      if (!CallScript("SetPinName", {pin.name, pin.function, link}, result) || !TrueResult(result))
         sent = false;
     }
   }

@@ -128,7 +128,7 @@ TEST(Pinout, FillsThePageOnceTheProjectIsLoadedAndRetriesFailedPinNames) {
   EXPECT_EQ(page.preliminary, "1");
   ASSERT_EQ(page.pins.size(), 3u);
   EXPECT_EQ(page.pins["GPIO_A3"].first, "GPIO_A3");
-  EXPECT_EQ(page.pins["GPIO_A3"].second, project.Port('A').PinLink(3));
+  EXPECT_EQ(page.pins["GPIO_A3"].second, project.Port('A').PinLink(3) + "?tiptext=Pinout%3A%20GPIO_A3");
   // A project without SCI_1 leaves its box alone; names without the prefix likewise.
   EXPECT_EQ(page.boxes.count("GPIOXB_SCI_1"), 0u);
   EXPECT_EQ(page.boxes.count("OTHER"), 0u);
