@@ -2,6 +2,7 @@
 
 #include "framework/Pins.h"
 #include "framework/TextUtil.h"
+#include "project/KnownParts.h"
 
 namespace tarq {
 
@@ -76,8 +77,7 @@ bool CModule::FixPins() {
 
 void CModule::NotifySystemModule() {
   ModuleContext* context = GetContext();
-  constexpr int kClassicGroupTest = 33;
-  if (!context || context->TestPart(kClassicGroupTest)) return;
+  if (!context || context->TestPart(kTestClassic)) return;
   if (CModuleBase* system = context->FindModule("SYS", "")) system->CheckPeripheralClock(*this);
 }
 

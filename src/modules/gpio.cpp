@@ -4,17 +4,13 @@
 
 #include "framework/TextUtil.h"
 #include "modules/intc.h"
+#include "project/KnownParts.h"
 #include "project/ModuleFactory.h"
 
 namespace tarq {
 
 namespace {
 
-constexpr int kTestClassic = 33;
-constexpr int kTestTebo = 36;
-constexpr int kTestCasp = 39;
-constexpr int kTestBrel = 42;
-constexpr int kTestDorn = 45;
 
 constexpr RegisterDecl kGpioRegisters[] = {
     {"PUR_INIT", 0x00FF, DW16},          {"DDR_INIT", 0x0000, DW16},

@@ -7,6 +7,7 @@
 #include "framework/Hints.h"
 #include "framework/TextUtil.h"
 #include "framework/Warnings.h"
+#include "project/KnownParts.h"
 #include "project/ModuleFactory.h"
 
 namespace tarq {
@@ -30,11 +31,6 @@ struct IntcPartRow {
 
 constexpr int kUserSlots = 6;
 // Part tests of the groups whose layout or pins differ.
-constexpr int kTestClassic = 33;
-constexpr int kTestBrel = 42;
-constexpr int kTestTebo = 36;
-constexpr int kTestCasp = 39;
-constexpr int kTestDorn = 45;
 
 // Registers in front of the vector registers, per layout.
 constexpr RegisterDecl kClassicRegisters[] = {

@@ -8,6 +8,7 @@
 #include "framework/TextUtil.h"
 #include "modules/gpio.h"
 #include "modules/intc.h"
+#include "project/KnownParts.h"
 #include "project/ModuleFactory.h"
 #include "project/Settings.h"
 
@@ -81,13 +82,6 @@ template <size_t N>
 constexpr size_t CountOf(const RegisterDecl (&)[N]) {
   return N;
 }
-
-// Part tests of the known-parts table.
-enum PartTest : int {
-  kTestCvx01 = 0, kTestCvx02 = 1, kTestCvx06 = 5, kTestCvx07 = 6, kTestCvx09 = 7,
-  kTestCvx08 = 8, kTestClassic = 33, kTestTebo = 36, kTestCasp = 39, kTestFenn = 40,
-  kTestBrel = 42, kTestCvx28 = 44, kTestDorn = 45,
-};
 
 const char* const kRetrimTip =
     "Internal relaxation oscillator may be trimmed by 40% in time-domain (approx 5.7 to 13.3 MHz).";

@@ -7,14 +7,13 @@
 #include "framework/Pins.h"
 #include "framework/TextUtil.h"
 #include "modules/gpio.h"
+#include "project/KnownParts.h"
 #include "project/ModuleFactory.h"
 
 namespace tarq {
 
 namespace {
 
-constexpr int kTestClassic = 33;
-constexpr int kTestBrel = 42;
 constexpr size_t kFirstGpsRegister = 5;
 constexpr const char* kPageFolder = "pages";
 

@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "framework/TextUtil.h"
+#include "project/KnownParts.h"
 #include "project/ModuleFactory.h"
 
 namespace tarq {
@@ -12,10 +13,6 @@ namespace tarq {
 namespace {
 
 // Part tests the system modules ask.
-constexpr int kTestCVX06 = 5;
-constexpr int kTestTeboOrCasp = 35;
-constexpr int kTestFenn = 40;
-constexpr int kTestCVX17To19 = 41;
 
 constexpr uint32_t kFirstControlId = 1001;
 constexpr int kInterruptPanelWidth = 420;
@@ -472,7 +469,7 @@ void CpmSYS_V2::DeclareBaseControls() {
       "Wait disable", "-SIM_CONROL_INIT", 0, 1,
       {"Wait enabled", "Wait disabled", "Wait permanently enabled", "Wait permanently disabled"},
       "SIM: Power Saving Modes");
-  if (!TestPart(kTestCVX06)) {
+  if (!TestPart(kTestCvx06)) {
     AddList("DPORT clock to processor core", "-SIM_CONROL_INIT", 5, 5,
             {"Enabled when core TAP enabled", "Always enabled"}, "SIM:");
   }
@@ -502,7 +499,7 @@ CpmSYS_V2_Classic::CpmSYS_V2_Classic(const ArchitectureEntry& entry, CModuleBase
   DeclareRegisters();
 }
 
-bool CpmSYS_V2_Classic::IsCvx06() const { return TestPart(kTestCVX06); }
+bool CpmSYS_V2_Classic::IsCvx06() const { return TestPart(kTestCvx06); }
 
 void CpmSYS_V2_Classic::DeclareRegisters() {
   if (IsCvx06()) {
@@ -516,7 +513,7 @@ void CpmSYS_V2_Classic::DeclareRegisters() {
   }
   const bool teboOrCasp = TestPart(kTestTeboOrCasp);
   const bool selectsPins = TestPart(kTestFenn) || teboOrCasp;
-  const uint32_t pce2Flags = TestPart(kTestCVX17To19) ? DW16 : DW16 | DUMMYREG | NOSHOWLIST;
+  const uint32_t pce2Flags = TestPart(kTestCvx17To19) ? DW16 : DW16 | DUMMYREG | NOSHOWLIST;
   const RegisterDecl registers[] = {
       {"-SIM_CONROL_INIT", 0x0000, DW16},
       {"___PUDR___", 0x0000, DW16 | DUMMYREG | NOSHOWLIST},
@@ -576,7 +573,7 @@ void CpmSYS_V2_Classic::DeclareControls() {
              "SIM - Peripheral clock:", bit % 3 == 0);
       SetLastCommentFlags(6);
     }
-    if (TestPart(kTestCVX17To19)) {
+    if (TestPart(kTestCvx17To19)) {
       AddBox("CAN2", "-SIM_PCE2_INIT", 0, false, "SIM - Peripheral clock:", false);
       SetLastCommentFlags(6);
     }

@@ -24,6 +24,13 @@ const std::array<KnownPart, kKnownPartCount>& KnownParts();
 // The part name a row goes by: its alias when it has one, else its name.
 std::string PartNameOfRow(int row);
 
+// The part tests modules ask by name (the others are asked by number where needed).
+enum PartTest : int {
+  kTestCvx01 = 0, kTestCvx02 = 1, kTestCvx06 = 5, kTestCvx07 = 6, kTestCvx09 = 7,
+  kTestCvx08 = 8, kTestClassic = 33, kTestTeboOrCasp = 35, kTestTebo = 36, kTestCasp = 39,
+  kTestFenn = 40, kTestCvx17To19 = 41, kTestBrel = 42, kTestCvx28 = 44, kTestDorn = 45,
+};
+
 // Test n (0..47) on a part name; any other index is false.
 bool TestPartName(std::string_view partName, int n);
 std::array<bool, kPartTestCount> ComputePartResults(std::string_view partName);
