@@ -22,7 +22,11 @@ What a page holds:
     description lines route to pins (GPIO_* and SYS aside), and for a module that reaches more
     than one port one more box per port, GPIOXB_<module>__<filter>, where the filter is the
     lower-case port letter followed by the pin characters (0-9, then A-F for pins 10-15);
-  * the heading with the CPU name and a hidden "Preliminary data" banner.
+  * the heading with the CPU name and a hidden "Preliminary data" banner;
+  * the zoom buttons "Fit" and "100 %" beside the package tabs. Drawings come at their own size
+    (pin texts PIN_TEXT_PX high); the page trims each to what its texts take, "Fit" scales it to
+    the drawing area but keeps pin texts at LEGIBLE_PX or more, and what does not fit scrolls
+    from the top-left corner. A drawing smaller than the area stands in its middle.
 
 Script functions (global; arguments arrive as text): ShowView(n), GetActiveView(),
 SetPinName(pin, function, link), GetGpioCheckboxes(), SetGpioCheckbox(name, state),
@@ -222,6 +226,8 @@ def assign_pins(gpio_pins, places):
 # ---------------------------------------------------------------- drawings
 
 FN_SHORT = 14  # characters of a function text shown beside a pin; the tooltip has all of it
+PIN_TEXT_PX = 12  # pin names, functions and ball names at their own size (zoom 100 %)
+LEGIBLE_PX = 11   # the smallest size the zoom control may scale them down to
 
 
 def pin_group(kind, name, inner, ball=""):
@@ -258,14 +264,14 @@ def body_caption(cx, cy, package, cpu):
 
 STUB = 10      # pin stub length outside the body
 GAP = 4        # stub tip to label
-LABEL = 150    # room for "name function" beside a pin
+LABEL = 164    # room for "name function" beside a pin: GPIO_A10 and FN_SHORT characters
 
 
 def pitch_for(per_side):
-    return 17 if per_side <= 16 else 15
+    return 18 if per_side <= 16 else 16
 
 
-def quad_svg(package, cpu, slots, fit):
+def quad_svg(package, cpu, slots):
     k = len(slots) // 4
     p = pitch_for(k)
     side = (k + 2) * p
@@ -300,16 +306,16 @@ def quad_svg(package, cpu, slots, fit):
             parts = [number_text(i + 1, x, top + 3, "end", True),
                      label_text(kind, name, x, top - STUB - GAP, "start", True)]
         out.append(pin_group(kind, name, stub + "".join(parts)))
-    return svg_element(size, size, out, fit, package)
+    return svg_element(size, size, out, package)
 
 
-def dual_svg(package, cpu, slots, fit):
+def dual_svg(package, cpu, slots):
     k = len(slots) // 2
     p = 22
     width = 150
     height = (k + 1) * p
     edge = STUB + GAP + LABEL
-    left, top = edge, 20
+    left, top = edge, 14
     right, bottom = left + width, top + height
     out = [f'<rect class="body" x="{left}" y="{top}" width="{width}" height="{height}" rx="6"/>',
            f'<circle class="dot" cx="{left + 40}" cy="{top + 20}" r="5"/>',
@@ -329,7 +335,7 @@ def dual_svg(package, cpu, slots, fit):
             parts = [number_text(i + 1, right - 4, y, "end", False),
                      label_text(kind, name, right + STUB + GAP, y, "start", False)]
         out.append(pin_group(kind, name, stub + "".join(parts)))
-    return svg_element(right + edge, bottom + 20, out, fit, package)
+    return svg_element(right + edge, bottom + 14, out, package)
 
 
 def grid_shape(balls):
@@ -365,50 +371,51 @@ def short_name(kind, name):
 
 def grid_view(package, slots):
     side, places = grid_places(len(slots))
-    p = 34
-    margin = 26
+    p = 48
+    r = 21
+    margin = 30
     size = margin + side * p + 12
     body = side * p + 8
     out = [f'<rect class="body" x="{margin - 4}" y="{margin - 4}" width="{body}" height="{body}" rx="8"/>',
            f'<path class="dot" d="M{margin - 4} {margin + 14}v-18h18z"/>']
     for c in range(side):
-        out.append(f'<text class="ax" x="{num(margin + c * p + p / 2)}" y="{margin - 10}">{c + 1}</text>')
-    for r in range(side):
-        out.append(f'<text class="ax" x="{margin - 14}" y="{num(margin + r * p + p / 2 + 3)}">'
-                   f'{BGA_ROWS[r]}</text>')
+        out.append(f'<text class="ax" x="{num(margin + c * p + p / 2)}" y="{margin - 12}">{c + 1}</text>')
+    for row in range(side):
+        out.append(f'<text class="ax" x="{margin - 16}" y="{num(margin + row * p + p / 2 + 4)}">'
+                   f'{BGA_ROWS[row]}</text>')
     rows = []
-    for (kind, name), (r, c) in zip(slots, places):
-        ball = f"{BGA_ROWS[r]}{c + 1}"
+    for (kind, name), (row, c) in zip(slots, places):
+        ball = f"{BGA_ROWS[row]}{c + 1}"
         cx = margin + c * p + p / 2
-        cy = margin + r * p + p / 2
-        inner = (f'<circle cx="{num(cx)}" cy="{num(cy)}" r="15"/>'
-                 f'<text class="bid" x="{num(cx)}" y="{num(cy - 5)}">{ball}</text>'
-                 f'<text class="bnm" x="{num(cx)}" y="{num(cy + 7)}">{esc(short_name(kind, name))}</text>')
+        cy = margin + row * p + p / 2
+        inner = (f'<circle cx="{num(cx)}" cy="{num(cy)}" r="{r}"/>'
+                 f'<text class="bid" x="{num(cx)}" y="{num(cy - 6)}">{ball}</text>'
+                 f'<text class="bnm" x="{num(cx)}" y="{num(cy + 9)}">{esc(short_name(kind, name))}</text>')
         out.append(pin_group(kind, name, inner, ball))
         data = f' class="gpio" data-pin="{esc(name)}"' if kind == "gpio" else f' class="{kind}"'
         fn = '<td class="fn"></td>' if kind == "gpio" else "<td></td>"
         rows.append(f"<tr{data}><td>{ball}</td><td>{esc(name)}</td>{fn}</tr>")
-    svg = svg_element(size, size, out, False, package)
+    svg = svg_element(size, size, out, package)
     table = ('<div class="balls"><table><thead><tr><th>Ball</th><th>Pin</th><th>Function</th>'
              '</tr></thead><tbody>' + "".join(rows) + "</tbody></table></div>")
     return '<div class="grid">' + svg + table + "</div>"
 
 
-def svg_element(width, height, items, fit, package):
-    size = "" if fit else f' width="{num(width)}" height="{num(height)}"'
-    cls = ' class="fit"' if fit else ""
-    return (f'<svg{cls} viewBox="0 0 {num(width)} {num(height)}"{size} role="img" '
-            f'aria-label="{esc(package)} package">' + "".join(items) + "</svg>")
+def svg_element(width, height, items, package):
+    """The drawing at its own size: the page scrolls rather than shrinking the pin texts, and
+    the zoom control scales from these numbers."""
+    return (f'<svg viewBox="0 0 {num(width)} {num(height)}" width="{num(width)}" '
+            f'height="{num(height)}" role="img" aria-label="{esc(package)} package">'
+            + "".join(items) + "</svg>")
 
 
 def view_html(index, package, places, part):
     kind = package_kind(package, places)
     slots, unbonded = assign_pins(part.gpio_pins, places)
-    fit = places <= 64
     if kind == "quad":
-        drawing = quad_svg(package, part.cpu_name, slots, fit)
+        drawing = quad_svg(package, part.cpu_name, slots)
     elif kind == "dual":
-        drawing = dual_svg(package, part.cpu_name, slots, fit)
+        drawing = dual_svg(package, part.cpu_name, slots)
     else:
         drawing = grid_view(package, slots)
     note = ""
@@ -417,7 +424,7 @@ def view_html(index, package, places, part):
         note = f'<p class="note">Not bonded in {esc(package)}: {names}</p>'
     hidden = "" if index == 0 else " hidden"
     return (f'<div class="view" id="view{index}" data-view="{index}"{hidden}>'
-            f"{drawing}{note}</div>")
+            f'<div class="stage">{drawing}</div>{note}</div>')
 
 
 # ---------------------------------------------------------------- the page
@@ -427,25 +434,29 @@ CSS = """
 html,body{margin:0;height:100%}
 body{font:13px/1.35 "Segoe UI",system-ui,-apple-system,"Helvetica Neue",Arial,sans-serif;
 color:#1f2933;background:#f7f8fa;display:flex;flex-direction:column}
-header{display:flex;align-items:center;gap:14px;padding:8px 14px 6px;border-bottom:1px solid #d9dee5;background:#fff}
+header{display:flex;flex-wrap:wrap;align-items:center;gap:6px 14px;padding:8px 14px 6px;border-bottom:1px solid #d9dee5;background:#fff}
 h1{font-size:18px;margin:0;font-weight:600}
 #prelim{background:#fff4ce;color:#7a5200;border:1px solid #e8c468;border-radius:4px;padding:2px 8px;font-weight:600}
 #prelim[hidden]{display:none}
-nav{display:flex;gap:4px;margin-left:auto}
-nav button{font:inherit;border:1px solid #c9d1db;background:#f1f3f6;color:#334;border-radius:4px;padding:3px 10px;cursor:pointer}
-nav button.on{background:#2f6fbd;border-color:#2f6fbd;color:#fff}
+nav{display:flex;flex-wrap:wrap;gap:4px;margin-left:auto}
+header button{font:inherit;border:1px solid #c9d1db;background:#f1f3f6;color:#334;border-radius:4px;padding:3px 10px;cursor:pointer}
+header button.on{background:#2f6fbd;border-color:#2f6fbd;color:#fff}
+.zoom{display:flex}
+.zoom button{padding:3px 8px;font-size:12px}
+.zoom button:first-child{border-radius:4px 0 0 4px}
+.zoom button:last-child{border-radius:0 4px 4px 0;border-left:0}
 main{flex:1;display:flex;min-height:0}
-#views{flex:1;min-width:0;overflow:auto;padding:6px}
-.view{height:100%;display:flex;flex-direction:column}
+#views{flex:1;min-width:0;overflow:auto}
+.view{display:flex;flex-direction:column;width:max-content;min-width:100%;min-height:100%;padding:8px}
 .view[hidden]{display:none}
-svg{display:block;margin:0 auto;font-family:inherit}
-svg.fit{flex:1;min-height:0;width:100%;height:100%}
-.note{margin:4px 8px;color:#6b5a00;font-size:12px}
+.stage{margin:auto}
+svg{display:block;font-family:inherit}
+.note{flex:none;width:0;min-width:100%;margin:6px 0 0;color:#6b5a00;font-size:12px}
 .note .gpio{white-space:nowrap}
-aside{width:224px;flex:none;overflow:auto;border-left:1px solid #d9dee5;background:#fff;padding:8px 10px}
+aside{width:190px;flex:none;overflow:auto;border-left:1px solid #d9dee5;background:#fff;padding:8px 8px 8px 10px}
 h2{font-size:13px;margin:0 0 6px;font-weight:600;color:#445}
 aside label{display:flex;align-items:flex-start;gap:6px;padding:1px 0;cursor:pointer;line-height:17px}
-aside label.sub{padding-left:20px;color:#52606d;font-size:12px;line-height:15px}
+aside label.sub{padding-left:18px;color:#52606d;font-size:12px;line-height:15px}
 aside input{margin:2px 0 0;flex:none}
 .empty{color:#8a94a0;font-style:italic}
 .body{fill:#e4e7ec;stroke:#8d96a3;stroke-width:1.2}
@@ -454,28 +465,27 @@ aside input{margin:2px 0 0;flex:none}
 .part{font-size:18px;font-weight:600;fill:#3d4652;text-anchor:middle}
 .pkg{font-size:12px;fill:#6b7480;text-anchor:middle}
 .stub{fill:#aab2bd}
-.no{font-size:7.5px;fill:#6b7480;dominant-baseline:central}
-.lbl{font-size:10px;dominant-baseline:central;
+.no{font-size:10px;fill:#6b7480;dominant-baseline:central}
+.lbl{font-size:%PIN_TEXT_PX%px;dominant-baseline:central;
 font-family:"DejaVu Sans Condensed","Arial Narrow","Segoe UI",Arial,sans-serif}
 .nm{fill:#2b333d;font-weight:600}
 .sup .nm{fill:#a23c3c;font-weight:400}
 .nc .nm{fill:#9aa3ad;font-weight:400}
 .fn{fill:#1d63b8}
-.lbl .fn{font-size:9.5px}
 .gpio .stub{fill:#6f8fb8}
 .pin.link,.gpio.link{cursor:pointer}
 .pin.link:hover .nm,.pin.link:hover .fn{text-decoration:underline}
 .pin.link:hover .stub{fill:#1d63b8}
-.ax{font-size:10px;fill:#6b7480;text-anchor:middle}
+.ax{font-size:12px;fill:#6b7480;text-anchor:middle}
 .pin circle{fill:#fff;stroke:#8d96a3}
 .pin.gpio circle{fill:#dce8f7;stroke:#4f7bb3}
 .pin.sup circle{fill:#f6e1e1;stroke:#b56b6b}
 .pin.nc circle{fill:#f1f2f4;stroke:#c2c8cf}
 .pin.link:hover circle{stroke:#1d63b8;stroke-width:2}
-.bid{font-size:7px;fill:#6b7480;text-anchor:middle}
-.bnm{font-size:8.5px;font-weight:600;fill:#2b333d;text-anchor:middle}
+.bid{font-size:10px;fill:#6b7480;text-anchor:middle}
+.bnm{font-size:%PIN_TEXT_PX%px;font-weight:600;fill:#2b333d;text-anchor:middle;
+font-family:"DejaVu Sans Condensed","Arial Narrow","Segoe UI",Arial,sans-serif}
 .grid{display:flex;gap:12px;align-items:flex-start}
-.grid svg{margin:0}
 .balls{max-height:520px;overflow:auto;border:1px solid #d9dee5;background:#fff}
 table{border-collapse:collapse;font-size:12px}
 th{position:sticky;top:0;background:#eef1f5;text-align:left;font-weight:600}
@@ -486,6 +496,13 @@ td.fn{color:#1d63b8}
 tr.link{cursor:pointer}
 tr.link:hover td{background:#eef4fc}
 """
+
+ZOOM_BUTTONS = (
+    '<div class="zoom" role="group" aria-label="Zoom">'
+    '<button type="button" data-zoom="fit" title="Scale the drawing to the window, '
+    'as far as the pin texts stay legible">Fit</button>'
+    '<button type="button" data-zoom="100" title="The drawing at its own size">100 %</button>'
+    '</div>')
 
 SCRIPT = r"""
 'use strict';
@@ -601,6 +618,118 @@ document.addEventListener('click', function (event) {
   var link = pinLinks[el.getAttribute('data-pin')];
   if (link && isProgramLink(link)) window.location.href = link;
 });
+
+// Zoom. "100 %" draws the package at its own size; "Fit" scales it to the room the drawing
+// area has, but never so far down that pin texts get smaller than LEGIBLE_PX, nor further up
+// than MAX_ZOOM. What does not fit scrolls, starting at the top-left corner.
+var LEGIBLE_PX = %LEGIBLE_PX%;
+var PIN_TEXT_PX = %PIN_TEXT_PX%;
+var MAX_ZOOM = 1.5;
+var area = document.getElementById('views');
+var zoomButtons = Array.prototype.slice.call(document.querySelectorAll('.zoom button'));
+var zoomMode = 'fit';
+var scrollBarWidth = (function () {
+  var probe = document.createElement('div');
+  probe.style.cssText = 'position:absolute;top:-200px;width:100px;height:100px;overflow:scroll';
+  document.body.appendChild(probe);
+  var width = probe.offsetWidth - probe.clientWidth;
+  document.body.removeChild(probe);
+  return width;
+})();
+try {
+  if (window.localStorage.getItem('tarq.pinout.zoom') === '100') zoomMode = '100';
+} catch (e) { /* no storage for this page: the default stays */ }
+
+// The generated label room takes the longest function text beside every pin; the drawing
+// keeps only what its texts take now, so that short texts leave no empty band around it.
+function trimToContent(svg) {
+  var box;
+  try {
+    box = svg.getBBox();
+  } catch (e) {
+    return;
+  }
+  if (!(box.width > 0 && box.height > 0)) return;  // not laid out, as in a hidden view
+  var x = Math.floor(box.x - 8);
+  var y = Math.floor(box.y - 8);
+  var width = Math.ceil(box.x + box.width + 8) - x;
+  var height = Math.ceil(box.y + box.height + 8) - y;
+  svg.setAttribute('viewBox', x + ' ' + y + ' ' + width + ' ' + height);
+  svg.setAttribute('width', width);
+  svg.setAttribute('height', height);
+}
+
+function layoutView(view) {
+  var svg = view ? view.querySelector('.stage svg') : null;
+  if (!svg) return;
+  trimToContent(svg);
+  var naturalWidth = parseFloat(svg.getAttribute('width'));
+  var naturalHeight = parseFloat(svg.getAttribute('height'));
+  var scale = 1;
+  if (zoomMode === 'fit') {
+    var style = getComputedStyle(view);
+    var note = view.querySelector('.note');
+    var table = view.querySelector('.balls');
+    var width = area.clientWidth - parseFloat(style.paddingLeft) - parseFloat(style.paddingRight) -
+        (table ? table.offsetWidth + 12 : 0);
+    var height = area.clientHeight - parseFloat(style.paddingTop) - parseFloat(style.paddingBottom) -
+        (note ? note.offsetHeight + 6 : 0);
+    var least = LEGIBLE_PX / PIN_TEXT_PX;
+    scale = Math.max(least, Math.min(MAX_ZOOM, width / naturalWidth, height / naturalHeight));
+    // A drawing taller than the area gets a vertical scroll bar, which takes its width.
+    if (naturalHeight * scale > height + 0.5 && area.scrollHeight <= area.clientHeight) {
+      scale = Math.max(least, Math.min(scale, (width - scrollBarWidth) / naturalWidth));
+    }
+  }
+  svg.style.width = naturalWidth * scale + 'px';
+  svg.style.height = naturalHeight * scale + 'px';
+  var balls = view.querySelector('.balls');
+  if (balls) balls.style.maxHeight = Math.max(240, naturalHeight * scale) + 'px';
+}
+
+function layoutActiveView(toTopLeft) {
+  layoutView(views[activeView]);
+  if (toTopLeft) {
+    area.scrollTop = 0;
+    area.scrollLeft = 0;
+  }
+}
+
+function setZoom(mode) {
+  zoomMode = mode === '100' ? '100' : 'fit';
+  zoomButtons.forEach(function (button) {
+    var on = button.getAttribute('data-zoom') === zoomMode;
+    button.classList.toggle('on', on);
+    button.setAttribute('aria-pressed', on ? 'true' : 'false');
+  });
+  try {
+    window.localStorage.setItem('tarq.pinout.zoom', zoomMode);
+  } catch (e) { /* the choice lasts as long as the page */ }
+  layoutActiveView(true);
+}
+
+zoomButtons.forEach(function (button) {
+  button.addEventListener('click', function () { setZoom(button.getAttribute('data-zoom')); });
+});
+window.addEventListener('resize', function () { layoutActiveView(false); });
+// A view that ShowView (or a tab) brings up gets its zoom and starts at its top-left corner.
+new MutationObserver(function () { layoutActiveView(true); })
+    .observe(area, {attributes: true, attributeFilter: ['hidden'], subtree: true});
+// New function texts change what the drawing takes; many of them in a row cost one layout.
+var layoutPending = false;
+new MutationObserver(function () {
+  if (layoutPending) return;
+  layoutPending = true;
+  window.requestAnimationFrame(function () {
+    layoutPending = false;
+    layoutActiveView(false);
+  });
+}).observe(area, {childList: true, characterData: true, subtree: true});
+window.addEventListener('load', function () { layoutActiveView(false); });
+if (document.fonts && document.fonts.ready) {
+  document.fonts.ready.then(function () { layoutActiveView(false); });
+}
+setZoom(zoomMode);
 """
 
 
@@ -619,7 +748,10 @@ def page_html(part):
                       f"{esc(label)}</label>")
     panel = "".join(labels) or '<p class="empty">No module signals on pins</p>'
     cpu = esc(part.cpu_name)
-    script = SCRIPT.replace("%FN_SHORT%", str(FN_SHORT))
+    script = (SCRIPT.replace("%FN_SHORT%", str(FN_SHORT))
+              .replace("%LEGIBLE_PX%", str(LEGIBLE_PX))
+              .replace("%PIN_TEXT_PX%", str(PIN_TEXT_PX)))
+    css = CSS.strip().replace("%PIN_TEXT_PX%", str(PIN_TEXT_PX))
     views_html = "\n".join(views)
     return (
         "<!DOCTYPE html>\n"
@@ -627,10 +759,10 @@ def page_html(part):
         "tools/gen_pinout_pages.py; change the matrix or the generator and run it instead of "
         "editing. -->\n"
         '<html lang="en"><head><meta charset="utf-8">'
-        f"<title>{cpu} pinout</title>\n<style>{CSS.strip()}\n</style></head>\n<body>\n"
+        f"<title>{cpu} pinout</title>\n<style>{css}\n</style></head>\n<body>\n"
         f'<header><h1 class="cpuname">{cpu}</h1>'
         '<div id="prelim" hidden>Preliminary data</div>'
-        f'<nav role="tablist">{tabs}</nav></header>\n'
+        f'<nav role="tablist">{tabs}</nav>{ZOOM_BUTTONS}</header>\n'
         f'<main><section id="views">\n{views_html}\n</section>\n'
         f'<aside><h2>Peripheral modules</h2>{panel}</aside></main>\n'
         f"<script>{script.rstrip()}\n</script>\n</body></html>\n")

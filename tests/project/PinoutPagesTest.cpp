@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -53,6 +54,50 @@ std::vector<std::string> AttributeValues(const std::string& page, const std::str
     values.push_back(page.substr(start, page.find('"', start) - start));
   }
   return values;
+}
+
+// The opening tags of the elements named `element` whose tag holds `marker`, e.g.
+// Tags(page, "text", "class=\"lbl\"").
+std::vector<std::string> Tags(const std::string& page, const std::string& element,
+                              const std::string& marker = "") {
+  std::vector<std::string> tags;
+  const std::string open = "<" + element + " ";
+  for (size_t at = page.find(open); at != std::string::npos; at = page.find(open, at + 1)) {
+    const std::string tag = page.substr(at, page.find('>', at) - at + 1);
+    if (tag.find(marker) != std::string::npos) tags.push_back(tag);
+  }
+  return tags;
+}
+
+// Attribute `name` of one tag, empty when it has none.
+std::string Attribute(const std::string& tag, const std::string& name) {
+  const std::vector<std::string> values = AttributeValues(tag, name);
+  return values.empty() ? std::string() : values.front();
+}
+
+double Number(const std::string& text) { return text.empty() ? -1.0 : std::stod(text); }
+
+// Selector list -> font size in px, for each rule of the page's stylesheet that sets one.
+std::map<std::string, double> FontSizes(const std::string& page) {
+  std::map<std::string, double> sizes;
+  const size_t start = page.find("<style>") + 7;
+  std::stringstream css(page.substr(start, page.find("</style>") - start));
+  for (std::string rule; std::getline(css, rule, '}');) {
+    std::erase_if(rule, [](char c) { return c == '\n'; });
+    const size_t brace = rule.find('{');
+    const size_t size = rule.find("font-size:", brace);
+    if (brace == std::string::npos || size == std::string::npos) continue;
+    sizes[rule.substr(0, brace)] = std::stod(rule.substr(size + 10));
+  }
+  return sizes;
+}
+
+// The number a script constant is set to ("var NAME = 11;"), or -1.
+double ScriptConstant(const std::string& page, const std::string& name) {
+  const std::string key = "var " + name + " = ";
+  const size_t at = page.find(key);
+  if (at == std::string::npos) return -1.0;
+  return Number(page.substr(at + key.size(), page.find(';', at) - at - key.size()));
 }
 
 // Module -> port letter -> pins, from the GPIO pin description lines of the part: the modules
@@ -220,6 +265,95 @@ TEST(PinoutPages, PinNamesAndModuleCheckBoxesBelongToThePart) {
       std::set<char> letters;
       for (const auto& [letter, pins] : ports) letters.insert(letter);
       EXPECT_EQ(filteredPorts[module], letters) << page.part << " " << module;
+    }
+  }
+}
+
+// The drawings stay readable: pin names and functions are never drawn or zoomed below 11 px,
+// pins are far enough apart for their texts, every label has room up to the drawing's edge
+// for a pin name and a shortened function text, and the zoom buttons are no package tabs.
+TEST(PinoutPages, DrawingsKeepTheirPinTextsLegible) {
+  constexpr double kLegiblePx = 11.0;
+  // "GPIO_A10 HSCMP_A.CMPA_O" (a pin name and a function cut to 14 characters) took 153 px
+  // in the embedded browser at 12 px.
+  constexpr double kLabelRoom = 150.0;
+  constexpr double kPinPitch = 16.0;
+  for (const PartPage& page : Pages()) {
+    if (page.text.empty()) continue;  // reported by the first test
+    const std::string& part = page.part;
+
+    // Every rule that sizes a pin text sizes it legibly, and the zoom's lower limit is worked
+    // out from the size the labels really have.
+    const std::map<std::string, double> sizes = FontSizes(page.text);
+    for (const auto& [selectors, size] : sizes) {
+      for (const char* pinText : {".lbl", ".nm", ".fn", ".bnm"}) {
+        if (selectors.find(pinText) != std::string::npos) {
+          EXPECT_GE(size, kLegiblePx) << part << ": " << selectors << " font-size";
+        }
+      }
+    }
+    ASSERT_TRUE(sizes.count(".lbl") && sizes.count(".bnm")) << part << ": pin texts unsized";
+    const double labelPx = sizes.at(".lbl");
+    const double legible = ScriptConstant(page.text, "LEGIBLE_PX");
+    EXPECT_GE(legible, kLegiblePx) << part << ": the zoom's smallest text";
+    EXPECT_EQ(ScriptConstant(page.text, "PIN_TEXT_PX"), labelPx)
+        << part << ": the zoom scales from another text size than the labels have";
+
+    // ShowView and the tabs count the buttons of the tab bar: one per package, nothing else.
+    const size_t nav = page.text.find("<nav");
+    const std::string tabBar = page.text.substr(nav, page.text.find("</nav>", nav) - nav);
+    EXPECT_EQ(Tags(tabBar, "button").size(), (*page.entry)["packages"].size()) << part;
+    EXPECT_EQ(Tags(page.text, "button", "data-zoom=").size(), 2u) << part << ": zoom buttons";
+
+    // Each drawing comes at its own size, in the units of its view box; the zoom scales it.
+    const std::vector<std::string> svgs = Tags(page.text, "svg");
+    ASSERT_EQ(svgs.size(), (*page.entry)["packages"].size()) << part;
+    size_t from = 0;
+    for (const std::string& svg : svgs) {
+      std::stringstream box(Attribute(svg, "viewBox"));
+      double x = -1, y = -1, width = -1, height = -1;
+      box >> x >> y >> width >> height;
+      ASSERT_TRUE(box) << part << ": " << svg;
+      EXPECT_EQ(Number(Attribute(svg, "width")), width) << part << ": " << svg;
+      EXPECT_EQ(Number(Attribute(svg, "height")), height) << part << ": " << svg;
+
+      const size_t start = page.text.find(svg, from);
+      from = page.text.find("</svg>", start);
+      const std::string drawing = page.text.substr(start, from - start);
+      // Labels by side: the direction they run and the line the pins stand on.
+      std::map<std::string, std::vector<double>> sides;
+      for (const std::string& label : Tags(drawing, "text", "class=\"lbl\"")) {
+        const double lx = Number(Attribute(label, "x"));
+        const double ly = Number(Attribute(label, "y"));
+        const bool rotated = !Attribute(label, "transform").empty();
+        const bool atEnd = Attribute(label, "text-anchor") == "end";
+        double room = 0;
+        if (!rotated) room = atEnd ? lx - x : x + width - lx;  // left side / right side
+        else room = atEnd ? y + height - ly : ly - y;           // bottom side / top side
+        EXPECT_GE(room, kLabelRoom) << part << ": no room for " << label;
+        const std::string side = std::string(rotated ? "v" : "h") + (atEnd ? "e" : "s") +
+                                 std::to_string(rotated ? ly : lx);
+        sides[side].push_back(rotated ? lx : ly);
+      }
+      for (auto& [side, places] : sides) {
+        std::sort(places.begin(), places.end());
+        for (size_t i = 1; i < places.size(); ++i) {
+          EXPECT_GE(places[i] - places[i - 1], kPinPitch) << part << ": labels too close, " << side;
+        }
+      }
+      // Balls big enough for a name such as RESET at that size, and not touching.
+      std::map<double, std::vector<double>> rows;
+      for (const std::string& ball : Tags(drawing, "circle", "cx=")) {
+        if (Attribute(ball, "class") == "dot") continue;
+        EXPECT_GE(Number(Attribute(ball, "r")), 20.0) << part << ": " << ball;
+        rows[Number(Attribute(ball, "cy"))].push_back(Number(Attribute(ball, "cx")));
+      }
+      for (auto& [row, centres] : rows) {
+        std::sort(centres.begin(), centres.end());
+        for (size_t i = 1; i < centres.size(); ++i) {
+          EXPECT_GE(centres[i] - centres[i - 1], 44.0) << part << ": balls touch in row " << row;
+        }
+      }
     }
   }
 }
