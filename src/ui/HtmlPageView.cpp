@@ -44,12 +44,19 @@ HtmlPage::HtmlPage(QObject* parent) : QWebEnginePage(parent) { InstallProgramLin
 bool HtmlPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
   const QString text = url.toString(QUrl::FullyEncoded);
   if (IsProgramLink(FromQt(text))) {
+    refusedNavigation_ = true;
     // Deferred: the module may switch pages, which must not happen inside the browser's
     // navigation callback.
     QTimer::singleShot(0, this, [this, text] { emit programLinkClicked(text); });
     return false;
   }
   return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+}
+
+bool HtmlPage::TakeRefusedNavigation() {
+  const bool refused = refusedNavigation_;
+  refusedNavigation_ = false;
+  return refused;
 }
 
 // ---- HtmlPageView ----
@@ -72,11 +79,14 @@ HtmlPageView::HtmlPageView(CHtmlModule& module, std::function<bool()> isActive, 
     // As from a link text of the page, with an empty link text.
     module_->OpenLink(FromQt(url), module_->GetDisplayName() + ": ");
   });
-  connect(this, &QWebEngineView::loadStarted, this, [this] { complete_ = false; });
-  connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
+  connect(this, &QWebEngineView::loadStarted, this, [this, page] {
+    // A refused program link keeps the document: scripts may still be called.
+    if (!page->HasRefusedNavigation()) complete_ = false;
+  });
+  connect(this, &QWebEngineView::loadFinished, this, [this, page](bool ok) {
+    if (page->TakeRefusedNavigation() && !ok) return;
     complete_ = true;
-    // A refused navigation (a program link handed over) reports a failed load of the page
-    // that is still shown; only a document that did load is news to the module.
+    // Only a document that did load is news to the module.
     if (module_ && ok) module_->OnDocumentComplete();
     emit documentComplete(ok);
   });

@@ -18,12 +18,19 @@ class HtmlPage : public QWebEnginePage {
 
  public:
   explicit HtmlPage(QObject* parent = nullptr);
+  // A program link was refused since the last load report: the browser reports that
+  // refusal as a load of its own, which leaves the shown document as it was.
+  bool TakeRefusedNavigation();
+  bool HasRefusedNavigation() const { return refusedNavigation_; }
 
  signals:
   void programLinkClicked(const QString& url);
 
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+
+ private:
+  bool refusedNavigation_ = false;
 };
 
 class HtmlPageView : public QWebEngineView, public HtmlView {

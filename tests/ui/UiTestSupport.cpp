@@ -132,19 +132,19 @@ HtmlTestModule::HtmlTestModule(const ArchitectureEntry& entry, CModuleBase* pare
   SetStartUrl(startUrl);
 }
 
-void RegisterTestModules(CProjDoc& document) {
+void RegisterTestModules(CProjDoc& document, bool testPinout) {
   document.GetFactory().Register<GuiTestModule>("SCI");
-  document.GetFactory().Register<HtmlTestModule>("PINOUT");
+  if (testPinout) document.GetFactory().Register<HtmlTestModule>("PINOUT");
 }
 
 // ---- Session ----
 
-Session::Session(const QString& group, bool show) {
+Session::Session(const QString& group, bool show, bool testPinout) {
   project = CopyExample(dir, group);
   DocumentEnvironment environment;
   environment.programFolder = TARQ_BINARY_DIR;
   document = std::make_unique<CProjDoc>(host, environment);
-  RegisterTestModules(*document);
+  RegisterTestModules(*document, testPinout);
   window = std::make_unique<MainWindow>(*document, host);
   if (!Open()) return;
   if (show) {

@@ -100,11 +100,12 @@ class HtmlTestModule : public CHtmlModule {
   static std::string startUrl;
 };
 
-void RegisterTestModules(CProjDoc& document);
+// The test modules take the kinds SCI and, unless the real pinout page is wanted, PINOUT.
+void RegisterTestModules(CProjDoc& document, bool testPinout = true);
 
 // A document with its main window, open on a copy of an example project.
 struct Session {
-  explicit Session(const QString& group = "fenn", bool show = true);
+  explicit Session(const QString& group = "fenn", bool show = true, bool testPinout = true);
   ~Session();
   bool Open();
 
