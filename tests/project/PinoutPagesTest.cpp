@@ -1,7 +1,9 @@
 // The pinout pages (data/pages/<PART>.html, written by tools/gen_pinout_pages.py) against the
 // family matrix: the PINOUT module loads the page its PAGE parameter names, calls the page's
 // script functions, finds pins by their data-pin names and sends the names of the module check
-// boxes back to the program, so each of these must agree with the part.
+// boxes back to the program, so each of these must agree with the part. The stylesheet and the
+// script are shared by all pages (data/pages/pinout.css and pinout.js, loaded by relative links
+// from the page's own folder), so the checks of styles and script functions read those files.
 
 #include <gtest/gtest.h>
 
@@ -24,7 +26,14 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 
 const fs::path kDataFolder = fs::path(TARQ_SOURCE_DIR) / "data";
+const fs::path kPageFolder = kDataFolder / "pages";
 const std::string kPinChars = "0123456789ABCDEF";
+const std::string kStylesheet = "pinout.css";
+const std::string kScript = "pinout.js";
+// How every page loads them: the stylesheet in the head, the script after the content it
+// gathers when it runs (views, tabs, boxes), as a classic script whose functions are global.
+const std::string kStylesheetLink = "<link rel=\"stylesheet\" href=\"" + kStylesheet + "\">";
+const std::string kScriptElement = "<script src=\"" + kScript + "\"></script>";
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -77,11 +86,19 @@ std::string Attribute(const std::string& tag, const std::string& name) {
 
 double Number(const std::string& text) { return text.empty() ? -1.0 : std::stod(text); }
 
-// Selector list -> font size in px, for each rule of the page's stylesheet that sets one.
-std::map<std::string, double> FontSizes(const std::string& page) {
+// A file of the page folder; empty when it is missing.
+std::string PageFolderFile(const std::string& name) {
+  const fs::path path = kPageFolder / name;
+  return fs::is_regular_file(path) ? ReadFile(path) : std::string();
+}
+
+// Selector list -> font size in px, for each rule of the stylesheet that sets one.
+std::map<std::string, double> FontSizes(std::string stylesheet) {
+  for (size_t at = stylesheet.find("/*"); at != std::string::npos; at = stylesheet.find("/*", at)) {
+    stylesheet.erase(at, stylesheet.find("*/", at) + 2 - at);
+  }
   std::map<std::string, double> sizes;
-  const size_t start = page.find("<style>") + 7;
-  std::stringstream css(page.substr(start, page.find("</style>") - start));
+  std::stringstream css(stylesheet);
   for (std::string rule; std::getline(css, rule, '}');) {
     std::erase_if(rule, [](char c) { return c == '\n'; });
     const size_t brace = rule.find('{');
@@ -93,11 +110,18 @@ std::map<std::string, double> FontSizes(const std::string& page) {
 }
 
 // The number a script constant is set to ("var NAME = 11;"), or -1.
-double ScriptConstant(const std::string& page, const std::string& name) {
+double ScriptConstant(const std::string& script, const std::string& name) {
   const std::string key = "var " + name + " = ";
-  const size_t at = page.find(key);
+  const size_t at = script.find(key);
   if (at == std::string::npos) return -1.0;
-  return Number(page.substr(at + key.size(), page.find(';', at) - at - key.size()));
+  return Number(script.substr(at + key.size(), script.find(';', at) - at - key.size()));
+}
+
+// How often `text` occurs in `in`.
+size_t Count(const std::string& in, const std::string& text) {
+  size_t count = 0;
+  for (size_t at = in.find(text); at != std::string::npos; at = in.find(text, at + 1)) ++count;
+  return count;
 }
 
 // Module -> port letter -> pins, from the GPIO pin description lines of the part: the modules
@@ -146,7 +170,7 @@ std::vector<PartPage> Pages() {
     PartPage page{part["part"].get<std::string>(), &part, ""};
     if (modules.count("PINOUT")) {
       const json info = modules["PINOUT"]->value("info", json::object());
-      const fs::path path = kDataFolder / "pages" / info.value("PAGE", "");
+      const fs::path path = kPageFolder / info.value("PAGE", "");
       if (info.contains("PAGE") && fs::is_regular_file(path)) page.text = ReadFile(path);
     }
     pages.push_back(page);
@@ -159,16 +183,19 @@ std::vector<PartPage> Pages() {
 TEST(PinoutPages, EveryPartHasItsPageWithTheScriptFunctionsAndOneViewPerPackage) {
   const std::vector<PartPage> pages = Pages();
   ASSERT_EQ(pages.size(), 35u);
-  std::set<std::string> expectedFiles;
+  // The functions the PINOUT module calls, once for every page in the shared script.
+  const std::string script = PageFolderFile(kScript);
+  ASSERT_FALSE(script.empty()) << "no " << kScript << "; run tools/gen_pinout_pages.py";
+  for (const char* function : {"ShowView", "GetActiveView", "SetPinName", "GetGpioCheckboxes",
+                               "SetGpioCheckbox", "SetCpuName", "SetPreliminary"}) {
+    EXPECT_EQ(Count(script, "function " + std::string(function) + "("), 1u)
+        << kScript << " does not define " << function << " once";
+  }
+  std::set<std::string> expectedFiles = {kStylesheet, kScript};
   for (const PartPage& page : pages) {
     ASSERT_FALSE(page.text.empty())
         << page.part << ": no page; run tools/gen_pinout_pages.py";
     expectedFiles.insert(page.part + ".html");
-    for (const char* function : {"ShowView", "GetActiveView", "SetPinName", "GetGpioCheckboxes",
-                                 "SetGpioCheckbox", "SetCpuName", "SetPreliminary"}) {
-      EXPECT_NE(page.text.find("function " + std::string(function) + "("), std::string::npos)
-          << page.part << " lacks " << function;
-    }
     // Views are numbered 0, 1, ... in the order of the package list; one tab per view.
     const json& packages = (*page.entry)["packages"];
     std::vector<std::string> views;
@@ -185,15 +212,59 @@ TEST(PinoutPages, EveryPartHasItsPageWithTheScriptFunctionsAndOneViewPerPackage)
                               std::to_string(packages[i]["pins"].get<int>()) + " pins</button>";
       EXPECT_NE(page.text.find(tab), std::string::npos) << page.part << " tab " << i;
     }
-    EXPECT_EQ(page.text.find("<script src"), std::string::npos) << page.part;
-    EXPECT_EQ(page.text.find("<link"), std::string::npos) << page.part;
   }
   // Nothing in the folder that no part loads.
   std::set<std::string> files;
-  for (const auto& item : fs::directory_iterator(kDataFolder / "pages")) {
+  for (const auto& item : fs::directory_iterator(kPageFolder)) {
     files.insert(item.path().filename().string());
   }
   EXPECT_EQ(files, expectedFiles);
+}
+
+// A page is loaded from a file: URL and must work offline: it takes the shared stylesheet and
+// script from its own folder and nothing from anywhere else, and keeps no copy of either.
+TEST(PinoutPages, EveryPageLoadsTheSharedStylesheetAndScriptFromItsFolderOnly) {
+  const std::string stylesheet = PageFolderFile(kStylesheet);
+  const std::string script = PageFolderFile(kScript);
+  ASSERT_FALSE(stylesheet.empty()) << "no " << kStylesheet << "; run tools/gen_pinout_pages.py";
+  ASSERT_FALSE(script.empty()) << "no " << kScript << "; run tools/gen_pinout_pages.py";
+  for (const auto& [name, text] :
+       {std::pair{kStylesheet, stylesheet}, std::pair{kScript, script}}) {
+    for (const char* outside : {"://", "url(", "@import", "import(", "fetch(", "XMLHttpRequest"}) {
+      EXPECT_EQ(text.find(outside), std::string::npos) << name << " reaches out with " << outside;
+    }
+  }
+
+  for (const PartPage& page : Pages()) {
+    if (page.text.empty()) continue;  // reported by the first test
+    const std::string& part = page.part;
+    const size_t headEnd = page.text.find("</head>");
+    const size_t contentEnd = page.text.find("</main>");
+    const size_t bodyEnd = page.text.find("</body>");
+    ASSERT_TRUE(headEnd != std::string::npos && contentEnd != std::string::npos &&
+                bodyEnd != std::string::npos)
+        << part << ": no head, main or body end";
+
+    EXPECT_EQ(Count(page.text, kStylesheetLink), 1u) << part << ": does not link " << kStylesheet;
+    EXPECT_LT(page.text.find(kStylesheetLink), headEnd) << part << ": stylesheet outside the head";
+    EXPECT_EQ(Count(page.text, kScriptElement), 1u) << part << ": does not load " << kScript;
+    const size_t scriptAt = page.text.find(kScriptElement);
+    EXPECT_TRUE(scriptAt > contentEnd && scriptAt < bodyEnd)
+        << part << ": the script does not come after the views and the check boxes";
+
+    // No other element that loads anything, no inline copy of the shared parts.
+    EXPECT_EQ(Count(page.text, "<link"), 1u) << part;
+    EXPECT_EQ(Count(page.text, "<script"), 1u) << part << ": a script besides " << kScript;
+    EXPECT_EQ(page.text.find("<style"), std::string::npos) << part << ": a stylesheet of its own";
+    for (const char* attribute : {"href", "src", "xlink:href", "data"}) {
+      for (const std::string& value : AttributeValues(page.text, attribute)) {
+        EXPECT_TRUE(value == kStylesheet || value == kScript)
+            << part << ": " << attribute << "=\"" << value << "\" loads from elsewhere";
+      }
+    }
+    EXPECT_EQ(page.text.find("url("), std::string::npos) << part;
+    EXPECT_EQ(page.text.find("://"), std::string::npos) << part;
+  }
 }
 
 TEST(PinoutPages, PinNamesAndModuleCheckBoxesBelongToThePart) {
@@ -278,26 +349,28 @@ TEST(PinoutPages, DrawingsKeepTheirPinTextsLegible) {
   // in the embedded browser at 12 px.
   constexpr double kLabelRoom = 150.0;
   constexpr double kPinPitch = 16.0;
+
+  // Every rule of the shared stylesheet that sizes a pin text sizes it legibly, and the
+  // zoom's lower limit in the shared script is worked out from the size the labels really have.
+  const std::map<std::string, double> sizes = FontSizes(PageFolderFile(kStylesheet));
+  for (const auto& [selectors, size] : sizes) {
+    for (const char* pinText : {".lbl", ".nm", ".fn", ".bnm"}) {
+      if (selectors.find(pinText) != std::string::npos) {
+        EXPECT_GE(size, kLegiblePx) << kStylesheet << ": " << selectors << " font-size";
+      }
+    }
+  }
+  ASSERT_TRUE(sizes.count(".lbl") && sizes.count(".bnm")) << kStylesheet << ": pin texts unsized";
+  const double labelPx = sizes.at(".lbl");
+  const std::string script = PageFolderFile(kScript);
+  EXPECT_GE(ScriptConstant(script, "LEGIBLE_PX"), kLegiblePx)
+      << kScript << ": the zoom's smallest text";
+  EXPECT_EQ(ScriptConstant(script, "PIN_TEXT_PX"), labelPx)
+      << kScript << ": the zoom scales from another text size than the labels have";
+
   for (const PartPage& page : Pages()) {
     if (page.text.empty()) continue;  // reported by the first test
     const std::string& part = page.part;
-
-    // Every rule that sizes a pin text sizes it legibly, and the zoom's lower limit is worked
-    // out from the size the labels really have.
-    const std::map<std::string, double> sizes = FontSizes(page.text);
-    for (const auto& [selectors, size] : sizes) {
-      for (const char* pinText : {".lbl", ".nm", ".fn", ".bnm"}) {
-        if (selectors.find(pinText) != std::string::npos) {
-          EXPECT_GE(size, kLegiblePx) << part << ": " << selectors << " font-size";
-        }
-      }
-    }
-    ASSERT_TRUE(sizes.count(".lbl") && sizes.count(".bnm")) << part << ": pin texts unsized";
-    const double labelPx = sizes.at(".lbl");
-    const double legible = ScriptConstant(page.text, "LEGIBLE_PX");
-    EXPECT_GE(legible, kLegiblePx) << part << ": the zoom's smallest text";
-    EXPECT_EQ(ScriptConstant(page.text, "PIN_TEXT_PX"), labelPx)
-        << part << ": the zoom scales from another text size than the labels have";
 
     // ShowView and the tabs count the buttons of the tab bar: one per package, nothing else.
     const size_t nav = page.text.find("<nav");
