@@ -4,12 +4,14 @@
 The PINOUT module shows its part's page (parameter PAGE) in the embedded browser, from a file:
 URL, and fills it through the page's script functions. A page holds only its part's content
 (views with inline SVG, check boxes, names); the stylesheet and the script are the same for
-every part and live once beside the pages, as data/pages/pinout.css and data/pages/pinout.js,
-which each page loads by a relative link. Nothing is loaded from anywhere else, so the pages
+every part and live once beside the pages, as data/pages/pinout.css and data/pages/pinout.js
+(kept by hand; the generator checks that the values the drawings rely on agree), which each
+page loads by a relative link. Nothing is loaded from anywhere else, so the pages
 work offline. Pages and shared files are committed, so a build needs no Python.
 
-    python3 tools/gen_pinout_pages.py            write every page and the shared files
-    python3 tools/gen_pinout_pages.py --check    exit 1 when a file is missing, stale or extra
+    python3 tools/gen_pinout_pages.py            write every page
+    python3 tools/gen_pinout_pages.py --check    exit 1 when a file is missing, stale or extra, or
+                                                 a shared file disagrees with the drawings
 
 What a page holds:
   * one view per package of the part, in the order of the part's package list, with tabs at the
@@ -435,73 +437,7 @@ def view_html(index, package, places, part):
 
 # ---------------------------------------------------------------- the page
 
-CSS = """
-*{box-sizing:border-box}
-html,body{margin:0;height:100%}
-body{font:13px/1.35 "Segoe UI",system-ui,-apple-system,"Helvetica Neue",Arial,sans-serif;
-color:#1f2933;background:#f7f8fa;display:flex;flex-direction:column}
-header{display:flex;flex-wrap:wrap;align-items:center;gap:6px 14px;padding:8px 14px 6px;border-bottom:1px solid #d9dee5;background:#fff}
-h1{font-size:18px;margin:0;font-weight:600}
-#prelim{background:#fff4ce;color:#7a5200;border:1px solid #e8c468;border-radius:4px;padding:2px 8px;font-weight:600}
-#prelim[hidden]{display:none}
-nav{display:flex;flex-wrap:wrap;gap:4px;margin-left:auto}
-header button{font:inherit;border:1px solid #c9d1db;background:#f1f3f6;color:#334;border-radius:4px;padding:3px 10px;cursor:pointer}
-header button.on{background:#2f6fbd;border-color:#2f6fbd;color:#fff}
-.zoom{display:flex}
-.zoom button{padding:3px 8px;font-size:12px}
-.zoom button:first-child{border-radius:4px 0 0 4px}
-.zoom button:last-child{border-radius:0 4px 4px 0;border-left:0}
-main{flex:1;display:flex;min-height:0}
-#views{flex:1;min-width:0;overflow:auto}
-.view{display:flex;flex-direction:column;width:max-content;min-width:100%;min-height:100%;padding:8px}
-.view[hidden]{display:none}
-.stage{margin:auto}
-svg{display:block;font-family:inherit}
-.note{flex:none;width:0;min-width:100%;margin:6px 0 0;color:#6b5a00;font-size:12px}
-.note .gpio{white-space:nowrap}
-aside{width:190px;flex:none;overflow:auto;border-left:1px solid #d9dee5;background:#fff;padding:8px 8px 8px 10px}
-h2{font-size:13px;margin:0 0 6px;font-weight:600;color:#445}
-aside label{display:flex;align-items:flex-start;gap:6px;padding:1px 0;cursor:pointer;line-height:17px}
-aside label.sub{padding-left:18px;color:#52606d;font-size:12px;line-height:15px}
-aside input{margin:2px 0 0;flex:none}
-.empty{color:#8a94a0;font-style:italic}
-.body{fill:#e4e7ec;stroke:#8d96a3;stroke-width:1.2}
-.dot{fill:#5b6573}
-.notch{fill:#f7f8fa;stroke:#8d96a3}
-.part{font-size:18px;font-weight:600;fill:#3d4652;text-anchor:middle}
-.pkg{font-size:12px;fill:#6b7480;text-anchor:middle}
-.stub{fill:#aab2bd}
-.no{font-size:10px;fill:#6b7480;dominant-baseline:central}
-.lbl{font-size:%PIN_TEXT_PX%px;dominant-baseline:central;
-font-family:"DejaVu Sans Condensed","Arial Narrow","Segoe UI",Arial,sans-serif}
-.nm{fill:#2b333d;font-weight:600}
-.sup .nm{fill:#a23c3c;font-weight:400}
-.nc .nm{fill:#9aa3ad;font-weight:400}
-.fn{fill:#1d63b8}
-.gpio .stub{fill:#6f8fb8}
-.pin.link,.gpio.link{cursor:pointer}
-.pin.link:hover .nm,.pin.link:hover .fn{text-decoration:underline}
-.pin.link:hover .stub{fill:#1d63b8}
-.ax{font-size:12px;fill:#6b7480;text-anchor:middle}
-.pin circle{fill:#fff;stroke:#8d96a3}
-.pin.gpio circle{fill:#dce8f7;stroke:#4f7bb3}
-.pin.sup circle{fill:#f6e1e1;stroke:#b56b6b}
-.pin.nc circle{fill:#f1f2f4;stroke:#c2c8cf}
-.pin.link:hover circle{stroke:#1d63b8;stroke-width:2}
-.bid{font-size:10px;fill:#6b7480;text-anchor:middle}
-.bnm{font-size:%PIN_TEXT_PX%px;font-weight:600;fill:#2b333d;text-anchor:middle;
-font-family:"DejaVu Sans Condensed","Arial Narrow","Segoe UI",Arial,sans-serif}
-.grid{display:flex;gap:12px;align-items:flex-start}
-.balls{max-height:520px;overflow:auto;border:1px solid #d9dee5;background:#fff}
-table{border-collapse:collapse;font-size:12px}
-th{position:sticky;top:0;background:#eef1f5;text-align:left;font-weight:600}
-th,td{padding:1px 8px;border-bottom:1px solid #eef0f3;white-space:nowrap}
-tr.sup td{color:#a23c3c}
-tr.nc td{color:#9aa3ad}
-td.fn{color:#1d63b8}
-tr.link{cursor:pointer}
-tr.link:hover td{background:#eef4fc}
-"""
+
 
 ZOOM_BUTTONS = (
     '<div class="zoom" role="group" aria-label="Zoom">'
@@ -510,233 +446,7 @@ ZOOM_BUTTONS = (
     '<button type="button" data-zoom="100" title="The drawing at its own size">100 %</button>'
     '</div>')
 
-SCRIPT = r"""
-'use strict';
-var views = Array.prototype.slice.call(document.querySelectorAll('.view'));
-var tabs = Array.prototype.slice.call(document.querySelectorAll('nav button'));
-var boxes = Array.prototype.slice.call(document.querySelectorAll('aside input[type=checkbox]'));
-var activeView = 0;
-var pinLinks = Object.create(null);
-var pinElements = null;
-var FN_SHORT = %FN_SHORT%;
 
-function elementsOfPin(name) {
-  if (!pinElements) {
-    pinElements = Object.create(null);
-    document.querySelectorAll('[data-pin]').forEach(function (el) {
-      var pin = el.getAttribute('data-pin');
-      (pinElements[pin] = pinElements[pin] || []).push(el);
-    });
-  }
-  return pinElements[name] || [];
-}
-
-function isProgramLink(link) {
-  return link.indexOf('tarq:') === 0 || link.indexOf('tarqna:') === 0;
-}
-
-function ShowView(n) {
-  var text = String(n).trim();
-  if (!/^[0-9]+$/.test(text)) return false;
-  var index = parseInt(text, 10);
-  if (index >= views.length) return false;
-  views.forEach(function (view, i) { view.hidden = i !== index; });
-  tabs.forEach(function (tab, i) {
-    tab.classList.toggle('on', i === index);
-    tab.setAttribute('aria-selected', i === index ? 'true' : 'false');
-  });
-  activeView = index;
-  return true;
-}
-
-function GetActiveView() {
-  return activeView;
-}
-
-function SetPinName(pinName, functionName, link) {
-  if (document.readyState === 'loading') return false;
-  var name = String(pinName);
-  var text = functionName === undefined || functionName === null ? '' : String(functionName);
-  var target = link === undefined || link === null ? '' : String(link);
-  if (!isProgramLink(target)) target = '';
-  pinLinks[name] = target;
-  var shown = text.length > FN_SHORT ? text.slice(0, FN_SHORT - 1) + '\u2026' : text;
-  var tip = text ? name + ': ' + text : name;
-  elementsOfPin(name).forEach(function (el) {
-    el.querySelectorAll('.fn').forEach(function (fn) {
-      fn.textContent = fn.classList.contains('short') ? shown : text;
-    });
-    var title = el.querySelector('title');
-    if (title) {
-      var ball = el.getAttribute('data-ball');
-      title.textContent = ball ? ball + ' ' + tip : tip;
-    } else {
-      el.title = tip;
-    }
-    el.classList.toggle('link', target !== '');
-  });
-  return true;
-}
-
-function GetGpioCheckboxes() {
-  return boxes.map(function (box) { return box.name; }).join(',');
-}
-
-function SetGpioCheckbox(name, state) {
-  var wanted = String(name);
-  var box = boxes.filter(function (b) { return b.name === wanted; })[0];
-  var value = String(state).trim();
-  if (!box || (value !== '0' && value !== '1' && value !== '2')) return false;
-  box.checked = value === '1';
-  box.indeterminate = value === '2';
-  return true;
-}
-
-function SetCpuName(name) {
-  var text = String(name);
-  document.querySelectorAll('.cpuname').forEach(function (el) { el.textContent = text; });
-  document.title = text + ' pinout';
-  return true;
-}
-
-function SetPreliminary(flag) {
-  var value = String(flag).trim();
-  if (value !== '0' && value !== '1') return false;
-  document.getElementById('prelim').hidden = value !== '1';
-  return true;
-}
-
-tabs.forEach(function (tab, i) {
-  tab.addEventListener('click', function () { ShowView(String(i)); });
-});
-
-// The program decides what a box means for the pins and sends the new states back.
-boxes.forEach(function (box) {
-  box.addEventListener('click', function (event) {
-    event.preventDefault();
-    window.location.href = 'tarqna:PINOUT/PINOUT?' + box.name;
-  });
-});
-
-document.addEventListener('click', function (event) {
-  var el = event.target.closest ? event.target.closest('[data-pin]') : null;
-  if (!el) return;
-  var link = pinLinks[el.getAttribute('data-pin')];
-  if (link && isProgramLink(link)) window.location.href = link;
-});
-
-// Zoom. "100 %" draws the package at its own size; "Fit" scales it to the room the drawing
-// area has, but never so far down that pin texts get smaller than LEGIBLE_PX, nor further up
-// than MAX_ZOOM. What does not fit scrolls, starting at the top-left corner.
-var LEGIBLE_PX = %LEGIBLE_PX%;
-var PIN_TEXT_PX = %PIN_TEXT_PX%;
-var MAX_ZOOM = 1.5;
-var area = document.getElementById('views');
-var zoomButtons = Array.prototype.slice.call(document.querySelectorAll('.zoom button'));
-var zoomMode = 'fit';
-var scrollBarWidth = (function () {
-  var probe = document.createElement('div');
-  probe.style.cssText = 'position:absolute;top:-200px;width:100px;height:100px;overflow:scroll';
-  document.body.appendChild(probe);
-  var width = probe.offsetWidth - probe.clientWidth;
-  document.body.removeChild(probe);
-  return width;
-})();
-try {
-  if (window.localStorage.getItem('tarq.pinout.zoom') === '100') zoomMode = '100';
-} catch (e) { /* no storage for this page: the default stays */ }
-
-// The generated label room takes the longest function text beside every pin; the drawing
-// keeps only what its texts take now, so that short texts leave no empty band around it.
-function trimToContent(svg) {
-  var box;
-  try {
-    box = svg.getBBox();
-  } catch (e) {
-    return;
-  }
-  if (!(box.width > 0 && box.height > 0)) return;  // not laid out, as in a hidden view
-  var x = Math.floor(box.x - 8);
-  var y = Math.floor(box.y - 8);
-  var width = Math.ceil(box.x + box.width + 8) - x;
-  var height = Math.ceil(box.y + box.height + 8) - y;
-  svg.setAttribute('viewBox', x + ' ' + y + ' ' + width + ' ' + height);
-  svg.setAttribute('width', width);
-  svg.setAttribute('height', height);
-}
-
-function layoutView(view) {
-  var svg = view ? view.querySelector('.stage svg') : null;
-  if (!svg) return;
-  trimToContent(svg);
-  var naturalWidth = parseFloat(svg.getAttribute('width'));
-  var naturalHeight = parseFloat(svg.getAttribute('height'));
-  var scale = 1;
-  if (zoomMode === 'fit') {
-    var style = getComputedStyle(view);
-    var note = view.querySelector('.note');
-    var table = view.querySelector('.balls');
-    var width = area.clientWidth - parseFloat(style.paddingLeft) - parseFloat(style.paddingRight) -
-        (table ? table.offsetWidth + 12 : 0);
-    var height = area.clientHeight - parseFloat(style.paddingTop) - parseFloat(style.paddingBottom) -
-        (note ? note.offsetHeight + 6 : 0);
-    var least = LEGIBLE_PX / PIN_TEXT_PX;
-    scale = Math.max(least, Math.min(MAX_ZOOM, width / naturalWidth, height / naturalHeight));
-    // A drawing taller than the area gets a vertical scroll bar, which takes its width.
-    if (naturalHeight * scale > height + 0.5 && area.scrollHeight <= area.clientHeight) {
-      scale = Math.max(least, Math.min(scale, (width - scrollBarWidth) / naturalWidth));
-    }
-  }
-  svg.style.width = naturalWidth * scale + 'px';
-  svg.style.height = naturalHeight * scale + 'px';
-  var balls = view.querySelector('.balls');
-  if (balls) balls.style.maxHeight = Math.max(240, naturalHeight * scale) + 'px';
-}
-
-function layoutActiveView(toTopLeft) {
-  layoutView(views[activeView]);
-  if (toTopLeft) {
-    area.scrollTop = 0;
-    area.scrollLeft = 0;
-  }
-}
-
-function setZoom(mode) {
-  zoomMode = mode === '100' ? '100' : 'fit';
-  zoomButtons.forEach(function (button) {
-    var on = button.getAttribute('data-zoom') === zoomMode;
-    button.classList.toggle('on', on);
-    button.setAttribute('aria-pressed', on ? 'true' : 'false');
-  });
-  try {
-    window.localStorage.setItem('tarq.pinout.zoom', zoomMode);
-  } catch (e) { /* the choice lasts as long as the page */ }
-  layoutActiveView(true);
-}
-
-zoomButtons.forEach(function (button) {
-  button.addEventListener('click', function () { setZoom(button.getAttribute('data-zoom')); });
-});
-window.addEventListener('resize', function () { layoutActiveView(false); });
-// A view that ShowView (or a tab) brings up gets its zoom and starts at its top-left corner.
-new MutationObserver(function () { layoutActiveView(true); })
-    .observe(area, {attributes: true, attributeFilter: ['hidden'], subtree: true});
-// New function texts change what the drawing takes; many of them in a row cost one layout.
-var layoutPending = false;
-new MutationObserver(function () {
-  if (layoutPending) return;
-  layoutPending = true;
-  window.requestAnimationFrame(function () {
-    layoutPending = false;
-    layoutActiveView(false);
-  });
-}).observe(area, {childList: true, characterData: true, subtree: true});
-window.addEventListener('load', function () { layoutActiveView(false); });
-if (document.fonts && document.fonts.ready) {
-  document.fonts.ready.then(function () { layoutActiveView(false); });
-}
-setZoom(zoomMode);
-"""
 
 
 def page_html(part):
@@ -772,20 +482,29 @@ def page_html(part):
         f'<script src="{SHARED_SCRIPT}"></script>\n</body></html>\n')
 
 
-SHARED_NOTE = ("the pinout pages of this folder, generated by tools/gen_pinout_pages.py; change "
-               "the generator and run it instead of editing")
+# The stylesheet and script are kept by hand beside the pages; the drawings rely on these of
+# their values, so the generator checks that they agree.
+SHARED_AGREEMENT = {
+    SHARED_CSS: [f".lbl{{font-size:{PIN_TEXT_PX}px;", f".bnm{{font-size:{PIN_TEXT_PX}px;"],
+    SHARED_SCRIPT: [f"var FN_SHORT = {FN_SHORT};", f"var LEGIBLE_PX = {LEGIBLE_PX};",
+                    f"var PIN_TEXT_PX = {PIN_TEXT_PX};"],
+}
 
 
-def shared_css():
-    css = CSS.strip().replace("%PIN_TEXT_PX%", str(PIN_TEXT_PX))
-    return f"/* Stylesheet of {SHARED_NOTE}. */\n{css}\n"
-
-
-def shared_script():
-    script = (SCRIPT.strip().replace("%FN_SHORT%", str(FN_SHORT))
-              .replace("%LEGIBLE_PX%", str(LEGIBLE_PX))
-              .replace("%PIN_TEXT_PX%", str(PIN_TEXT_PX)))
-    return f"// Script of {SHARED_NOTE}.\n{script}\n"
+def shared_file_problems():
+    """What the shared files lack: missing files or values that disagree with the drawings."""
+    problems = []
+    for name, needed in SHARED_AGREEMENT.items():
+        path = os.path.join(PAGES, name)
+        if not os.path.isfile(path):
+            problems.append(f"missing: data/pages/{name}")
+            continue
+        with open(path, encoding="utf-8") as f:
+            text = f.read()
+        for piece in needed:
+            if piece not in text:
+                problems.append(f"data/pages/{name} does not say {piece!r}")
+    return problems
 
 
 # ---------------------------------------------------------------- files
@@ -796,11 +515,11 @@ def load_matrix():
 
 
 def expected_files(matrix):
-    """File name in data/pages -> its text: every part's page and the two shared files."""
-    files = {SHARED_CSS: shared_css(), SHARED_SCRIPT: shared_script()}
+    """File name in data/pages -> its text: every part's page."""
+    files = {}
     for entry in matrix["parts"]:
         part = Part(entry)
-        if part.page in files:
+        if part.page in files or part.page in SHARED_AGREEMENT:
             raise MatrixError(f"{part.name}: PAGE {part.page} is used by another part too")
         files[part.page] = page_html(part)
     return files
@@ -831,22 +550,29 @@ def main():
             with open(path, encoding="utf-8") as f:
                 if f.read() != text:
                     stale.append(name)
-        extra = sorted(existing - set(files))
+        extra = sorted(existing - set(files) - set(SHARED_AGREEMENT))
+        problems = shared_file_problems()
+        for problem in problems:
+            print(problem, file=sys.stderr)
         for name in stale:
             print(f"stale or missing: data/pages/{name}", file=sys.stderr)
         for name in extra:
             print(f"neither a page of the matrix nor a shared file: data/pages/{name}",
                   file=sys.stderr)
-        return 1 if stale or extra else 0
+        return 1 if stale or extra or problems else 0
 
-    os.makedirs(PAGES, exist_ok=True)
+    problems = shared_file_problems()
+    if problems:
+        for problem in problems:
+            print(f"gen_pinout_pages: {problem}", file=sys.stderr)
+        return 2
     for name, text in files.items():
         with open(os.path.join(PAGES, name), "w", encoding="utf-8", newline="\n") as f:
             f.write(text)
-    for name in sorted(existing - set(files)):
+    for name in sorted(existing - set(files) - set(SHARED_AGREEMENT)):
         print(f"note: data/pages/{name} is neither a page of the matrix nor a shared file",
               file=sys.stderr)
-    print(f"wrote {len(files) - 2} pinout pages, {SHARED_CSS} and {SHARED_SCRIPT}")
+    print(f"wrote {len(files)} pinout pages")
     return 0
 
 
