@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "FamilyTestSupport.h"
 #include "framework/TextUtil.h"
 #include "project/ArchitectureFile.h"
 #include "project/DocumentSettings.h"
@@ -26,7 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-const fs::path kDataFolder = fs::path(TARQ_SOURCE_DIR) / "data";
+const fs::path kDataFolder = familytest::DataFolder();
 
 // Every kind the module factory knows (the family's rows and the base document's).
 // clang-format off
@@ -38,17 +39,8 @@ const std::set<std::string> kFactoryKinds = {
     "PWMAll_Dorn", "PWM_Dorn_SWLayer", "XBAR", "VREF_DAC", "VOID", "PLUGINS"};
 // clang-format on
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-const json& Matrix() {
-  static const json matrix = json::parse(ReadFile(kDataFolder / "family" / "family.json"));
-  return matrix;
-}
+using familytest::Matrix;
+using familytest::ReadFile;
 
 const json& VectorTableOf(const json& part) {
   return Matrix()["vectorTables"][part["vectorTable"].get<std::string>()];

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "FamilyTestSupport.h"
 #include "framework/TextUtil.h"
 
 namespace tarq {
@@ -25,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-const fs::path kDataFolder = fs::path(TARQ_SOURCE_DIR) / "data";
+const fs::path kDataFolder = familytest::DataFolder();
 const fs::path kPageFolder = kDataFolder / "pages";
 const std::string kPinChars = "0123456789ABCDEF";
 const std::string kStylesheet = "pinout.css";
@@ -35,17 +36,8 @@ const std::string kScript = "pinout.js";
 const std::string kStylesheetLink = "<link rel=\"stylesheet\" href=\"" + kStylesheet + "\">";
 const std::string kScriptElement = "<script src=\"" + kScript + "\"></script>";
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-const json& Matrix() {
-  static const json matrix = json::parse(ReadFile(kDataFolder / "family" / "family.json"));
-  return matrix;
-}
+using familytest::Matrix;
+using familytest::ReadFile;
 
 void Flatten(const json& modules, std::map<std::string, const json*>& out) {
   for (const json& module : modules) {
