@@ -9,6 +9,7 @@
 #include "framework/Host.h"
 #include "framework/ModuleBase.h"
 #include "framework/Warnings.h"
+#include "ModuleListContext.h"
 
 namespace tarq {
 
@@ -22,19 +23,8 @@ class OpenerHost : public CollectingHost {
   bool openSucceeds = true;
 };
 
-class LinkTestContext : public ModuleContext {
+class LinkTestContext : public ModuleListContext<OpenerHost> {
  public:
-  Host& GetHost() override { return host; }
-  const Options& GetOptions() const override { return options; }
-  CModuleBase* FindModule(const std::string& prefix, const std::string& kind) override {
-    for (CModuleBase* module : modules)
-      if (module->GetPrefix() == prefix && (kind.empty() || module->GetClass() == kind))
-        return module;
-    return nullptr;
-  }
-  std::vector<CModuleBase*> GetModules() override { return modules; }
-  void Broadcast(int hint, CModuleBase* sender) override { hints.push_back({hint, sender}); }
-  WarningList* GetWarnings() override { return &warnings; }
   void CheckAllWarnings(bool deferred) override { (deferred ? deferredPasses : passes)++; }
   bool ShowModule(CModuleBase* module) override {
     shown.push_back(module);
@@ -53,11 +43,6 @@ class LinkTestContext : public ModuleContext {
     return module;
   }
 
-  OpenerHost host;
-  Options options;
-  std::vector<CModuleBase*> modules;
-  WarningList warnings;
-  std::vector<std::pair<int, CModuleBase*>> hints;
   std::vector<CModuleBase*> shown;
   CModuleBase* current = nullptr;
   bool refuseToLeave = false;

@@ -8,6 +8,7 @@
 #include "framework/Host.h"
 #include "framework/Module.h"
 #include "framework/Warnings.h"
+#include "ModuleListContext.h"
 
 namespace tarq {
 namespace {
@@ -23,28 +24,13 @@ class DocumentHost : public CollectingHost {
   std::vector<std::pair<std::string, std::string>> opened;
 };
 
-class TestContext : public ModuleContext {
+class TestContext : public ModuleListContext<DocumentHost> {
  public:
-  Host& GetHost() override { return host; }
-  const Options& GetOptions() const override { return options; }
-  CModuleBase* FindModule(const std::string& prefix, const std::string& kind) override {
-    for (CModuleBase* module : modules)
-      if (module->GetPrefix() == prefix && (kind.empty() || module->GetClass() == kind))
-        return module;
-    return nullptr;
-  }
-  std::vector<CModuleBase*> GetModules() override { return modules; }
-  void Broadcast(int hint, CModuleBase* sender) override { hints.push_back({hint, sender}); }
   WarningList* GetWarnings() override { return withWarningList ? &warnings : nullptr; }
   bool WarningsEnabled() const override { return warningsEnabled; }
   std::string GetProgramFolder() const override { return programFolder; }
 
-  DocumentHost host;
-  Options options;
-  std::vector<CModuleBase*> modules;
-  WarningList warnings;
   bool withWarningList = true;
-  std::vector<std::pair<int, CModuleBase*>> hints;
   bool warningsEnabled = false;
   std::string programFolder;
 };

@@ -12,34 +12,18 @@
 #include "framework/Module.h"
 #include "framework/Page.h"
 #include "framework/Warnings.h"
+#include "ModuleListContext.h"
 
 namespace tarq::pagetest {
 
-class PageTestContext : public ModuleContext {
+class PageTestContext : public ModuleListContext<CollectingHost> {
  public:
-  Host& GetHost() override { return host; }
-  const Options& GetOptions() const override { return options; }
-  CModuleBase* FindModule(const std::string& prefix, const std::string& kind) override {
-    for (CModuleBase* module : modules)
-      if (module->GetPrefix() == prefix && (kind.empty() || module->GetClass() == kind))
-        return module;
-    return nullptr;
-  }
-  std::vector<CModuleBase*> GetModules() override { return modules; }
-  void Broadcast(int hint, CModuleBase* sender) override { hints.push_back({hint, sender}); }
-  WarningList* GetWarnings() override { return &warnings; }
 
   std::vector<int> HintNumbers() const {
     std::vector<int> numbers;
     for (const auto& hint : hints) numbers.push_back(hint.first);
     return numbers;
   }
-
-  CollectingHost host;
-  Options options;
-  std::vector<CModuleBase*> modules;
-  WarningList warnings;
-  std::vector<std::pair<int, CModuleBase*>> hints;
 };
 
 // Control ids of the sample page.
