@@ -36,8 +36,6 @@ Control& AddCaptionedList(Page& row, uint32_t captionId, const std::string& capt
   return list;
 }
 
-std::string Trimmed(const std::string& text) { return Trim(text); }
-
 }  // namespace
 
 // ==== CpmGPIO_PinDlg ====
@@ -59,11 +57,6 @@ CpmGPIO_PinDlg::CpmGPIO_PinDlg(CpmGPIO& port, const PinDescription& pin) : port_
 }
 
 RegisterRef CpmGPIO_PinDlg::Reg(size_t index) const { return RegisterRef{&port_, index}; }
-
-Page* CpmGPIO_PinDlg::RowPage() const {
-  Page* page = port_.GetPage();
-  return page ? page->GetChildPage(RowId()) : nullptr;
-}
 
 void CpmGPIO_PinDlg::Bind() {
   const int p = pin_.pin;
@@ -221,7 +214,7 @@ std::string CpmGPIO_PinDlg::CommentLine(uint32_t style) const {
   }
   std::string line;
   for (const CSetCtrl* part : parts) {
-    const std::string piece = Trimmed(part->GetDescription(true, style));
+    const std::string piece = Trim(part->GetDescription(true, style));
     if (piece.empty()) continue;
     if (!line.empty()) line += ", ";
     line += piece;
@@ -414,8 +407,8 @@ std::vector<int> CpmGPIO::ExistingPins() const {
 std::string CpmGPIO::PinName(int pin) const { return GetPrefix() + std::to_string(pin); }
 
 std::string CpmGPIO::PinLink(int pin) const {
-  return MakeLink((static_cast<uint32_t>(CpmGPIO_PinDlg::kRowIdBase + pin) << 16) |
-                  CpmGPIO_PinDlg::kRowGroup);
+  const CpmGPIO_PinDlg* row = FindPinDlg(pin);
+  return row ? MakeLink(row->FullId(CpmGPIO_PinDlg::kRowGroup)) : MakeLink();
 }
 
 bool CpmGPIO::OwnBit(size_t reg, int bit) const {

@@ -79,7 +79,6 @@ class CpmGPIO_PinDlg {
                      const std::string& message = {});
   void CheckDuplicateFunction();
   RegisterRef Reg(size_t index) const;
-  Page* RowPage() const;
 
   CpmGPIO& port_;
   PinDescription pin_;
