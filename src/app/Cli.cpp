@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/CommandLine.h"
+#include "framework/Capabilities.h"
 #include "framework/Host.h"
 #include "framework/ModuleBase.h"
 #include "framework/TextUtil.h"
@@ -104,13 +105,6 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
 
 std::string FormatClock(float mhz) { return mhz > 0 ? Format("%.3f MHz", mhz) : "n/a"; }
 
-float ClockOf(CProjDocBase& doc, int which) {
-  CModuleBase* occs = doc.FindModule("OCCS", "OCCS");
-  float mhz = 0;
-  if (occs == nullptr || !occs->GetClockMHz(which, mhz)) return 0;
-  return mhz;
-}
-
 nlohmann::json TreeToJson(const TreeNode& node) {
   nlohmann::json item;
   item["text"] = node.text;
@@ -163,8 +157,9 @@ int RunParts(std::ostream& out) {
 
 int RunInfo(CProjDocBase& doc, bool json, std::ostream& out) {
   const ProjectSettings& settings = doc.GetSettings();
-  const std::string system = FormatClock(ClockOf(doc, CModuleBase::kSystemClock));
-  const std::string bus = FormatClock(ClockOf(doc, CModuleBase::kBusClock));
+  const ClockSource* clock = FindCapability<ClockSource>(&doc);
+  const std::string system = FormatClock(clock ? clock->GetSystemClockMHz() : 0.0f);
+  const std::string bus = FormatClock(clock ? clock->GetBusClockMHz() : 0.0f);
   if (json) {
     nlohmann::json result;
     result["part"] = settings.partName;

@@ -729,18 +729,16 @@ std::string CSetMode::GetDescription(bool detail, uint32_t style) const {
 
 // ---- CSetValue ----
 
-void CSetValue::Bind(RegisterRef reg, int lowBit, int highBit, uint32_t offset,
-                     const std::string& label, bool hex, uint32_t minimum, uint32_t maximum,
-                     bool zeroAllowed) {
+void CSetValue::Bind(RegisterRef reg, const Field& field) {
   reg_ = reg;
-  shift_ = lowBit;
-  mask_ = FieldMask(lowBit, highBit);
-  offset_ = offset;
-  hex_ = hex;
-  minimum_ = minimum;
-  maximum_ = maximum == 0 ? mask_ : maximum;
-  zeroAllowed_ = zeroAllowed;
-  SetGivenLabel(label);
+  shift_ = field.lowBit;
+  mask_ = FieldMask(field.lowBit, field.highBit);
+  offset_ = field.offset;
+  hex_ = field.hex;
+  minimum_ = field.minimum;
+  maximum_ = field.maximum == 0 ? mask_ : field.maximum;
+  zeroAllowed_ = field.zeroAllowed;
+  SetGivenLabel(field.label);
   Refresh();
 }
 

@@ -244,11 +244,20 @@ class CSetValue : public CSetCtrl {
   using ParseHandler = std::function<bool(const std::string& text, uint32_t& value)>;
   using FormatHandler = std::function<std::string(uint32_t value)>;
 
-  // A negative low bit shifts the value left into the register field (the register holds
-  // value / 2^-low). The maximum (relative to the offset) defaults to the mask when 0.
-  void Bind(RegisterRef reg, int lowBit, int highBit, uint32_t offset = 0,
-            const std::string& label = {}, bool hex = true, uint32_t minimum = 0,
-            uint32_t maximum = 0, bool zeroAllowed = false);
+  // The field and how its numbers are entered. A negative low bit shifts the value left
+  // into the register field (the register holds value / 2^-low). The maximum (relative to
+  // the offset) defaults to the mask when 0.
+  struct Field {
+    int lowBit = 0;
+    int highBit = 0;
+    uint32_t offset = 0;
+    std::string label;
+    bool hex = true;
+    uint32_t minimum = 0;
+    uint32_t maximum = 0;
+    bool zeroAllowed = false;
+  };
+  void Bind(RegisterRef reg, const Field& field);
   void SetHandlers(SetHandler set, GetHandler get, const std::string& label = {});
   void SetTextHandlers(ParseHandler parse, FormatHandler format);
   // A value shown as an empty text (and taken when an entry is refused).

@@ -1,5 +1,6 @@
 #include "framework/Module.h"
 
+#include "framework/Capabilities.h"
 #include "framework/Pins.h"
 #include "framework/TextUtil.h"
 #include "project/KnownParts.h"
@@ -35,14 +36,8 @@ std::vector<uint32_t> CModule::ParseInterruptList(const std::string& text) {
   return vectors;
 }
 
-void CModule::InitModule(ModuleContext& doc) {
-  CModuleBase::InitModule(doc);
-  // The controller's name depends on the part's kind of interrupt controller.
-  interruptController_ = nullptr;
-  for (const char* prefix : {"WINTC", "ITCN", "INTC"}) {
-    interruptController_ = doc.FindModule(prefix, "INTC");
-    if (interruptController_) break;
-  }
+void CModule::OnModulesReady() {
+  interruptController_ = FindCapability<InterruptController>(GetContext());
   for (InterruptUser& user : interruptUsers_) {
     user.controller = interruptController_;
     if (interruptController_) interruptController_->AttachInterruptUser(*this, user);
@@ -78,19 +73,17 @@ bool CModule::FixPins() {
 void CModule::NotifySystemModule() {
   ModuleContext* context = GetContext();
   if (!context || context->TestPart(kTestClassic)) return;
-  if (CModuleBase* system = context->FindModule("SYS", "")) system->CheckPeripheralClock(*this);
+  if (auto* gate = FindCapability<PeripheralClockGate>(context)) gate->CheckPeripheralClock(*this);
 }
 
-float CModule::ClockMHz(int which) const {
-  ModuleContext* context = GetContext();
-  if (!context) return 0;
-  CModuleBase* clock = context->FindModule("OCCS", "OCCS");
-  float mhz = 0;
-  if (!clock || !clock->GetClockMHz(which, mhz)) return 0;
-  return mhz;
+float CModule::GetBusClockMHz() const {
+  const ClockSource* clock = FindCapability<ClockSource>(GetContext());
+  return clock ? clock->GetBusClockMHz() : 0.0f;
 }
 
-float CModule::GetBusClockMHz() const { return ClockMHz(kBusClock); }
-float CModule::GetHSClockMHz() const { return ClockMHz(kHighSpeedClock); }
+float CModule::GetHSClockMHz() const {
+  const ClockSource* clock = FindCapability<ClockSource>(GetContext());
+  return clock ? clock->GetHighSpeedClockMHz() : 0.0f;
+}
 
 }  // namespace tarq

@@ -10,19 +10,21 @@
 
 namespace tarq {
 
+class InterruptController;
+
 // One interrupt vector a module uses; the interrupt controller serves it.
 struct InterruptUser {
   uint32_t vector = 0;
   int index = 0;                      // position in the module's interrupt list
-  CModuleBase* controller = nullptr;  // the interrupt controller, once attached
+  InterruptController* controller = nullptr;  // the interrupt controller, once attached
 };
 
 class CModule : public CModuleBase {
  public:
   explicit CModule(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
 
-  // Inherited steps, then every interrupt user is attached to the interrupt controller.
-  void InitModule(ModuleContext& doc) override;
+  // Every interrupt user is attached to the document's interrupt controller.
+  void OnModulesReady() override;
   // Pin check (when the page has the pin-warning control), system module notification,
   // recompute. Modules call this first from their own CheckWarnings.
   void CheckWarnings() override;
@@ -35,8 +37,8 @@ class CModule : public CModuleBase {
   // Checks that the module's signals reach device pins: the pin-warning control reports
   // the signals without a pin (a warning, with a FIXPINS link) or where they are placed.
   virtual void CheckPinWarnings();
-  // Tells the system module (on parts where it tracks the others) of a re-check: the module
-  // named "SYS" checks this module's peripheral clock. The classic group has no such check.
+  // Tells the peripheral-clock gate (on parts where it tracks the others) of a re-check: it
+  // checks this module's peripheral clock. The classic group has no such check.
   virtual void NotifySystemModule();
   // "FIXPINS" (the pin-warning link) places the unassigned signals on pins and checks again;
   // other queries go to the inherited handler.
@@ -66,8 +68,8 @@ class CModule : public CModuleBase {
 
   std::vector<InterruptUser>& InterruptUsers() { return interruptUsers_; }
   const std::vector<InterruptUser>& InterruptUsers() const { return interruptUsers_; }
-  // The interrupt controller found by InitModule, or none.
-  CModuleBase* GetInterruptController() const { return interruptController_; }
+  // The interrupt controller found once every module existed, or none.
+  InterruptController* GetInterruptController() const { return interruptController_; }
 
   // IP bus clock and high-speed peripheral clock of the clock module; 0 without one.
   float GetBusClockMHz() const;
@@ -78,10 +80,8 @@ class CModule : public CModuleBase {
   static std::vector<uint32_t> ParseInterruptList(const std::string& text);
 
  private:
-  float ClockMHz(int which) const;
-
   std::vector<InterruptUser> interruptUsers_;
-  CModuleBase* interruptController_ = nullptr;
+  InterruptController* interruptController_ = nullptr;
   bool hasPins_ = false;
 };
 

@@ -137,10 +137,13 @@ class CModuleBase {
   HeaderFile* GetDefineSource() const { return defineSource_; }
 
   // ==== life cycle, update and warnings (ModuleLifecycle.cpp) ====
-  // Attaches the module to its document: remembers it, resolves the linked module by
-  // prefix and applies the "_RESET" parameters. Overrides bind their controls here and
-  // call the inherited version first.
+  // First step of the start: attaches the module to its document, resolves the linked
+  // module by prefix and applies the "_RESET" parameters. Overrides declare their registers
+  // and controls here and call the inherited version; partners are not looked at yet.
   virtual void InitModule(ModuleContext& doc);
+  // Second step of the start, once every module of the document has its own state: the
+  // module finds its partners (by capability) and hands them what they keep of it.
+  virtual void OnModulesReady() {}
   // After loading: fill missing texts of text registers.
   virtual void FixDefaults() {}
   // Recompute derived values (frequencies, periods, baud rates) and show them.
@@ -224,34 +227,6 @@ class CModuleBase {
   // Registers the module made at run time together with their bindings, outside its table.
   virtual std::vector<Register*> RunTimeRegisters() { return {}; }
 
-  // ---- services other modules reach through FindModule (answered by their owners) ----
-  // The clock module's frequencies in MHz; false from modules that have none.
-  enum ClockQuery : int { kBusClock = 0, kHighSpeedClock = 1, kSystemClock = 2 };
-  virtual bool GetClockMHz(int which, float& mhz) const {
-    (void)which; (void)mhz;
-    return false;
-  }
-  // The interrupt controller takes over an interrupt user of `user` (a CModule).
-  virtual void AttachInterruptUser(CModuleBase& user, InterruptUser& record) {
-    (void)user; (void)record;
-  }
-  // The system module checks that `module`'s peripheral clock is enabled while it is in
-  // use; other modules ignore the request.
-  virtual void CheckPeripheralClock(CModuleBase& module) { (void)module; }
-  // The interrupt controller claims (enable) or releases the vector of an interrupt user for
-  // `module` and sets its ISR name; false when another module holds the vector.
-  virtual bool ClaimVector(const InterruptUser& user, bool enable, const std::string& isrName,
-                           CModuleBase* module) {
-    (void)user; (void)enable; (void)isrName; (void)module;
-    return false;
-  }
-  // The user slot (1..6) of the interrupt controller that serves a vector, with the slot's
-  // ISR name; -1 when none does.
-  virtual int FindUserSlot(uint32_t vector, std::string* isrName) const {
-    (void)vector; (void)isrName;
-    return -1;
-  }
-
   // ==== page model (ModulePage.cpp) ====
   // Declares the page: controls in tab order, captions, items, and which binding sits on
   // which control. Modules override it; the base page is empty.
@@ -296,12 +271,6 @@ class CModuleBase {
   void ShowControls(std::initializer_list<uint32_t> ids, bool show);
   bool EnableControl(uint32_t id, bool enable);
   bool ShowControl(uint32_t id, bool show);
-  // Builds the panel of one interrupt user on another module's page; the interrupt
-  // controller answers, the base leaves the panel empty.
-  virtual void BuildInterruptPanel(Page& panel, CModuleBase& user, InterruptUser& record,
-                                   bool wide) {
-    (void)panel; (void)user; (void)record; (void)wide;
-  }
 
  protected:
   // Builds the define lines and the parameter block without asking anything; `changed`

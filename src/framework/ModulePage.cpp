@@ -2,6 +2,7 @@
 // page-wide refresh, update, validation and self-test, control lookup, tooltips, warning
 // colours, and the interrupt panels of CModule.
 #include "framework/Bindings.h"
+#include "framework/Capabilities.h"
 #include "framework/Hints.h"
 #include "framework/Module.h"
 #include "framework/ModuleBase.h"

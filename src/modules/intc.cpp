@@ -243,9 +243,10 @@ void CpmINTC::BindControls() {
       if (irqA_) AddCommentItems({{&irqATrigger_, 0}});
       if (irqB_) AddCommentItems({{&irqBTrigger_, 0}});
       for (int k = 0; k < 2; ++k) {
-        fastSource_[k].Bind({this, kRegFim0 + static_cast<size_t>(k)}, 0, 7, 0,
-                            Format("Fast interrupt %d", k), false, 0, count > 0 ? count - 1 : 0,
-                            true);
+        fastSource_[k].Bind({this, kRegFim0 + static_cast<size_t>(k)},
+                            {.lowBit = 0, .highBit = 7, .label = Format("Fast interrupt %d", k),
+                             .hex = false, .maximum = count > 0 ? count - 1 : 0,
+                             .zeroAllowed = true});
         fastIsr_[k].Bind({this, kRegFiva0 + static_cast<size_t>(k)},
                          Format("Fast interrupt %d ISR name", k));
         AddCommentItems({{&fastSource_[k], 0}, {&fastIsr_[k], 0}});
@@ -256,9 +257,10 @@ void CpmINTC::BindControls() {
       AddCommentItems({{&maskDisable_, 3}});
       for (int i = 0; i < kUserSlots; ++i) {
         const int low = (i % 2) * 8;
-        userSource_[i].Bind({this, kRegIar0 + static_cast<size_t>(i / 2)}, low, low + 5, 0,
-                            Format("USER%d interrupt", i + 1), false, 0,
-                            count > 7 ? count - 7 : 0, true);
+        userSource_[i].Bind({this, kRegIar0 + static_cast<size_t>(i / 2)},
+                            {.lowBit = low, .highBit = low + 5,
+                             .label = Format("USER%d interrupt", i + 1), .hex = false,
+                             .maximum = count > 7 ? count - 7 : 0, .zeroAllowed = true});
         const uint32_t vector = count >= kUserSlots ? count - kUserSlots + i : 0;
         userIsr_[i].Bind({this, firstVectorRegister_ + 2 * vector},
                          Format("USER%d ISR name", i + 1));
@@ -430,7 +432,7 @@ int CpmINTC::FindUserSlot(uint32_t vector, std::string* isrName) const {
 
 std::string UserSlotNote(const CModule& module, size_t userIndex, bool seeForm) {
   const std::vector<InterruptUser>& users = module.InterruptUsers();
-  CModuleBase* controller = module.GetInterruptController();
+  auto* controller = dynamic_cast<CpmINTC*>(module.GetInterruptController());
   if (userIndex >= users.size() || !controller) return {};
   std::string isrName;
   const int slot = controller->FindUserSlot(users[userIndex].vector, &isrName);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "framework/Bindings.h"
+#include "framework/Capabilities.h"
 #include "framework/Module.h"
 
 namespace tarq {
@@ -37,7 +38,7 @@ struct IntcVector {
 
 enum class IntcLayout { Classic, Standard, UserSlot };
 
-class CpmINTC : public CModule {
+class CpmINTC : public CModule, public InterruptController {
  public:
   explicit CpmINTC(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
   ~CpmINTC() override;

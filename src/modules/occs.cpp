@@ -177,7 +177,8 @@ void CpmOCCS::BindControls() {
 
   // Dividers (DIVBY / PLLDB).
   if (!fixedMultiplier_)
-    multiply_.Bind(ref(kDivBy), 0, 6, 1, "Multiplication Factor (PLL Divide-By)", false);
+    multiply_.Bind(ref(kDivBy), {.lowBit = 0, .highBit = 6, .offset = 1,
+                               .label = "Multiplication Factor (PLL Divide-By)", .hex = false});
   if (hasPrescaler_) {
     prescaler_.Bind(ref(kDivBy), 8, 9);
     postscaler_.Bind(ref(kDivBy), 10, 11);
@@ -186,10 +187,10 @@ void CpmOCCS::BindControls() {
   } else {
     postscaler_.Bind(ref(kDivBy), 8, 11);
   }
-  lorPeriod_.Bind(ref(kDivBy), 12, 15, 0, "", false);
+  lorPeriod_.Bind(ref(kDivBy), {.lowBit = 12, .highBit = 15, .hex = false});
 
   // Oscillator control (OSCTL / IOSCTL).
-  if (hasRelax_) trim_.Bind(ref(kOsc), 0, (g.classic || g.cvx06) ? 7 : 9, 0, "", false);
+  if (hasRelax_) trim_.Bind(ref(kOsc), {.lowBit = 0, .highBit = (g.classic || g.cvx06) ? 7 : 9, .hex = false});
   if (g.fenn || g.casp) oscPower_.Bind(ref(kOsc), 12, 13, 0, "Crystal Power Mode", {1, 0, 2});
   if (g.casp) extClock_.Bind(ref(kOsc), 10, 11);
   if (secondLayout_) {
@@ -228,7 +229,8 @@ void CpmOCCS::BindControls() {
                  (g.classic || g.cvx06) ? std::vector<uint32_t>{1, 2} : std::vector<uint32_t>{2, 1});
   if (hasRelax_) {
     factoryTrim_.Bind(ref(kTrimUse), 0);
-    retrim_.Bind(ref(kRetrim), 0, 31, 0, "Re-trim Relaxation Oscillator##Hz", false);
+    retrim_.Bind(ref(kRetrim),
+                {.lowBit = 0, .highBit = 31, .label = "Re-trim Relaxation Oscillator##Hz", .hex = false});
   }
 
   if (hasCop_) {
@@ -240,7 +242,7 @@ void CpmOCCS::BindControls() {
       copLossOfClock_.Bind(ref(kCopCtl), 5);
       copRelax_.Bind(ref(kCopCtl), 6);
     }
-    copDivisor_.Bind(ref(kCopTo), 0, g.classic ? 11 : 15, 1, "", false);
+    copDivisor_.Bind(ref(kCopTo), {.lowBit = 0, .highBit = g.classic ? 11 : 15, .offset = 1, .hex = false});
   }
   if (g.classic) clko_.Bind(ref(kClkosr), 4, 4);
 
@@ -291,7 +293,7 @@ int CpmOCCS::SourceItem() const {
   }
 }
 
-bool CpmOCCS::IsPllEnabled() const { return !Bit(kCtrl, 4); }
+bool CpmOCCS::IsPllRunning() const { return !Bit(kCtrl, 4); }
 bool CpmOCCS::IsCrystalOscillatorEnabled() const { return secondLayout_ && !Bit(kOsc, 12); }
 bool CpmOCCS::IsRelaxationOscillatorEnabled() const { return secondLayout_ && !Bit(kOsc, 15); }
 
@@ -389,7 +391,7 @@ OccsClocks CpmOCCS::ComputeClocks() const {
   }
 
   // VCO.
-  c.pllEnabled = IsPllEnabled();
+  c.pllEnabled = IsPllRunning();
   c.vco = c.pllEnabled ? static_cast<float>(multiplier) * fin / prescale : 0.0f;
   const float half = c.vco * 0.5f;
   const float third = c.vco * 0.33333334f;
@@ -450,16 +452,6 @@ OccsClocks CpmOCCS::ComputeClocks() const {
   const float period = static_cast<float>(Field(kDivBy, 12, 15));
   c.lorPeriodSeconds = half > 0 ? period * 10.0f / (half * 1e6f) : 0.0f;
   return c;
-}
-
-bool CpmOCCS::GetClockMHz(int which, float& mhz) const {
-  const OccsClocks clocks = ComputeClocks();
-  switch (which) {
-    case kBusClock: mhz = clocks.bus; return true;
-    case kHighSpeedClock: mhz = clocks.hsStored; return true;
-    case kSystemClock: mhz = clocks.system; return true;
-    default: return false;
-  }
 }
 
 void CpmOCCS::UpdateValues() {
@@ -533,16 +525,14 @@ std::string CpmOCCS::HighSpeedPeripheralText() const {
     list = {{"PWM", "PWM clock sourced from HS_PERF (3x System Clock)"},
             {"Timer", "Timer clock sourced from HS_PERF (3x System Clock)"}};
   }
-  ModuleContext* context = GetContext();
-  CModuleBase* sys = context ? context->FindModule("SYS", "") : nullptr;
+  const PeripheralClockGate* gate = FindCapability<PeripheralClockGate>(GetContext());
   std::vector<std::string> items;
   for (const Peripheral& peripheral : list) {
-    if (!sys) {
+    if (!gate) {
       items.push_back(peripheral.name);
       continue;
     }
-    const std::string link = std::string(kLinkScheme) + sys->GetPrefix() + "/" +
-                             sys->GetClass() + "/" + EncodeUrlText(peripheral.sysCaption);
+    const std::string link = gate->OptionLink(peripheral.sysCaption);
     items.push_back("<A HREF=\"" + link + "\">" + peripheral.name + "</A>");
   }
   if (items.size() == 3)
@@ -576,7 +566,7 @@ void CpmOCCS::UpdateEnables() {
     ForceCheck(lockDetector_, true);
   }
   EnableControl(kOccsEnablePll, source == 0);
-  const bool pll = IsPllEnabled();
+  const bool pll = IsPllRunning();
 
   // Multiplier.
   if (!fixedMultiplier_) EnableControl(kOccsMultiplyEdit, pll);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/Bindings.h"
+#include "framework/Capabilities.h"
 #include "framework/Module.h"
 
 namespace tarq {
@@ -133,7 +134,7 @@ struct OccsClocks {
   float lorPeriodSeconds = 0;
 };
 
-class CpmOCCS : public CModule {
+class CpmOCCS : public CModule, public ClockSource {
  public:
   explicit CpmOCCS(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
 
@@ -147,7 +148,11 @@ class CpmOCCS : public CModule {
   void CheckWarnings() override;
   void CheckPinWarnings() override;
   bool IsSignalUsed(const std::string& signal) const override;
-  bool GetClockMHz(int which, float& mhz) const override;
+  // ---- the clock source other modules ask ----
+  float GetBusClockMHz() const override { return ComputeClocks().bus; }
+  float GetHighSpeedClockMHz() const override { return ComputeClocks().hsStored; }
+  float GetSystemClockMHz() const override { return ComputeClocks().system; }
+  bool IsPllRunning() const override;
   void OnControlEvent(Page& page, Control& control, ControlEvent event) override;
 
   // The clock computation from the registers, the document's oscillator frequencies and,
@@ -157,16 +162,15 @@ class CpmOCCS : public CModule {
   // ---- state other modules read ----
   bool UsesSecondLayout() const { return secondLayout_; }
   bool HasRelaxationOscillator() const { return hasRelax_; }
-  bool IsPllEnabled() const;
   // Second layout: "Crystal oscilator enabled (Direct clock on XTAL disabled)".
-  bool IsCrystalOscillatorEnabled() const;
+  bool IsCrystalOscillatorEnabled() const override;
   // Second layout: "Enable internal relaxation oscilator".
-  bool IsRelaxationOscillatorEnabled() const;
+  bool IsRelaxationOscillatorEnabled() const override;
   // "MSTR_OSC source": 0 relaxation oscillator, 1 crystal oscillator / XTAL, 2 CLKIN.
   int GetMasterOscillatorSource() const;
   // The crystal frequency in MHz: the page's "Crystal oscillator frequency:" text while the
   // page is open (0 when it does not read as a number), else the document's value.
-  float GetCrystalFrequencyMHz() const;
+  float GetCrystalFrequencyMHz() const override;
 
   // Reads a frequency text in MHz: exactly one finite, non-negative number, else 0.
   static float ParseMHz(const std::string& text);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "framework/Links.h"
 #include "framework/TextUtil.h"
 #include "project/KnownParts.h"
 #include "project/ModuleFactory.h"
@@ -342,6 +343,10 @@ bool CSysModule::ReadPartnerBit(const std::string& module, const std::string& re
 std::string CSysModule::SourceSignalMessage(const std::string& itemText,
                                             const std::string& suffix) {
   return "The module which provides selected source signal \"" + itemText + "\"" + suffix;
+}
+
+std::string CSysModule::OptionLink(const std::string& caption) const {
+  return std::string(kLinkScheme) + GetPrefix() + "/" + GetClass() + "/" + EncodeUrlText(caption);
 }
 
 // ---- peripheral clock check ----

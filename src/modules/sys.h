@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "framework/Bindings.h"
+#include "framework/Capabilities.h"
 #include "framework/Module.h"
 
 namespace tarq {
@@ -23,7 +24,7 @@ namespace tarq {
 class ModuleFactory;
 
 // What the page and the checks of a system module are made of, whatever the variant.
-class CSysModule : public CModule {
+class CSysModule : public CModule, public PeripheralClockGate {
  public:
   CSysModule(const ArchitectureEntry& entry, CModuleBase* parent);
   ~CSysModule() override;
@@ -31,8 +32,10 @@ class CSysModule : public CModule {
   // The part decides the register table; then the inherited steps, then the bindings.
   void InitModule(ModuleContext& doc) override;
   void BuildPage(Page& page) override;
-  // Warns at a module's clock-enable box when the module is in use with its clock off.
+  // ---- the peripheral-clock gate other modules ask ----
   void CheckPeripheralClock(CModuleBase& module) override;
+  bool IsOptionChecked(const std::string& caption) const override { return IsChecked(caption); }
+  std::string OptionLink(const std::string& caption) const override;
 
   // ---- queries by caption (a box's text, a list's caption) ----
   // Whether the box is checked (the register's state while the page is closed); false

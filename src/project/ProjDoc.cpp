@@ -203,7 +203,9 @@ bool CProjDocBase::OpenProject(const std::string& requestedPath) {
     AddModuleAtPath("\\Unrecognized Definitions", "VOID", unrecognised);
   }
 
+  // Two steps: every module builds its own state, then finds its partners.
   for (size_t i = 0; i < modules_.size(); ++i) modules_[i]->InitModule(*this);
+  for (size_t i = 0; i < modules_.size(); ++i) modules_[i]->OnModulesReady();
   LoadAllDefines();
   warningsEnabled_ = true;
   for (size_t i = 0; i < modules_.size(); ++i) modules_[i]->FixDefaults();

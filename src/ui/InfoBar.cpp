@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QTimer>
 
+#include "framework/Capabilities.h"
 #include "framework/TextUtil.h"
 #include "project/ProjDoc.h"
 #include "ui/UiText.h"
@@ -11,13 +12,6 @@
 namespace tarq {
 
 namespace {
-
-float ClockMHz(CProjDocBase& document, int which) {
-  CModuleBase* clock = document.FindModule("OCCS", "OCCS");
-  float mhz = 0;
-  if (!clock || !clock->GetClockMHz(which, mhz)) return 0;
-  return mhz;
-}
 
 QLabel* AddField(QHBoxLayout* line, const char* caption, QWidget* parent) {
   auto* name = new QLabel(caption, parent);
@@ -53,8 +47,9 @@ InfoBar::~InfoBar() { document_.RemoveObserver(this); }
 std::string InfoBar::ClockText(float mhz) { return mhz > 0 ? Format("%.3f MHz", mhz) : "n/a"; }
 
 void InfoBar::Refresh() {
-  system_->setText(ToQt(ClockText(ClockMHz(document_, CModuleBase::kSystemClock))));
-  bus_->setText(ToQt(ClockText(ClockMHz(document_, CModuleBase::kBusClock))));
+  const ClockSource* clock = FindCapability<ClockSource>(&document_);
+  system_->setText(ToQt(ClockText(clock ? clock->GetSystemClockMHz() : 0.0f)));
+  bus_->setText(ToQt(ClockText(clock ? clock->GetBusClockMHz() : 0.0f)));
 }
 
 QString InfoBar::SystemClockText() const { return system_->text(); }

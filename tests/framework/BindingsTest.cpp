@@ -105,13 +105,15 @@ TEST_F(BindingsTest, OffsetValueAcceptsOneToSixteenAndNamesTheBoundsWhenRefusing
 
 TEST_F(BindingsTest, ZeroAllowedPassesTheRangeCheckAndHexBoundsAreHex) {
   CSetValue value;
-  value.Bind(RegisterRef::Named(module, "DIV_INIT"), 0, 3, 1, "Div", false, 0, 0, true);
+  value.Bind(RegisterRef::Named(module, "DIV_INIT"),
+             {.lowBit = 0, .highBit = 3, .offset = 1, .label = "Div", .hex = false, .zeroAllowed = true});
   uint32_t parsed = 99;
   EXPECT_TRUE(value.ParseEntry("0", parsed, false));
   EXPECT_EQ(parsed, 0u);
 
   CSetValue hex;
-  hex.Bind(RegisterRef::Named(module, "DIV_INIT"), 0, 3, 0, "Div", true, 2, 10);
+  hex.Bind(RegisterRef::Named(module, "DIV_INIT"),
+           {.lowBit = 0, .highBit = 3, .label = "Div", .minimum = 2, .maximum = 10});
   Page standalone(&module);
   standalone.AddEdit(1, &hex);
   EXPECT_FALSE(hex.ParseEntry("0xB", parsed, true));
@@ -162,7 +164,7 @@ TEST_F(BindingsTest, RefusedEntryFallsBackToTheSpecialValue) {
 
 TEST_F(BindingsTest, HexTextInADecimalFieldIsAcceptedAndShownAsTypedUntilToggled) {
   CSetValue value;
-  value.Bind(RegisterRef::Named(module, "PRESC_INIT"), 0, 7, 0, "Count", false);
+  value.Bind(RegisterRef::Named(module, "PRESC_INIT"), {.lowBit = 0, .highBit = 7, .label = "Count", .hex = false});
   Page standalone(&module);
   standalone.AddEdit(7, &value);
   standalone.SetLive(true);
@@ -190,7 +192,7 @@ TEST_F(BindingsTest, InvalidEntryTurnsTheBoxLightRedUntilItIsValidAgain) {
 
 TEST_F(BindingsTest, CustomFormatParsesOneNumberAndNothingAfterIt) {
   CSetValue value;
-  value.Bind(RegisterRef::Named(module, "PRESC_INIT"), 0, 7, 0, "Rate", false);
+  value.Bind(RegisterRef::Named(module, "PRESC_INIT"), {.lowBit = 0, .highBit = 7, .label = "Rate", .hex = false});
   EXPECT_FALSE(value.SetFormat("%s kHz"));  // never handed to printf
   EXPECT_FALSE(value.SetFormat("%u and %u"));
   ASSERT_TRUE(value.SetFormat("%lu kHz"));
@@ -408,7 +410,7 @@ TEST_F(BindingsTest, SelfTestOfAFullWidthFieldDoesNotOverflow) {
   CModule wide(SampleEntry("WIDE"));
   wide.InitRegisters(kWide, 1);
   CSetValue value;
-  value.Bind(RegisterRef::Named(wide, "WIDE_INIT"), 0, 31, 0, "");
+  value.Bind(RegisterRef::Named(wide, "WIDE_INIT"), {.lowBit = 0, .highBit = 31});
   std::vector<std::string> lines;
   value.SelfTest([&](const std::string& line) { lines.push_back(line); });
   ASSERT_EQ(lines.size(), 50u);

@@ -6,6 +6,7 @@
 
 #include "framework/Hints.h"
 #include "framework/Host.h"
+#include "framework/Capabilities.h"
 #include "framework/Module.h"
 #include "framework/Warnings.h"
 #include "ModuleListContext.h"
@@ -294,34 +295,40 @@ TEST(CModuleTest, InterruptListGivesOneUserPerVector) {
   EXPECT_EQ(sci.InterruptUsers()[2].index, 2);
 }
 
-class FakeIntc : public CModuleBase {
+class FakeIntc : public CModuleBase, public InterruptController {
  public:
   using CModuleBase::CModuleBase;
   void AttachInterruptUser(CModuleBase& user, InterruptUser& record) override {
     attached.push_back(user.GetPrefix() + ":" + std::to_string(record.vector));
   }
+  bool ClaimVector(const InterruptUser&, bool, const std::string&, CModuleBase*) override {
+    return false;
+  }
+  int FindUserSlot(uint32_t, std::string*) const override { return -1; }
+  void BuildInterruptPanel(Page&, CModuleBase&, InterruptUser&, bool) override {}
   std::vector<std::string> attached;
 };
 
-TEST(CModuleTest, InitModuleAttachesInterruptUsersToTheFirstControllerFound) {
+TEST(CModuleTest, InterruptUsersAreAttachedOnceEveryModuleExists) {
   TestContext context;
-  FakeIntc wrongClass(Entry("WINTC", "OTHER"));
-  FakeIntc intc(Entry("INTC", "INTC"));
-  FakeIntc itcn(Entry("ITCN", "INTC"));
-  context.modules = {&wrongClass, &intc, &itcn};
+  CModule plainModule(Entry("WINTC", "INTC"));  // the name alone makes no controller
+  FakeIntc intc(Entry("ITCN", "INTC"));
   CModule sci(Entry("SCI_0", "SCI", "NONE", "SCI:78,79"));
   CModule plain(Entry("GPIO_A", "GPIO", "NONE", "NONE"));
+  context.modules = {&plainModule, &sci, &intc, &plain};
   sci.InitModule(context);
   plain.InitModule(context);
-  EXPECT_EQ(sci.GetInterruptController(), &itcn);  // ITCN is tried before INTC
-  EXPECT_EQ(sci.InterruptUsers()[1].controller, &itcn);
-  EXPECT_EQ(itcn.attached, (std::vector<std::string>{"SCI_0:78", "SCI_0:79"}));
-  EXPECT_TRUE(intc.attached.empty());
-  EXPECT_TRUE(wrongClass.attached.empty());
+  EXPECT_EQ(sci.GetInterruptController(), nullptr);  // partners wait for the second step
+  sci.OnModulesReady();
+  plain.OnModulesReady();
+  EXPECT_EQ(sci.GetInterruptController(), &intc);  // found although it comes later
+  EXPECT_EQ(sci.InterruptUsers()[1].controller, &intc);
+  EXPECT_EQ(intc.attached, (std::vector<std::string>{"SCI_0:78", "SCI_0:79"}));
 
   TestContext bare;
   CModule alone(Entry("SCI_1", "SCI", "NONE", "SCI:81"));
   alone.InitModule(bare);
+  alone.OnModulesReady();
   EXPECT_EQ(alone.GetInterruptController(), nullptr);
   EXPECT_EQ(alone.InterruptUsers()[0].controller, nullptr);
 }
@@ -336,13 +343,16 @@ TEST(CModuleTest, CheckWarningsRunsPinCheckOnlyWithPinsThenNotifiesThenRecompute
   EXPECT_EQ(module.calls, (std::vector<std::string>{"pins", "system", "values"}));
 }
 
-class FakeOccs : public CModuleBase {
+class FakeOccs : public CModuleBase, public ClockSource {
  public:
   using CModuleBase::CModuleBase;
-  bool GetClockMHz(int which, float& mhz) const override {
-    mhz = which == kBusClock ? 60.0f : 120.0f;
-    return true;
-  }
+  float GetBusClockMHz() const override { return 60.0f; }
+  float GetHighSpeedClockMHz() const override { return 120.0f; }
+  float GetSystemClockMHz() const override { return 120.0f; }
+  bool IsPllRunning() const override { return true; }
+  bool IsCrystalOscillatorEnabled() const override { return false; }
+  bool IsRelaxationOscillatorEnabled() const override { return false; }
+  float GetCrystalFrequencyMHz() const override { return 0.0f; }
 };
 
 TEST(CModuleTest, ClockShortcutsAskTheClockModuleAndAreZeroWithoutOne) {
@@ -351,10 +361,10 @@ TEST(CModuleTest, ClockShortcutsAskTheClockModuleAndAreZeroWithoutOne) {
   EXPECT_EQ(sci.GetBusClockMHz(), 0.0f);  // not attached
   sci.InitModule(context);
   EXPECT_EQ(sci.GetBusClockMHz(), 0.0f);
-  FakeOccs wrongClass(Entry("OCCS", "PLL"));
-  context.modules = {&wrongClass};
+  CModule named(Entry("OCCS", "OCCS"));  // the name alone is no clock source
+  context.modules = {&named};
   EXPECT_EQ(sci.GetHSClockMHz(), 0.0f);
-  FakeOccs occs(Entry("OCCS", "OCCS"));
+  FakeOccs occs(Entry("PLL", "PLL"));
   context.modules.push_back(&occs);
   EXPECT_EQ(sci.GetBusClockMHz(), 60.0f);
   EXPECT_EQ(sci.GetHSClockMHz(), 120.0f);

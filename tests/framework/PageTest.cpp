@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "PageTestSupport.h"
+#include "framework/Capabilities.h"
 #include "framework/Hints.h"
 #include "framework/TextUtil.h"
 
@@ -96,7 +97,7 @@ TEST_F(PageTest, ValidationSkipsHiddenAndDisabledControlsAndRecursesIntoChildPag
 
   // A failing control on the child page fails the page and gets the focus.
   CSetValue rowValue;
-  rowValue.Bind(RegisterRef::Named(module, "ROW_INIT"), 4, 7, 0, "Row value", false);
+  rowValue.Bind(RegisterRef::Named(module, "ROW_INIT"), {.lowBit = 4, .highBit = 7, .label = "Row value", .hex = false});
   Page* row = page().GetChildPage(kIdPanelHolder);
   row->AddEdit(77, &rowValue);
   page().TypeText(MakeWarningId(kIdPanelHolder, 77), "300");
@@ -288,9 +289,14 @@ TEST_F(PageTest, LinksGoToTheModulesLinkHandler) {
 
 // ---- interrupt panels ----
 
-class RecordingController : public CModule {
+class RecordingController : public CModule, public InterruptController {
  public:
   using CModule::CModule;
+  void AttachInterruptUser(CModuleBase&, InterruptUser&) override {}
+  bool ClaimVector(const InterruptUser&, bool, const std::string&, CModuleBase*) override {
+    return false;
+  }
+  int FindUserSlot(uint32_t, std::string*) const override { return -1; }
   void BuildInterruptPanel(Page& panel, CModuleBase& user, InterruptUser& record,
                            bool wide) override {
     panel.AddStatic(1, Format("%s vector %u", user.GetPrefix().c_str(), record.vector));
@@ -325,6 +331,7 @@ TEST(InterruptPanelTest, PanelsAndHeadersTakeTheirPlaceholdersPlaces) {
   context.modules = {&controller, &user};
   controller.InitModule(context);
   user.InitModule(context);
+  user.OnModulesReady();
   user.CreatePage();
   Page& page = *user.GetPage();
 

@@ -67,8 +67,8 @@ class SamplePageModule : public CModule {
     fast.Bind(RegisterRef::Named(*this, "CTRL_INIT"), 2, false, "Speed:");
     automatic.Bind(RegisterRef::Named(*this, "CTRL_INIT"), 3, false, "Speed:");
     mode.Bind(RegisterRef::Named(*this, "CTRL_INIT"), 4, 5, 0, "", {0, 1, 3});
-    divider.Bind(RegisterRef::Named(*this, "DIV_INIT"), 0, 3, 1, "", false, 0, 0, false);
-    scaled.Bind(RegisterRef::Named(*this, "SCALE_INIT"), -2, 5, 0, "##us", false);
+    divider.Bind(RegisterRef::Named(*this, "DIV_INIT"), {.lowBit = 0, .highBit = 3, .offset = 1, .hex = false});
+    scaled.Bind(RegisterRef::Named(*this, "SCALE_INIT"), {.lowBit = -2, .highBit = 5, .label = "##us", .hex = false});
     name.Bind(RegisterRef::Named(*this, "NAME_INIT"), "Device name");
     parity.Bind(RegisterRef::Named(*this, "PARITY_INIT"), false, "Parity");
     prescaler.Bind(RegisterRef::Named(*this, "PRESC_INIT"), 0, 2, 1, "Prescaler");

@@ -258,6 +258,7 @@ TEST(IntcUserSlots, ModulesFindTheSlotOfTheirVectorAndShowItAsALink) {
   ASSERT_TRUE(project.Opened());
   VectorUser sci("SCI_0", "21,22,34");
   sci.InitModule(project.Doc());
+  sci.OnModulesReady();
   std::string name;
   EXPECT_EQ(project.Intc().FindUserSlot(22, &name), 2);  // the first slot that holds it
   EXPECT_EQ(name, "SciRxSlotIsr");
@@ -492,7 +493,9 @@ TEST(IntcClaims, AClaimSetsTheNameAndOnlyItsHolderCanReleaseIt) {
   VectorUser sci("SCI_0", "59,62");
   VectorUser other("OTHER", "62");
   sci.InitModule(project.Doc());
+  sci.OnModulesReady();
   other.InitModule(project.Doc());
+  other.OnModulesReady();
   CpmINTC& intc = project.Intc();
   EXPECT_EQ(intc.UsersOf(62), (std::vector<CModuleBase*>{&sci, &other}));
   Page& page = project.OpenPage();
@@ -532,6 +535,7 @@ TEST(IntcPanels, PanelsOnOtherPagesEditTheSameRegistersAndFollowEachOther) {
   CpmINTC& intc = project.Intc();
   auto sci = std::make_unique<VectorUser>("SCI_0", "61,62");
   sci->InitModule(project.Doc());
+  sci->OnModulesReady();
   sci->CreatePage();
   Page& own = project.OpenPage();
   Page* wide = sci->GetPage()->GetChildPage(CModule::kInterruptPanelBase);

@@ -229,9 +229,7 @@ TEST(OccsTest, HighSpeedLabelLinksToTheSystemModuleBoxes) {
   plain.OpenPage();
   EXPECT_EQ(plain.Ctl(kOccsHsLabel).text, "(PWM/Timer)");
 
-  OccsProject linked("CVX-21", "", [](ModuleFactory& factory) {
-    factory.Register("SYS_V2_Classic", Stub({{"-SIM_GPS_INIT", 0, DW16}}));
-  });
+  OccsProject linked("CVX-21", "");
   linked.OpenPage();
   EXPECT_EQ(linked.Ctl(kOccsHsLabel).text,
             "(<A HREF=\"tarq:SYS/SYS_V2_Classic/"
@@ -542,6 +540,7 @@ TEST(OccsTest, OtherModulesReadTheClocksAndTheInfoBarIsTold) {
     return entry;
   }());
   reader.InitModule(project.Doc());
+  reader.OnModulesReady();
   EXPECT_FLOAT_EQ(reader.GetBusClockMHz(), 32.0f);
   EXPECT_FLOAT_EQ(reader.GetHSClockMHz(), 96.0f);
 
@@ -564,6 +563,7 @@ TEST(OccsTest, OtherModulesReadTheClocksAndTheInfoBarIsTold) {
   ASSERT_TRUE(without.Opened());
   EXPECT_FALSE(without.HasOccs());
   reader.InitModule(without.Doc());
+  reader.OnModulesReady();
   EXPECT_FLOAT_EQ(reader.GetBusClockMHz(), 0.0f);
   EXPECT_FLOAT_EQ(reader.GetHSClockMHz(), 0.0f);
 }

@@ -75,7 +75,8 @@ void GuiTestModule::InitModule(ModuleContext& doc) {
   rowBit.Bind(control, 6, false, "Row");
   parity.Bind(control, 0, 1, 0, "Parity");
   bits.Bind(control, 4, 4, 8, "Data bits");
-  divisor.Bind(RegisterRef::Named(*this, "SCIBR_INIT"), 0, 12, 0, "Baud divisor", true, 1, 0x1FFF);
+  divisor.Bind(RegisterRef::Named(*this, "SCIBR_INIT"),
+               {.lowBit = 0, .highBit = 12, .label = "Baud divisor", .minimum = 1, .maximum = 0x1FFF});
 }
 
 void GuiTestModule::BuildPage(Page& page) {

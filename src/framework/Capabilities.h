@@ -1,0 +1,94 @@
+// What modules offer each other. A module finds a partner through the document by what the
+// partner can do, never by its name, and asks it for facts, never for its register bits.
+// A partner that does not exist is simply not found: checks that need it stay silent.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "framework/ModuleBase.h"
+
+namespace tarq {
+
+class Page;
+struct InterruptUser;
+
+// The clock generator: the frequencies every peripheral runs on and the oscillator states.
+class ClockSource {
+ public:
+  virtual ~ClockSource() = default;
+  // IP bus clock, high-speed peripheral clock (0 on parts without one) and system clock,
+  // in MHz as the clock module computes them.
+  virtual float GetBusClockMHz() const = 0;
+  virtual float GetHighSpeedClockMHz() const = 0;
+  virtual float GetSystemClockMHz() const = 0;
+  virtual bool IsPllRunning() const = 0;
+  // Parts with the oscillator control register: the crystal and relaxation oscillators.
+  virtual bool IsCrystalOscillatorEnabled() const = 0;
+  virtual bool IsRelaxationOscillatorEnabled() const = 0;
+  // The crystal frequency in MHz (the page's entry while the page is open), 0 for none.
+  virtual float GetCrystalFrequencyMHz() const = 0;
+};
+
+// The interrupt controller: vectors, their priorities and ISR names, the user slots.
+class InterruptController {
+ public:
+  virtual ~InterruptController() = default;
+  // Takes over an interrupt user of `user` (a CModule) once every module exists.
+  virtual void AttachInterruptUser(CModuleBase& user, InterruptUser& record) = 0;
+  // Claims (enable) or releases the vector of an interrupt user for `module` and sets its
+  // ISR name; false when another module holds the vector.
+  virtual bool ClaimVector(const InterruptUser& user, bool enable, const std::string& isrName,
+                           CModuleBase* module) = 0;
+  // The user slot (1..6) that serves a vector, with the slot's ISR name; -1 when none does.
+  virtual int FindUserSlot(uint32_t vector, std::string* isrName) const = 0;
+  // Builds the panel of one interrupt user on the user's page.
+  virtual void BuildInterruptPanel(Page& panel, CModuleBase& user, InterruptUser& record,
+                                   bool wide) = 0;
+};
+
+// The module that gates the peripheral clocks and selects clock and signal sources.
+class PeripheralClockGate {
+ public:
+  virtual ~PeripheralClockGate() = default;
+  // Warns at a module's clock-enable box when the module is in use with its clock off.
+  virtual void CheckPeripheralClock(CModuleBase& module) = 0;
+  // Whether the box with this caption is checked; false when the part has no such box.
+  virtual bool IsOptionChecked(const std::string& caption) const = 0;
+  // A link to the box or list with this caption; empty when the part has none.
+  virtual std::string OptionLink(const std::string& caption) const = 0;
+};
+
+// The crossbar: which input drives each output. Timers, PWM, ADC and comparators ask it.
+class CrossbarOutputSelector {
+ public:
+  virtual ~CrossbarOutputSelector() = default;
+  virtual int GetOutputCount() const = 0;
+  // The input selected for output n; -1 when n is not an output or no input is named.
+  virtual int GetSelectedInput(int output) const = 0;
+  // A link to the control of output n; empty when there is none.
+  virtual std::string OutputLink(int output) const = 0;
+};
+
+// The first module of the document (in document order) that offers the capability; null when
+// none does.
+template <class Capability>
+Capability* FindCapability(ModuleContext* context) {
+  if (!context) return nullptr;
+  for (CModuleBase* module : context->GetModules())
+    if (auto* found = dynamic_cast<Capability*>(module)) return found;
+  return nullptr;
+}
+
+// Every module that offers the capability, in document order.
+template <class Capability>
+std::vector<Capability*> FindCapabilities(ModuleContext* context) {
+  std::vector<Capability*> found;
+  if (!context) return found;
+  for (CModuleBase* module : context->GetModules())
+    if (auto* offer = dynamic_cast<Capability*>(module)) found.push_back(offer);
+  return found;
+}
+
+}  // namespace tarq
