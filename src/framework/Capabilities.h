@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/Bindings.h"
 #include "framework/ModuleBase.h"
 
 namespace tarq {
@@ -58,6 +59,25 @@ class PeripheralClockGate {
   virtual bool IsOptionChecked(const std::string& caption) const = 0;
   // A link to the box or list with this caption; empty when the part has none.
   virtual std::string OptionLink(const std::string& caption) const = 0;
+};
+
+// The module that holds the pin-function selector bits (GPS<n> in the pin descriptions) and
+// the clock-output selector bits (CLKOSR<k>) that the ports set when a pin changes function.
+class PinFunctionSelector {
+ public:
+  virtual ~PinFunctionSelector() = default;
+  // Selector bit n, counted over the selector registers; false when the part has none.
+  virtual bool GetSelectorBit(int bit) const = 0;
+  virtual void SetSelectorBit(int bit, bool set) = 0;
+  // Bit k of the clock-output select register; false when the part has none.
+  virtual bool GetClockOutputBit(int bit) const = 0;
+  virtual void SetClockOutputBit(int bit, bool set) = 0;
+  // The registers the ports' settings write, for their registers summaries: every selector
+  // register, and the clock-output register when asked.
+  virtual std::vector<RegisterRef> SelectorRegisters(bool withClockOutput) = 0;
+  // The selector registers the part's pinout counts (its GPSCNT parameter, 1 by default),
+  // and the clock-output register when asked.
+  virtual std::vector<RegisterRef> PinoutSelectorRegisters(bool withClockOutput) = 0;
 };
 
 // The crossbar: which input drives each output. Timers, PWM, ADC and comparators ask it.

@@ -21,8 +21,6 @@ constexpr RegisterDecl kGpioRegisters[] = {
 };
 
 // The first pin-select register of every system module layout.
-constexpr size_t kFirstGpsRegister = 5;
-constexpr const char* kClockOutputRegister = "-SIM_CLKOSR_INIT";
 
 constexpr int kRowCaptionWidth = 95;
 constexpr int kRowListWidth = 150;
@@ -350,8 +348,12 @@ void CpmGPIO::InitModule(ModuleContext& doc) {
   }
   // The Brel ports have no open-drain register.
   if (brel) Registers()[kPpmode].flags |= DUMMYREG | NOSHOWLIST;
-  CollectLinkedRegisters();
   ApplyRegisterParameters();
+}
+
+void CpmGPIO::OnModulesReady() {
+  CModule::OnModulesReady();
+  CollectLinkedRegisters();
 }
 
 void CpmGPIO::ApplyRegisterParameters() {
@@ -367,15 +369,10 @@ void CpmGPIO::ApplyRegisterParameters() {
 
 void CpmGPIO::CollectLinkedRegisters() {
   linked_.clear();
-  ModuleContext* context = GetContext();
-  CModuleBase* sys = context ? context->FindModule("SYS", "") : nullptr;
-  if (!sys) return;
+  PinFunctionSelector* selector = FindCapability<PinFunctionSelector>(GetContext());
+  if (!selector) return;
   const bool clockOutput = GetParameterText().find("CLKOSR") != std::string::npos;
-  for (size_t i = 0; i < sys->GetRegisterCount(); ++i) {
-    const Register& reg = sys->Registers()[i];
-    const bool gps = i >= kFirstGpsRegister && reg.name.find("_GPS") != std::string::npos;
-    if (gps || (clockOutput && reg.name == kClockOutputRegister)) linked_.push_back({sys, i});
-  }
+  linked_ = selector->SelectorRegisters(clockOutput);
 }
 
 std::vector<Register*> CpmGPIO::RunTimeRegisters() {
@@ -421,29 +418,14 @@ void CpmGPIO::SetOwnBit(size_t reg, int bit, bool set) {
   value = set ? value | (1u << bit) : value & ~(1u << bit);
 }
 
-Register* CpmGPIO::GpsRegister(int bit) const {
-  ModuleContext* context = GetContext();
-  CModuleBase* sys = context ? context->FindModule("SYS", "") : nullptr;
-  if (!sys || bit < 0) return nullptr;
-  const size_t index = kFirstGpsRegister + static_cast<size_t>(bit) / 16;
-  return index < sys->GetRegisterCount() ? &sys->Registers()[index] : nullptr;
-}
-
-Register* CpmGPIO::ClockOutputRegister() const {
-  ModuleContext* context = GetContext();
-  CModuleBase* sys = context ? context->FindModule("SYS", "") : nullptr;
-  return sys ? sys->FindOwnRegister(kClockOutputRegister) : nullptr;
-}
-
 bool CpmGPIO::SelectorBit(const PinDescription& pin, size_t slot) const {
-  const int bit = pin.gpsBits[slot];
-  const Register* reg = GpsRegister(bit);
-  return reg && (reg->value >> (bit % 16)) & 1u;
+  const PinFunctionSelector* selector = FindCapability<PinFunctionSelector>(GetContext());
+  return selector && selector->GetSelectorBit(pin.gpsBits[slot]);
 }
 
 bool CpmGPIO::ClockOutputBit(const PinDescription& pin) const {
-  const Register* reg = ClockOutputRegister();
-  return reg && (reg->value >> pin.clkosrBit) & 1u;
+  const PinFunctionSelector* selector = FindCapability<PinFunctionSelector>(GetContext());
+  return selector && selector->GetClockOutputBit(pin.clkosrBit);
 }
 
 bool CpmGPIO::RequirementsHold(const PinDescription& pin, const PinFunction& function) const {
@@ -473,20 +455,13 @@ void CpmGPIO::SelectFunction(int pin, int position) {
   SetOwnBit(kPer, pin, true);
   if (static_cast<size_t>(position) > description->functions.size()) return;
   const PinFunction& function = description->functions[static_cast<size_t>(position - 1)];
-  // The selector bits live in the system module's registers.
-  for (size_t slot = 0; slot < description->gpsBits.size(); ++slot) {
-    const int bit = description->gpsBits[slot];
-    if (Register* reg = GpsRegister(bit)) {
-      const uint32_t mask = 1u << (bit % 16);
-      reg->value = (function.gpsSet >> slot) & 1u ? reg->value | mask : reg->value & ~mask;
-    }
-  }
-  if (description->clkosrBit >= 0) {
-    if (Register* reg = ClockOutputRegister()) {
-      const uint32_t mask = 1u << description->clkosrBit;
-      reg->value = function.clkosrSet ? reg->value | mask : reg->value & ~mask;
-    }
-  }
+  // The selector bits belong to the module that selects pin functions.
+  PinFunctionSelector* selector = FindCapability<PinFunctionSelector>(GetContext());
+  if (!selector) return;
+  for (size_t slot = 0; slot < description->gpsBits.size(); ++slot)
+    selector->SetSelectorBit(description->gpsBits[slot], (function.gpsSet >> slot) & 1u);
+  if (description->clkosrBit >= 0)
+    selector->SetClockOutputBit(description->clkosrBit, function.clkosrSet);
 }
 
 std::vector<CpmGPIO::PinListEntry> CpmGPIO::PinList() const {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "framework/Bindings.h"
+#include "framework/Capabilities.h"
 #include "framework/Module.h"
 #include "framework/Pins.h"
 
@@ -162,6 +163,8 @@ class CpmGPIO : public CModule, public PinPort {
   ~CpmGPIO() override;
 
   void InitModule(ModuleContext& doc) override;
+  // The selector registers the rows write join the port's registers summary.
+  void OnModulesReady() override;
   void BuildPage(Page& page) override;
   void UpdateEnables() override;
   void CheckWarnings() override;
@@ -201,8 +204,6 @@ class CpmGPIO : public CModule, public PinPort {
 
  private:
   // The SYS register that holds GPS bit n, or the clock-output register; null without one.
-  Register* GpsRegister(int bit) const;
-  Register* ClockOutputRegister() const;
   bool SelectorBit(const PinDescription& pin, size_t slot) const;
   bool ClockOutputBit(const PinDescription& pin) const;
   bool RequirementsHold(const PinDescription& pin, const PinFunction& function) const;

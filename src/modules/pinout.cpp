@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "framework/Capabilities.h"
 #include "framework/Hints.h"
 #include "framework/Links.h"
 #include "framework/Pins.h"
@@ -14,7 +15,6 @@ namespace tarq {
 
 namespace {
 
-constexpr size_t kFirstGpsRegister = 5;
 constexpr const char* kPageFolder = "pages";
 
 // A script's answer as a boolean: "true" or a non-zero number.
@@ -58,7 +58,11 @@ void CpmPINOUT::InitModule(ModuleContext& doc) {
   GetParameter("PRELIMINARY", preliminary);
   preliminary = Trim(preliminary);
   preliminary_ = EqualsNoCase(preliminary, "yes") || EqualsNoCase(preliminary, "true");
-  CollectLinkedRegisters(doc);
+}
+
+void CpmPINOUT::OnModulesReady() {
+  CModule::OnModulesReady();
+  if (ModuleContext* context = GetContext()) CollectLinkedRegisters(*context);
 }
 
 void CpmPINOUT::CollectLinkedRegisters(ModuleContext& doc) {
@@ -69,19 +73,14 @@ void CpmPINOUT::CollectLinkedRegisters(ModuleContext& doc) {
     if (const Register* per = port->FindOwnRegister("PER_INIT")) linked_.push_back(RegisterRef::Of(*port, *per));
   }
   if (doc.TestPart(kTestClassic) || doc.TestPart(kTestBrel)) return;
-  CModuleBase* sys = doc.FindModule("SYS", "");
-  if (!sys) return;
-  uint32_t count = 1;
-  if (!sys->GetParameterInt("GPSCNT", count)) count = 1;
-  for (size_t i = 0; i < count && kFirstGpsRegister + i < sys->GetRegisterCount(); ++i)
-    linked_.push_back({sys, kFirstGpsRegister + i});
+  PinFunctionSelector* selector = FindCapability<PinFunctionSelector>(&doc);
+  if (!selector) return;
   bool clockOutput = false;
   for (const char* name : {"GPIO_A", "GPIO_B"}) {
     const CModuleBase* port = doc.FindModule(name, "");
     clockOutput = clockOutput || (port && port->GetParameterText().find("CLKOSR") != std::string::npos);
   }
-  if (const Register* reg = sys->FindOwnRegister("-SIM_CLKOSR_INIT"); reg && clockOutput)
-    linked_.push_back(RegisterRef::Of(*sys, *reg));
+  for (const RegisterRef& ref : selector->PinoutSelectorRegisters(clockOutput)) linked_.push_back(ref);
 }
 
 std::vector<Register*> CpmPINOUT::RunTimeRegisters() {

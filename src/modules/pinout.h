@@ -23,6 +23,8 @@ class CpmPINOUT : public CHtmlModule {
   CpmPINOUT(const ArchitectureEntry& entry, CModuleBase* parent);
 
   void InitModule(ModuleContext& doc) override;
+  // The registers the page's settings write, once the ports and the selector exist.
+  void OnModulesReady() override;
   void OnPageLoaded() override;
   void OnUpdate(int hint, CModuleBase* sender) override;
   // A refresh of the page (RefreshAll) sends the pin names and check boxes again.

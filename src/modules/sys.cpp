@@ -349,6 +349,65 @@ std::string CSysModule::OptionLink(const std::string& caption) const {
   return std::string(kLinkScheme) + GetPrefix() + "/" + GetClass() + "/" + EncodeUrlText(caption);
 }
 
+// ---- pin-function selection ----
+
+namespace {
+
+// The selector registers follow the first five registers of every layout that has them.
+constexpr size_t kFirstSelectorRegister = 5;
+constexpr const char* kClockOutputRegister = "-SIM_CLKOSR_INIT";
+
+void WriteBit(Register* reg, int bit, bool set) {
+  if (!reg || bit < 0 || bit > 31) return;
+  const uint32_t mask = 1u << bit;
+  reg->value = set ? reg->value | mask : reg->value & ~mask;
+}
+
+}  // namespace
+
+bool CSysModule::GetSelectorBit(int bit) const {
+  if (bit < 0) return false;
+  const size_t index = kFirstSelectorRegister + static_cast<size_t>(bit) / 16;
+  return index < GetRegisterCount() && (Registers()[index].value >> (bit % 16)) & 1u;
+}
+
+void CSysModule::SetSelectorBit(int bit, bool set) {
+  if (bit < 0) return;
+  const size_t index = kFirstSelectorRegister + static_cast<size_t>(bit) / 16;
+  if (index < GetRegisterCount()) WriteBit(&Registers()[index], bit % 16, set);
+}
+
+bool CSysModule::GetClockOutputBit(int bit) const {
+  const Register* reg = OwnRegister(kClockOutputRegister);
+  return reg && bit >= 0 && bit < 32 && (reg->value >> bit) & 1u;
+}
+
+void CSysModule::SetClockOutputBit(int bit, bool set) {
+  WriteBit(FindOwnRegister(kClockOutputRegister), bit, set);
+}
+
+std::vector<RegisterRef> CSysModule::SelectorRegisters(bool withClockOutput) {
+  std::vector<RegisterRef> registers;
+  for (size_t i = 0; i < GetRegisterCount(); ++i) {
+    const std::string& name = Registers()[i].name;
+    const bool selector = i >= kFirstSelectorRegister && name.find("_GPS") != std::string::npos;
+    if (selector || (withClockOutput && name == kClockOutputRegister))
+      registers.push_back({this, i});
+  }
+  return registers;
+}
+
+std::vector<RegisterRef> CSysModule::PinoutSelectorRegisters(bool withClockOutput) {
+  std::vector<RegisterRef> registers;
+  uint32_t count = 1;
+  if (!GetParameterInt("GPSCNT", count)) count = 1;
+  for (size_t i = 0; i < count && kFirstSelectorRegister + i < GetRegisterCount(); ++i)
+    registers.push_back({this, kFirstSelectorRegister + i});
+  if (const Register* reg = OwnRegister(kClockOutputRegister); reg && withClockOutput)
+    registers.push_back(RegisterRef::Of(*this, *reg));
+  return registers;
+}
+
 // ---- peripheral clock check ----
 
 int CSysModule::FindClockRow(const std::string& moduleName) const {

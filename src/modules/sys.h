@@ -24,7 +24,7 @@ namespace tarq {
 class ModuleFactory;
 
 // What the page and the checks of a system module are made of, whatever the variant.
-class CSysModule : public CModule, public PeripheralClockGate {
+class CSysModule : public CModule, public PeripheralClockGate, public PinFunctionSelector {
  public:
   CSysModule(const ArchitectureEntry& entry, CModuleBase* parent);
   ~CSysModule() override;
@@ -36,6 +36,14 @@ class CSysModule : public CModule, public PeripheralClockGate {
   void CheckPeripheralClock(CModuleBase& module) override;
   bool IsOptionChecked(const std::string& caption) const override { return IsChecked(caption); }
   std::string OptionLink(const std::string& caption) const override;
+
+  // ---- the pin-function selector the ports ask ----
+  bool GetSelectorBit(int bit) const override;
+  void SetSelectorBit(int bit, bool set) override;
+  bool GetClockOutputBit(int bit) const override;
+  void SetClockOutputBit(int bit, bool set) override;
+  std::vector<RegisterRef> SelectorRegisters(bool withClockOutput) override;
+  std::vector<RegisterRef> PinoutSelectorRegisters(bool withClockOutput) override;
 
   // ---- queries by caption (a box's text, a list's caption) ----
   // Whether the box is checked (the register's state while the page is closed); false
