@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "FamilyTestSupport.h"
+#include "framework/Pins.h"
 #include "framework/TextUtil.h"
 #include "project/ArchitectureFile.h"
 #include "project/DocumentSettings.h"
@@ -119,13 +120,6 @@ bool ParseCfg(const json& part, ArchitectureFile& file, std::string& error) {
   return ParseArchitectureText(ReadFile(path), file, error);
 }
 
-// One function field of a pin line: selector words, owners and the signal name.
-struct PinFunction {
-  std::set<std::string> selectors;  // "GPS12", "CLKOSR6"
-  std::vector<std::string> owners;
-  std::string signal;
-};
-
 std::vector<std::string> SplitOn(const std::string& text, char separator) {
   std::vector<std::string> parts;
   std::stringstream in(text);
@@ -134,29 +128,17 @@ std::vector<std::string> SplitOn(const std::string& text, char separator) {
   return parts;
 }
 
-// The GPIO module's reading: blanks, tabs and double quotes go, then comma-separated fields.
-bool ParsePinLine(std::string line, int& pin, std::vector<PinFunction>& functions) {
-  std::erase_if(line, [](char c) { return c == ' ' || c == '\t' || c == '"'; });
-  std::vector<std::string> fields = SplitOn(line, ',');
-  uint32_t number = 0;
-  if (fields.empty() || !ReadCIntegerExact(fields[0], number)) return false;
-  pin = static_cast<int>(number);
-  for (size_t i = 1; i < fields.size(); ++i) {
-    PinFunction function;
-    std::string rest = fields[i];
-    size_t colon = rest.find(':');
-    if (colon != std::string::npos) {
-      for (const std::string& word : SplitOn(rest.substr(0, colon), '&'))
-        function.selectors.insert(word);
-      rest = rest.substr(colon + 1);
-    }
-    size_t dot = rest.find('.');
-    if (dot == std::string::npos) return false;
-    function.owners = SplitOn(rest.substr(0, dot), '|');
-    function.signal = rest.substr(dot + 1);
-    functions.push_back(function);
+// The fields of a pin line as written (the product's reader caps what it keeps, so limits
+// are checked on the text): function fields and the distinct selector words.
+size_t FunctionFieldCount(const std::string& line) { return SplitOn(line, ',').size() - 1; }
+std::set<std::string> SelectorWordsOf(const std::string& line) {
+  std::set<std::string> words;
+  for (size_t at = line.find("GPS"); at != std::string::npos; at = line.find("GPS", at + 3)) {
+    size_t end = at + 3;
+    while (end < line.size() && std::isdigit(static_cast<unsigned char>(line[end]))) ++end;
+    words.insert(line.substr(at, end - at));
   }
-  return true;
+  return words;
 }
 
 // Pin-select bits the part's system module offers: its GPS registers times 16.
@@ -381,13 +363,20 @@ TEST(FamilyData, PinDescriptionsNameExistingModulesAndDistinctSelectors) {
         ASSERT_TRUE(ReadNumber(gpio["info"]["PER"].get<std::string>(), peripheralAtReset)) << at;
       for (const std::string& line :
            gpio.value("pins", json::array()).get<std::vector<std::string>>()) {
-        int pin = -1;
-        std::vector<PinFunction> functions;
-        ASSERT_TRUE(ParsePinLine(line, pin, functions)) << at << ": " << line;
+        PinDescription description;
+        ASSERT_TRUE(ParsePinDescription(line, description)) << at << ": " << line;
+        const int pin = description.pin;
+        const std::vector<PinFunction>& functions = description.functions;
         EXPECT_TRUE(pins.insert(pin).second) << at << " pin " << pin << " twice";
-        EXPECT_LE(functions.size(), 8u) << at << " " << line;
-        std::set<std::string> gpsWords;
-        std::set<std::set<std::string>> requirements;
+        EXPECT_LE(FunctionFieldCount(line), 8u) << at << " " << line;
+        EXPECT_LE(SelectorWordsOf(line).size(), 3u) << at << " " << line;
+        for (int bit : description.gpsBits)
+          EXPECT_LT(bit, gpsBits) << at << ": no such pin-select bit in " << line;
+        if (description.clkosrBit >= 0) {
+          EXPECT_LT(description.clkosrBit, 16) << at << " " << line;
+          EXPECT_NE(sysKind, "SYS_V1") << at << ": no clock-output register for " << line;
+        }
+        std::set<std::pair<uint32_t, bool>> requirements;
         for (const PinFunction& function : functions) {
           EXPECT_FALSE(function.signal.empty()) << at << " " << line;
           EXPECT_LE(function.signal.size(), 31u) << at << " " << line;
@@ -396,29 +385,16 @@ TEST(FamilyData, PinDescriptionsNameExistingModulesAndDistinctSelectors) {
             EXPECT_TRUE(byName.count(owner) || groupNames.count(owner))
                 << at << ": no module " << owner << " in the group, in " << line;
           }
-          for (const std::string& word : function.selectors) {
-            uint32_t bit = 0;
-            if (StartsWith(word, "GPS")) {
-              ASSERT_TRUE(ReadNumber(word.substr(3), bit)) << at << " " << line;
-              EXPECT_LT(static_cast<int>(bit), gpsBits)
-                  << at << ": no such pin-select bit in " << line;
-              gpsWords.insert(word);
-            } else {
-              ASSERT_TRUE(StartsWith(word, "CLKOSR")) << at << " " << line;
-              ASSERT_TRUE(ReadNumber(word.substr(6), bit)) << at << " " << line;
-              EXPECT_LT(bit, 16u) << at << " " << line;
-              EXPECT_NE(sysKind, "SYS_V1") << at << ": no clock-output register for " << line;
-            }
-          }
           // A function that asks for the same bits as another could never be read back.
-          EXPECT_TRUE(requirements.insert(function.selectors).second) << at << " " << line;
+          EXPECT_TRUE(requirements.insert({function.gpsSet, function.clkosrSet}).second)
+              << at << " " << line;
         }
-        EXPECT_LE(gpsWords.size(), 3u) << at << " " << line;
         // A pin in peripheral mode at reset must carry a function with every selector bit
         // clear, or a fresh project could not be saved (its function list has no valid item).
         const bool peripheral = pin >= 0 && pin < 16 && ((peripheralAtReset >> pin) & 1u);
-        const bool resetFunction = std::any_of(functions.begin(), functions.end(),
-                                               [](const PinFunction& f) { return f.selectors.empty(); });
+        const bool resetFunction =
+            std::any_of(functions.begin(), functions.end(),
+                        [](const PinFunction& f) { return f.gpsSet == 0 && !f.clkosrSet; });
         EXPECT_TRUE(!peripheral || functions.empty() || resetFunction)
             << at << ": no function at the reset state of the selector bits in " << line;
       }
