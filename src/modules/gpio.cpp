@@ -441,15 +441,6 @@ void CpmGPIO::SelectFunction(int pin, int position) {
     selector->SetClockOutputBit(description->clkosrBit, function.clkosrSet);
 }
 
-std::vector<CpmGPIO::PinListEntry> CpmGPIO::PinList() const {
-  std::vector<PinListEntry> list;
-  for (const auto& row : rows_) {
-    const int pin = row->Pin();
-    list.push_back({PinName(pin), CurrentFunctionName(pin), PinLink(pin)});
-  }
-  return list;
-}
-
 // ---- page ----
 
 void CpmGPIO::BuildPage(Page& page) {

@@ -133,7 +133,7 @@ class CpmGPIO_PinDlg {
 class CpmGPIO : public CModule, public PinPort {
  public:
   enum RegisterIndex : size_t {
-    kPur = 0, kDdr, kPer, kIenr, kIpolr, kDr, kPpmode, kDrive, kIfe, kSlew, kRegisterCount
+    kPur = 0, kDdr, kPer, kIenr, kIpolr, kDr, kPpmode, kDrive, kIfe, kSlew
   };
   // Port page controls.
   enum : uint32_t { kIdErrata = 100, kIdUserNote = 101 };
@@ -163,13 +163,6 @@ class CpmGPIO : public CModule, public PinPort {
 
   // The row of a pin; null for pins outside 0..15 or without a line.
   CpmGPIO_PinDlg* FindPinDlg(int pin) const;
-  // Pin list for the pinout page: name, current function name and link of every pin.
-  struct PinListEntry {
-    std::string name;
-    std::string function;
-    std::string link;
-  };
-  std::vector<PinListEntry> PinList() const;
 
   // The chip group's row (set by InitModule).
   const GpioVariant& Variant() const { return *variant_; }

@@ -198,11 +198,9 @@ TEST(GpioPorts, RowsFollowThePinLinesAndRegistersTheChipGroup) {
   EXPECT_FALSE(a.RunTimeRegisters().empty());
   EXPECT_EQ(a.RunTimeRegisters().front()->name, "-SIM_GPSA_INIT");
 
-  const auto list = a.PinList();
-  ASSERT_EQ(list.size(), 4u);
-  EXPECT_EQ(list[1].name, "GPIO_A3");
-  EXPECT_EQ(list[1].function, "GPIO_A3");  // PER=0: every pin is a GPIO
-  EXPECT_EQ(list[1].link, a.MakeLink((0xE903u << 16) | CpmGPIO_PinDlg::kRowGroup));
+  EXPECT_EQ(a.PinName(3), "GPIO_A3");
+  EXPECT_EQ(a.CurrentFunctionName(3), "GPIO_A3");  // PER=0: every pin is a GPIO
+  EXPECT_EQ(a.PinLink(3), a.MakeLink((0xE903u << 16) | CpmGPIO_PinDlg::kRowGroup));
 }
 
 TEST(GpioPorts, EightPinPortsOfEveryGroupAndTheirParameters) {
@@ -223,7 +221,7 @@ TEST(GpioPorts, EightPinPortsOfEveryGroupAndTheirParameters) {
     ASSERT_TRUE(project.Opened());
     CpmGPIO& b = project.Port('B');
     EXPECT_EQ(b.GetRegisterCount(), c.registers);
-    EXPECT_EQ(b.PinList().size(), 8u);
+    EXPECT_EQ(b.ExistingPins().size(), 8u);
     ASSERT_TRUE(b.CreatePage());
     EXPECT_EQ(b.GetPage()->ChildPages().size(), 8u);
     const Register& pur = *b.FindOwnRegister("PUR_INIT");
