@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -169,12 +168,13 @@ class CpmGPIO : public CModule, public PinPort {
   // Port letter from the module name ('A' for GPIO_A), 0 for an odd name.
   char PortLetter() const;
 
-  // ---- register access (own and the SYS pin-select bits) ----
+  // ---- the port's own register bits ----
   bool OwnBit(size_t reg, int bit) const;
   void SetOwnBit(size_t reg, int bit, bool set);
 
  private:
-  // The SYS register that holds GPS bit n, or the clock-output register; null without one.
+  // The selector's answer for the pin's selector bit `slot` and its clock-output bit; false
+  // without a selector.
   bool SelectorBit(const PinDescription& pin, size_t slot) const;
   bool ClockOutputBit(const PinDescription& pin) const;
   bool RequirementsHold(const PinDescription& pin, const PinFunction& function) const;
