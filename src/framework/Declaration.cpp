@@ -301,6 +301,7 @@ void PageDeclaration::BuildControl(Page& page, const DeclaredControl& control) c
   Control* main = nullptr;
   if (control.captionId != 0 || HasCaption(d.kind)) {
     Control& caption = page.AddStatic(control.captionId, d.caption);
+    if (d.captionWidth > 0) caption.layout.width = d.captionWidth;
     if (!d.shown) caption.shown = false;
   }
   switch (d.kind) {
@@ -386,13 +387,14 @@ void PageDeclaration::ApplyRules() const {
     const DeclaredControl* control = Find(rule.key);
     if (!control) continue;
     const bool on = rule.rule();
+    const auto onPage = [this](uint32_t id) { return childPage_ ? (childPage_ << 16) | id : id; };
     // Enabling concerns the control itself (its spin follows it); showing concerns the
     // caption and unit as well.
     if (rule.enable) {
-      module_.EnableControl(control->id, on);
+      module_.EnableControl(onPage(control->id), on);
       continue;
     }
-    for (uint32_t id : control->Ids()) module_.ShowControl(id, on);
+    for (uint32_t id : control->Ids()) module_.ShowControl(onPage(id), on);
   }
 }
 

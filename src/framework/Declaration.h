@@ -88,6 +88,7 @@ struct ControlDecl {
   std::string unit;        // Value, Display: a static text after the control
   uint32_t unitId = 0;     // the unit's id; 0: next free
   int width = 0;           // preferred width of the control
+  int captionWidth = 0;    // captioned kinds: preferred width of the caption
   bool groupStart = false; // Radio
   bool newRow = true;      // starts a row of its group
   bool shown = true;       // initial show state
@@ -121,6 +122,9 @@ class PageDeclaration {
 
   // Forgets every declaration; ids start again at `firstId`.
   void Clear(uint32_t firstId = kFirstDeclaredId);
+  // The declaration builds the child page at this placeholder of the module's page (a port's
+  // pin row): the rules then address its controls as (placeholder << 16) | id. 0: the page.
+  void SetChildPage(uint32_t placeholderId) { childPage_ = placeholderId; }
   static constexpr uint32_t kFirstDeclaredId = 1001;
 
   // ---- layout ----
@@ -201,6 +205,7 @@ class PageDeclaration {
   };
   std::vector<Rule> rules_;
   int band_ = 0;
+  uint32_t childPage_ = 0;
   uint32_t nextId_ = kFirstDeclaredId;
 };
 

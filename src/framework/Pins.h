@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/Bindings.h"
+
 namespace tarq {
 
 class CModuleBase;
@@ -71,6 +73,10 @@ class PinPort {
   virtual std::string PinLink(int pin) const = 0;
   // The current function's name ("GPIO_B6" itself in GPIO mode).
   std::string CurrentFunctionName(int pin) const;
+  // The register of the pins' peripheral-mode bits (the pinout page's settings write it).
+  virtual RegisterRef PeripheralModeRegister() = 0;
+  // Whether a pin of the port is routed by a clock-output select bit.
+  virtual bool HasClockOutputPins() const = 0;
 };
 
 // The port module "GPIO_" + letter when it exists and is a port; null otherwise.

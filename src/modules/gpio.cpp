@@ -11,7 +11,6 @@ namespace tarq {
 
 namespace {
 
-
 constexpr RegisterDecl kGpioRegisters[] = {
     {"PUR_INIT", 0x00FF, DW16},          {"DDR_INIT", 0x0000, DW16},
     {"PER_INIT", 0x00FF, DW16 | NODEFAULT}, {"IENR_INIT", 0x0000, DW16},
@@ -20,50 +19,89 @@ constexpr RegisterDecl kGpioRegisters[] = {
     {"IFE_INIT", 0xFFFF, DW16},          {"SLEW_INIT", 0x0000, DW16},
 };
 
-// The first pin-select register of every system module layout.
-
 constexpr int kRowCaptionWidth = 95;
 constexpr int kRowListWidth = 150;
 
-// A caption and a list in one row of a row page.
-Control& AddCaptionedList(Page& row, uint32_t captionId, const std::string& caption,
-                          uint32_t listId, std::vector<std::string> items, CSetCtrl* binding) {
-  row.AddStatic(captionId, caption).layout.width = kRowCaptionWidth;
-  Control& list = row.AddDropDown(listId, std::move(items), binding);
-  list.layout.width = kRowListWidth;
-  return list;
+}  // namespace
+
+// ==== chip groups ====
+
+const std::vector<GpioVariant>& GpioVariants() {
+  using P = GpioVariant::PullUpRule;
+  static const std::vector<GpioVariant> kVariants = {
+      {.name = "Classic", .partTests = {kTestClassic}, .registerCount = 6,
+       .pullUp = P::GpioInputOnly, .noteLabels = false, .oneInterruptPerPort = true},
+      {.name = "Brel", .partTests = {kTestBrel}, .registerCount = 10,
+       .pullUp = P::InputOrPeripheral, .outputStage = true, .fixedPullUpPort = 'A',
+       .fixedPullUpPin = 7, .openDrainHidden = true, .userSlotNote = true},
+      {.name = "Tebo/Casp", .partTests = {kTestTebo, kTestCasp}, .registerCount = 8,
+       .outputModePositions = 3},
+      {.name = "Dorn", .partTests = {kTestDorn}, .registerCount = 8, .outputModePositions = 3,
+       .modulePinCheck = true},
+      // Later and Fenn parts, and any part no other row claims.
+      {.name = "Later", .registerCount = 7, .outputModePositions = 2},
+  };
+  return kVariants;
 }
 
-}  // namespace
+const GpioVariant& GpioVariantFor(ModuleContext& doc) {
+  const std::vector<GpioVariant>& variants = GpioVariants();
+  for (const GpioVariant& variant : variants)
+    for (int test : variant.partTests)
+      if (doc.TestPart(test)) return variant;
+  return variants.back();
+}
 
 // ==== CpmGPIO_PinDlg ====
 
-CpmGPIO_PinDlg::CpmGPIO_PinDlg(CpmGPIO& port, const PinDescription& pin) : port_(port), pin_(pin) {
+CpmGPIO_PinDlg::CpmGPIO_PinDlg(CpmGPIO& port, const PinDescription& pin, const GpioVariant& variant)
+    : port_(port), pin_(pin), variant_(variant), decl_(port) {
   modeItems_.push_back("GPIO");
   modePositions_.push_back(0);
   if (pin_.voidLine) {
     modeItems_.push_back("Peripheral");
     modePositions_.push_back(1);
-    return;
+  } else {
+    const std::vector<std::string> names = pin_.FunctionNames();
+    for (size_t k = 0; k < names.size(); ++k) {
+      if (names[k].empty()) continue;  // a function without a name cannot be chosen
+      modeItems_.push_back(names[k]);
+      modePositions_.push_back(static_cast<int>(k + 1));
+    }
   }
-  const std::vector<std::string> names = pin_.FunctionNames();
-  for (size_t k = 0; k < names.size(); ++k) {
-    if (names[k].empty()) continue;  // a function without a name cannot be chosen
-    modeItems_.push_back(names[k]);
-    modePositions_.push_back(static_cast<int>(k + 1));
-  }
+  Declare();
 }
 
-RegisterRef CpmGPIO_PinDlg::Reg(size_t index) const { return RegisterRef{&port_, index}; }
-
-void CpmGPIO_PinDlg::Bind() {
+// Two columns of caption and list: the function and the direction, the pull-up and the
+// initial value, then the polarity and the interrupt, then the chip group's output stage.
+// The rows' comment is the row line (CommentLine), not the declaration's comment items.
+void CpmGPIO_PinDlg::Declare() {
   const int p = pin_.pin;
-  if (pin_.voidLine) {
-    // A pin without function records: the list stands for the peripheral-mode bit itself.
-    mode_.Bind(Reg(CpmGPIO::kPer), p, p, 0, Format("Pin %2d: Function", p));
-  } else {
-    mode_.Bind(Reg(CpmGPIO::kPer), p, p);
-    mode_.SetHandlers(
+  const auto bit = [p](const char* reg) { return FieldSpec{.reg = reg, .low = p}; };
+  const auto gpio = [this] {
+    bool output = false;
+    return GetPinState(output);
+  };
+  const auto gpioOutput = [this] {
+    bool output = false;
+    return GetPinState(output) && output;
+  };
+  const auto notGpioOutput = [this] {
+    bool output = false;
+    return !GetPinState(output) || !output;
+  };
+
+  PageDeclaration& d = decl_;
+  d.Clear(kRowGroup);
+  d.SetChildPage(RowId());
+  d.Group(Title(), kRowGroup);
+  CSetMode* mode = d.List({.caption = "Mode:", .key = "Mode", .id = kModeList, .captionId = kModeCaption,
+                           .field = bit("PER_INIT"), .items = modeItems_,
+                           .label = Format("Pin %2d: Function", p), .width = kRowListWidth,
+                           .captionWidth = kRowCaptionWidth}).Mode();
+  // A pin without function records: the list stands for the peripheral-mode bit itself.
+  if (mode && !pin_.voidLine) {
+    mode->SetHandlers(
         [this] {
           const int current = port_.CurrentFunction(pin_.pin);
           auto found = std::find(modePositions_.begin(), modePositions_.end(), current);
@@ -72,19 +110,83 @@ void CpmGPIO_PinDlg::Bind() {
         [this](int index) {
           if (index < 0 || static_cast<size_t>(index) >= modePositions_.size()) return;
           port_.SelectFunction(pin_.pin, modePositions_[static_cast<size_t>(index)]);
-        },
-        Format("Pin %2d: Function", p));
+        });
   }
-  mode_.SetItems({}, modeItems_);
-  direction_.Bind(Reg(CpmGPIO::kDdr), p, p, 0, "Direction");
-  direction_.SetItems({}, {"Input", "Output"});
-  pullUp_.Bind(Reg(CpmGPIO::kPur), p, p, 0, "PullUp");
-  pullUp_.SetItems({}, {"Disable", "Enable"});
-  initValue_.Bind(Reg(CpmGPIO::kDr), p, p, 0, "Init.Value");
-  initValue_.SetItems({}, {"Low - 0", "High - 1"});
-  polarity_.Bind(Reg(CpmGPIO::kIpolr), p, p, 0, "Int.Polarity");
-  polarity_.SetItems({}, {"Active high", "Active low"});
-  interrupt_.Bind(Reg(CpmGPIO::kIenr), p, false, "Interrupt");
+  d.List({.caption = "Direction:", .key = "Direction", .id = kDirectionList,
+          .captionId = kDirectionCaption, .field = bit("DDR_INIT"), .items = {"Input", "Output"},
+          .label = "Direction", .width = kRowListWidth, .captionWidth = kRowCaptionWidth,
+          .newRow = false, .enabled = gpio});
+  std::function<bool()> pullUpRule;  // Always: no rule, the list stays enabled
+  if (variant_.pullUp == GpioVariant::PullUpRule::GpioInputOnly) {
+    pullUpRule = [this] {
+      bool output = false;
+      return GetPinState(output) && !output;
+    };
+  } else if (variant_.pullUp == GpioVariant::PullUpRule::InputOrPeripheral) {
+    // The reset pin's pull-up is fixed.
+    const bool fixed = port_.PortLetter() == variant_.fixedPullUpPort && p == variant_.fixedPullUpPin;
+    pullUpRule = [notGpioOutput, fixed] { return notGpioOutput() && !fixed; };
+  }
+  d.List({.caption = "Pull-up:", .key = "PullUp", .id = kPullUpList, .captionId = kPullUpCaption,
+          .field = bit("PUR_INIT"), .items = {"Disable", "Enable"}, .label = "PullUp",
+          .width = kRowListWidth, .captionWidth = kRowCaptionWidth, .enabled = pullUpRule});
+  d.List({.caption = "Init.value:", .key = "Init", .id = kInitList, .captionId = kInitCaption,
+          .field = bit("DR_INIT"), .items = {"Low - 0", "High - 1"}, .label = "Init.Value",
+          .width = kRowListWidth, .captionWidth = kRowCaptionWidth, .newRow = false,
+          .enabled = gpioOutput});
+  d.List({.caption = "Polarity:", .key = "Polarity", .id = kPolarityList,
+          .captionId = kPolarityCaption, .field = bit("IPOLR_INIT"),
+          .items = {"Active high", "Active low"}, .label = "Int.Polarity", .width = kRowListWidth,
+          .captionWidth = kRowCaptionWidth, .enabled = gpio});
+  d.Box({.caption = "GPIO Interrupt Enable", .key = "Interrupt", .id = kInterruptBox,
+         .field = bit("IENR_INIT"), .label = "Interrupt", .newRow = false, .enabled = gpio});
+  if (variant_.noteLabels)
+    d.Static({.caption = "(pin must be GPIO Input)", .key = "MustBeInput", .id = kMustBeInput,
+              .newRow = false, .shown = false});
+
+  if (variant_.outputModePositions == 3) {
+    // Three positions over the open-drain and drive-strength bits.
+    CSetMode* outputMode =
+        d.List({.caption = "Output mode:", .key = "OutputMode", .id = kOutputModeList,
+                .captionId = kOutputModeCaption, .field = bit("PPMODE_INIT"),
+                .items = {"Open drain", "Push-pull", "High strength"}, .label = "Output-Mode",
+                .width = kRowListWidth, .captionWidth = kRowCaptionWidth}).Mode();
+    if (outputMode) {
+      outputMode->SetHandlers(
+          [this] {
+            if (!port_.OwnBit(CpmGPIO::kPpmode, pin_.pin)) return 0;
+            return port_.OwnBit(CpmGPIO::kDrive, pin_.pin) ? 2 : 1;
+          },
+          [this](int index) {
+            if (index < 0 || index > 2) return;
+            port_.SetOwnBit(CpmGPIO::kPpmode, pin_.pin, index >= 1);
+            port_.SetOwnBit(CpmGPIO::kDrive, pin_.pin, index == 2);
+          });
+    }
+  } else if (variant_.outputModePositions == 2) {
+    d.List({.caption = "Output mode:", .key = "OutputMode", .id = kOutputModeList,
+            .captionId = kOutputModeCaption, .field = bit("PPMODE_INIT"),
+            .items = {"Open drain", "Push-pull"}, .label = "Output-Mode", .width = kRowListWidth,
+            .captionWidth = kRowCaptionWidth});
+  }
+  if (variant_.outputStage) {
+    d.List({.caption = "Drive strength:", .key = "Drive", .id = kDriveList,
+            .captionId = kDriveCaption, .field = bit("DRIVE_INIT"), .items = {"Low", "High"},
+            .label = "Output-Mode", .width = kRowListWidth, .captionWidth = kRowCaptionWidth,
+            .enabled = [gpioOutput, gpio] { return !gpio() || gpioOutput(); }});
+    d.Box({.caption = "Input filter enabled", .key = "Filter", .id = kFilterBox,
+           .field = bit("IFE_INIT"), .label = "Input Filter", .newRow = false,
+           .enabled = notGpioOutput});
+    d.Box({.caption = "Disable Slew Rate", .key = "Slew", .id = kSlewBox, .field = bit("SLEW_INIT"),
+           .label = "Slew Rate Control", .newRow = false,
+           .enabled = [gpioOutput, gpio] { return !gpio() || gpioOutput(); }});
+  }
+  if (variant_.noteLabels)
+    d.Static({.key = "DuplicateNote", .id = kDuplicateNote, .shown = false});
+
+  // The lists know their items before a page exists: the comment line reads them.
+  for (const DeclaredControl* control : d.Controls())
+    if (CSetMode* list = control->Mode()) list->SetItems(control->decl.field.values, control->decl.items);
 }
 
 std::string CpmGPIO_PinDlg::Title() const {
@@ -99,36 +201,9 @@ std::string CpmGPIO_PinDlg::Title() const {
   return Format("Pin %d : %s", pin_.pin, title.c_str());
 }
 
-void CpmGPIO_PinDlg::Build(Page& row) {
-  // Two columns of caption and list: the function and the direction, the pull-up and the
-  // initial value, then the interrupt, then what the row class adds.
-  row.AddGroupBox(kRowGroup, Title());
-  row.BeginGroup(kRowGroup);
-  AddCaptionedList(row, kModeCaption, "Mode:", kModeList, modeItems_, &mode_);
-  AddCaptionedList(row, kDirectionCaption, "Direction:", kDirectionList, {"Input", "Output"},
-                   &direction_);
-  row.NewRow();
-  AddCaptionedList(row, kPullUpCaption, "Pull-up:", kPullUpList, {"Disable", "Enable"}, &pullUp_);
-  AddCaptionedList(row, kInitCaption, "Init.value:", kInitList, {"Low - 0", "High - 1"},
-                   &initValue_);
-  row.NewRow();
-  AddCaptionedList(row, kPolarityCaption, "Polarity:", kPolarityList,
-                   {"Active high", "Active low"}, &polarity_);
-  row.AddCheckBox(kInterruptBox, "GPIO Interrupt Enable", &interrupt_);
-  if (HasNoteLabels()) row.AddStatic(kMustBeInput, "(pin must be GPIO Input)").shown = false;
-  BuildOwnControls(row);
-  if (HasNoteLabels()) {
-    row.NewRow();
-    row.AddStatic(kDuplicateNote, {}).shown = false;
-  }
-  row.EndGroup();
-}
-
 void CpmGPIO_PinDlg::Refresh() {
-  for (CSetCtrl* binding : {static_cast<CSetCtrl*>(&mode_), static_cast<CSetCtrl*>(&direction_),
-                            static_cast<CSetCtrl*>(&pullUp_), static_cast<CSetCtrl*>(&initValue_),
-                            static_cast<CSetCtrl*>(&polarity_), static_cast<CSetCtrl*>(&interrupt_)})
-    if (binding->HasWindow()) binding->Refresh();
+  for (const DeclaredControl* control : decl_.Controls())
+    if (control->binding && control->binding->HasWindow()) control->binding->Refresh();
 }
 
 bool CpmGPIO_PinDlg::GetPinState(bool& output) const {
@@ -137,20 +212,6 @@ bool CpmGPIO_PinDlg::GetPinState(bool& output) const {
 }
 
 bool CpmGPIO_PinDlg::InterruptEnabled() const { return port_.OwnBit(CpmGPIO::kIenr, pin_.pin); }
-
-void CpmGPIO_PinDlg::EnableRowControl(uint32_t id, bool enable) {
-  port_.EnableControl(FullId(id), enable);
-}
-
-void CpmGPIO_PinDlg::UpdateEnables() {
-  bool output = false;
-  const bool gpio = GetPinState(output);
-  EnableRowControl(kDirectionList, gpio);
-  EnableRowControl(kPullUpList, gpio && !output);
-  EnableRowControl(kInitList, gpio && output);
-  EnableRowControl(kInterruptBox, gpio);
-  EnableRowControl(kPolarityList, gpio);
-}
 
 void CpmGPIO_PinDlg::SetRowWarning(uint32_t control, bool set, const std::string& controlText,
                                    const std::string& message) {
@@ -167,7 +228,7 @@ void CpmGPIO_PinDlg::CheckWarnings() {
   } else {
     SetRowWarning(kMustBeInput, false, {});
   }
-  if (HasNoteLabels()) CheckDuplicateFunction();
+  if (variant_.noteLabels) CheckDuplicateFunction();
 }
 
 void CpmGPIO_PinDlg::CheckDuplicateFunction() {
@@ -176,6 +237,8 @@ void CpmGPIO_PinDlg::CheckDuplicateFunction() {
   if (context && current > 0 && static_cast<size_t>(current) <= pin_.functions.size()) {
     const PinFunction& function = pin_.functions[current - 1];
     for (const std::string& ownerName : function.owners) {
+      // The owners are named by the pin line of the architecture file: the name is data,
+      // not a guess at a partner.
       CModuleBase* owner = context->FindModule(ownerName, "");
       if (!owner || owner == &port_) continue;
       const SignalMap signalMap = CollectSignals(*context, *owner, {}, false);
@@ -199,20 +262,26 @@ void CpmGPIO_PinDlg::CheckDuplicateFunction() {
   SetRowWarning(kDuplicateNote, false, {});
 }
 
+const CSetCtrl* CpmGPIO_PinDlg::Binding(const char* key) const {
+  const DeclaredControl* control = decl_.Find(key);
+  return control ? control->binding : nullptr;
+}
+
 std::string CpmGPIO_PinDlg::CommentLine(uint32_t style) const {
   bool output = false;
   const bool gpio = GetPinState(output);
-  std::vector<const CSetCtrl*> parts{&mode_};
-  if (gpio) parts.push_back(&direction_);
-  if (gpio && output) parts.push_back(&initValue_);
-  if (!gpio || !output) parts.push_back(&pullUp_);
+  std::vector<const char*> parts{"Mode"};
+  if (gpio) parts.push_back("Direction");
+  if (gpio && output) parts.push_back("Init");
+  if (!gpio || !output) parts.push_back("PullUp");
   if (gpio) {
-    parts.push_back(&interrupt_);
-    parts.push_back(&polarity_);
+    parts.push_back("Interrupt");
+    parts.push_back("Polarity");
   }
   std::string line;
-  for (const CSetCtrl* part : parts) {
-    const std::string piece = Trim(part->GetDescription(true, style));
+  for (const char* part : parts) {
+    const CSetCtrl* binding = Binding(part);
+    const std::string piece = binding ? Trim(binding->GetDescription(true, style)) : std::string();
     if (piece.empty()) continue;
     if (!line.empty()) line += ", ";
     line += piece;
@@ -220,90 +289,10 @@ std::string CpmGPIO_PinDlg::CommentLine(uint32_t style) const {
   return line;
 }
 
-// ---- V2 ----
-
-bool CpmGPIO_PinDlgV2::ThreePositions() const { return port_.HasThreePositionOutputMode(); }
-
-void CpmGPIO_PinDlgV2::Bind() {
-  CpmGPIO_PinDlg::Bind();
-  const int p = pin_.pin;
-  if (ThreePositions()) {
-    outputMode_.Bind(Reg(CpmGPIO::kPpmode), p, p);
-    outputMode_.SetHandlers(
-        [this] {
-          if (!port_.OwnBit(CpmGPIO::kPpmode, pin_.pin)) return 0;
-          return port_.OwnBit(CpmGPIO::kDrive, pin_.pin) ? 2 : 1;
-        },
-        [this](int index) {
-          if (index < 0 || index > 2) return;
-          port_.SetOwnBit(CpmGPIO::kPpmode, pin_.pin, index >= 1);
-          port_.SetOwnBit(CpmGPIO::kDrive, pin_.pin, index == 2);
-        },
-        "Output-Mode");
-    outputMode_.SetItems({}, {"Open drain", "Push-pull", "High strength"});
-  } else {
-    outputMode_.Bind(Reg(CpmGPIO::kPpmode), p, p, 0, "Output-Mode");
-    outputMode_.SetItems({}, {"Open drain", "Push-pull"});
-  }
-}
-
-void CpmGPIO_PinDlgV2::BuildOwnControls(Page& row) {
-  row.NewRow();
-  std::vector<std::string> items{"Open drain", "Push-pull", "High strength"};
-  // Without a drive-strength register there is no third position.
-  if (!ThreePositions()) items.pop_back();
-  if (port_.HasRegister(CpmGPIO::kPpmode))
-    AddCaptionedList(row, kOutputModeCaption, "Output mode:", kOutputModeList, items, &outputMode_);
-}
-
-void CpmGPIO_PinDlgV2::UpdateEnables() {
-  CpmGPIO_PinDlg::UpdateEnables();
-  EnableRowControl(kPullUpList, true);
-  EnableRowControl(kOutputModeList, true);
-}
-
-// ---- Brel ----
-
-void CpmGPIO_PinDlgBrel::Bind() {
-  CpmGPIO_PinDlg::Bind();
-  const int p = pin_.pin;
-  drive_.Bind(Reg(CpmGPIO::kDrive), p, p, 0, "Output-Mode");
-  drive_.SetItems({}, {"Low", "High"});
-  filter_.Bind(Reg(CpmGPIO::kIfe), p, false, "Input Filter");
-  slew_.Bind(Reg(CpmGPIO::kSlew), p, false, "Slew Rate Control");
-}
-
-void CpmGPIO_PinDlgBrel::BuildOwnControls(Page& row) {
-  row.NewRow();
-  AddCaptionedList(row, kDriveCaption, "Drive strength:", kDriveList, {"Low", "High"}, &drive_);
-  row.AddCheckBox(kFilterBox, "Input filter enabled", &filter_);
-  row.AddCheckBox(kSlewBox, "Disable Slew Rate", &slew_);
-}
-
-void CpmGPIO_PinDlgBrel::UpdateEnables() {
-  CpmGPIO_PinDlg::UpdateEnables();
-  bool output = false;
-  const bool gpio = GetPinState(output);
-  // The reset pin (A7) has its pull-up fixed.
-  const bool pullUpFixed = port_.PortLetter() == 'A' && pin_.pin == 7;
-  if (!gpio) {
-    EnableRowControl(kPullUpList, !pullUpFixed);
-    EnableRowControl(kDriveList, true);
-    EnableRowControl(kFilterBox, true);
-    EnableRowControl(kSlewBox, true);
-  } else {
-    EnableRowControl(kDriveList, output);
-    EnableRowControl(kSlewBox, output);
-    EnableRowControl(kFilterBox, !output);
-    EnableRowControl(kPullUpList, !output && !pullUpFixed);
-  }
-}
-
 // ==== CpmGPIO ====
 
-CpmGPIO::CpmGPIO(const ArchitectureEntry& entry, CModuleBase* parent) : CModule(entry, parent) {
-  InitRegisters(kGpioRegisters, kRegisterCount);
-}
+CpmGPIO::CpmGPIO(const ArchitectureEntry& entry, CModuleBase* parent)
+    : CModule(entry, parent), variant_(&GpioVariants().back()) {}
 
 CpmGPIO::~CpmGPIO() {
   // The rows' bindings go before the page that holds their controls.
@@ -319,35 +308,20 @@ char CpmGPIO::PortLetter() const {
 void CpmGPIO::InitModule(ModuleContext& doc) {
   SetContext(&doc);
   DestroyPage();
-  classic_ = doc.TestPart(kTestClassic);
-  dorn_ = doc.TestPart(kTestDorn);
-  const bool brel = doc.TestPart(kTestBrel);
-  threePositionOutput_ = doc.TestPart(kTestTebo) || doc.TestPart(kTestCasp) || dorn_;
-  rowClass_ = classic_ ? RowClass::V1 : brel ? RowClass::Brel : RowClass::V2;
-  // The register count of the chip group: the later registers do not exist on the others.
-  InitRegisters(kGpioRegisters, kRegisterCount);
-  SetRegisterCount(classic_ ? 6 : brel ? 10 : threePositionOutput_ ? 8 : 7);
+  variant_ = &GpioVariantFor(doc);
+  // The later registers do not exist on the chip groups before them.
+  InitRegisters(kGpioRegisters, variant_->registerCount);
   CModule::InitModule(doc);
 
   rows_.clear();
   for (const PinDescription& pin : ParsePinDescriptions(GetParameterText())) {
     if (FindPinDlg(pin.pin)) continue;  // the first line of a pin holds
-    std::unique_ptr<CpmGPIO_PinDlg> row;
-    switch (rowClass_) {
-      case RowClass::V1: row = std::make_unique<CpmGPIO_PinDlgV1>(*this, pin); break;
-      case RowClass::V2: row = std::make_unique<CpmGPIO_PinDlgV2>(*this, pin); break;
-      case RowClass::Brel: row = std::make_unique<CpmGPIO_PinDlgBrel>(*this, pin); break;
-    }
-    rows_.push_back(std::move(row));
+    rows_.push_back(std::make_unique<CpmGPIO_PinDlg>(*this, pin, *variant_));
   }
   std::sort(rows_.begin(), rows_.end(), [](const auto& a, const auto& b) { return a->Pin() < b->Pin(); });
   ClearCommentItems();
-  for (auto& row : rows_) {
-    row->Bind();
-    AddCommentItem(&row->Comment(), kCommentNewLine);
-  }
-  // The Brel ports have no open-drain register.
-  if (brel) Registers()[kPpmode].flags |= DUMMYREG | NOSHOWLIST;
+  for (auto& row : rows_) AddCommentItem(&row->Comment(), kCommentNewLine);
+  if (variant_->openDrainHidden) Registers()[kPpmode].flags |= DUMMYREG | NOSHOWLIST;
   ApplyRegisterParameters();
 }
 
@@ -371,8 +345,11 @@ void CpmGPIO::CollectLinkedRegisters() {
   linked_.clear();
   PinFunctionSelector* selector = FindCapability<PinFunctionSelector>(GetContext());
   if (!selector) return;
-  const bool clockOutput = GetParameterText().find("CLKOSR") != std::string::npos;
-  linked_ = selector->SelectorRegisters(clockOutput);
+  linked_ = selector->SelectorRegisters(HasClockOutputPins());
+}
+
+bool CpmGPIO::HasClockOutputPins() const {
+  return GetParameterText().find("CLKOSR") != std::string::npos;
 }
 
 std::vector<Register*> CpmGPIO::RunTimeRegisters() {
@@ -464,19 +441,10 @@ void CpmGPIO::SelectFunction(int pin, int position) {
     selector->SetClockOutputBit(description->clkosrBit, function.clkosrSet);
 }
 
-std::vector<CpmGPIO::PinListEntry> CpmGPIO::PinList() const {
-  std::vector<PinListEntry> list;
-  for (const auto& row : rows_) {
-    const int pin = row->Pin();
-    list.push_back({PinName(pin), CurrentFunctionName(pin), PinLink(pin)});
-  }
-  return list;
-}
-
 // ---- page ----
 
 void CpmGPIO::BuildPage(Page& page) {
-  if (IsBrel()) {
+  if (variant_->userSlotNote) {
     page.AddLink(kIdUserNote, {}).shown = false;
     page.NewRow();
   }
@@ -491,7 +459,7 @@ void CpmGPIO::BuildPage(Page& page) {
 
 void CpmGPIO::UpdateEnables() {
   for (const auto& row : rows_) row->UpdateEnables();
-  if (IsBrel()) ShowUserSlotNote();
+  if (variant_->userSlotNote) ShowUserSlotNote();
 }
 
 void CpmGPIO::ShowUserSlotNote() {
@@ -507,8 +475,8 @@ void CpmGPIO::CheckWarnings() {
     row->CheckWarnings();
     interrupts += row->InterruptEnabled();
   }
-  if (dorn_) CModule::CheckWarnings();
-  if (classic_) {
+  if (variant_->modulePinCheck) CModule::CheckWarnings();
+  if (variant_->oneInterruptPerPort) {
     // A silicon fault of the classic parts: one interrupt pin per port at most.
     const bool errata = interrupts > 1;
     SetWarning(kIdErrata, errata,

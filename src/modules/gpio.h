@@ -3,19 +3,18 @@
 // direction, pull-up, initial value, interrupt and output stage. A port is also the pin
 // database of the project (PinPort): modules find their signals' pins through it.
 //
-// The port page holds one row per existing pin, a child page at placeholder 0xE900 + pin.
-// The row classes differ by chip group: V1 on the classic group, Brel on the Brel group,
-// V2 elsewhere.
+// The port page holds one row per existing pin, a child page at placeholder 0xE900 + pin,
+// declared once; what differs by chip group is a row of GpioVariants().
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/Bindings.h"
 #include "framework/Capabilities.h"
+#include "framework/Declaration.h"
 #include "framework/Module.h"
 #include "framework/Pins.h"
 
@@ -24,10 +23,39 @@ namespace tarq {
 class CpmGPIO;
 class ModuleFactory;
 
-// One pin row: its bindings, its page, its rules and checks.
+// What sets the ports of one chip group apart, chosen once when the part is known. Tests
+// iterate GpioVariants() to check every group's rows.
+struct GpioVariant {
+  // When the pull-up list is enabled.
+  enum class PullUpRule {
+    Always,             // whatever the mode and direction
+    GpioInputOnly,      // GPIO inputs only
+    InputOrPeripheral,  // GPIO inputs and peripheral pins (not on the fixed pin)
+  };
+  const char* name = "";
+  std::vector<int> partTests;  // the part tests that select the row (none: the fallback)
+  size_t registerCount = 7;    // PUR .. DR (6), PPMODE (7), DRIVE (8), IFE and SLEW (10)
+  PullUpRule pullUp = PullUpRule::Always;
+  bool noteLabels = true;      // the interrupt note and the duplicate-function note
+  // Output mode list over PPMODE: 0 none, 2 open drain / push-pull, 3 with DRIVE as
+  // "High strength".
+  int outputModePositions = 0;
+  bool outputStage = false;    // drive strength, input filter and slew-rate control
+  char fixedPullUpPort = 0;    // the pin whose pull-up is fixed (the reset pin); 0: none
+  int fixedPullUpPin = -1;
+  bool openDrainHidden = false;   // no open-drain register: PPMODE is a dummy, not listed
+  bool userSlotNote = false;      // the port page shows the interrupt user-slot note
+  bool oneInterruptPerPort = false;  // silicon fault: warn at more than one interrupt pin
+  bool modulePinCheck = false;    // the port checks its own pins like any module with signals
+};
+const std::vector<GpioVariant>& GpioVariants();
+// The row of the part the document is for.
+const GpioVariant& GpioVariantFor(ModuleContext& doc);
+
+// One pin row: its declaration (controls, bindings, rules), its page and its checks.
 class CpmGPIO_PinDlg {
  public:
-  // Control ids on a row page.
+  // Control ids on a row page; links and `show --json` carry them.
   enum : uint32_t {
     kRowGroup = 100,
     kModeCaption, kModeList, kDirectionCaption, kDirectionList, kPullUpCaption, kPullUpList,
@@ -37,24 +65,22 @@ class CpmGPIO_PinDlg {
   };
   static constexpr uint32_t kRowIdBase = 0xE900;
 
-  CpmGPIO_PinDlg(CpmGPIO& port, const PinDescription& pin);
-  virtual ~CpmGPIO_PinDlg() = default;
+  CpmGPIO_PinDlg(CpmGPIO& port, const PinDescription& pin, const GpioVariant& variant);
   CpmGPIO_PinDlg(const CpmGPIO_PinDlg&) = delete;
   CpmGPIO_PinDlg& operator=(const CpmGPIO_PinDlg&) = delete;
 
   int Pin() const { return pin_.pin; }
   uint32_t RowId() const { return kRowIdBase + static_cast<uint32_t>(pin_.pin); }
   const PinDescription& Description() const { return pin_; }
+  const PageDeclaration& Declaration() const { return decl_; }
 
-  // Binds the row's controls to the port's registers (InitModule).
-  virtual void Bind();
-  // Fills the row's child page: the group box with the common controls, then the class's own.
-  void Build(Page& row);
-  // The enables of the row's controls by the pin's mode and direction.
-  virtual void UpdateEnables();
+  // Fills the row's child page from the declaration.
+  void Build(Page& row) const { decl_.BuildPage(row); }
+  // The enables of the row's controls by the pin's mode and direction (the declared rules).
+  void UpdateEnables() const { decl_.ApplyRules(); }
   // The interrupt-on-output check (and, on rows with notes, the duplicate-function check).
-  virtual void CheckWarnings();
-  // Reads every binding again (the pin's function depends on the SYS registers too).
+  void CheckWarnings();
+  // Reads every binding again (the pin's function depends on the selector bits too).
   void Refresh();
   // The row's line of the port's comment block: the function, then by mode the direction,
   // initial value, pull-up, interrupt and polarity.
@@ -70,25 +96,13 @@ class CpmGPIO_PinDlg {
   // Items of the mode list and the function position each one selects.
   const std::vector<std::string>& ModeItems() const { return modeItems_; }
 
- protected:
-  // The controls a row class adds after the common ones, inside the group box.
-  virtual void BuildOwnControls(Page& row) { (void)row; }
-  // Rows with the hidden note labels (the interrupt note and the duplicate-function note).
-  virtual bool HasNoteLabels() const { return true; }
-  void EnableRowControl(uint32_t id, bool enable);
+ private:
+  void Declare();
   void SetRowWarning(uint32_t control, bool set, const std::string& controlText,
                      const std::string& message = {});
   void CheckDuplicateFunction();
-  RegisterRef Reg(size_t index) const;
+  const CSetCtrl* Binding(const char* key) const;
 
-  CpmGPIO& port_;
-  PinDescription pin_;
-  std::vector<std::string> modeItems_;
-  std::vector<int> modePositions_;  // function position of each mode item
-  CSetMode mode_, direction_, pullUp_, initValue_, polarity_;
-  CSetBit interrupt_;
-
- private:
   // The row as one comment item.
   class RowComment : public CommentSource {
    public:
@@ -103,59 +117,23 @@ class CpmGPIO_PinDlg {
     const CpmGPIO_PinDlg& row_;
   };
 
+  CpmGPIO& port_;
+  PinDescription pin_;
+  const GpioVariant& variant_;
+  std::vector<std::string> modeItems_;
+  std::vector<int> modePositions_;  // function position of each mode item
+  PageDeclaration decl_;
+  RowComment comment_{*this};
+
  public:
   const CommentSource& Comment() const { return comment_; }
-
- private:
-  RowComment comment_{*this};
-};
-
-// Classic group: no output stage controls and no note labels.
-class CpmGPIO_PinDlgV1 : public CpmGPIO_PinDlg {
- public:
-  using CpmGPIO_PinDlg::CpmGPIO_PinDlg;
-
- protected:
-  bool HasNoteLabels() const override { return false; }
-};
-
-// Later, Fenn, Tebo, Casp and Dorn groups: the output mode list.
-class CpmGPIO_PinDlgV2 : public CpmGPIO_PinDlg {
- public:
-  using CpmGPIO_PinDlg::CpmGPIO_PinDlg;
-  void Bind() override;
-  void UpdateEnables() override;
-
- protected:
-  void BuildOwnControls(Page& row) override;
-
- private:
-  // Three positions over the open-drain and drive-strength bits (Tebo, Casp, Dorn).
-  bool ThreePositions() const;
-  CSetMode outputMode_;
-};
-
-// Brel group: drive strength, input filter and slew-rate control.
-class CpmGPIO_PinDlgBrel : public CpmGPIO_PinDlg {
- public:
-  using CpmGPIO_PinDlg::CpmGPIO_PinDlg;
-  void Bind() override;
-  void UpdateEnables() override;
-
- protected:
-  void BuildOwnControls(Page& row) override;
-
- private:
-  CSetMode drive_;
-  CSetBit filter_, slew_;
 };
 
 class CpmGPIO : public CModule, public PinPort {
  public:
   enum RegisterIndex : size_t {
-    kPur = 0, kDdr, kPer, kIenr, kIpolr, kDr, kPpmode, kDrive, kIfe, kSlew, kRegisterCount
+    kPur = 0, kDdr, kPer, kIenr, kIpolr, kDr, kPpmode, kDrive, kIfe, kSlew
   };
-  enum class RowClass { V1, V2, Brel };
   // Port page controls.
   enum : uint32_t { kIdErrata = 100, kIdUserNote = 101 };
 
@@ -179,31 +157,24 @@ class CpmGPIO : public CModule, public PinPort {
   void SelectFunction(int pin, int position) override;
   std::string PinName(int pin) const override;
   std::string PinLink(int pin) const override;
+  RegisterRef PeripheralModeRegister() override { return RegisterRef{this, kPer}; }
+  bool HasClockOutputPins() const override;
 
   // The row of a pin; null for pins outside 0..15 or without a line.
   CpmGPIO_PinDlg* FindPinDlg(int pin) const;
-  // Pin list for the pinout page: name, current function name and link of every pin.
-  struct PinListEntry {
-    std::string name;
-    std::string function;
-    std::string link;
-  };
-  std::vector<PinListEntry> PinList() const;
 
-  RowClass GetRowClass() const { return rowClass_; }
-  // Tebo, Casp and Dorn parts: drive strength shares the output mode list.
-  bool HasThreePositionOutputMode() const { return threePositionOutput_; }
-  bool IsBrel() const { return rowClass_ == RowClass::Brel; }
+  // The chip group's row (set by InitModule).
+  const GpioVariant& Variant() const { return *variant_; }
   // Port letter from the module name ('A' for GPIO_A), 0 for an odd name.
   char PortLetter() const;
 
-  // ---- register access (own and the SYS pin-select bits) ----
+  // ---- the port's own register bits ----
   bool OwnBit(size_t reg, int bit) const;
   void SetOwnBit(size_t reg, int bit, bool set);
-  bool HasRegister(size_t reg) const { return reg < GetRegisterCount(); }
 
  private:
-  // The SYS register that holds GPS bit n, or the clock-output register; null without one.
+  // The selector's answer for the pin's selector bit `slot` and its clock-output bit; false
+  // without a selector.
   bool SelectorBit(const PinDescription& pin, size_t slot) const;
   bool ClockOutputBit(const PinDescription& pin) const;
   bool RequirementsHold(const PinDescription& pin, const PinFunction& function) const;
@@ -213,10 +184,7 @@ class CpmGPIO : public CModule, public PinPort {
 
   std::vector<std::unique_ptr<CpmGPIO_PinDlg>> rows_;  // existing pins, in pin order
   std::vector<RegisterRef> linked_;
-  RowClass rowClass_ = RowClass::V2;
-  bool threePositionOutput_ = false;
-  bool classic_ = false;
-  bool dorn_ = false;
+  const GpioVariant* variant_;
 };
 
 // Registers the GPIO kind with the module factory.

@@ -7,7 +7,6 @@
 #include "framework/Links.h"
 #include "framework/Pins.h"
 #include "framework/TextUtil.h"
-#include "modules/gpio.h"
 #include "project/KnownParts.h"
 #include "project/ModuleFactory.h"
 
@@ -67,18 +66,17 @@ void CpmPINOUT::OnModulesReady() {
 
 void CpmPINOUT::CollectLinkedRegisters(ModuleContext& doc) {
   linked_.clear();
-  for (char letter = 'A'; letter <= 'F'; ++letter) {
-    CModuleBase* port = doc.FindModule(std::string("GPIO_") + letter, "");
-    if (!port) continue;
-    if (const Register* per = port->FindOwnRegister("PER_INIT")) linked_.push_back(RegisterRef::Of(*port, *per));
-  }
+  for (PinPort* port : PinPorts(doc))
+    if (const RegisterRef per = port->PeripheralModeRegister()) linked_.push_back(per);
   if (doc.TestPart(kTestClassic) || doc.TestPart(kTestBrel)) return;
   PinFunctionSelector* selector = FindCapability<PinFunctionSelector>(&doc);
   if (!selector) return;
+  // The clock-output register joins when port A or B routes clock outputs (clock outputs on
+  // later ports are not counted, as the pinout always did).
   bool clockOutput = false;
-  for (const char* name : {"GPIO_A", "GPIO_B"}) {
-    const CModuleBase* port = doc.FindModule(name, "");
-    clockOutput = clockOutput || (port && port->GetParameterText().find("CLKOSR") != std::string::npos);
+  for (char letter : {'A', 'B'}) {
+    const PinPort* port = FindPinPort(doc, letter);
+    clockOutput = clockOutput || (port && port->HasClockOutputPins());
   }
   for (const RegisterRef& ref : selector->PinoutSelectorRegisters(clockOutput)) linked_.push_back(ref);
 }
@@ -96,13 +94,14 @@ bool CpmPINOUT::SendPinNames() {
   ModuleContext* context = GetContext();
   bool sent = context != nullptr;
   for (PinPort* port : context ? PinPorts(*context) : std::vector<PinPort*>{}) {
-    const auto* gpio = dynamic_cast<const CpmGPIO*>(&port->PortModule());
-    if (!gpio) continue;
-    for (const CpmGPIO::PinListEntry& pin : gpio->PinList()) {
+    for (int pin : port->ExistingPins()) {
+      const std::string name = port->PinName(pin);
       // Following the pin to its row shows where it came from.
-      const std::string link = pin.link + "?tiptext=" + EncodeUrlText(GetDisplayName() + ": " + pin.name);
+      const std::string link =
+          port->PinLink(pin) + "?tiptext=" + EncodeUrlText(GetDisplayName() + ": " + name);
       std::string result;
-      if (!CallScript("SetPinName", {pin.name, pin.function, link}, result) || !TrueResult(result))
+      if (!CallScript("SetPinName", {name, port->CurrentFunctionName(pin), link}, result) ||
+          !TrueResult(result))
         sent = false;
     }
   }

@@ -198,11 +198,9 @@ TEST(GpioPorts, RowsFollowThePinLinesAndRegistersTheChipGroup) {
   EXPECT_FALSE(a.RunTimeRegisters().empty());
   EXPECT_EQ(a.RunTimeRegisters().front()->name, "-SIM_GPSA_INIT");
 
-  const auto list = a.PinList();
-  ASSERT_EQ(list.size(), 4u);
-  EXPECT_EQ(list[1].name, "GPIO_A3");
-  EXPECT_EQ(list[1].function, "GPIO_A3");  // PER=0: every pin is a GPIO
-  EXPECT_EQ(list[1].link, a.MakeLink((0xE903u << 16) | CpmGPIO_PinDlg::kRowGroup));
+  EXPECT_EQ(a.PinName(3), "GPIO_A3");
+  EXPECT_EQ(a.CurrentFunctionName(3), "GPIO_A3");  // PER=0: every pin is a GPIO
+  EXPECT_EQ(a.PinLink(3), a.MakeLink((0xE903u << 16) | CpmGPIO_PinDlg::kRowGroup));
 }
 
 TEST(GpioPorts, EightPinPortsOfEveryGroupAndTheirParameters) {
@@ -223,7 +221,7 @@ TEST(GpioPorts, EightPinPortsOfEveryGroupAndTheirParameters) {
     ASSERT_TRUE(project.Opened());
     CpmGPIO& b = project.Port('B');
     EXPECT_EQ(b.GetRegisterCount(), c.registers);
-    EXPECT_EQ(b.PinList().size(), 8u);
+    EXPECT_EQ(b.ExistingPins().size(), 8u);
     ASSERT_TRUE(b.CreatePage());
     EXPECT_EQ(b.GetPage()->ChildPages().size(), 8u);
     const Register& pur = *b.FindOwnRegister("PUR_INIT");
@@ -411,6 +409,137 @@ TEST(PinCheck, FiltersCountWordsAndSignalCollection) {
   signals = CollectSignals(project.Doc(), project.Module("GPIO_B"), {}, false);
   EXPECT_EQ(signals.size(), 2u);
   EXPECT_EQ(signals["GPIO_B5"].selected.size(), 1u);
+}
+
+// ---------------------------------------------------------------- chip-group rows
+
+// A part of every chip group, with the system module of its group.
+struct GroupPart {
+  const char* variant;  // the GpioVariants() row the part must select
+  const char* part;
+  const char* sys;
+};
+constexpr GroupPart kGroupParts[] = {
+    {"Classic", "CVX-03", "SYS_V1"},         {"Later", "CVX-07", "SYS_V2_Classic"},
+    {"Later", "CVX-08", "SYS_V2_Classic"},   {"Tebo/Casp", "CVX-21", "SYS_V2_Classic"},
+    {"Tebo/Casp", "CVX-24", "SYS_V2_Casp"},  {"Dorn", "CVX-31", "SYS_V2_Dorn"},
+    {"Brel", "CVX-28", "SYS_Brel"},
+};
+
+// What a person sees of a pin row, by the pin's state; written from the chip groups'
+// behaviour, not from the variant rows.
+enum class PinState { Input, Output, Peripheral };
+
+bool PullUpExpected(const std::string& group, char port, int pin, PinState state) {
+  if (group == "Classic") return state == PinState::Input;  // follows the direction
+  if (group == "Brel") return state != PinState::Output && !(port == 'A' && pin == 7);  // reset pin
+  return true;
+}
+
+TEST(GpioVariants, EveryChipGroupDeclaresItsRowsAndAppliesItsRules) {
+  for (const GpioVariant& variant : GpioVariants()) {
+    SCOPED_TRACE(variant.name);
+    size_t parts = 0;
+    for (const GroupPart& group : kGroupParts) {
+      if (std::string(group.variant) != variant.name) continue;
+      ++parts;
+      SCOPED_TRACE(group.part);
+      // A2 carries S1 or S2 (no selector bits: the first function reads as current), A6 S2,
+      // A7 the reset pin on Brel, B7 the same pin number on another port, A5 a void line.
+      PinProject project(group.part,
+                         std::string("SYS ") + group.sys + " NONE IRQ: \"S\"\n"
+                             "GPIO_A GPIO NONE IRQ: \"A\"\nGPIO_B GPIO NONE IRQ: \"B\"\n"
+                             "SCI_0 SIGNALS NONE IRQ: \"Serial\"\n",
+                         "GPIO_A\n{\n  2, SCI_0.S1, SCI_0.S2\n  5,\n  6, SCI_0.S2\n  7, SYS.RESETB\n"
+                         "  PER=0x0000\n}\nGPIO_B\n{\n  6, SCI_0.S3\n  7, SCI_0.S4\n  PER=0x0000\n}\n");
+      ASSERT_TRUE(project.Opened());
+      CpmGPIO& a = project.Port('A');
+      CpmGPIO& b = project.Port('B');
+      ASSERT_EQ(&a.Variant(), &variant);
+      const std::string name = variant.name;
+      const bool brel = name == "Brel";
+      const size_t registers = name == "Classic" ? 6 : brel ? 10 : name == "Later" ? 7 : 8;
+      EXPECT_EQ(a.GetRegisterCount(), registers);
+      if (registers > CpmGPIO::kPpmode)
+        EXPECT_EQ(a.Registers()[CpmGPIO::kPpmode].Has(NOSHOWLIST), brel);
+
+      ASSERT_TRUE(a.CreatePage());
+      ASSERT_TRUE(b.CreatePage());
+      for (CpmGPIO* port : {&a, &b}) {
+        for (int pin : port->ExistingPins()) {
+          const CpmGPIO_PinDlg& row = *port->FindPinDlg(pin);
+          EXPECT_EQ(row.Declaration().Verify(), std::vector<std::string>{}) << port->PinName(pin);
+        }
+      }
+
+      const auto control = [](CpmGPIO& port, int pin, uint32_t id) {
+        return port.GetPage()->FindControlById(port.FindPinDlg(pin)->FullId(id)).control;
+      };
+      // Notes on every group but the classic one; output stage lists by group.
+      EXPECT_EQ(control(a, 2, CpmGPIO_PinDlg::kMustBeInput) != nullptr, name != "Classic");
+      EXPECT_EQ(control(a, 2, CpmGPIO_PinDlg::kDuplicateNote) != nullptr, name != "Classic");
+      EXPECT_EQ(control(a, 2, CpmGPIO_PinDlg::kDriveList) != nullptr, brel);
+      const Control* outputMode = control(a, 2, CpmGPIO_PinDlg::kOutputModeList);
+      const size_t positions = name == "Later" ? 2 : name == "Tebo/Casp" || name == "Dorn" ? 3 : 0;
+      EXPECT_EQ(outputMode ? outputMode->items.size() : 0u, positions);
+      if (positions > 0) {
+        // The last position: push-pull, and on three positions the drive-strength bit too.
+        ASSERT_TRUE(a.GetPage()->SelectItem(a.FindPinDlg(2)->FullId(CpmGPIO_PinDlg::kOutputModeList),
+                                            static_cast<int>(positions) - 1));
+        EXPECT_EQ(a.FindOwnRegister("PPMODE_INIT")->value & 0x4u, 0x4u);
+        if (positions == 3) EXPECT_EQ(a.FindOwnRegister("DRIVE_INIT")->value & 0x4u, 0x4u);
+      }
+
+      // The enables of every pin in every state.
+      for (CpmGPIO* port : {&a, &b}) {
+        const char letter = port->PortLetter();
+        for (int pin : port->ExistingPins()) {
+          for (PinState state : {PinState::Input, PinState::Output, PinState::Peripheral}) {
+            SCOPED_TRACE(port->PinName(pin) + " state " + std::to_string(static_cast<int>(state)));
+            port->SetOwnBit(CpmGPIO::kPer, pin, state == PinState::Peripheral);
+            port->SetOwnBit(CpmGPIO::kDdr, pin, state == PinState::Output);
+            port->UpdateEnables();
+            const bool gpio = state != PinState::Peripheral;
+            EXPECT_EQ(control(*port, pin, CpmGPIO_PinDlg::kPullUpList)->enabled,
+                      PullUpExpected(name, letter, pin, state));
+            EXPECT_EQ(control(*port, pin, CpmGPIO_PinDlg::kInitList)->enabled, state == PinState::Output);
+            EXPECT_EQ(control(*port, pin, CpmGPIO_PinDlg::kDirectionList)->enabled, gpio);
+            EXPECT_EQ(control(*port, pin, CpmGPIO_PinDlg::kPolarityList)->enabled, gpio);
+            EXPECT_EQ(control(*port, pin, CpmGPIO_PinDlg::kInterruptBox)->enabled, gpio);
+            if (!brel) continue;
+            // Drive strength and slew rate serve outputs, the filter inputs; peripherals all.
+            EXPECT_EQ(control(*port, pin, CpmGPIO_PinDlg::kDriveList)->enabled, state != PinState::Input);
+            EXPECT_EQ(control(*port, pin, CpmGPIO_PinDlg::kSlewBox)->enabled, state != PinState::Input);
+            EXPECT_EQ(control(*port, pin, CpmGPIO_PinDlg::kFilterBox)->enabled, state != PinState::Output);
+          }
+          port->SetOwnBit(CpmGPIO::kPer, pin, false);
+          port->SetOwnBit(CpmGPIO::kDdr, pin, false);
+        }
+      }
+
+      // FIXPINS gives each signal a pin of its own: S1 takes A2, so S2 goes to A6 although A2
+      // lists it too; S3 and S4 take B6 and B7. Every signal ends on exactly one pin, no pin
+      // serves two signals, and each pin shows the signal it was given.
+      CModule& sci = dynamic_cast<CModule&>(project.Module("SCI_0"));
+      EXPECT_TRUE(AssignMissingSignals(project.Doc(), sci, {}));
+      EXPECT_EQ(a.CurrentFunctionName(2), "S1");
+      EXPECT_EQ(a.CurrentFunctionName(6), "S2");
+      EXPECT_EQ(b.CurrentFunctionName(6), "S3");
+      EXPECT_EQ(b.CurrentFunctionName(7), "S4");
+      EXPECT_EQ(a.CurrentFunction(7), 0);  // not a signal of the module
+      std::set<std::pair<const PinPort*, int>> pins;
+      const SignalMap placed = CollectSignals(project.Doc(), sci, {}, true);
+      EXPECT_EQ(placed.size(), 4u);
+      for (const auto& [signal, where] : placed) {
+        ASSERT_EQ(where.selected.size(), 1u) << signal;
+        const SignalPin& pin = where.selected.front();
+        EXPECT_TRUE(pins.insert({pin.port, pin.pin}).second) << signal << " shares a pin";
+        EXPECT_EQ(pin.port->CurrentFunctionName(pin.pin), signal);
+      }
+      EXPECT_FALSE(AssignMissingSignals(project.Doc(), sci, {}));
+    }
+    EXPECT_GT(parts, 0u) << "no part of the chip group is tested";
+  }
 }
 
 }  // namespace

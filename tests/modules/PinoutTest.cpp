@@ -167,5 +167,42 @@ TEST(Pinout, CheckBoxStatesAndClicksThatPlaceTheSignals) {
   pinout.DetachView();
 }
 
+TEST(Pinout, LinksEachPortsPeripheralModeRegisterAndTheClockOutputRegisterWhenAPortRoutesIt) {
+  // A Tebo part: the selector register joins; the clock-output register only with the
+  // clock-output pin on port A.
+  for (const bool clockOutputPin : {false, true}) {
+    SCOPED_TRACE(clockOutputPin);
+    TempFolder folder("pinout-tebo");
+    folder.Write("CVX-21.cfg",
+                 std::string(".BEGIN_TREE_LIST\n"
+                             "PINOUT PINOUT NONE IRQ: \"!Pinout!Package Pins\"\n"
+                             "SYS SYS_V2_Classic NONE IRQ: \"System\"\n"
+                             "GPIO_A GPIO NONE IRQ: \"Port A\"\n"
+                             "GPIO_C GPIO NONE IRQ: \"Port C\"\n"
+                             ".END_TREE_LIST\n"
+                             ".BEGIN_MODULE_INFO\n"
+                             "PINOUT\n{\n  CPUNAME=CVX-21\n}\n"
+                             "GPIO_A\n{\n") +
+                     (clockOutputPin ? "  0, CLKOSR6:SYS.CLKO0\n" : "  0, SCI_0.RXD\n") +
+                     "}\nGPIO_C\n{\n  1, SCI_0.TXD\n}\n.END_MODULE_INFO\n");
+    folder.Write("project/ApplicationConfig/appconfig.h", "#define CVX-21\n");
+    CollectingHost host;
+    DocumentEnvironment environment;
+    environment.programFolder = folder.Root();
+    environment.readUserOptions = false;
+    CProjDoc doc(host, environment);
+    ASSERT_TRUE(doc.OpenProject(folder.Path("project")));
+    auto& pinout = dynamic_cast<CpmPINOUT&>(*doc.FindModule("PINOUT", ""));
+    std::vector<std::string> names;
+    for (const Register* reg : pinout.RunTimeRegisters()) names.push_back(reg->name);
+    std::vector<std::string> expected{"PER_INIT", "PER_INIT", "-SIM_GPS_INIT"};
+    if (clockOutputPin) expected.push_back("-SIM_CLKOSR_INIT");
+    EXPECT_EQ(names, expected);
+    // The port registers are the ports' own, in port order.
+    ASSERT_GE(pinout.RunTimeRegisters().size(), 2u);
+    EXPECT_EQ(pinout.RunTimeRegisters()[1], doc.FindModule("GPIO_C", "")->FindOwnRegister("PER_INIT"));
+  }
+}
+
 }  // namespace
 }  // namespace tarq
