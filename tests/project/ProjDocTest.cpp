@@ -11,6 +11,7 @@
 #include "ProjectTestSupport.h"
 #include "framework/Hints.h"
 #include "framework/Module.h"
+#include "modules/ModuleKinds.h"
 #include "project/HeaderWriter.h"
 #include "project/ProjDoc.h"
 #include "project/UnrecognisedDefinitions.h"
@@ -108,7 +109,7 @@ class ProjDocTest : public ::testing::Test {
     return environment;
   }
   std::unique_ptr<CProjDoc> MakeDoc(DocumentEnvironment environment) {
-    auto doc = std::make_unique<CProjDoc>(host, std::move(environment));
+    auto doc = std::make_unique<CProjDoc>(host, std::move(environment), RegisterBuiltInModuleKinds);
     doc->GetFactory().Register<TestModule>("TSTMOD");
     return doc;
   }
@@ -470,7 +471,7 @@ TEST_F(ProjDocTest, SecondaryDocumentTakesNoLockAndAsksNothing) {
   const std::string header = WriteProject("#define CVX-03\n");
   auto main = MakeDoc();
   ASSERT_TRUE(main->OpenProject(project.Root()));
-  CProjDoc secondary(kSecondaryDocument, Environment());
+  CProjDoc secondary(kSecondaryDocument, Environment(), RegisterBuiltInModuleKinds);
   secondary.GetFactory().Register<TestModule>("TSTMOD");
   ASSERT_TRUE(secondary.OpenProject(project.Root()));
   EXPECT_TRUE(secondary.IsSecondary());
@@ -497,7 +498,7 @@ TEST_F(ProjDocTest, EveryExampleProjectOpens) {
     fs::copy(folder, copy.Root(), fs::copy_options::recursive);
     DocumentEnvironment environment = Environment();
     environment.programFolder = (fs::path(TARQ_SOURCE_DIR) / "data").string();
-    CProjDoc doc(host, environment);
+    CProjDoc doc(host, environment, RegisterBuiltInModuleKinds);
     EXPECT_TRUE(doc.OpenProject(copy.Root())) << folder << ": " << doc.GetLastError();
     EXPECT_GT(doc.GetModuleCount(), 1u) << folder;
   }
