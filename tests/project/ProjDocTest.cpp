@@ -109,7 +109,8 @@ class ProjDocTest : public ::testing::Test {
     return environment;
   }
   std::unique_ptr<CProjDoc> MakeDoc(DocumentEnvironment environment) {
-    auto doc = std::make_unique<CProjDoc>(host, std::move(environment), RegisterBuiltInModuleKinds);
+    auto doc =
+        std::make_unique<CProjDoc>(host, std::move(environment), RegisterBuiltInModuleKinds);
     doc->GetFactory().Register<TestModule>("TSTMOD");
     return doc;
   }
@@ -226,6 +227,19 @@ TEST_F(ProjDocTest, TreeFollowsTheArchitectureFile) {
   CModuleBase* unrec = doc->FindModule("UNREC", "UNREC");
   ASSERT_NE(unrec, nullptr);
   EXPECT_EQ(doc->GetTree().FindNode(unrec)->Depth(), 0);
+}
+
+// The document builds the kinds its program gives it, besides UNREC and VOID, and no others:
+// without the built-in list the EMPTY group is an unknown entry like any other.
+TEST_F(ProjDocTest, TreeHoldsOnlyTheKindsTheProgramGives) {
+  WriteProject("#define CVX-03\n");
+  CProjDoc doc(host, Environment(),
+               [](ModuleFactory& factory) { factory.Register<TestModule>("TSTMOD"); });
+  EXPECT_FALSE(doc.GetFactory().Knows("EMPTY"));
+  ASSERT_TRUE(doc.OpenProject(project.Root()));
+  EXPECT_EQ(doc.FindModule("GROUP", ""), nullptr);
+  EXPECT_EQ(TreeTexts(doc), (std::vector<std::string>{"TOP_ORPHAN +", "  SCI_0 - Serial",
+                                                      "    ORPHAN", "Unrecognized Definitions"}));
 }
 
 TEST_F(ProjDocTest, TreePathsMakePlaceholderFolders) {
