@@ -9,6 +9,7 @@
 #include "app/Cli.h"
 #include "framework/Host.h"
 #include "framework/Pins.h"
+#include "modules/ModuleKinds.h"
 #include "project/ProjDoc.h"
 
 namespace tarq {
@@ -21,7 +22,7 @@ class OpenExample {
     DocumentEnvironment environment;
     environment.programFolder = program.string();
     environment.readUserOptions = false;
-    doc_ = std::make_unique<CProjDoc>(host_, environment);
+    doc_ = std::make_unique<CProjDoc>(host_, environment, RegisterBuiltInModuleKinds);
     // A copy, so that the lock file never lands in the repository's examples.
     copy_ = std::filesystem::temp_directory_path() / ("tarq-bench-" + name);
     std::filesystem::remove_all(copy_);

@@ -13,6 +13,7 @@
 #include "framework/Host.h"
 #include "framework/ModuleBase.h"
 #include "framework/TextUtil.h"
+#include "modules/ModuleKinds.h"
 #include "project/KnownParts.h"
 #include "project/ProjDoc.h"
 
@@ -251,7 +252,7 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
   DocumentEnvironment documentEnvironment;
   documentEnvironment.programFolder = environment.programFolder;
   documentEnvironment.reprocess = request.command == CliRequest::Command::Reprocess;
-  CProjDoc doc(host, documentEnvironment);
+  CProjDoc doc(host, documentEnvironment, RegisterBuiltInModuleKinds);
   doc.SetIdleReached(true);
   if (!doc.OpenProject(request.path)) {
     // The reason has been shown through the host.

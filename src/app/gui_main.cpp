@@ -23,6 +23,7 @@
 #include "app/Cli.h"
 #include "app/CommandLine.h"
 #include "framework/HtmlModule.h"
+#include "modules/ModuleKinds.h"
 #include "project/ModuleTree.h"
 #include "project/ProjDoc.h"
 #include "ui/GuiHost.h"
@@ -213,7 +214,7 @@ int main(int argc, char** argv) {
       if (window) window->SaveAndExit();
     });
   };
-  tarq::CProjDoc document(host, environment);
+  tarq::CProjDoc document(host, environment, tarq::RegisterBuiltInModuleKinds);
 
   tarq::InstanceServer server;
   server.Listen();

@@ -12,6 +12,7 @@
 #include "framework/CommentSource.h"
 #include "framework/Page.h"
 #include "framework/Register.h"
+#include "project/ArchitectureFile.h"
 #include "project/Settings.h"
 
 namespace tarq {
@@ -21,17 +22,6 @@ class HeaderFile;
 class WarningList;
 class Host;
 struct InterruptUser;
-
-// One module line of the architecture file.
-struct ArchitectureEntry {
-  std::string name;          // instance name and define prefix, e.g. SCI_0
-  std::string kind;          // module factory key, e.g. SCI
-  std::string linkedModule;  // another module's name or "NONE"
-  std::string interrupts;    // part after the first ':' lists vector numbers
-  std::string labelSuffix;   // shown after " - " in the tree
-  std::string helpReference; // "document#destination"
-  std::string displayName;   // from the two-part "!display!suffix" form of the label
-};
 
 // What a module needs from the document it belongs to. The project document implements it;
 // tests can supply a small one of their own.

@@ -1,12 +1,13 @@
 // The module kinds of the Corvex family. Each module family adds its registration here as
 // it is built; kinds without a class yet create nothing, so their entries stay out of the
 // tree.
+#include "modules/ModuleKinds.h"
+
 #include "modules/gpio.h"
 #include "modules/intc.h"
 #include "modules/occs.h"
 #include "modules/pinout.h"
 #include "modules/sys.h"
-#include "project/ModuleFactory.h"
 #include "project/UnrecognisedDefinitions.h"
 
 namespace tarq {

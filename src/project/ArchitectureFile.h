@@ -7,9 +7,18 @@
 #include <utility>
 #include <vector>
 
-#include "framework/ModuleBase.h"
-
 namespace tarq {
+
+// One module line of the architecture file.
+struct ArchitectureEntry {
+  std::string name;           // instance name and define prefix, e.g. SCI_0
+  std::string kind;           // module factory key, e.g. SCI
+  std::string linkedModule;   // another module's name or "NONE"
+  std::string interrupts;     // part after the first ':' lists vector numbers
+  std::string labelSuffix;    // shown after " - " in the tree
+  std::string helpReference;  // "document#destination"
+  std::string displayName;    // from the two-part "!display!suffix" form of the label
+};
 
 struct ArchitectureNode {
   ArchitectureEntry entry;

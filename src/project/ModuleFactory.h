@@ -35,10 +35,10 @@ class ModuleFactory {
   std::map<std::string, ModuleCreator> creators_;
 };
 
-// The module kinds of the Corvex family (the chip document's factory). Each module family
-// adds its registration call in src/modules/ModuleKinds.cpp; this explicit list replaces
-// static self-registration, which a static library's linker would drop.
-void RegisterBuiltInModuleKinds(ModuleFactory& factory);
+// Adds a set of module kinds to a factory. The document gets the chip family's kinds this
+// way from the program that makes it (RegisterBuiltInModuleKinds in modules/ModuleKinds.h),
+// since the modules are built on top of the document and it cannot name them itself.
+using ModuleKindsRegistration = std::function<void(ModuleFactory& factory)>;
 
 // The kinds every document knows whatever the chip family: UNREC, VOID and PLUGINS.
 void RegisterBaseModuleKinds(ModuleFactory& factory);

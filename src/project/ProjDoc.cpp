@@ -7,12 +7,12 @@
 #include <set>
 #include <system_error>
 
-#include "app/CommandLine.h"
 #include "framework/Hints.h"
 #include "framework/TextUtil.h"
 #include "project/ArchitectureFile.h"
 #include "project/DocumentSettings.h"
 #include "project/HeaderWriter.h"
+#include "project/OptionsFile.h"
 
 namespace fs = std::filesystem;
 
@@ -76,14 +76,16 @@ CProjDocBase::~CProjDocBase() {
   if (g_currentDocument == this) g_currentDocument = nullptr;
 }
 
-CProjDoc::CProjDoc(Host& host, DocumentEnvironment environment)
+CProjDoc::CProjDoc(Host& host, DocumentEnvironment environment,
+                   const ModuleKindsRegistration& registerKinds)
     : CProjDocBase(host, std::move(environment)) {
-  RegisterBuiltInModuleKinds(factory_);
+  if (registerKinds) registerKinds(factory_);
 }
 
-CProjDoc::CProjDoc(SecondaryDocumentTag tag, DocumentEnvironment environment)
+CProjDoc::CProjDoc(SecondaryDocumentTag tag, DocumentEnvironment environment,
+                   const ModuleKindsRegistration& registerKinds)
     : CProjDocBase(tag, std::move(environment)) {
-  RegisterBuiltInModuleKinds(factory_);
+  if (registerKinds) registerKinds(factory_);
 }
 
 std::unique_ptr<CModuleBase> CProjDoc::CreateFamilyModule(const ArchitectureEntry& entry,

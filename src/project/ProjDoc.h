@@ -221,11 +221,14 @@ class CProjDocBase : public ModuleContext {
   bool saveAndExitPosted_ = false;
 };
 
-// The document of the Corvex family: its module factory (the built-in module kinds).
+// The document of the Corvex family: its module factory, filled by `registerKinds` (the
+// program passes RegisterBuiltInModuleKinds from modules/ModuleKinds.h).
 class CProjDoc : public CProjDocBase {
  public:
-  CProjDoc(Host& host, DocumentEnvironment environment);
-  CProjDoc(SecondaryDocumentTag tag, DocumentEnvironment environment);
+  CProjDoc(Host& host, DocumentEnvironment environment,
+           const ModuleKindsRegistration& registerKinds);
+  CProjDoc(SecondaryDocumentTag tag, DocumentEnvironment environment,
+           const ModuleKindsRegistration& registerKinds);
   ModuleFactory& GetFactory() { return factory_; }
 
  protected:

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/CommandLine.h"
+#include "project/OptionsFile.h"
 
 namespace tarq {
 

@@ -13,6 +13,7 @@
 
 #include "app/Cli.h"
 #include "framework/Host.h"
+#include "modules/ModuleKinds.h"
 #include "project/ProjDoc.h"
 #include "CliTestSupport.h"
 
@@ -65,7 +66,7 @@ TEST(ExampleProjects, EachChipGroupHasOneAndEveryOneOpensWithoutAnyMessage) {
     TempFolder copy;
     fs::copy(project, copy.path() / "project", fs::copy_options::recursive);
     CollectingHost host;
-    CProjDoc doc(host, ProgramEnvironment());
+    CProjDoc doc(host, ProgramEnvironment(), RegisterBuiltInModuleKinds);
     ASSERT_TRUE(doc.OpenProject((copy.path() / "project").string())) << Joined(host.Messages());
     doc.OnIdle();
     EXPECT_TRUE(host.entries.empty()) << Joined(host.Messages());
@@ -90,7 +91,7 @@ TEST(ExampleProjects, TwoReprocessRunsGiveTheSameHeaderAndTheBackupHoldsTheFirst
     for (std::string* result : {&first, &second}) {
       const std::string before = ReadFile(header);
       CollectingHost host;
-      CProjDoc doc(host, ProgramEnvironment(true));
+      CProjDoc doc(host, ProgramEnvironment(true), RegisterBuiltInModuleKinds);
       ASSERT_TRUE(doc.OpenProject((copy.path() / "project").string()));
       doc.OnIdle();
       ASSERT_TRUE(doc.SaveAndExit()) << Joined(host.Messages());
@@ -116,7 +117,7 @@ TEST(ArchitectureFiles, AProjectForEveryPartOpensWithoutAnyMessage) {
               "#ifndef __APPCONFIG_H\n#define __APPCONFIG_H\n\n#define " + defined +
                   "\n\n#endif\n");
     CollectingHost host;
-    CProjDoc doc(host, ProgramEnvironment());
+    CProjDoc doc(host, ProgramEnvironment(), RegisterBuiltInModuleKinds);
     ASSERT_TRUE(doc.OpenProject(folder.path().string())) << Joined(host.Messages());
     doc.OnIdle();
     EXPECT_TRUE(host.entries.empty()) << Joined(host.Messages());

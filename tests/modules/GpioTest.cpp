@@ -11,6 +11,7 @@
 #include "framework/Host.h"
 #include "framework/Pins.h"
 #include "framework/Warnings.h"
+#include "modules/ModuleKinds.h"
 #include "modules/gpio.h"
 #include "project/ProjDoc.h"
 
@@ -48,7 +49,7 @@ class PinProject {
     DocumentEnvironment environment;
     environment.programFolder = folder_.Root();
     environment.readUserOptions = false;
-    doc_ = std::make_unique<CProjDoc>(host_, environment);
+    doc_ = std::make_unique<CProjDoc>(host_, environment, RegisterBuiltInModuleKinds);
     auto unused = unused_;
     doc_->GetFactory().Register("SIGNALS", [unused](const ArchitectureEntry& entry, CModuleBase* parent) {
       return std::unique_ptr<CModuleBase>(std::make_unique<SignalModule>(entry, parent, unused));

@@ -13,6 +13,7 @@
 #include "framework/Module.h"
 #include "framework/TextUtil.h"
 #include "framework/Warnings.h"
+#include "modules/ModuleKinds.h"
 #include "modules/intc.h"
 #include "project/ProjDoc.h"
 
@@ -44,7 +45,7 @@ class IntcProject {
     DocumentEnvironment environment;
     environment.programFolder = TARQ_BINARY_DIR;
     environment.readUserOptions = false;
-    doc_ = std::make_unique<CProjDoc>(host_, environment);
+    doc_ = std::make_unique<CProjDoc>(host_, environment, RegisterBuiltInModuleKinds);
     opened_ = doc_->OpenProject(folder_.Root());
     for (const char* name : {"WINTC", "ITCN", "INTC"}) {
       if (!intc_) intc_ = dynamic_cast<CpmINTC*>(doc_->FindModule(name, "INTC"));

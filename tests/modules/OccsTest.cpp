@@ -13,6 +13,7 @@
 #include "framework/Hints.h"
 #include "framework/Module.h"
 #include "framework/Warnings.h"
+#include "modules/ModuleKinds.h"
 #include "modules/occs.h"
 #include "project/ProjDoc.h"
 
@@ -44,7 +45,7 @@ class OccsProject {
     DocumentEnvironment environment;
     environment.programFolder = TARQ_BINARY_DIR;
     environment.readUserOptions = false;
-    doc_ = std::make_unique<CProjDoc>(host_, environment);
+    doc_ = std::make_unique<CProjDoc>(host_, environment, RegisterBuiltInModuleKinds);
     if (adjust) adjust(doc_->GetFactory());
     opened_ = doc_->OpenProject(folder_.Root());
   }

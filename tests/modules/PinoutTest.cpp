@@ -7,6 +7,7 @@
 
 #include "../project/ProjectTestSupport.h"
 #include "framework/Host.h"
+#include "modules/ModuleKinds.h"
 #include "modules/gpio.h"
 #include "modules/pinout.h"
 #include "project/ProjDoc.h"
@@ -84,7 +85,7 @@ class PinoutProject {
     DocumentEnvironment environment;
     environment.programFolder = folder_.Root();
     environment.readUserOptions = false;
-    doc_ = std::make_unique<CProjDoc>(host_, environment);
+    doc_ = std::make_unique<CProjDoc>(host_, environment, RegisterBuiltInModuleKinds);
     opened_ = doc_->OpenProject(folder_.Path("project"));
   }
   bool Opened() const { return opened_; }

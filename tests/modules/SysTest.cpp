@@ -10,6 +10,7 @@
 
 #include "../project/ProjectTestSupport.h"
 #include "framework/Host.h"
+#include "modules/ModuleKinds.h"
 #include "modules/sys.h"
 #include "project/ProjDoc.h"
 
@@ -44,7 +45,7 @@ class SysProject {
     DocumentEnvironment environment;
     environment.programFolder = folder_.Root();
     environment.readUserOptions = false;
-    doc_ = std::make_unique<CProjDoc>(host_, environment);
+    doc_ = std::make_unique<CProjDoc>(host_, environment, RegisterBuiltInModuleKinds);
     ModuleFactory& factory = doc_->GetFactory();
     RegisterStub(factory, "STUB", {{"CTRL_INIT", 0, DW16}});
     RegisterStub(factory, "OCCS_T", {{"CTRL_INIT", 0x0011, DW16}, {"OSCTL_INIT", 0x1600, DW16}});
@@ -429,7 +430,7 @@ TEST(SysExamples, EveryExampleLoadsIntoItsSystemModuleWithValidSelections) {
     DocumentEnvironment environment;
     environment.programFolder = TARQ_BINARY_DIR;
     environment.readUserOptions = false;
-    CProjDoc doc(host, environment);
+    CProjDoc doc(host, environment, RegisterBuiltInModuleKinds);
     ASSERT_TRUE(doc.OpenProject(copy.Path("project")));
     CSysModule* sys = CSysModule::Find(&doc);
     ASSERT_NE(sys, nullptr);

@@ -8,6 +8,7 @@
 
 #include "../framework/PageTestSupport.h"
 #include "ProjectTestSupport.h"
+#include "modules/ModuleKinds.h"
 #include "project/ProjDoc.h"
 
 namespace tarq {
@@ -31,7 +32,7 @@ class DocumentPagesTest : public ::testing::Test {
     environment.programFolder = program.Root();
     environment.readUserOptions = false;
     environment.selfTest = selfTest;
-    auto doc = std::make_unique<CProjDoc>(host, environment);
+    auto doc = std::make_unique<CProjDoc>(host, environment, RegisterBuiltInModuleKinds);
     doc->GetFactory().Register("SAMPLE", [](const ArchitectureEntry& entry, CModuleBase*) {
       return std::unique_ptr<CModuleBase>(std::make_unique<pagetest::SamplePageModule>(entry));
     });

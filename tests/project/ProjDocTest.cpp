@@ -11,6 +11,7 @@
 #include "ProjectTestSupport.h"
 #include "framework/Hints.h"
 #include "framework/Module.h"
+#include "modules/ModuleKinds.h"
 #include "project/HeaderWriter.h"
 #include "project/ProjDoc.h"
 #include "project/UnrecognisedDefinitions.h"
@@ -108,7 +109,8 @@ class ProjDocTest : public ::testing::Test {
     return environment;
   }
   std::unique_ptr<CProjDoc> MakeDoc(DocumentEnvironment environment) {
-    auto doc = std::make_unique<CProjDoc>(host, std::move(environment));
+    auto doc =
+        std::make_unique<CProjDoc>(host, std::move(environment), RegisterBuiltInModuleKinds);
     doc->GetFactory().Register<TestModule>("TSTMOD");
     return doc;
   }
@@ -225,6 +227,19 @@ TEST_F(ProjDocTest, TreeFollowsTheArchitectureFile) {
   CModuleBase* unrec = doc->FindModule("UNREC", "UNREC");
   ASSERT_NE(unrec, nullptr);
   EXPECT_EQ(doc->GetTree().FindNode(unrec)->Depth(), 0);
+}
+
+// The document builds the kinds its program gives it, besides UNREC and VOID, and no others:
+// without the built-in list the EMPTY group is an unknown entry like any other.
+TEST_F(ProjDocTest, TreeHoldsOnlyTheKindsTheProgramGives) {
+  WriteProject("#define CVX-03\n");
+  CProjDoc doc(host, Environment(),
+               [](ModuleFactory& factory) { factory.Register<TestModule>("TSTMOD"); });
+  EXPECT_FALSE(doc.GetFactory().Knows("EMPTY"));
+  ASSERT_TRUE(doc.OpenProject(project.Root()));
+  EXPECT_EQ(doc.FindModule("GROUP", ""), nullptr);
+  EXPECT_EQ(TreeTexts(doc), (std::vector<std::string>{"TOP_ORPHAN +", "  SCI_0 - Serial",
+                                                      "    ORPHAN", "Unrecognized Definitions"}));
 }
 
 TEST_F(ProjDocTest, TreePathsMakePlaceholderFolders) {
@@ -470,7 +485,7 @@ TEST_F(ProjDocTest, SecondaryDocumentTakesNoLockAndAsksNothing) {
   const std::string header = WriteProject("#define CVX-03\n");
   auto main = MakeDoc();
   ASSERT_TRUE(main->OpenProject(project.Root()));
-  CProjDoc secondary(kSecondaryDocument, Environment());
+  CProjDoc secondary(kSecondaryDocument, Environment(), RegisterBuiltInModuleKinds);
   secondary.GetFactory().Register<TestModule>("TSTMOD");
   ASSERT_TRUE(secondary.OpenProject(project.Root()));
   EXPECT_TRUE(secondary.IsSecondary());
@@ -497,7 +512,7 @@ TEST_F(ProjDocTest, EveryExampleProjectOpens) {
     fs::copy(folder, copy.Root(), fs::copy_options::recursive);
     DocumentEnvironment environment = Environment();
     environment.programFolder = (fs::path(TARQ_SOURCE_DIR) / "data").string();
-    CProjDoc doc(host, environment);
+    CProjDoc doc(host, environment, RegisterBuiltInModuleKinds);
     EXPECT_TRUE(doc.OpenProject(copy.Root())) << folder << ": " << doc.GetLastError();
     EXPECT_GT(doc.GetModuleCount(), 1u) << folder;
   }

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "UiTestSupport.h"
+#include "modules/ModuleKinds.h"
 #include "ui/MainCommands.h"
 #include "ui/MainWindow.h"
 #include "ui/PagePane.h"
@@ -38,7 +39,7 @@ class SaveTest : public QObject {
     CollectingHost coreHost;
     DocumentEnvironment environment;
     environment.programFolder = TARQ_BINARY_DIR;
-    CProjDoc core(coreHost, environment);
+    CProjDoc core(coreHost, environment, RegisterBuiltInModuleKinds);
     RegisterTestModules(core);
     QVERIFY(core.OpenProject(coreProject.toStdString()));
     CModuleBase* sci = core.FindModule("SCI_0", {});

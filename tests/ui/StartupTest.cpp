@@ -13,7 +13,8 @@
 #include <QTimer>
 
 #include "UiTestSupport.h"
-#include "app/CommandLine.h"
+#include "modules/ModuleKinds.h"
+#include "project/OptionsFile.h"
 #include "ui/InstanceServer.h"
 #include "ui/MainCommands.h"
 #include "ui/MainWindow.h"
@@ -122,7 +123,7 @@ class StartupTest : public QObject {
     TestHost host;
     DocumentEnvironment environment;
     environment.programFolder = program.path().toStdString();
-    CProjDoc document(host, environment);
+    CProjDoc document(host, environment, RegisterBuiltInModuleKinds);
     MainWindow window(document, host);
     QTemporaryDir projects;
     QVERIFY(document.OpenProject(CopyExample(projects, "fenn").toStdString()));
@@ -153,7 +154,7 @@ class StartupTest : public QObject {
     DocumentEnvironment environment;
     environment.programFolder = TARQ_BINARY_DIR;
     environment.activateOtherInstance = InstanceServer::ActivationHook();
-    CProjDoc document(host, environment);
+    CProjDoc document(host, environment, RegisterBuiltInModuleKinds);
     QVERIFY(!document.OpenProject(project.toStdString()));
     QVERIFY(host.entries.empty());
     QTRY_COMPARE(activated.count(), 1);

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "framework/TextUtil.h"
+#include "modules/ModuleKinds.h"
 #include "ui/MainWindow.h"
 #include "ui/PagePane.h"
 #include "ui/PageRenderer.h"
@@ -144,7 +145,7 @@ Session::Session(const QString& group, bool show, bool testPinout) {
   project = CopyExample(dir, group);
   DocumentEnvironment environment;
   environment.programFolder = TARQ_BINARY_DIR;
-  document = std::make_unique<CProjDoc>(host, environment);
+  document = std::make_unique<CProjDoc>(host, environment, RegisterBuiltInModuleKinds);
   RegisterTestModules(*document, testPinout);
   window = std::make_unique<MainWindow>(*document, host);
   if (!Open()) return;
