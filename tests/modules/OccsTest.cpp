@@ -29,6 +29,14 @@ class StubModule : public CModule {
   }
 };
 
+// A watchdog that reports the clock it counts, as the separate watchdog module will.
+class WatchdogStub : public CModule, public WatchdogClock {
+ public:
+  explicit WatchdogStub(const ArchitectureEntry& entry) : CModule(entry) {}
+  Source GetClockSource() const override { return source; }
+  Source source = Source::Other;
+};
+
 class HintRecorder : public DocumentObserver {
  public:
   void OnHint(int hint, CModuleBase*) override { hints.push_back(hint); }
@@ -735,6 +743,51 @@ TEST(OccsVariantTest, PostscalerFieldHoldsEveryItemOfItsList) {
     const float last = occs.ComputeClocks().output;
     if (first > 0) EXPECT_FLOAT_EQ(last * static_cast<float>(1 << (items - 1)), first) << p.part;
     else ADD_FAILURE() << p.part << ": no clock from the PLL";
+  }
+}
+
+TEST(OccsPartnerTest, TheCrystalPinsServeTheWatchdogAndTheClockOutputsThatNeedThem) {
+  // CVX-28 on its relaxation oscillator with the crystal oscillator off: XTAL carries a
+  // direct clock only when some partner needs the crystal clock.
+  const std::string defines = "#define OCCS_CTRL_INIT 0x0082U\n#define OCCS_OSCTL_INIT 0x1000U\n";
+  WatchdogStub* watchdog = nullptr;
+  OccsProject project("CVX-28", defines, [&watchdog](ModuleFactory& factory) {
+    factory.Register("COP_Brel", [&watchdog](const ArchitectureEntry& entry, CModuleBase*) {
+      auto stub = std::make_unique<WatchdogStub>(entry);
+      watchdog = stub.get();
+      return std::unique_ptr<CModuleBase>(std::move(stub));
+    });
+  });
+  ASSERT_TRUE(project.Opened());
+  ASSERT_NE(watchdog, nullptr);
+  CpmOCCS& occs = project.Occs();
+  ASSERT_FALSE(occs.IsCrystalOscillatorEnabled());
+  ASSERT_EQ(occs.GetMasterOscillatorSource(), 0);
+  EXPECT_FALSE(occs.IsSignalUsed("XTAL"));
+  watchdog->source = WatchdogClock::Source::CrystalOscillator;
+  EXPECT_TRUE(occs.IsSignalUsed("XTAL"));
+  EXPECT_FALSE(occs.IsSignalUsed("EXTAL"));
+  watchdog->source = WatchdogClock::Source::Relaxation;
+  EXPECT_FALSE(occs.IsSignalUsed("XTAL"));
+
+  // The system module's clock outputs: enabled (bit clear) and fed from "Crystal Oscillator
+  // / XTAL" (source 5). CLKO_0: enable bit 5, source bits 0..4; CLKO_1: bit 13, bits 8..10.
+  Register* clkosr = project.Doc().FindModule("SYS", "")->FindOwnRegister("-SIM_CLKOSR_INIT");
+  ASSERT_NE(clkosr, nullptr);
+  const struct {
+    uint32_t value;
+    bool needed;
+  } cases[] = {
+      {0x2020, false},  // both outputs off
+      {0x2005, true},   // CLKO_0 from the crystal
+      {0x2025, false},  // CLKO_0 set to the crystal but off
+      {0x2004, false},  // CLKO_0 from the relaxation oscillator
+      {0x0520, true},   // CLKO_1 from the crystal
+      {0x2520, false},  // CLKO_1 set to the crystal but off
+  };
+  for (const auto& c : cases) {
+    clkosr->value = c.value;
+    EXPECT_EQ(occs.IsSignalUsed("XTAL"), c.needed) << std::hex << c.value;
   }
 }
 
