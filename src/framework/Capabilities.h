@@ -59,6 +59,18 @@ class PeripheralClockGate {
   virtual bool IsOptionChecked(const std::string& caption) const = 0;
   // A link to the box or list with this caption; empty when the part has none.
   virtual std::string OptionLink(const std::string& caption) const = 0;
+  // The item text the list with this key shows now; empty when the part has no such list or
+  // its field holds a value no item stands for.
+  virtual std::string SelectedOptionText(const std::string& key) const = 0;
+};
+
+// The watchdog: the clock it counts. Parts whose watchdog is part of the clock module offer
+// none of this; the separate watchdog module does.
+class WatchdogClock {
+ public:
+  virtual ~WatchdogClock() = default;
+  enum class Source { Relaxation, CrystalOscillator, BusClock, LowPowerOscillator, Other };
+  virtual Source GetClockSource() const = 0;
 };
 
 // The module that holds the pin-function selector bits (GPS<n> in the pin descriptions) and

@@ -45,6 +45,7 @@ bool HasCaption(DeclKind kind) {
     case DeclKind::Combo:
     case DeclKind::Value:
     case DeclKind::Text:
+    case DeclKind::Edit:
     case DeclKind::Display:
       return true;
     default:
@@ -78,6 +79,7 @@ void PageDeclaration::Clear(uint32_t firstId) {
   faults_.clear();
   rules_.clear();
   band_ = 0;
+  framesFirst_ = false;
   nextId_ = firstId;
 }
 
@@ -169,7 +171,8 @@ DeclaredControl& PageDeclaration::Add(ControlDecl decl) {
   if (HasCaption(d.kind)) control.captionId = TakeId(d.captionId);
   control.id = TakeId(d.id);
   if (!d.unit.empty()) control.unitId = TakeId(d.unitId);
-  if (d.kind == DeclKind::Value && d.spin.maximum > d.spin.minimum) control.spinId = NextId();
+  if (d.kind == DeclKind::Value && d.spin.maximum > d.spin.minimum)
+    control.spinId = d.spin.id != 0 ? TakeId(d.spin.id) : NextId();
 
   if (IsBound(d.kind)) {
     if (d.field.reg.empty()) {
@@ -185,8 +188,8 @@ DeclaredControl& PageDeclaration::Add(ControlDecl decl) {
   }
   // The first of two equal keys answers, as a search along the page would.
   keys_.emplace(KeyOf(d), &control);
-  if (d.enabled) rules_.push_back({KeyOf(d), true, d.enabled});
-  if (d.visible) rules_.push_back({KeyOf(d), false, d.visible});
+  if (d.enabled) rules_.push_back({KeyOf(d), true, d.enableWhole, d.enabled});
+  if (d.visible) rules_.push_back({KeyOf(d), false, false, d.visible});
   return control;
 }
 
@@ -220,6 +223,11 @@ DeclaredControl& PageDeclaration::Text(ControlDecl decl) {
   return Add(std::move(decl));
 }
 
+DeclaredControl& PageDeclaration::Edit(ControlDecl decl) {
+  decl.kind = DeclKind::Edit;
+  return Add(std::move(decl));
+}
+
 DeclaredControl& PageDeclaration::Display(ControlDecl decl) {
   decl.kind = DeclKind::Display;
   return Add(std::move(decl));
@@ -247,20 +255,20 @@ void PageDeclaration::InterruptPanels(int width) {
   item.width = width;
 }
 
-void PageDeclaration::Custom(std::function<void(Page& page)> build) {
-  Item& item = NewItem(true);
+void PageDeclaration::Custom(std::function<void(Page& page)> build, bool newRow) {
+  Item& item = NewItem(newRow);
   item.special = Item::Special::Custom;
   item.build = std::move(build);
 }
 
 void PageDeclaration::EnableIf(const std::string& key, std::function<bool()> rule) {
   if (!Find(key)) faults_.push_back("enable rule for \"" + key + "\", which is not declared");
-  rules_.push_back({key, true, std::move(rule)});
+  rules_.push_back({key, true, false, std::move(rule)});
 }
 
 void PageDeclaration::ShowIf(const std::string& key, std::function<bool()> rule) {
   if (!Find(key)) faults_.push_back("show rule for \"" + key + "\", which is not declared");
-  rules_.push_back({key, false, std::move(rule)});
+  rules_.push_back({key, false, false, std::move(rule)});
 }
 
 // ---- queries ----
@@ -315,6 +323,7 @@ void PageDeclaration::BuildControl(Page& page, const DeclaredControl& control) c
       break;
     case DeclKind::Value:
     case DeclKind::Text: main = &page.AddEdit(control.id, control.binding); break;
+    case DeclKind::Edit: main = &page.AddEdit(control.id); break;
     case DeclKind::Display: main = &page.AddDisplay(control.id); break;
     case DeclKind::Link: main = &page.AddLink(control.id, d.caption); break;
     case DeclKind::Static: main = &page.AddStatic(control.id, d.caption); break;
@@ -330,13 +339,23 @@ void PageDeclaration::BuildControl(Page& page, const DeclaredControl& control) c
 }
 
 void PageDeclaration::BuildPage(Page& page) const {
-  for (size_t first = 0; first < groups_.size();) {
-    size_t end = first;
-    while (end < groups_.size() && groups_[end].band == groups_[first].band) ++end;
-    // The group boxes of a band share one row, so they stand side by side.
+  // The group boxes of a band share one row, so they stand side by side.
+  auto addFrames = [&](size_t first, size_t end) {
     page.NewRow();
     for (size_t g = first; g < end; ++g)
       if (!groups_[g].title.empty()) page.AddGroupBox(groups_[g].id, groups_[g].title);
+  };
+  auto bandEnd = [&](size_t first) {
+    size_t end = first;
+    while (end < groups_.size() && groups_[end].band == groups_[first].band) ++end;
+    return end;
+  };
+  if (framesFirst_) {
+    for (size_t first = 0; first < groups_.size(); first = bandEnd(first)) addFrames(first, bandEnd(first));
+  }
+  for (size_t first = 0; first < groups_.size();) {
+    const size_t end = bandEnd(first);
+    if (!framesFirst_) addFrames(first, end);
     for (size_t g = first; g < end; ++g) {
       const GroupDecl& group = groups_[g];
       if (group.title.empty())
@@ -391,7 +410,12 @@ void PageDeclaration::ApplyRules() const {
     // Enabling concerns the control itself (its spin follows it); showing concerns the
     // caption and unit as well.
     if (rule.enable) {
-      module_.EnableControl(onPage(control->id), on);
+      if (!rule.whole) {
+        module_.EnableControl(onPage(control->id), on);
+        continue;
+      }
+      for (uint32_t id : {control->captionId, control->id, control->unitId})
+        if (id != 0) module_.EnableControl(onPage(id), on);
       continue;
     }
     for (uint32_t id : control->Ids()) module_.ShowControl(onPage(id), on);

@@ -58,6 +58,7 @@ struct SpinSpec {
   int minimum = 0;
   int maximum = 0;
   int step = 1;
+  uint32_t id = 0;  // the spin's id; 0: next free
 };
 
 enum class DeclKind {
@@ -67,6 +68,7 @@ enum class DeclKind {
   Combo,    // caption and editable combo on a field (items plus typed numbers)
   Value,    // caption, edit box on a numeric field, unit text, optional spin
   Text,     // caption and edit box on a text register
+  Edit,     // caption, edit box the module reads itself (no register field), unit text
   Display,  // caption, read-only display of a computed value, unit or range text
   Link,     // link text (notes, warnings with links)
   Static,   // a caption nobody binds
@@ -92,6 +94,7 @@ struct ControlDecl {
   bool groupStart = false; // Radio
   bool newRow = true;      // starts a row of its group
   bool shown = true;       // initial show state
+  bool enableWhole = false;       // the enable rule covers the caption and the unit as well
   std::function<bool()> enabled;  // enable rule, applied by ApplyRules; none: untouched
   std::function<bool()> visible;  // show rule, applied by ApplyRules; none: untouched
 };
@@ -140,6 +143,7 @@ class PageDeclaration {
   DeclaredControl& Combo(ControlDecl decl);
   DeclaredControl& Value(ControlDecl decl);
   DeclaredControl& Text(ControlDecl decl);
+  DeclaredControl& Edit(ControlDecl decl);
   DeclaredControl& Display(ControlDecl decl);
   DeclaredControl& Link(ControlDecl decl);
   DeclaredControl& Static(ControlDecl decl);
@@ -149,7 +153,11 @@ class PageDeclaration {
   void InterruptPanels(int width);
   // Controls a module builds itself at this position (child-page placeholders, rows that
   // are not register fields); its ids must come from NextId or the reserved ranges.
-  void Custom(std::function<void(Page& page)> build);
+  // `newRow` false keeps it on the row of the control before.
+  void Custom(std::function<void(Page& page)> build, bool newRow = true);
+  // Pages whose group boxes all come before any control (band by band), as some pages have
+  // always been built; the default puts each band's boxes before that band's controls.
+  void FramesFirst(bool first = true) { framesFirst_ = first; }
 
   // ---- rules by key (a rule for a key the variant lacks is a declaration fault) ----
   void EnableIf(const std::string& key, std::function<bool()> rule);
@@ -201,11 +209,13 @@ class PageDeclaration {
   struct Rule {
     std::string key;
     bool enable = true;
+    bool whole = false;
     std::function<bool()> rule;
   };
   std::vector<Rule> rules_;
   int band_ = 0;
   uint32_t childPage_ = 0;
+  bool framesFirst_ = false;
   uint32_t nextId_ = kFirstDeclaredId;
 };
 

@@ -65,6 +65,8 @@ class PinPort {
   // 0 in GPIO mode, k (1-based) when the k-th function is selected, -1 when the selector
   // bits match none of them.
   virtual int CurrentFunction(int pin) const = 0;
+  // Whether the pin's direction is output (what it drives in GPIO mode).
+  virtual bool IsOutput(int pin) const = 0;
   // Position 0 makes the pin a GPIO; k selects the k-th function with its selector bits.
   virtual void SelectFunction(int pin, int position) = 0;
   // "GPIO_B6".

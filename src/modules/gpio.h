@@ -154,6 +154,7 @@ class CpmGPIO : public CModule, public PinPort {
   const PinDescription* FindPin(int pin) const override;
   std::vector<int> ExistingPins() const override;
   int CurrentFunction(int pin) const override;
+  bool IsOutput(int pin) const override { return OwnBit(kDdr, pin); }
   void SelectFunction(int pin, int position) override;
   std::string PinName(int pin) const override;
   std::string PinLink(int pin) const override;

@@ -1,12 +1,13 @@
 #include "modules/occs.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 
 #include "framework/Hints.h"
 #include "framework/Links.h"
+#include "framework/Pins.h"
 #include "framework/TextUtil.h"
-#include "modules/gpio.h"
 #include "modules/intc.h"
 #include "project/KnownParts.h"
 #include "project/ModuleFactory.h"
@@ -78,9 +79,108 @@ constexpr RegisterDecl kDornTable[] = {
     {"-COP_COPTO_INIT", 0xFFFF, DW16},          {"_dummy_", 0x80, kPlaceholder},
 };
 
-template <size_t N>
-constexpr size_t CountOf(const RegisterDecl (&)[N]) {
-  return N;
+constexpr float kThird = 0.33333334f;
+using Users = std::vector<OccsVariant::HighSpeedUser>;
+const Users kTeboUsers = {{"PWM", "PWM clock sourced from HS_PERF (3x System Clock)"},
+                          {"Timer", "Timer clock sourced from HS_PERF (3x System Clock)"}};
+const Users kCaspUsers = {{"PWM", "PWM clock sourced from HS_PERF (3x System Clock)"},
+                          {"Timer", "Timer A clock sourced from HS_PERF (3x System Clock)"}};
+const Users kBrelUsers = {{"PWM", "PWM clock sourced from HS_PERF (3x System Clock)"},
+                          {"Timer", "Timer clock sourced from HS_PERF (3x System Clock)"},
+                          {"SCI", "SCI clock sourced from HS_PERF (3x System Clock)"}};
+const Users kDornUsers = {{"SCI", "SCI0 clock sourced from HS_PERF (2x System Clock)"},
+                          {"Timer", "Timer A clock sourced from HS_PERF (2x System Clock)"}};
+
+// The classic group: prescaler, PLL output over two, 80 MHz system clock, COP from F_out.
+OccsVariant Classic(const char* name, std::vector<int> tests, bool relaxation) {
+  return {.name = name, .partTests = std::move(tests), .table = kClassicTable,
+          .oscillatorRegister = relaxation, .relaxation = relaxation, .trimHighBit = 7,
+          .trimMaximum = 255, .prescaler = true, .postscalerLow = 10, .postscalerHigh = 11,
+          .postscalerItems = 4, .lockModeValues = {1, 2}, .copDivisorHighBit = 11,
+          .clockOutput = true, .systemIsOutput = true, .copFromOutput = true,
+          .systemLimit = 80, .vcoLow = 80, .vcoHigh = 240};
+}
+
+// CVX-06, CVX-07, the Fenn group and unknown parts: prescaler, 60 MHz system clock.
+OccsVariant Later(const char* name, std::vector<int> tests, std::span<const RegisterDecl> table) {
+  return {.name = name, .partTests = std::move(tests), .table = table, .prescaler = true,
+          .postscalerLow = 10, .postscalerHigh = 11, .postscalerItems = 4};
+}
+
+// Tebo and Casp: PLL fixed at 24, F_out a third and F_hs half of the VCO.
+OccsVariant TeboCasp(const char* name, std::vector<int> tests) {
+  return {.name = name, .partTests = std::move(tests), .table = kTeboCaspTable,
+          .relaxation = true, .fixedMultiplier = true, .postscalerLow = 8,
+          .postscalerHigh = 10, .postscalerItems = 4, .firstSourceItem = "Osc./Ext. clock",
+          .pllOutputFactor = kThird, .pllHighSpeedFactor = 0.5f, .highSpeed = true,
+          .systemLimit = 64};
+}
+
+// Brel and Dorn: the second layout (relaxation and crystal oscillator registers, MSTR_OSC).
+OccsVariant Second(const char* name, std::vector<int> tests, std::span<const RegisterDecl> table) {
+  return {.name = name, .partTests = std::move(tests), .table = table, .secondLayout = true,
+          .cop = false, .protection = true, .pllHighSpeedFactor = 0.5f, .highSpeed = true,
+          .systemLimit = 64};
+}
+
+std::vector<OccsVariant> MakeVariants() {
+  std::vector<OccsVariant> rows;
+  rows.push_back(Classic("CVX-01", {kTestCvx01}, true));
+  OccsVariant cvx02 = Classic("CVX-02", {kTestCvx02}, true);
+  cvx02.relaxationFixed = true;
+  rows.push_back(cvx02);
+  rows.push_back(Classic("classic", {kTestClassic}, false));
+  OccsVariant cvx06 = Later("CVX-06", {kTestCvx06}, kCvx06Table);
+  cvx06.oscillatorRegister = false;
+  cvx06.trimHighBit = 7;
+  cvx06.lockModeValues = {1, 2};
+  rows.push_back(cvx06);
+  OccsVariant fennRelax = Later("CVX-08/09", {kTestCvx08, kTestCvx09}, kLaterTable);
+  fennRelax.oscillatorReset = 0x1200;
+  fennRelax.relaxation = true;
+  fennRelax.oscillatorPower = true;
+  rows.push_back(fennRelax);
+  OccsVariant fenn = Later("Fenn", {kTestFenn}, kLaterTable);
+  fenn.oscillatorPower = true;
+  rows.push_back(fenn);
+  OccsVariant tebo = TeboCasp("Tebo", {kTestTebo});
+  tebo.protectionHidden = true;
+  tebo.highSpeedOnOscillator = OccsVariant::HighSpeedOnOscillator::Output;
+  tebo.clkinPinNote = true;
+  tebo.highSpeedUsers = kTeboUsers;
+  rows.push_back(tebo);
+  OccsVariant casp = TeboCasp("Casp", {kTestCasp});
+  casp.externalClock = true;
+  casp.oscillatorPower = true;
+  casp.copExtras = true;
+  casp.protection = true;
+  casp.highSpeedOnOscillator = OccsVariant::HighSpeedOnOscillator::HalfVco;
+  casp.highSpeedUsers = kCaspUsers;
+  rows.push_back(casp);
+  for (const bool cvx28 : {true, false}) {
+    OccsVariant brel = Second(cvx28 ? "CVX-28" : "Brel",
+                              {cvx28 ? kTestCvx28 : kTestBrel}, kBrelTable);
+    brel.relaxation = cvx28;
+    brel.fixedMultiplier = true;
+    brel.postscalerItems = cvx28 ? 9 : 6;
+    brel.crystalRange = true;
+    brel.userVectorNote = true;
+    brel.crystalClockOutputs = true;
+    brel.pllOutputFactor = kThird;
+    brel.highSpeedUsers = kBrelUsers;
+    rows.push_back(brel);
+  }
+  OccsVariant dorn = Second("Dorn", {kTestDorn}, kDornTable);
+  dorn.relaxation = true;
+  dorn.postscalerItems = 9;
+  dorn.divideBy2 = true;
+  dorn.vcoLow = 120;
+  dorn.vcoHigh = 240;
+  dorn.highSpeedLimit = 120;
+  dorn.highSpeedUsers = kDornUsers;
+  rows.push_back(dorn);
+  rows.push_back(Later("later", {}, kLaterTable));  // CVX-07 and any other part
+  return rows;
 }
 
 const char* const kRetrimTip =
@@ -89,6 +189,14 @@ const char* const kLimitTip = "Current operating system frequency exceeds the ma
 const char* const kPllRangeTip = "PLL output frequency should be kept between %d and %d MHz on this device";
 const char* const kRelaxOffText = "Internal relaxation oscillator is not enabled (and is selected as MSTR_OSC).";
 const char* const kMstrOscCaption = "MSTR_OSC source";
+
+// Keys of the controls the code refers to.
+const char* const kKeyRelaxList = "Internal relaxation oscillator:";
+const char* const kKeyEnablePll = "Enable PLL";
+const char* const kKeyLockDetector = "Enable lock detector";
+const char* const kKeyFactoryTrim = "Use Factory Trim Value";
+const char* const kKeyTrim = "Trimming value:";
+const char* const kKeyRetrim = "Re-trim clock:";
 
 const std::vector<std::string> kProtectionItems = {"Write Protection OFF", "Write Protection ON",
                                                    "Protection Permanently OFF",
@@ -102,106 +210,72 @@ std::vector<std::string> LossOfLockItems(int detector) {
 
 }  // namespace
 
+std::span<const OccsVariant> OccsVariants() {
+  static const std::vector<OccsVariant> rows = MakeVariants();
+  return rows;
+}
+
 CpmOCCS::CpmOCCS(const ArchitectureEntry& entry, CModuleBase* parent) : CModule(entry, parent) {}
 
 // ---- construction ----
 
 void CpmOCCS::ChooseTable(ModuleContext& doc) {
-  Group& g = group_;
-  g = Group{};
-  g.classic = doc.TestPart(kTestClassic);
-  g.cvx01 = doc.TestPart(kTestCvx01);
-  g.cvx02 = doc.TestPart(kTestCvx02);
-  g.cvx06 = doc.TestPart(kTestCvx06);
-  g.cvx07 = doc.TestPart(kTestCvx07);
-  g.cvx08 = doc.TestPart(kTestCvx08);
-  g.cvx09 = doc.TestPart(kTestCvx09);
-  g.fenn = doc.TestPart(kTestFenn);
-  g.tebo = doc.TestPart(kTestTebo);
-  g.casp = doc.TestPart(kTestCasp);
-  g.brel = doc.TestPart(kTestBrel);
-  g.cvx28 = doc.TestPart(kTestCvx28);
-  g.dorn = doc.TestPart(kTestDorn);
-
-  secondLayout_ = g.brel || g.dorn;
-  hasRelax_ = g.cvx01 || g.cvx02 || g.cvx08 || g.cvx09 || g.TeboOrCasp() || g.cvx28 || g.dorn;
-  hasPrescaler_ = !(g.TeboOrCasp() || g.brel || g.dorn);
-  fixedMultiplier_ = g.TeboOrCasp() || g.brel;
-  hasHighSpeed_ = g.TeboOrCasp() || g.brel || g.dorn;
-  hasCop_ = !secondLayout_;
-
-  if (g.classic) InitRegisters(kClassicTable, CountOf(kClassicTable));
-  else if (g.cvx06) InitRegisters(kCvx06Table, CountOf(kCvx06Table));
-  else if (g.TeboOrCasp()) InitRegisters(kTeboCaspTable, CountOf(kTeboCaspTable));
-  else if (g.brel) InitRegisters(kBrelTable, CountOf(kBrelTable));
-  else if (g.dorn) InitRegisters(kDornTable, CountOf(kDornTable));
-  else InitRegisters(kLaterTable, CountOf(kLaterTable));  // CVX-07, Fenn, and any other part
-
+  const std::span<const OccsVariant> rows = OccsVariants();
+  variant_ = &rows.back();
+  for (const OccsVariant& row : rows) {
+    if (std::any_of(row.partTests.begin(), row.partTests.end(),
+                    [&doc](int test) { return doc.TestPart(test); })) {
+      variant_ = &row;
+      break;
+    }
+  }
+  const OccsVariant& v = *variant_;
+  InitRegisters(v.table.data(), v.table.size());
   std::vector<Register>& regs = Registers();
-  if (g.cvx08 || g.cvx09) regs[kOsc].resetValue = regs[kOsc].value = 0x1200;
-  if (g.cvx06 || (g.classic && !g.cvx01 && !g.cvx02)) regs[kOsc].flags |= DUMMYREG;
-  if (!hasRelax_) {
+  if (v.oscillatorReset != 0) regs[kOsc].resetValue = regs[kOsc].value = v.oscillatorReset;
+  if (!v.oscillatorRegister) regs[kOsc].flags |= DUMMYREG;
+  if (!v.relaxation) {
     regs[kTrimUse].flags |= kHidden;
     regs[kRetrim].flags |= kHidden;
   }
-  if (g.tebo) regs[kProt].flags |= kHidden;
-  if (secondLayout_) {
+  if (v.protectionHidden) regs[kProt].flags |= kHidden;
+  if (!v.cop) {
     regs[kCopCtl].flags |= kHidden;
     regs[kCopTo].flags |= kHidden;
   }
-  tableChosen_ = true;
 }
 
 void CpmOCCS::InitModule(ModuleContext& doc) {
   ChooseTable(doc);
   CModule::InitModule(doc);
-  BindControls();
+  DeclarePage();
+  AddCommentItemsInHeaderOrder();
   // The page always carries the pin-warning control, so the pin check runs with the page
   // closed as well.
   SetHasPins(true);
 }
 
-void CpmOCCS::BindControls() {
-  const Group& g = group_;
-  auto ref = [this](size_t index) { return RegisterRef{this, index}; };
-  ClearCommentItems();
+// ---- the page declaration ----
 
-  // Clock source and PLL (CTRL / PLLCR).
-  if (hasRelax_ && !secondLayout_) relaxList_.Bind(ref(kCtrl), 2, 2);
-  clockSource_.Bind(ref(kCtrl), 0, 1, 0, "", {1, 2});
-  enablePll_.Bind(ref(kCtrl), 4, true);
-  lockDetector_.Bind(ref(kCtrl), 7);
-  lorInterrupt_.Bind(ref(kCtrl), 11);
-  lol0_.Bind(ref(kCtrl), 12, 13, 0, "Loss of lock interrupt 0");
-  lol1_.Bind(ref(kCtrl), 14, 15, 0, "Loss of lock interrupt 1");
-
-  // Dividers (DIVBY / PLLDB).
-  if (!fixedMultiplier_)
-    multiply_.Bind(ref(kDivBy), {.lowBit = 0, .highBit = 6, .offset = 1,
-                               .label = "Multiplication Factor (PLL Divide-By)", .hex = false});
-  if (hasPrescaler_) {
-    prescaler_.Bind(ref(kDivBy), 8, 9);
-    postscaler_.Bind(ref(kDivBy), 10, 11);
-  } else if (g.TeboOrCasp()) {
-    postscaler_.Bind(ref(kDivBy), 8, 10);
-  } else {
-    postscaler_.Bind(ref(kDivBy), 8, 11);
-  }
-  lorPeriod_.Bind(ref(kDivBy), {.lowBit = 12, .highBit = 15, .hex = false});
-
-  // Oscillator control (OSCTL / IOSCTL).
-  if (hasRelax_) trim_.Bind(ref(kOsc), {.lowBit = 0, .highBit = (g.classic || g.cvx06) ? 7 : 9, .hex = false});
-  if (g.fenn || g.casp) oscPower_.Bind(ref(kOsc), 12, 13, 0, "Crystal Power Mode", {1, 0, 2});
-  if (g.casp) extClock_.Bind(ref(kOsc), 10, 11);
-  if (secondLayout_) {
-    relaxEnable_.Bind(ref(kOsc), 15, true);
-    relaxMode_.Bind(ref(kOsc), 14, 14);
-    crystalEnable_.Bind(ref(kOsc), 12, true);
-    oscMode_.Bind(ref(kOsc), 13, 13);
-    if (g.brel) crystalRange_.Bind(ref(kOsc), 11, 11);
-    if (g.dorn) divideBy2_.Bind(ref(kOsc), 11);
-    // One list over two registers: CTRL bit 2 chooses the relaxation oscillator, OSCTL
-    // bit 10 then tells CLKIN from the crystal oscillator.
+void CpmOCCS::DeclarePage() {
+  const OccsVariant& v = *variant_;
+  PageDeclaration& d = decl_;
+  d.Clear();
+  d.FramesFirst();
+  const bool interrupts = !InterruptUsers().empty();
+  if (v.secondLayout) {
+    d.Group("Relaxation oscillator", kOccsGroupOscillator);
+    d.Box({.caption = "Enable internal relaxation oscilator", .id = kOccsRelaxEnable,
+           .field = {.reg = Registers()[kOsc].name, .low = 15, .inverted = true}});
+    d.List({.caption = "Relaxation oscilator mode", .id = kOccsRelaxModeList,
+            .captionId = kOccsRelaxModeCaption, .field = {.reg = Registers()[kOsc].name, .low = 14},
+            .items = {"Normal", "Standby"}, .enableWhole = true,
+            .enabled = [this] { return IsRelaxationOscillatorEnabled(); }});
+    if (v.relaxation) DeclareRelaxationTrim(d);
+    d.Group("Crystal oscillator and CLKIN", kOccsGroupCrystal);
+    DeclareSecondLayoutOscillators(d);
+    d.NextBand();
+    d.Group("PLL and system clock", kOccsGroupPll);
     mstrOsc_.SetHandlers(
         [this] { return GetMasterOscillatorSource(); },
         [this](int index) {
@@ -217,59 +291,303 @@ void CpmOCCS::BindControls() {
           else osc.value &= ~(1u << 10);
         },
         kMstrOscCaption);
-  }
-
-  if (g.casp || secondLayout_) {
-    protPost_.Bind(ref(kProt), 4, 5);
-    protOsc_.Bind(ref(kProt), 2, 3);
-    protPll_.Bind(ref(kProt), 0, 1);
-  }
-
-  lockMode_.Bind(ref(kLockMode), 5, 6, 0, "",
-                 (g.classic || g.cvx06) ? std::vector<uint32_t>{1, 2} : std::vector<uint32_t>{2, 1});
-  if (hasRelax_) {
-    factoryTrim_.Bind(ref(kTrimUse), 0);
-    retrim_.Bind(ref(kRetrim),
-                {.lowBit = 0, .highBit = 31, .label = "Re-trim Relaxation Oscillator##Hz", .hex = false});
-  }
-
-  if (hasCop_) {
-    copWriteProtect_.Bind(ref(kCopCtl), 0);
-    copEnable_.Bind(ref(kCopCtl), 1, false, "COP operation");
-    copWait_.Bind(ref(kCopCtl), 2);
-    copStop_.Bind(ref(kCopCtl), 3);
-    if (g.casp) {
-      copLossOfClock_.Bind(ref(kCopCtl), 5);
-      copRelax_.Bind(ref(kCopCtl), 6);
+    // One list over two registers: CTRL bit 2 chooses the relaxation oscillator, OSCTL
+    // bit 10 then tells CLKIN from the crystal oscillator.
+    d.Custom([this](Page& page) {
+      page.AddStatic(kOccsMstrOscCaption, kMstrOscCaption);
+      page.AddDropDown(kOccsMstrOscList,
+                       {"Relaxation oscilator", "Crystal oscilator / XTAL", "CLKIN"}, &mstrOsc_);
+    });
+    d.Display({.caption = "Input frequency:", .id = kOccsInputFreq,
+               .captionId = kOccsInputFreqCaption, .width = 100});
+    DeclarePll(d);
+    d.Group("Loss of lock and reference", kOccsGroupMonitor);
+    DeclareMonitor(d);
+    d.NextBand();
+    d.Group("Write protection", kOccsGroupProtection);
+    DeclareProtection(d);
+    if (interrupts) DeclareInterrupts(d);
+  } else {
+    d.Group("Clock source", kOccsGroupOscillator);
+    DeclareFirstLayoutSource(d);
+    d.Group("PLL and system clock", kOccsGroupPll);
+    DeclarePll(d);
+    d.NextBand();
+    d.Group("Loss of lock and reference", kOccsGroupMonitor);
+    DeclareMonitor(d);
+    d.Group("COP watchdog", kOccsGroupCop);
+    DeclareCop(d);
+    d.NextBand();
+    if (v.protection) {
+      d.Group("Write protection", kOccsGroupProtection);
+      DeclareProtection(d);
     }
-    copDivisor_.Bind(ref(kCopTo), {.lowBit = 0, .highBit = g.classic ? 11 : 15, .offset = 1, .hex = false});
+    if (interrupts) DeclareInterrupts(d);
   }
-  if (g.classic) clko_.Bind(ref(kClkosr), 4, 4);
+  // The pin report (on the Tebo group the CLKIN pin note), hidden until there is one.
+  d.NextBand();
+  d.Group({});
+  d.Custom([tebo = v.clkinPinNote](Page& page) {
+    page.AddLink(kPinWarningControlId, tebo ? "GPIO WARNING MESSAGE HERE" : "").shown = false;
+  });
+}
 
-  // The header comment, in page order.
-  if (secondLayout_) {
-    AddCommentItems({{&relaxEnable_, 0}, {&relaxMode_, 0}, {&crystalEnable_, 0}, {&oscMode_, 0}});
-    if (g.brel) AddCommentItem(&crystalRange_, 0);
-    if (g.dorn) AddCommentItem(&divideBy2_, 0);
-    AddCommentItem(&mstrOsc_, 0);
-  } else if (hasRelax_) {
-    AddCommentItem(&relaxList_, 0);
+void CpmOCCS::DeclareFirstLayoutSource(PageDeclaration& d) {
+  const OccsVariant& v = *variant_;
+  const std::string& osc = Registers()[kOsc].name;
+  // Whether the relaxation oscillator clocks the part: the other sources stand aside.
+  std::function<bool()> external;
+  if (v.relaxation) {
+    external = [this] { return !RelaxationUsed(); };
+    d.List({.caption = kKeyRelaxList, .id = kOccsRelaxList, .captionId = kOccsRelaxCaption,
+            .field = {.reg = Registers()[kCtrl].name, .low = 2}, .items = {"Used", "Not used"},
+            // CVX-02 always runs from its relaxation oscillator.
+            .enabled = v.relaxationFixed ? std::function<bool()>([] { return false; })
+                                         : std::function<bool()>()});
+    DeclareRelaxationTrim(d);
   }
-  if (hasRelax_) AddCommentItems({{&factoryTrim_, 0}, {&trim_, 0}, {&retrim_, 0}});
-  if (g.casp) AddCommentItem(&extClock_, 0);
-  if (g.fenn || g.casp) AddCommentItem(&oscPower_, 0);
-  AddCommentItems({{&enablePll_, 0}, {&lockDetector_, 0}});
-  if (hasPrescaler_) AddCommentItem(&prescaler_, 0);
-  if (!fixedMultiplier_) AddCommentItem(&multiply_, 0);
-  AddCommentItems({{&postscaler_, 0}, {&clockSource_, 0}, {&lockMode_, 0}, {&lol0_, 0},
-                   {&lol1_, 0}, {&lorInterrupt_, 0}, {&lorPeriod_, 0}});
-  if (g.classic) AddCommentItem(&clko_, 0);
-  if (hasCop_) {
-    AddCommentItems({{&copEnable_, 0}, {&copWriteProtect_, 0}, {&copWait_, 0}, {&copStop_, 0}});
-    if (g.casp) AddCommentItems({{&copLossOfClock_, 0}, {&copRelax_, 0}});
-    AddCommentItem(&copDivisor_, 0);
+  DeclareFrequencyEdit(d, kOccsXtalFreqCaption, "Crystal oscillator frequency:", kOccsXtalFreqEdit,
+                       kOccsXtalFreqUnit, external);
+  if (v.externalClock) {
+    d.List({.caption = "External clock:", .id = kOccsExtClockList,
+            .captionId = kOccsExtClockCaption, .field = {.reg = osc, .low = 10, .high = 11},
+            .items = {"Primary Ext. Clock (GPIO_B6 pin)", "Alternate Ext. Clock (GPIO_B5 pin)",
+                      "Crystal Oscillator or Clock on XTAL"},
+            .enableWhole = true, .enabled = external});
   }
-  if (g.casp || secondLayout_) AddCommentItems({{&protPost_, 0}, {&protOsc_, 0}, {&protPll_, 0}});
+  if (v.oscillatorPower) {
+    std::function<bool()> powered;
+    if (external && v.externalClock)  // the oscillator runs only for a crystal or a clock on XTAL
+      powered = [this] { return !RelaxationUsed() && Field(kOsc, 10, 11) == 2; };
+    else
+      powered = external;
+    d.List({.caption = "Oscillator power:", .id = kOccsOscPowerList,
+            .captionId = kOccsOscPowerCaption,
+            .field = {.reg = osc, .low = 12, .high = 13, .values = {1, 0, 2}},
+            .items = {"Off (External clock source used)", "High power (Resonator is used)",
+                      "Low power (Crystal is used)"},
+            .label = "Crystal Power Mode", .enableWhole = true, .enabled = powered});
+  }
+  d.Display({.caption = "Input frequency:", .id = kOccsInputFreq,
+             .captionId = kOccsInputFreqCaption, .width = 100});
+}
+
+void CpmOCCS::DeclareRelaxationTrim(PageDeclaration& d) {
+  const OccsVariant& v = *variant_;
+  // Second layout: the relaxation oscillator's own enable; first layout: whether it is used.
+  auto on = [this] {
+    return variant_->secondLayout ? IsRelaxationOscillatorEnabled() : RelaxationUsed();
+  };
+  auto factory = [this] { return Bit(kTrimUse, 0); };
+  d.Box({.caption = kKeyFactoryTrim, .id = kOccsFactoryTrim,
+         .field = {.reg = Registers()[kTrimUse].name, .low = 0}, .enabled = on});
+  d.Value({.caption = kKeyTrim, .id = kOccsTrimEdit, .captionId = kOccsTrimCaption,
+           .field = {.reg = Registers()[kOsc].name, .low = 0, .high = v.trimHighBit},
+           .number = {.hex = false},
+           .spin = {.minimum = 1, .maximum = v.trimMaximum, .id = kOccsTrimSpin}, .width = 80,
+           .enableWhole = true, .enabled = [on, factory] { return on() && !factory(); }});
+  auto retrim = [on, factory] { return on() && factory(); };
+  d.Value({.caption = kKeyRetrim, .id = kOccsRetrimEdit, .captionId = kOccsRetrimCaption,
+           .field = {.reg = Registers()[kRetrim].name, .low = 0, .high = 31},
+           .label = "Re-trim Relaxation Oscillator##Hz", .number = {.hex = false}, .unit = "Hz",
+           .unitId = kOccsRetrimUnit, .width = 80, .enableWhole = true, .enabled = retrim});
+  d.Static({.caption = v.secondLayout ? "(appr 6... 13 MHz)" : "(appr 6...13 MHz)",
+            .key = "re-trim range", .id = kOccsRetrimRange, .newRow = false, .enabled = retrim});
+}
+
+void CpmOCCS::DeclareFrequencyEdit(PageDeclaration& d, uint32_t captionId, const char* caption,
+                                   uint32_t editId, uint32_t unitId, std::function<bool()> enabled) {
+  d.Edit({.caption = caption, .id = editId, .captionId = captionId, .unit = "MHz",
+          .unitId = unitId, .width = 80, .enableWhole = true, .enabled = std::move(enabled)});
+}
+
+void CpmOCCS::DeclareSecondLayoutOscillators(PageDeclaration& d) {
+  const OccsVariant& v = *variant_;
+  const std::string& osc = Registers()[kOsc].name;
+  auto crystal = [this] { return IsCrystalOscillatorEnabled(); };
+  d.Box({.caption = "Crystal oscilator enabled (Direct clock on XTAL disabled)",
+         .id = kOccsCrystalEnable, .field = {.reg = osc, .low = 12, .inverted = true}});
+  d.List({.caption = "Oscilator mode:", .id = kOccsOscModeList, .captionId = kOccsOscModeCaption,
+          .field = {.reg = osc, .low = 13}, .items = {"Resonator", "Crystal"}, .enabled = crystal});
+  if (v.crystalRange) {
+    d.List({.caption = "Crystal range:", .id = kOccsCrystalRangeList,
+            .captionId = kOccsCrystalRangeCaption, .field = {.reg = osc, .low = 11},
+            .items = {"32 KHz", "1 to 16 MHz"},
+            .enabled = [this] { return IsCrystalOscillatorEnabled() && Bit(kOsc, 13); }});
+  }
+  if (v.divideBy2)
+    d.Box({.caption = "Divide Oscillator By 2", .id = kOccsDivideBy2, .field = {.reg = osc, .low = 11}});
+  // The direct clock on XTAL needs its frequency as much as the crystal does.
+  DeclareFrequencyEdit(d, kOccsXtalFreqCaption, "Crystal oscilator frequency:", kOccsXtalFreqEdit,
+                       kOccsXtalFreqUnit, [this] {
+                         return IsCrystalOscillatorEnabled() || GetMasterOscillatorSource() == 1;
+                       });
+  DeclareFrequencyEdit(d, kOccsClkinCaption, "CLKIN frequency:", kOccsClkinEdit, kOccsClkinUnit,
+                       [this] { return GetMasterOscillatorSource() == 2; });
+}
+
+void CpmOCCS::DeclarePll(PageDeclaration& d) {
+  const OccsVariant& v = *variant_;
+  const std::string& ctrl = Registers()[kCtrl].name;
+  const std::string& divBy = Registers()[kDivBy].name;
+  // The PLL output as system clock needs the PLL (see UpdateEnables).
+  d.Box({.caption = kKeyEnablePll, .id = kOccsEnablePll,
+         .field = {.reg = ctrl, .low = 4, .inverted = true},
+         .enabled = [this] { return SourceItem() == 0; }});
+  d.Box({.caption = kKeyLockDetector, .id = kOccsLockDetector, .field = {.reg = ctrl, .low = 7},
+         .newRow = false, .enabled = [this] { return SourceItem() == 0 && IsPllRunning(); }});
+
+  if (v.prescaler) {
+    d.List({.caption = "Prescaler:", .id = kOccsPrescalerList, .captionId = kOccsPrescalerCaption,
+            .field = {.reg = divBy, .low = 8, .high = 9}, .items = {"Input / 1", "/ 2", "/ 4", "/ 8"}});
+  } else {
+    d.Static({.caption = "Prescaler:", .id = kOccsPrescalerCaption});
+    d.Custom(
+        [](Page& page) {
+          Control& list = page.AddDropDown(kOccsPrescalerList, {"not used"});
+          list.selection = 0;
+          list.text = "not used";
+          list.enabled = false;
+        },
+        false);
+  }
+
+  if (v.fixedMultiplier) {
+    d.Static({.caption = "Multiply (PLL Div)", .id = kOccsMultiplyCaption});
+    d.Custom(
+        [](Page& page) {
+          Control& edit = page.AddEdit(kOccsMultiplyEdit);
+          edit.text = "24 (fixed)";
+          edit.enabled = false;
+          edit.layout.width = 80;
+        },
+        false);
+  } else {
+    d.Value({.caption = "Multiply (PLL Div)", .id = kOccsMultiplyEdit,
+             .captionId = kOccsMultiplyCaption, .field = {.reg = divBy, .low = 0, .high = 6, .offset = 1},
+             .label = "Multiplication Factor (PLL Divide-By)", .number = {.hex = false},
+             .spin = {.minimum = 1, .maximum = 128, .id = kOccsMultiplySpin}, .width = 80,
+             .enabled = [this] { return IsPllRunning(); }});
+  }
+
+  d.Display({.caption = "VCO freq.", .id = kOccsVcoFreq, .captionId = kOccsVcoCaption, .width = 100});
+  d.Static({.key = "VCO range", .id = kOccsVcoRange, .newRow = false});
+
+  std::vector<std::string> postscalerItems;
+  for (int i = 0; i < v.postscalerItems; ++i) postscalerItems.push_back(Format("PLL freq. / %d", 1 << i));
+  d.List({.caption = "Postscaler:", .id = kOccsPostscalerList, .captionId = kOccsPostscalerCaption,
+          .field = {.reg = divBy, .low = v.postscalerLow, .high = v.postscalerHigh},
+          .items = postscalerItems,
+          .enabled = [this] { return variant_->secondLayout || IsPllRunning(); }});
+
+  std::vector<std::string> sources = {v.firstSourceItem, "Postscaler output"};
+  if (v.secondLayout) sources = {"MSTR_OSC", "PLL"};
+  d.List({.caption = "System clock source:", .id = kOccsClockSourceList,
+          .captionId = kOccsClockSourceCaption, .field = {.reg = ctrl, .low = 0, .high = 1, .values = {1, 2}},
+          .items = sources});
+
+  d.Display({.caption = "Core freq:", .id = kOccsCoreFreq, .captionId = kOccsCoreCaption, .width = 100});
+  d.Static({.key = "core range", .id = kOccsCoreRange, .newRow = false});
+  if (v.highSpeed) {
+    d.Display({.caption = "HS freq.", .id = kOccsHsFreq, .captionId = kOccsHsCaption, .width = 100});
+    d.Link({.key = "HS label", .id = kOccsHsLabel, .newRow = false});
+  }
+  d.List({.caption = "Startup lock mode:", .id = kOccsLockModeList, .captionId = kOccsLockModeCaption,
+          .field = {.reg = Registers()[kLockMode].name, .low = 5, .high = 6, .values = v.lockModeValues},
+          .items = {"Fine", "Coarse"}});
+}
+
+void CpmOCCS::DeclareMonitor(PageDeclaration& d) {
+  const std::string& ctrl = Registers()[kCtrl].name;
+  d.List({.caption = "Loss of lock 0 (coarse):", .id = kOccsLol0List, .captionId = kOccsLol0Caption,
+          .field = {.reg = ctrl, .low = 12, .high = 13}, .items = LossOfLockItems(0),
+          .label = "Loss of lock interrupt 0"});
+  d.List({.caption = "Loss of lock 1 (fine):", .id = kOccsLol1List, .captionId = kOccsLol1Caption,
+          .field = {.reg = ctrl, .low = 14, .high = 15}, .items = LossOfLockItems(1),
+          .label = "Loss of lock interrupt 1"});
+  d.Box({.caption = "Loss of reference clock Interrupt", .id = kOccsLorInterrupt,
+         .field = {.reg = ctrl, .low = 11}});
+  d.Value({.caption = "Loss of reference timer period:", .id = kOccsLorPeriodEdit,
+           .captionId = kOccsLorPeriodCaption,
+           .field = {.reg = Registers()[kDivBy].name, .low = 12, .high = 15}, .number = {.hex = false},
+           .spin = {.minimum = 0, .maximum = 15, .id = kOccsLorPeriodSpin}, .width = 50});
+  d.Custom([](Page& page) { page.AddDisplay(kOccsLorPeriodTime).layout.width = 100; }, false);
+  if (variant_->clockOutput) {
+    d.List({.caption = "CLKO pin output clock:", .id = kOccsClkoList, .captionId = kOccsClkoCaption,
+            .field = {.reg = Registers()[kClkosr].name, .low = 4}, .items = {"ZCLOCK (Sys. clock)", "None"}});
+  }
+}
+
+void CpmOCCS::DeclareCop(PageDeclaration& d) {
+  const OccsVariant& v = *variant_;
+  const std::string& ctl = Registers()[kCopCtl].name;
+  d.Box({.caption = "COP Enable", .id = kOccsCopEnable, .field = {.reg = ctl, .low = 1},
+         .label = "COP operation"});
+  d.Box({.caption = "COP Write Protect", .id = kOccsCopWriteProtect, .field = {.reg = ctl, .low = 0},
+         .newRow = false});
+  d.Box({.caption = "COP Runs in Wait Mode", .id = kOccsCopWait, .field = {.reg = ctl, .low = 2}});
+  d.Box({.caption = "COP Runs in Stop Mode", .id = kOccsCopStop, .field = {.reg = ctl, .low = 3},
+         .newRow = false});
+  if (v.copExtras) {
+    d.Box({.caption = "Enable Loss of Clock COP", .id = kOccsCopLossOfClock, .field = {.reg = ctl, .low = 5}});
+    d.Box({.caption = "Use Relaxation Oscillator", .id = kOccsCopRelax, .field = {.reg = ctl, .low = 6},
+           .newRow = false});
+  }
+  d.Value({.caption = "Timeout divisor:", .id = kOccsCopDivisorEdit, .captionId = kOccsCopDivisorCaption,
+           .field = {.reg = Registers()[kCopTo].name, .low = 0, .high = v.copDivisorHighBit, .offset = 1},
+           .number = {.hex = false},
+           .spin = {.minimum = 1, .maximum = 1 << (v.copDivisorHighBit + 1), .id = kOccsCopDivisorSpin},
+           .width = 80});
+  d.Display({.caption = "Timeout:", .id = kOccsCopTimeout, .captionId = kOccsCopTimeoutCaption, .width = 100});
+}
+
+void CpmOCCS::DeclareProtection(PageDeclaration& d) {
+  const std::string& prot = Registers()[kProt].name;
+  d.List({.caption = "Postscaler && Clock Source", .id = kOccsProtPostList,
+          .captionId = kOccsProtPostCaption, .field = {.reg = prot, .low = 4, .high = 5},
+          .items = kProtectionItems});
+  d.List({.caption = "Oscillator Configuration", .id = kOccsProtOscList,
+          .captionId = kOccsProtOscCaption, .field = {.reg = prot, .low = 2, .high = 3},
+          .items = kProtectionItems});
+  d.List({.caption = "PLL Configuration:", .id = kOccsProtPllList, .captionId = kOccsProtPllCaption,
+          .field = {.reg = prot, .low = 0, .high = 1}, .items = kProtectionItems});
+}
+
+void CpmOCCS::DeclareInterrupts(PageDeclaration& d) {
+  d.Group("Interrupt", kOccsGroupInterrupts);
+  d.Custom([this](Page& page) {
+    page.AddPlaceholder(kInterruptHeaderFirst, 400);
+    for (const InterruptUser& user : InterruptUsers()) {
+      page.NewRow();
+      page.AddPlaceholder(kInterruptPanelBase + static_cast<uint32_t>(user.index), 400);
+    }
+  });
+  if (variant_->userVectorNote) {
+    d.Link({.caption = "(user vector information)", .key = "user vector note",
+            .id = kOccsUserVectorNote, .shown = false});
+  }
+}
+
+// The header comment follows the page, except that the second layout has always named the
+// oscillator settings and the MSTR_OSC source before the relaxation oscillator's trim.
+void CpmOCCS::AddCommentItemsInHeaderOrder() {
+  ClearCommentItems();
+  std::vector<const CSetCtrl*> order;
+  for (const DeclaredControl* control : decl_.Controls())
+    if (control->binding && control->decl.commented) order.push_back(control->binding);
+  if (variant_->secondLayout) {
+    std::vector<const CSetCtrl*> trim;
+    for (const char* key : {kKeyFactoryTrim, kKeyTrim, kKeyRetrim}) {
+      if (const DeclaredControl* control = decl_.Find(key)) {
+        trim.push_back(control->binding);
+        order.erase(std::find(order.begin(), order.end(), control->binding));
+      }
+    }
+    auto pll = std::find(order.begin(), order.end(), decl_.Find(kKeyEnablePll)->binding);
+    pll = order.insert(pll, &mstrOsc_) + 1;
+    order.insert(pll, trim.begin(), trim.end());
+  }
+  for (const CSetCtrl* binding : order) AddCommentItem(binding, 0);
 }
 
 // ---- register state ----
@@ -294,20 +612,15 @@ int CpmOCCS::SourceItem() const {
 }
 
 bool CpmOCCS::IsPllRunning() const { return !Bit(kCtrl, 4); }
-bool CpmOCCS::IsCrystalOscillatorEnabled() const { return secondLayout_ && !Bit(kOsc, 12); }
-bool CpmOCCS::IsRelaxationOscillatorEnabled() const { return secondLayout_ && !Bit(kOsc, 15); }
+bool CpmOCCS::IsCrystalOscillatorEnabled() const { return UsesSecondLayout() && !Bit(kOsc, 12); }
+bool CpmOCCS::IsRelaxationOscillatorEnabled() const { return UsesSecondLayout() && !Bit(kOsc, 15); }
 
 int CpmOCCS::GetMasterOscillatorSource() const {
   if (!Bit(kCtrl, 2)) return 0;
   return Bit(kOsc, 10) ? 2 : 1;
 }
 
-bool CpmOCCS::RelaxationUsed() const { return hasRelax_ && !Bit(kCtrl, 2); }
-
-int CpmOCCS::PostscalerItems() const {
-  if (hasPrescaler_ || group_.TeboOrCasp()) return 4;
-  return (group_.cvx28 || group_.dorn) ? 9 : 6;
-}
+bool CpmOCCS::RelaxationUsed() const { return HasRelaxationOscillator() && !Bit(kCtrl, 2); }
 
 const Control* CpmOCCS::OpenControl(uint32_t id) const {
   const Page* page = GetPage();
@@ -333,15 +646,15 @@ float CpmOCCS::GetCrystalFrequencyMHz() const {
   if (const Control* edit = OpenControl(kOccsXtalFreqEdit)) return ParseMHz(edit->text);
   const ModuleContext* context = GetContext();
   if (!context) return 0;
-  return secondLayout_ ? context->GetSettings().extalMHz : context->GetSettings().extClkMHz;
+  return UsesSecondLayout() ? context->GetSettings().extalMHz : context->GetSettings().extClkMHz;
 }
 
 // ---- the clock computation ----
 
 OccsClocks CpmOCCS::ComputeClocks() const {
   OccsClocks c;
-  if (!tableChosen_) return c;
-  const Group& g = group_;
+  if (!variant_) return c;
+  const OccsVariant& v = *variant_;
   const ModuleContext* context = GetContext();
   const ProjectSettings* settings = context ? &context->GetSettings() : nullptr;
   const float extClk = settings ? settings->extClkMHz : 0.0f;
@@ -349,7 +662,7 @@ OccsClocks CpmOCCS::ComputeClocks() const {
 
   // Input frequency.
   float fin = extClk;
-  if (!secondLayout_) {
+  if (!v.secondLayout) {
     if (const Control* edit = OpenControl(kOccsXtalFreqEdit)) fin = ParseMHz(edit->text);
     c.relaxSelected = RelaxationUsed();
   } else {
@@ -360,9 +673,9 @@ OccsClocks CpmOCCS::ComputeClocks() const {
     } else if (source == 1) {
       const Control* edit = OpenControl(kOccsXtalFreqEdit);
       fin = edit ? ParseMHz(edit->text) : extal;
-      if (g.dorn && Bit(kOsc, 11)) fin *= 0.5f;
+      if (v.divideBy2 && Bit(kOsc, 11)) fin *= 0.5f;
     }
-    c.relaxSelected = hasRelax_ && source == 0;
+    c.relaxSelected = v.relaxation && source == 0;
   }
   if (c.relaxSelected) {
     fin = 8.0f;
@@ -374,18 +687,16 @@ OccsClocks CpmOCCS::ComputeClocks() const {
   c.input = fin;
 
   // Prescaler and postscaler. A postscaler field no list item stands for gives no clock.
-  const float prescale = hasPrescaler_ ? static_cast<float>(1u << Field(kDivBy, 8, 9)) : 1.0f;
-  const uint32_t postscalerField = hasPrescaler_      ? Field(kDivBy, 10, 11)
-                                   : g.TeboOrCasp() ? Field(kDivBy, 8, 10)
-                                                    : Field(kDivBy, 8, 11);
-  const float postscale = static_cast<int>(postscalerField) < PostscalerItems()
+  const float prescale = v.prescaler ? static_cast<float>(1u << Field(kDivBy, 8, 9)) : 1.0f;
+  const uint32_t postscalerField = Field(kDivBy, v.postscalerLow, v.postscalerHigh);
+  const float postscale = static_cast<int>(postscalerField) < v.postscalerItems
                               ? static_cast<float>(1u << postscalerField)
                               : 0.0f;
   auto over = [](float value, float divisor) { return divisor > 0 ? value / divisor : 0.0f; };
 
   // Multiplier.
   long long multiplier = 24;
-  if (!fixedMultiplier_) {
+  if (!v.fixedMultiplier) {
     multiplier = EditNumber(kOccsMultiplyEdit, static_cast<long long>(Field(kDivBy, 0, 6)) + 1);
     if (multiplier < 0 || multiplier > 128) multiplier = 0;
   }
@@ -394,55 +705,44 @@ OccsClocks CpmOCCS::ComputeClocks() const {
   c.pllEnabled = IsPllRunning();
   c.vco = c.pllEnabled ? static_cast<float>(multiplier) * fin / prescale : 0.0f;
   const float half = c.vco * 0.5f;
-  const float third = c.vco * 0.33333334f;
 
   // Clock generator output and high-speed clock.
+  using OnOscillator = OccsVariant::HighSpeedOnOscillator;
   const int source = SourceItem();
   float out = 0;
   float hs = 0;
-  if (!secondLayout_) {
-    if (source == 0) {
-      out = fin / prescale;
-      if (g.casp) hs = over(half, postscale);
-      else if (g.tebo) hs = out;
-    } else if (source == 1) {
-      if (g.TeboOrCasp()) {
-        out = over(third, postscale);
-        hs = over(half, postscale);
-      } else {
-        out = over(half, postscale);
-      }
-    }
-  } else if (source == 0) {
-    out = hs = over(fin, postscale);
-  } else if (source == 1) {
-    if (g.dorn) {
-      out = hs = over(half, postscale);
+  if (source == 0) {
+    if (v.secondLayout) {
+      out = hs = over(fin, postscale);
     } else {
-      out = over(third, postscale);
-      hs = over(half, postscale);
+      out = fin / prescale;
+      if (v.highSpeedOnOscillator == OnOscillator::HalfVco) hs = over(half, postscale);
+      else if (v.highSpeedOnOscillator == OnOscillator::Output) hs = out;
     }
+  } else if (source == 1) {
+    out = over(c.vco * v.pllOutputFactor, postscale);
+    if (v.pllHighSpeedFactor > 0) hs = over(c.vco * v.pllHighSpeedFactor, postscale);
   }
   c.output = out;
   c.highSpeed = hs;
 
   // Stored results.
-  if (g.classic) {
+  if (v.systemIsOutput) {
     c.system = out;
     c.bus = out * 0.5f;
     c.core = out;
   } else {
     c.system = c.bus = c.core = out * 0.5f;
   }
-  c.hsStored = hasHighSpeed_ ? hs : 0.0f;
+  c.hsStored = v.highSpeed ? hs : 0.0f;
 
   // COP timeout.
-  if (hasCop_) {
-    float copClock = g.classic ? out * (1.0f / 16384.0f) : fin * (1.0f / 1024.0f);
-    if (g.casp && Bit(kCopCtl, 6)) copClock = 0.0078125f;
-    const long long limit = g.classic ? 4096 : 65536;
+  if (v.cop) {
+    float copClock = v.copFromOutput ? out * (1.0f / 16384.0f) : fin * (1.0f / 1024.0f);
+    if (v.copExtras && Bit(kCopCtl, 6)) copClock = 0.0078125f;  // the relaxation oscillator
+    const long long limit = 1LL << (v.copDivisorHighBit + 1);
     const long long divisor =
-        EditNumber(kOccsCopDivisorEdit, static_cast<long long>(Field(kCopTo, 0, g.classic ? 11 : 15)) + 1);
+        EditNumber(kOccsCopDivisorEdit, static_cast<long long>(Field(kCopTo, 0, v.copDivisorHighBit)) + 1);
     const float rate =
         divisor > 0 && divisor <= limit ? copClock * 1e6f / static_cast<float>(divisor) : 0.0f;
     c.copTimeoutSeconds = rate > 0 ? 1.0f / rate : 0.0f;
@@ -455,7 +755,7 @@ OccsClocks CpmOCCS::ComputeClocks() const {
 }
 
 void CpmOCCS::UpdateValues() {
-  if (!tableChosen_) return;
+  if (!variant_) return;
   const OccsClocks clocks = ComputeClocks();
   ShowResults(clocks);
   UpdateLimitWarnings(clocks);
@@ -470,33 +770,33 @@ void CpmOCCS::ShowResults(const OccsClocks& c) {
   ShowFrequency(kOccsInputFreq, c.input * 1e6);
   ShowFrequency(kOccsCoreFreq, c.core * 1e6);
   ShowFrequency(kOccsVcoFreq, c.vco * 1e6);
-  if (hasHighSpeed_) ShowFrequency(kOccsHsFreq, c.highSpeed * 1e6);
-  if (hasCop_) ShowTime(kOccsCopTimeout, c.copTimeoutSeconds);
+  if (variant_->highSpeed) ShowFrequency(kOccsHsFreq, c.highSpeed * 1e6);
+  if (variant_->cop) ShowTime(kOccsCopTimeout, c.copTimeoutSeconds);
   ShowTime(kOccsLorPeriodTime, c.lorPeriodSeconds);
 }
 
 void CpmOCCS::UpdateLimitWarnings(const OccsClocks& c) {
-  const Group& g = group_;
-  if (hasRelax_) {
+  const OccsVariant& v = *variant_;
+  if (v.relaxation) {
     const bool outside = c.factoryTrimUsed && (c.input < 5.7f || c.input > 13.0f);
-    SetWarning(kOccsRetrimRange, outside, secondLayout_ ? "(appr 6... 13 MHz)" : "(appr 6...13 MHz)",
+    SetWarning(kOccsRetrimRange, outside, v.secondLayout ? "(appr 6... 13 MHz)" : "(appr 6...13 MHz)",
                outside ? kRetrimTip : "");
   }
 
-  const int limit = g.classic ? 80 : (g.TeboOrCasp() || g.brel || g.dorn) ? 64 : 60;
+  const int limit = v.systemLimit;
   const bool tooFast = c.system > static_cast<float>(limit);
   SetWarning(kOccsCoreRange, tooFast, Format("(max. %d MHz)", limit),
              tooFast ? Format(kLimitTip, limit) : std::string());
 
-  const int low = g.classic ? 80 : g.dorn ? 120 : 160;
-  const int high = g.classic ? 240 : g.dorn ? 240 : 260;
+  const int low = v.vcoLow;
+  const int high = v.vcoHigh;
   const bool outside =
       c.pllEnabled && (c.vco < static_cast<float>(low) || c.vco > static_cast<float>(high));
   SetWarning(kOccsVcoRange, outside, Format("(%d...%d MHz)", low, high),
              outside ? Format(kPllRangeTip, low, high) : std::string());
 
-  if (hasHighSpeed_) {
-    const int hsLimit = g.dorn ? 120 : 96;
+  if (v.highSpeed) {
+    const int hsLimit = v.highSpeedLimit;
     if (c.hsStored > static_cast<float>(hsLimit)) {
       SetWarning(kOccsHsLabel, true, Format("(max. %d MHz)", hsLimit), Format(kLimitTip, hsLimit));
     } else {
@@ -506,28 +806,10 @@ void CpmOCCS::UpdateLimitWarnings(const OccsClocks& c) {
 }
 
 std::string CpmOCCS::HighSpeedPeripheralText() const {
-  struct Peripheral {
-    const char* name;
-    const char* sysCaption;  // the SYS box that feeds the peripheral from HS_PERF
-  };
-  std::vector<Peripheral> list;
-  if (group_.brel) {
-    list = {{"PWM", "PWM clock sourced from HS_PERF (3x System Clock)"},
-            {"Timer", "Timer clock sourced from HS_PERF (3x System Clock)"},
-            {"SCI", "SCI clock sourced from HS_PERF (3x System Clock)"}};
-  } else if (group_.dorn) {
-    list = {{"SCI", "SCI0 clock sourced from HS_PERF (2x System Clock)"},
-            {"Timer", "Timer A clock sourced from HS_PERF (2x System Clock)"}};
-  } else if (group_.casp) {
-    list = {{"PWM", "PWM clock sourced from HS_PERF (3x System Clock)"},
-            {"Timer", "Timer A clock sourced from HS_PERF (3x System Clock)"}};
-  } else {
-    list = {{"PWM", "PWM clock sourced from HS_PERF (3x System Clock)"},
-            {"Timer", "Timer clock sourced from HS_PERF (3x System Clock)"}};
-  }
+  const std::vector<OccsVariant::HighSpeedUser>& list = variant_->highSpeedUsers;
   const PeripheralClockGate* gate = FindCapability<PeripheralClockGate>(GetContext());
   std::vector<std::string> items;
-  for (const Peripheral& peripheral : list) {
+  for (const OccsVariant::HighSpeedUser& peripheral : list) {
     if (!gate) {
       items.push_back(peripheral.name);
       continue;
@@ -542,81 +824,39 @@ std::string CpmOCCS::HighSpeedPeripheralText() const {
 
 // ---- enables ----
 
-void CpmOCCS::ForceCheck(CSetBit& binding, bool checked) {
-  if (!binding.GetRegisterRef() || binding.GetCheck() == checked) return;
-  binding.SetCheck(checked);
-  if (binding.HasWindow()) binding.Update();
+void CpmOCCS::ForceCheck(const std::string& key, bool checked) {
+  const DeclaredControl* control = decl_.Find(key);
+  CSetBit* binding = control ? control->Bit() : nullptr;
+  if (!binding || !binding->GetRegisterRef() || binding->GetCheck() == checked) return;
+  binding->SetCheck(checked);
+  if (binding->HasWindow()) binding->Update();
 }
 
+// The enable rules sit with the controls (DeclarePage); here is what they cannot say.
 void CpmOCCS::UpdateEnables() {
-  if (!tableChosen_) return;
-  const Group& g = group_;
+  if (!variant_) return;
+  const OccsVariant& v = *variant_;
 
   // CVX-02 always runs from its relaxation oscillator.
-  if (g.cvx02 && !secondLayout_ && Bit(kCtrl, 2)) {
-    relaxList_.SetIndex(0);
-    if (relaxList_.HasWindow()) relaxList_.Update();
-  }
-  if (g.cvx02) EnableControl(kOccsRelaxList, false);
-
-  // The PLL output as system clock needs the PLL and its lock detector.
-  const int source = SourceItem();
-  if (source == 1) {
-    ForceCheck(enablePll_, true);
-    ForceCheck(lockDetector_, true);
-  }
-  EnableControl(kOccsEnablePll, source == 0);
-  const bool pll = IsPllRunning();
-
-  // Multiplier.
-  if (!fixedMultiplier_) EnableControl(kOccsMultiplyEdit, pll);
-
-  // Oscillator controls of the second layout; postscaler.
-  if (secondLayout_) {
-    EnableControl(kOccsPostscalerList, true);
-    const bool crystal = IsCrystalOscillatorEnabled();
-    const int master = GetMasterOscillatorSource();
-    EnableControl(kOccsOscModeList, crystal);
-    if (g.brel) EnableControl(kOccsCrystalRangeList, crystal && Bit(kOsc, 13));
-    // The direct clock on XTAL needs its frequency as much as the crystal does.
-    EnableControls({kOccsXtalFreqCaption, kOccsXtalFreqEdit, kOccsXtalFreqUnit},
-                   crystal || master == 1);
-    EnableControls({kOccsClkinCaption, kOccsClkinEdit, kOccsClkinUnit}, master == 2);
-    if (Page* page = GetPage())
-      page->SetText(kOccsXtalFreqCaption,
-                    crystal ? "Crystal oscilator frequency:" : "Direct clock frequency (XTAL):");
-    if (g.brel) UpdateUserVectorNote();
-  } else {
-    EnableControl(kOccsPostscalerList, pll);
-  }
-
-  // Lock detector.
-  EnableControl(kOccsLockDetector, source == 0 && pll);
-
-  // Relaxation oscillator.
-  if (hasRelax_) {
-    const bool factory = Bit(kTrimUse, 0);
-    if (secondLayout_) {
-      const bool enabled = IsRelaxationOscillatorEnabled();
-      EnableControls({kOccsTrimCaption, kOccsTrimEdit}, enabled && !factory);
-      EnableControls({kOccsRetrimCaption, kOccsRetrimEdit, kOccsRetrimUnit, kOccsRetrimRange},
-                     enabled && factory);
-      EnableControls({kOccsFactoryTrim, kOccsRelaxModeCaption, kOccsRelaxModeList}, enabled);
-    } else {
-      const bool used = RelaxationUsed();
-      EnableControls({kOccsXtalFreqCaption, kOccsXtalFreqEdit, kOccsXtalFreqUnit,
-                      kOccsExtClockCaption, kOccsExtClockList},
-                     !used);
-      EnableControls({kOccsOscPowerCaption, kOccsOscPowerList},
-                     !used && (!g.casp || Field(kOsc, 10, 11) == 2));
-      EnableControl(kOccsFactoryTrim, used);
-      EnableControls({kOccsTrimCaption, kOccsTrimEdit}, used && !factory);
-      EnableControls({kOccsRetrimCaption, kOccsRetrimEdit, kOccsRetrimUnit, kOccsRetrimRange},
-                     used && factory);
+  if (v.relaxationFixed && Bit(kCtrl, 2)) {
+    if (CSetMode* list = decl_.Find(kKeyRelaxList)->Mode()) {
+      list->SetIndex(0);
+      if (list->HasWindow()) list->Update();
     }
-  } else if (secondLayout_) {
-    EnableControls({kOccsRelaxModeCaption, kOccsRelaxModeList}, IsRelaxationOscillatorEnabled());
   }
+  // The PLL output as system clock needs the PLL and its lock detector.
+  if (SourceItem() == 1) {
+    ForceCheck(kKeyEnablePll, true);
+    ForceCheck(kKeyLockDetector, true);
+  }
+  decl_.ApplyRules();
+  if (v.secondLayout) {
+    if (Page* page = GetPage())
+      page->SetText(kOccsXtalFreqCaption, IsCrystalOscillatorEnabled()
+                                              ? "Crystal oscilator frequency:"
+                                              : "Direct clock frequency (XTAL):");
+  }
+  if (v.userVectorNote) UpdateUserVectorNote();
   UpdateValues();
 }
 
@@ -638,7 +878,7 @@ void CpmOCCS::StoreFrequency(uint32_t editId, const std::string& text) {
   double value = 0;
   // A text that is no frequency shows 0 MHz but leaves the project's value alone.
   if (!settings || !ReadFloatExact(text, value) || !std::isfinite(value) || value < 0) return;
-  const bool crystal = secondLayout_ && editId == kOccsXtalFreqEdit;
+  const bool crystal = UsesSecondLayout() && editId == kOccsXtalFreqEdit;
   (crystal ? settings->extalMHz : settings->extClkMHz) = static_cast<float>(value);
 }
 
@@ -660,13 +900,13 @@ void CpmOCCS::OnControlEvent(Page& page, Control& control, ControlEvent event) {
 
 void CpmOCCS::CheckWarnings() {
   CModule::CheckWarnings();
-  if (!tableChosen_ || !secondLayout_) return;
+  if (!UsesSecondLayout()) return;
   const bool missing = !IsRelaxationOscillatorEnabled() && GetMasterOscillatorSource() == 0;
   SetWarning(kOccsMstrOscCaption, missing, kMstrOscCaption, missing ? kRelaxOffText : "");
 }
 
 void CpmOCCS::CheckPinWarnings() {
-  if (!group_.tebo) {
+  if (!variant_ || !variant_->clkinPinNote) {
     CModule::CheckPinWarnings();
     return;
   }
@@ -685,17 +925,15 @@ void CpmOCCS::CheckClkinPin() {
                        std::isalpha(static_cast<unsigned char>(pinText[5])) &&
                        ReadCIntegerExact(pinText.substr(6), pin) && pin <= 15 &&
                        std::isdigit(static_cast<unsigned char>(pinText[6]));
-    auto* gpio = named ? dynamic_cast<CpmGPIO*>(context->FindModule(pinText.substr(0, 6), "")) : nullptr;
-    const CpmGPIO_PinDlg* row = gpio ? gpio->FindPinDlg(static_cast<int>(pin)) : nullptr;
-    bool output = false;
-    if (row) {
-      const bool peripheral = !row->GetPinState(output);
-      const std::string name = gpio->GetPrefix() + std::to_string(pin);
-      if (peripheral) {
+    PinPort* port = named ? FindPinPort(*context, pinText[5]) : nullptr;
+    if (port && port->FindPin(static_cast<int>(pin))) {
+      const int number = static_cast<int>(pin);
+      const std::string name = port->PinName(number);
+      if (port->CurrentFunction(number) != 0) {
         warn = true;
         text = Format("The %s pin is now in Peripheral mode which may prevent using it as CLKIN.",
                       name.c_str());
-      } else if (output) {
+      } else if (port->IsOutput(number)) {
         warn = true;
         text = Format("The %s pin is now in Output mode which prevents using the pin as CLKIN.",
                       name.c_str());
@@ -714,19 +952,18 @@ bool CpmOCCS::CrystalNeeded() const {
   if (GetMasterOscillatorSource() == 1) return true;
   ModuleContext* context = GetContext();
   if (!context) return false;
-  // The watchdog may run from the crystal oscillator (its source field, value 1).
-  if (CModuleBase* cop = context->FindModule("COP", "")) {
-    if (const Register* ctl = cop->FindRegister("COPCTL_INIT"); ctl && ((ctl->value >> 5) & 3u) == 1)
-      return true;
-  }
-  // Brel: a clock output (enable bits are active low) fed from the crystal oscillator.
-  if (group_.brel) {
-    if (CModuleBase* sys = context->FindModule("SYS", "")) {
-      if (const Register* clkosr = sys->FindRegister("SIM_CLKOSR_INIT")) {
-        const uint32_t value = clkosr->value;
-        const bool clko0 = (value & (1u << 5)) == 0 && (value & 0x1Fu) == 5;
-        const bool clko1 = (value & (1u << 13)) == 0 && ((value >> 8) & 0x7u) == 5;
-        if (clko0 || clko1) return true;
+  // The watchdog may run from the crystal oscillator.
+  if (const WatchdogClock* watchdog = FindCapability<WatchdogClock>(context);
+      watchdog && watchdog->GetClockSource() == WatchdogClock::Source::CrystalOscillator)
+    return true;
+  // Brel: a clock output fed from the crystal oscillator.
+  if (variant_->crystalClockOutputs) {
+    if (const PeripheralClockGate* gate = FindCapability<PeripheralClockGate>(context)) {
+      for (int output = 0; output < 2; ++output) {
+        const std::string name = Format("CLKO_%d", output);
+        if (gate->IsOptionChecked("Enable " + name) &&
+            gate->SelectedOptionText(name + " source") == "Crystal Oscillator / XTAL")
+          return true;
       }
     }
   }
@@ -734,12 +971,12 @@ bool CpmOCCS::CrystalNeeded() const {
 }
 
 bool CpmOCCS::IsSignalUsed(const std::string& signal) const {
-  if (!tableChosen_ || !hasRelax_) return false;
+  if (!HasRelaxationOscillator()) return false;
   const std::string name = ToUpper(Trim(signal));
-  if (!secondLayout_) {
+  if (!variant_->secondLayout) {
     if (RelaxationUsed()) return false;
     const bool powerOff = Field(kOsc, 12, 13) == 1;  // "Off (External clock source used)"
-    if (group_.casp) {
+    if (variant_->externalClock) {
       const uint32_t external = Field(kOsc, 10, 11);
       if (name == "EXTAL" || name == "XTAL") return external == 2 && !powerOff;
       if (name == "CLKIN_PRI") return external == 0;
@@ -747,7 +984,7 @@ bool CpmOCCS::IsSignalUsed(const std::string& signal) const {
       if (name == "CLKIN_XTL") return external == 2 && powerOff;
       return true;
     }
-    if (group_.fenn) return !(name == "EXTAL" && powerOff);
+    if (variant_->oscillatorPower) return !(name == "EXTAL" && powerOff);
     return true;
   }
   const bool crystal = IsCrystalOscillatorEnabled();
@@ -759,309 +996,19 @@ bool CpmOCCS::IsSignalUsed(const std::string& signal) const {
   return true;
 }
 
+
 // ---- page ----
 
 void CpmOCCS::BuildPage(Page& page) {
-  if (!tableChosen_) return;
-  if (secondLayout_) BuildSecondLayout(page);
-  else BuildFirstLayout(page);
-  // The pin report (on the Tebo group the CLKIN pin note), hidden until there is one.
-  page.NewRow();
-  Control& pins = page.AddLink(kPinWarningControlId, group_.tebo ? "GPIO WARNING MESSAGE HERE" : "");
-  pins.shown = false;
-}
-
-void CpmOCCS::BuildFirstLayout(Page& page) {
-  const Group& g = group_;
-  const bool interrupts = !InterruptUsers().empty();
-  page.AddGroupBox(kOccsGroupOscillator, "Clock source");
-  page.AddGroupBox(kOccsGroupPll, "PLL and system clock");
-  page.NewRow();
-  page.AddGroupBox(kOccsGroupMonitor, "Loss of lock and reference");
-  page.AddGroupBox(kOccsGroupCop, "COP watchdog");
-  page.NewRow();
-  if (g.casp) page.AddGroupBox(kOccsGroupProtection, "Write protection");
-  if (interrupts) page.AddGroupBox(kOccsGroupInterrupts, "Interrupt");
-  page.NewRow();
-
-  page.BeginGroup(kOccsGroupOscillator);
-  if (hasRelax_) {
-    page.AddStatic(kOccsRelaxCaption, "Internal relaxation oscillator:");
-    page.AddDropDown(kOccsRelaxList, {"Used", "Not used"}, &relaxList_);
-    page.NewRow();
-    page.AddCheckBox(kOccsFactoryTrim, "Use Factory Trim Value", &factoryTrim_);
-    page.NewRow();
-    page.AddStatic(kOccsTrimCaption, "Trimming value:");
-    page.AddEdit(kOccsTrimEdit, &trim_).layout.width = 80;
-    page.AddSpin(kOccsTrimSpin, kOccsTrimEdit, 1, g.classic ? 255 : 1023);
-    page.NewRow();
-    page.AddStatic(kOccsRetrimCaption, "Re-trim clock:");
-    page.AddEdit(kOccsRetrimEdit, &retrim_).layout.width = 80;
-    page.AddStatic(kOccsRetrimUnit, "Hz");
-    page.AddStatic(kOccsRetrimRange, "(appr 6...13 MHz)");
-    page.NewRow();
-  }
-  page.AddStatic(kOccsXtalFreqCaption, "Crystal oscillator frequency:");
-  const float extClk = GetContext() ? GetContext()->GetSettings().extClkMHz : 0.0f;
-  page.AddEdit(kOccsXtalFreqEdit).text = FrequencyEditText(extClk);
-  page.Find(kOccsXtalFreqEdit)->layout.width = 80;
-  page.AddStatic(kOccsXtalFreqUnit, "MHz");
-  page.NewRow();
-  if (g.casp) {
-    page.AddStatic(kOccsExtClockCaption, "External clock:");
-    page.AddDropDown(kOccsExtClockList,
-                     {"Primary Ext. Clock (GPIO_B6 pin)", "Alternate Ext. Clock (GPIO_B5 pin)",
-                      "Crystal Oscillator or Clock on XTAL"},
-                     &extClock_);
-    page.NewRow();
-  }
-  if (g.fenn || g.casp) {
-    page.AddStatic(kOccsOscPowerCaption, "Oscillator power:");
-    page.AddDropDown(kOccsOscPowerList,
-                     {"Off (External clock source used)", "High power (Resonator is used)",
-                      "Low power (Crystal is used)"},
-                     &oscPower_);
-    page.NewRow();
-  }
-  page.AddStatic(kOccsInputFreqCaption, "Input frequency:");
-  page.AddDisplay(kOccsInputFreq).layout.width = 100;
-  page.EndGroup();
-
-  page.BeginGroup(kOccsGroupPll);
-  BuildPllGroup(page);
-  page.EndGroup();
-
-  page.BeginGroup(kOccsGroupMonitor);
-  BuildMonitorGroup(page);
-  page.EndGroup();
-
-  page.BeginGroup(kOccsGroupCop);
-  BuildCopGroup(page);
-  page.EndGroup();
-
-  if (g.casp) {
-    page.BeginGroup(kOccsGroupProtection);
-    BuildProtectionGroup(page);
-    page.EndGroup();
-  }
-  if (interrupts) {
-    page.BeginGroup(kOccsGroupInterrupts);
-    BuildInterruptGroup(page);
-    page.EndGroup();
-  }
-}
-
-void CpmOCCS::BuildSecondLayout(Page& page) {
-  const Group& g = group_;
-  const bool interrupts = !InterruptUsers().empty();
-  page.AddGroupBox(kOccsGroupOscillator, "Relaxation oscillator");
-  page.AddGroupBox(kOccsGroupCrystal, "Crystal oscillator and CLKIN");
-  page.NewRow();
-  page.AddGroupBox(kOccsGroupPll, "PLL and system clock");
-  page.AddGroupBox(kOccsGroupMonitor, "Loss of lock and reference");
-  page.NewRow();
-  page.AddGroupBox(kOccsGroupProtection, "Write protection");
-  if (interrupts) page.AddGroupBox(kOccsGroupInterrupts, "Interrupt");
-  page.NewRow();
-
-  page.BeginGroup(kOccsGroupOscillator);
-  page.AddCheckBox(kOccsRelaxEnable, "Enable internal relaxation oscilator", &relaxEnable_);
-  page.NewRow();
-  page.AddStatic(kOccsRelaxModeCaption, "Relaxation oscilator mode");
-  page.AddDropDown(kOccsRelaxModeList, {"Normal", "Standby"}, &relaxMode_);
-  page.NewRow();
-  if (hasRelax_) {
-    page.AddCheckBox(kOccsFactoryTrim, "Use Factory Trim Value", &factoryTrim_);
-    page.NewRow();
-    page.AddStatic(kOccsTrimCaption, "Trimming value:");
-    page.AddEdit(kOccsTrimEdit, &trim_).layout.width = 80;
-    page.AddSpin(kOccsTrimSpin, kOccsTrimEdit, 1, 1023);
-    page.NewRow();
-    page.AddStatic(kOccsRetrimCaption, "Re-trim clock:");
-    page.AddEdit(kOccsRetrimEdit, &retrim_).layout.width = 80;
-    page.AddStatic(kOccsRetrimUnit, "Hz");
-    page.AddStatic(kOccsRetrimRange, "(appr 6... 13 MHz)");
-  }
-  page.EndGroup();
-
+  if (!variant_) return;
+  decl_.BuildPage(page);
   const ProjectSettings* settings = GetContext() ? &GetContext()->GetSettings() : nullptr;
-  page.BeginGroup(kOccsGroupCrystal);
-  page.AddCheckBox(kOccsCrystalEnable, "Crystal oscilator enabled (Direct clock on XTAL disabled)",
-                   &crystalEnable_);
-  page.NewRow();
-  page.AddStatic(kOccsOscModeCaption, "Oscilator mode:");
-  page.AddDropDown(kOccsOscModeList, {"Resonator", "Crystal"}, &oscMode_);
-  page.NewRow();
-  if (g.brel) {
-    page.AddStatic(kOccsCrystalRangeCaption, "Crystal range:");
-    page.AddDropDown(kOccsCrystalRangeList, {"32 KHz", "1 to 16 MHz"}, &crystalRange_);
-    page.NewRow();
-  }
-  if (g.dorn) {
-    page.AddCheckBox(kOccsDivideBy2, "Divide Oscillator By 2", &divideBy2_);
-    page.NewRow();
-  }
-  page.AddStatic(kOccsXtalFreqCaption, "Crystal oscilator frequency:");
-  page.AddEdit(kOccsXtalFreqEdit).text = FrequencyEditText(settings ? settings->extalMHz : 0.0f);
-  page.Find(kOccsXtalFreqEdit)->layout.width = 80;
-  page.AddStatic(kOccsXtalFreqUnit, "MHz");
-  page.NewRow();
-  page.AddStatic(kOccsClkinCaption, "CLKIN frequency:");
-  page.AddEdit(kOccsClkinEdit).text = FrequencyEditText(settings ? settings->extClkMHz : 0.0f);
-  page.Find(kOccsClkinEdit)->layout.width = 80;
-  page.AddStatic(kOccsClkinUnit, "MHz");
-  page.EndGroup();
-
-  page.BeginGroup(kOccsGroupPll);
-  page.AddStatic(kOccsMstrOscCaption, kMstrOscCaption);
-  page.AddDropDown(kOccsMstrOscList, {"Relaxation oscilator", "Crystal oscilator / XTAL", "CLKIN"},
-                   &mstrOsc_);
-  page.NewRow();
-  page.AddStatic(kOccsInputFreqCaption, "Input frequency:");
-  page.AddDisplay(kOccsInputFreq).layout.width = 100;
-  page.NewRow();
-  BuildPllGroup(page);
-  page.EndGroup();
-
-  page.BeginGroup(kOccsGroupMonitor);
-  BuildMonitorGroup(page);
-  page.EndGroup();
-
-  page.BeginGroup(kOccsGroupProtection);
-  BuildProtectionGroup(page);
-  page.EndGroup();
-
-  if (interrupts) {
-    page.BeginGroup(kOccsGroupInterrupts);
-    BuildInterruptGroup(page);
-    page.EndGroup();
-  }
-}
-
-void CpmOCCS::BuildPllGroup(Page& page) {
-  const Group& g = group_;
-  page.AddCheckBox(kOccsEnablePll, "Enable PLL", &enablePll_);
-  page.AddCheckBox(kOccsLockDetector, "Enable lock detector", &lockDetector_);
-  page.NewRow();
-
-  page.AddStatic(kOccsPrescalerCaption, "Prescaler:");
-  if (hasPrescaler_) {
-    page.AddDropDown(kOccsPrescalerList, {"Input / 1", "/ 2", "/ 4", "/ 8"}, &prescaler_);
-  } else {
-    Control& list = page.AddDropDown(kOccsPrescalerList, {"not used"});
-    list.selection = 0;
-    list.text = "not used";
-    list.enabled = false;
-  }
-  page.NewRow();
-
-  page.AddStatic(kOccsMultiplyCaption, "Multiply (PLL Div)");
-  if (fixedMultiplier_) {
-    Control& edit = page.AddEdit(kOccsMultiplyEdit);
-    edit.text = "24 (fixed)";
-    edit.enabled = false;
-    edit.layout.width = 80;
-  } else {
-    page.AddEdit(kOccsMultiplyEdit, &multiply_).layout.width = 80;
-    page.AddSpin(kOccsMultiplySpin, kOccsMultiplyEdit, 1, 128);
-  }
-  page.NewRow();
-
-  page.AddStatic(kOccsVcoCaption, "VCO freq.");
-  page.AddDisplay(kOccsVcoFreq).layout.width = 100;
-  page.AddStatic(kOccsVcoRange, "");
-  page.NewRow();
-
-  page.AddStatic(kOccsPostscalerCaption, "Postscaler:");
-  std::vector<std::string> postscalerItems;
-  for (int i = 0; i < PostscalerItems(); ++i) postscalerItems.push_back(Format("PLL freq. / %d", 1 << i));
-  page.AddDropDown(kOccsPostscalerList, postscalerItems, &postscaler_);
-  page.NewRow();
-
-  page.AddStatic(kOccsClockSourceCaption, "System clock source:");
-  std::vector<std::string> sources = {"Prescaler output", "Postscaler output"};
-  if (secondLayout_) sources = {"MSTR_OSC", "PLL"};
-  else if (g.TeboOrCasp()) sources[0] = "Osc./Ext. clock";
-  page.AddDropDown(kOccsClockSourceList, sources, &clockSource_);
-  page.NewRow();
-
-  page.AddStatic(kOccsCoreCaption, "Core freq:");
-  page.AddDisplay(kOccsCoreFreq).layout.width = 100;
-  page.AddStatic(kOccsCoreRange, "");
-  page.NewRow();
-
-  if (hasHighSpeed_) {
-    page.AddStatic(kOccsHsCaption, "HS freq.");
-    page.AddDisplay(kOccsHsFreq).layout.width = 100;
-    page.AddLink(kOccsHsLabel, "");
-    page.NewRow();
-  }
-
-  page.AddStatic(kOccsLockModeCaption, "Startup lock mode:");
-  page.AddDropDown(kOccsLockModeList, {"Fine", "Coarse"}, &lockMode_);
-}
-
-void CpmOCCS::BuildMonitorGroup(Page& page) {
-  page.AddStatic(kOccsLol0Caption, "Loss of lock 0 (coarse):");
-  page.AddDropDown(kOccsLol0List, LossOfLockItems(0), &lol0_);
-  page.NewRow();
-  page.AddStatic(kOccsLol1Caption, "Loss of lock 1 (fine):");
-  page.AddDropDown(kOccsLol1List, LossOfLockItems(1), &lol1_);
-  page.NewRow();
-  page.AddCheckBox(kOccsLorInterrupt, "Loss of reference clock Interrupt", &lorInterrupt_);
-  page.NewRow();
-  page.AddStatic(kOccsLorPeriodCaption, "Loss of reference timer period:");
-  page.AddEdit(kOccsLorPeriodEdit, &lorPeriod_).layout.width = 50;
-  page.AddSpin(kOccsLorPeriodSpin, kOccsLorPeriodEdit, 0, 15);
-  page.AddDisplay(kOccsLorPeriodTime).layout.width = 100;
-  if (group_.classic) {
-    page.NewRow();
-    page.AddStatic(kOccsClkoCaption, "CLKO pin output clock:");
-    page.AddDropDown(kOccsClkoList, {"ZCLOCK (Sys. clock)", "None"}, &clko_);
-  }
-}
-
-void CpmOCCS::BuildCopGroup(Page& page) {
-  page.AddCheckBox(kOccsCopEnable, "COP Enable", &copEnable_);
-  page.AddCheckBox(kOccsCopWriteProtect, "COP Write Protect", &copWriteProtect_);
-  page.NewRow();
-  page.AddCheckBox(kOccsCopWait, "COP Runs in Wait Mode", &copWait_);
-  page.AddCheckBox(kOccsCopStop, "COP Runs in Stop Mode", &copStop_);
-  page.NewRow();
-  if (group_.casp) {
-    page.AddCheckBox(kOccsCopLossOfClock, "Enable Loss of Clock COP", &copLossOfClock_);
-    page.AddCheckBox(kOccsCopRelax, "Use Relaxation Oscillator", &copRelax_);
-    page.NewRow();
-  }
-  page.AddStatic(kOccsCopDivisorCaption, "Timeout divisor:");
-  page.AddEdit(kOccsCopDivisorEdit, &copDivisor_).layout.width = 80;
-  page.AddSpin(kOccsCopDivisorSpin, kOccsCopDivisorEdit, 1, group_.classic ? 4096 : 65536);
-  page.NewRow();
-  page.AddStatic(kOccsCopTimeoutCaption, "Timeout:");
-  page.AddDisplay(kOccsCopTimeout).layout.width = 100;
-}
-
-void CpmOCCS::BuildProtectionGroup(Page& page) {
-  page.AddStatic(kOccsProtPostCaption, "Postscaler && Clock Source");
-  page.AddDropDown(kOccsProtPostList, kProtectionItems, &protPost_);
-  page.NewRow();
-  page.AddStatic(kOccsProtOscCaption, "Oscillator Configuration");
-  page.AddDropDown(kOccsProtOscList, kProtectionItems, &protOsc_);
-  page.NewRow();
-  page.AddStatic(kOccsProtPllCaption, "PLL Configuration:");
-  page.AddDropDown(kOccsProtPllList, kProtectionItems, &protPll_);
-}
-
-void CpmOCCS::BuildInterruptGroup(Page& page) {
-  page.AddPlaceholder(kInterruptHeaderFirst, 400);
-  for (const InterruptUser& user : InterruptUsers()) {
-    page.NewRow();
-    page.AddPlaceholder(kInterruptPanelBase + static_cast<uint32_t>(user.index), 400);
-  }
-  if (group_.brel) {
-    page.NewRow();
-    page.AddLink(kOccsUserVectorNote, "(user vector information)").shown = false;
-  }
+  const float extClk = settings ? settings->extClkMHz : 0.0f;
+  const float extal = settings ? settings->extalMHz : 0.0f;
+  // The frequency edits show the project's oscillator frequencies.
+  if (Control* edit = page.Find(kOccsXtalFreqEdit))
+    edit->text = FrequencyEditText(variant_->secondLayout ? extal : extClk);
+  if (Control* edit = page.Find(kOccsClkinEdit)) edit->text = FrequencyEditText(extClk);
 }
 
 void RegisterOccsModuleKinds(ModuleFactory& factory) { factory.Register<CpmOCCS>("OCCS"); }

@@ -4,17 +4,20 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "framework/Bindings.h"
 #include "framework/Capabilities.h"
+#include "framework/Declaration.h"
 #include "framework/Module.h"
 
 namespace tarq {
 
 class ModuleFactory;
 
-// Control ids of the clock page.
+// Control ids of the clock page. They are fixed: links in warnings and `show --json` carry them.
 enum OccsControlId : uint32_t {
   // group boxes
   kOccsGroupOscillator = 1100,
@@ -134,13 +137,69 @@ struct OccsClocks {
   float lorPeriodSeconds = 0;
 };
 
+// What a chip group's clock module is made of: register table, page, formulas and limits.
+// One row per chip group (and per part that differs within its group); the part chooses the
+// row once, when the module joins its document.
+struct OccsVariant {
+  struct HighSpeedUser {
+    const char* name;        // "PWM"
+    const char* sysCaption;  // the system module's box that feeds it from HS_PERF
+  };
+  enum class HighSpeedOnOscillator { None, Output, HalfVco };
+
+  const char* name;
+  std::vector<int> partTests;  // the part tests that choose the row (any); empty: the fallback
+  std::span<const RegisterDecl> table;
+  // register tweaks of the part
+  bool oscillatorRegister = true;  // false: the oscillator register is a placeholder
+  uint32_t oscillatorReset = 0;    // non-zero: the oscillator register's reset value
+  bool protectionHidden = false;   // the protection register exists but stays out of lists
+  // page
+  bool secondLayout = false;       // relaxation and crystal groups, the MSTR_OSC list, no COP
+  bool relaxation = false;         // relaxation oscillator with trim and re-trim
+  bool relaxationFixed = false;    // the part always runs from it: its list stays at "Used"
+  int trimHighBit = 9;
+  int trimMaximum = 1023;
+  bool prescaler = false;
+  bool fixedMultiplier = false;    // 24
+  int postscalerLow = 8, postscalerHigh = 11, postscalerItems = 6;
+  const char* firstSourceItem = "Prescaler output";
+  std::vector<uint32_t> lockModeValues = {2, 1};
+  bool externalClock = false;      // the "External clock:" list
+  bool oscillatorPower = false;    // the "Oscillator power:" list
+  bool crystalRange = false;
+  bool divideBy2 = false;
+  bool cop = true;
+  bool copExtras = false;          // loss-of-clock COP, COP from the relaxation oscillator
+  int copDivisorHighBit = 15;
+  bool clockOutput = false;        // the CLKO list
+  bool protection = false;
+  bool userVectorNote = false;
+  bool clkinPinNote = false;       // the pin report is the CLKIN pin note
+  bool crystalClockOutputs = false;  // the system module's clock outputs can need the crystal
+  // formulas
+  float pllOutputFactor = 0.5f;    // F_out from the PLL: F_vco times this, over the postscaler
+  float pllHighSpeedFactor = 0;    // F_hs from the PLL likewise; 0: no high-speed clock
+  HighSpeedOnOscillator highSpeedOnOscillator = HighSpeedOnOscillator::None;
+  bool highSpeed = false;          // the part publishes a high-speed clock
+  bool systemIsOutput = false;     // system and core clock are F_out (else F_out / 2)
+  bool copFromOutput = false;      // the COP counts F_out / 16384 (else F_in / 1024)
+  // limits in MHz
+  int systemLimit = 60;
+  int vcoLow = 160, vcoHigh = 260;
+  int highSpeedLimit = 96;
+  std::vector<HighSpeedUser> highSpeedUsers;
+};
+
+// Every row, in the order the part is tested against them (the last one is the fallback).
+std::span<const OccsVariant> OccsVariants();
+
 class CpmOCCS : public CModule, public ClockSource {
  public:
   explicit CpmOCCS(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
 
-  // The chip group decides the register table, the page layout and the formulas; it is
-  // known once the module belongs to a document, so the table is chosen here, before the
-  // inherited steps apply the "_RESET" parameters.
+  // The part chooses the variant row and with it the register table, before the inherited
+  // steps apply the "_RESET" parameters; then the page is declared.
   void InitModule(ModuleContext& doc) override;
   void BuildPage(Page& page) override;
   void UpdateValues() override;
@@ -159,9 +218,13 @@ class CpmOCCS : public CModule, public ClockSource {
   // while the page is open, the page's edit texts. No side effects.
   OccsClocks ComputeClocks() const;
 
+  // The chosen row (null before InitModule) and the page declaration made from it.
+  const OccsVariant* Variant() const { return variant_; }
+  const PageDeclaration& Declaration() const { return decl_; }
+
   // ---- state other modules read ----
-  bool UsesSecondLayout() const { return secondLayout_; }
-  bool HasRelaxationOscillator() const { return hasRelax_; }
+  bool UsesSecondLayout() const { return variant_ && variant_->secondLayout; }
+  bool HasRelaxationOscillator() const { return variant_ && variant_->relaxation; }
   // Second layout: "Crystal oscilator enabled (Direct clock on XTAL disabled)".
   bool IsCrystalOscillatorEnabled() const override;
   // Second layout: "Enable internal relaxation oscilator".
@@ -176,22 +239,19 @@ class CpmOCCS : public CModule, public ClockSource {
   static float ParseMHz(const std::string& text);
 
  private:
-  struct Group {
-    bool classic = false, cvx01 = false, cvx02 = false, cvx06 = false, cvx07 = false;
-    bool cvx08 = false, cvx09 = false, fenn = false, tebo = false, casp = false;
-    bool brel = false, cvx28 = false, dorn = false;
-    bool TeboOrCasp() const { return tebo || casp; }
-  };
-
   void ChooseTable(ModuleContext& doc);
-  void BindControls();
-  void BuildFirstLayout(Page& page);
-  void BuildSecondLayout(Page& page);
-  void BuildPllGroup(Page& page);
-  void BuildMonitorGroup(Page& page);
-  void BuildCopGroup(Page& page);
-  void BuildProtectionGroup(Page& page);
-  void BuildInterruptGroup(Page& page);
+  void DeclarePage();
+  void DeclareFirstLayoutSource(PageDeclaration& d);
+  void DeclareSecondLayoutOscillators(PageDeclaration& d);
+  void DeclareRelaxationTrim(PageDeclaration& d);
+  void DeclareFrequencyEdit(PageDeclaration& d, uint32_t captionId, const char* caption,
+                            uint32_t editId, uint32_t unitId, std::function<bool()> enabled);
+  void DeclarePll(PageDeclaration& d);
+  void DeclareMonitor(PageDeclaration& d);
+  void DeclareCop(PageDeclaration& d);
+  void DeclareProtection(PageDeclaration& d);
+  void DeclareInterrupts(PageDeclaration& d);
+  void AddCommentItemsInHeaderOrder();
 
   uint32_t Reg(size_t index) const;
   uint32_t Field(size_t index, int lowBit, int highBit) const;
@@ -199,7 +259,6 @@ class CpmOCCS : public CModule, public ClockSource {
   // "System clock source:" position (0 or 1), -1 for a register value no item stands for.
   int SourceItem() const;
   bool RelaxationUsed() const;  // first layout: "Internal relaxation oscillator:" at "Used"
-  int PostscalerItems() const;
   // Number typed into an edit while the page is open; `closedValue` otherwise. Text that
   // is not one integer gives -1.
   long long EditNumber(uint32_t editId, long long closedValue) const;
@@ -210,28 +269,16 @@ class CpmOCCS : public CModule, public ClockSource {
   void UpdateLimitWarnings(const OccsClocks& clocks);
   std::string HighSpeedPeripheralText() const;
   void UpdateUserVectorNote();
-  void ForceCheck(CSetBit& binding, bool checked);
+  void ForceCheck(const std::string& key, bool checked);
   void StoreFrequency(uint32_t editId, const std::string& text);
   std::string FrequencyEditText(float mhz) const;
   void CheckClkinPin();
   bool CrystalNeeded() const;
 
-  Group group_;
-  bool tableChosen_ = false;
-  bool secondLayout_ = false;
-  bool hasRelax_ = false;
-  bool hasPrescaler_ = false;     // classic, CVX-06, CVX-07 and Fenn
-  bool fixedMultiplier_ = false;  // Tebo, Casp and Brel: 24
-  bool hasHighSpeed_ = false;     // Tebo, Casp, Brel and Dorn
-  bool hasCop_ = false;           // not on Brel and Dorn
-
-  // bindings (see BindControls for the register fields)
-  CSetMode relaxList_, clockSource_, lol0_, lol1_, prescaler_, postscaler_, oscPower_,
-      extClock_, lockMode_, clko_, protPost_, protOsc_, protPll_, relaxMode_, oscMode_,
-      crystalRange_, mstrOsc_;
-  CSetBit enablePll_, lockDetector_, lorInterrupt_, factoryTrim_, copWriteProtect_, copEnable_,
-      copWait_, copStop_, copLossOfClock_, copRelax_, relaxEnable_, crystalEnable_, divideBy2_;
-  CSetValue multiply_, lorPeriod_, trim_, retrim_, copDivisor_;
+  const OccsVariant* variant_ = nullptr;
+  PageDeclaration decl_{*this};
+  // "MSTR_OSC source" spans two registers; the declaration places it, this binding reads it.
+  CSetMode mstrOsc_;
 };
 
 // Registers the "OCCS" module kind.

@@ -36,6 +36,7 @@ class CSysModule : public CModule, public PeripheralClockGate, public PinFunctio
   void CheckPeripheralClock(CModuleBase& module) override;
   bool IsOptionChecked(const std::string& caption) const override { return IsChecked(caption); }
   std::string OptionLink(const std::string& caption) const override;
+  std::string SelectedOptionText(const std::string& key) const override { return SelectedText(key); }
 
   // ---- the pin-function selector the ports ask ----
   bool GetSelectorBit(int bit) const override;

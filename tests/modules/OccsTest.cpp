@@ -12,9 +12,11 @@
 #include "../project/ProjectTestSupport.h"
 #include "framework/Hints.h"
 #include "framework/Module.h"
+#include "framework/TextUtil.h"
 #include "framework/Warnings.h"
 #include "modules/ModuleKinds.h"
 #include "modules/occs.h"
+#include "project/KnownParts.h"
 #include "project/ProjDoc.h"
 
 namespace tarq {
@@ -26,6 +28,14 @@ class StubModule : public CModule {
   StubModule(const ArchitectureEntry& entry, std::vector<RegisterDecl> table) : CModule(entry) {
     InitRegisters(table.data(), table.size());
   }
+};
+
+// A watchdog that reports the clock it counts, as the separate watchdog module will.
+class WatchdogStub : public CModule, public WatchdogClock {
+ public:
+  explicit WatchdogStub(const ArchitectureEntry& entry) : CModule(entry) {}
+  Source GetClockSource() const override { return source; }
+  Source source = Source::Other;
 };
 
 class HintRecorder : public DocumentObserver {
@@ -567,6 +577,219 @@ TEST(OccsTest, OtherModulesReadTheClocksAndTheInfoBarIsTold) {
   reader.OnModulesReady();
   EXPECT_FLOAT_EQ(reader.GetBusClockMHz(), 0.0f);
   EXPECT_FLOAT_EQ(reader.GetHSClockMHz(), 0.0f);
+}
+
+// ---- the variant rows ----
+
+// A project for every known part (8 MHz external clock) with the row it chose.
+struct PartProject {
+  std::string part;
+  std::unique_ptr<OccsProject> project;
+};
+std::vector<PartProject> EveryPart() {
+  std::vector<PartProject> parts;
+  for (const KnownPart& known : KnownParts()) {
+    const std::string part = known.name;
+    auto project = std::make_unique<OccsProject>(part, "#define APPCFG_EXTCLK 8000000L\n");
+    if (!project->Opened() || !project->HasOccs()) continue;
+    parts.push_back({part, std::move(project)});
+  }
+  return parts;
+}
+
+TEST(OccsVariantTest, EveryRowIsChosenBySomePartAndDeclaresItsPageWithoutFault) {
+  std::vector<PartProject> parts = EveryPart();
+  ASSERT_GE(parts.size(), 30u);
+  std::map<std::string, int> chosen;
+  for (PartProject& p : parts) {
+    CpmOCCS& occs = p.project->Occs();
+    ASSERT_NE(occs.Variant(), nullptr) << p.part;
+    ++chosen[occs.Variant()->name];
+    EXPECT_EQ(occs.Declaration().Verify(), std::vector<std::string>()) << p.part;
+    // Every declared control reaches the page under its id.
+    Page& page = p.project->OpenPage();
+    for (const DeclaredControl* control : occs.Declaration().Controls())
+      for (uint32_t id : control->Ids()) EXPECT_NE(page.Find(id), nullptr) << p.part << " " << id;
+    EXPECT_NE(page.Find(CModule::kPinWarningControlId), nullptr) << p.part;
+  }
+  for (const OccsVariant& row : OccsVariants()) EXPECT_GT(chosen[row.name], 0) << row.name;
+  // The rows a part name picks: the part tweaks win over their group.
+  auto rowOf = [&parts](const std::string& part) -> std::string {
+    for (PartProject& p : parts)
+      if (p.part == part) return p.project->Occs().Variant()->name;
+    return "(no project)";
+  };
+  EXPECT_EQ(rowOf("CVX-02"), "CVX-02");
+  EXPECT_EQ(rowOf("CVX-04"), "classic");
+  EXPECT_EQ(rowOf("CVX-09"), "CVX-08/09");
+  EXPECT_EQ(rowOf("CVX-12"), "Fenn");
+  EXPECT_EQ(rowOf("CVX-29"), "Brel");
+  EXPECT_EQ(rowOf("CVX-28"), "CVX-28");
+  EXPECT_EQ(rowOf("CVX-07"), "later");
+}
+
+TEST(OccsVariantTest, OnlyThePartThatAlwaysRunsFromItsRelaxationOscillatorLocksItsList) {
+  for (PartProject& p : EveryPart()) {
+    OccsProject& project = *p.project;
+    Page& page = project.OpenPage();
+    const Control* list = page.Find(kOccsRelaxList);
+    // The list exists where the first layout has a relaxation oscillator.
+    const bool firstWithRelax = project.Occs().HasRelaxationOscillator() && !project.Occs().UsesSecondLayout();
+    ASSERT_EQ(list != nullptr, firstWithRelax) << p.part;
+    if (!list) continue;
+    const bool locked = p.part == "CVX-02";
+    EXPECT_EQ(list->enabled, !locked) << p.part;
+    // "Not used" written behind the page's back: CVX-02 returns to its oscillator.
+    project.Occs().Registers()[0].value |= 1u << 2;
+    project.Occs().UpdateEnables();
+    EXPECT_EQ(project.Ctl(kOccsRelaxList).enabled, !locked) << p.part;
+    EXPECT_EQ((project.RegValue(0) >> 2) & 1u, locked ? 0u : 1u) << p.part;
+  }
+}
+
+TEST(OccsVariantTest, TrimAndRetrimFollowTheRelaxationOscillatorOnEveryPartThatHasOne) {
+  for (PartProject& p : EveryPart()) {
+    OccsProject& project = *p.project;
+    CpmOCCS& occs = project.Occs();
+    Page& page = project.OpenPage();
+    ASSERT_EQ(page.Find(kOccsTrimEdit) != nullptr, occs.HasRelaxationOscillator()) << p.part;
+    if (!occs.HasRelaxationOscillator()) continue;
+    // Put the relaxation oscillator in use: first layout "Used" (CTRL bit 2 clear); second
+    // layout enabled (OSCTL bit 15 clear) and chosen as MSTR_OSC.
+    occs.Registers()[0].value &= ~(1u << 2);
+    occs.Registers()[2].value &= ~(1u << 15);
+    occs.Registers()[5].value = 0;  // own trim value
+    occs.UpdateEnables();
+    EXPECT_TRUE(project.Ctl(kOccsTrimEdit).enabled) << p.part;
+    EXPECT_TRUE(project.Ctl(kOccsTrimCaption).enabled) << p.part;
+    EXPECT_FALSE(project.Ctl(kOccsRetrimEdit).enabled) << p.part;
+    EXPECT_FALSE(project.Ctl(kOccsRetrimUnit).enabled) << p.part;
+    ASSERT_TRUE(page.Click(kOccsFactoryTrim)) << p.part;
+    EXPECT_FALSE(project.Ctl(kOccsTrimEdit).enabled) << p.part;
+    EXPECT_TRUE(project.Ctl(kOccsRetrimEdit).enabled) << p.part;
+    EXPECT_TRUE(project.Ctl(kOccsRetrimRange).enabled) << p.part;
+    // 8 MHz re-trim clock: the input frequency is the re-trim clock, not the crystal.
+    ASSERT_TRUE(page.TypeText(kOccsRetrimEdit, "8000000")) << p.part;
+    EXPECT_EQ(project.Ctl(kOccsInputFreq).text, "8 MHz") << p.part;
+    // Relaxation oscillator out of use (first layout "Not used", second layout disabled):
+    // neither trim entry applies. CVX-02 cannot leave its oscillator.
+    occs.Registers()[0].value |= 1u << 2;
+    occs.Registers()[2].value |= 1u << 15;
+    occs.UpdateEnables();
+    if (p.part == "CVX-02") {
+      EXPECT_TRUE(project.Ctl(kOccsRetrimEdit).enabled);
+      continue;
+    }
+    EXPECT_FALSE(project.Ctl(kOccsTrimEdit).enabled) << p.part;
+    EXPECT_FALSE(project.Ctl(kOccsRetrimEdit).enabled) << p.part;
+    EXPECT_FALSE(project.Ctl(kOccsFactoryTrim).enabled) << p.part;
+  }
+}
+
+TEST(OccsVariantTest, EachExternalClockSelectionUsesItsOwnPins) {
+  bool seen = false;
+  for (PartProject& p : EveryPart()) {
+    OccsProject& project = *p.project;
+    CpmOCCS& occs = project.Occs();
+    Page& page = project.OpenPage();
+    const bool hasList = page.Find(kOccsExtClockList) != nullptr;
+    if (!hasList) {
+      // Without the list no part answers for the alternate input.
+      EXPECT_FALSE(occs.IsSignalUsed("CLKIN_ALT")) << p.part;
+      continue;
+    }
+    seen = true;
+    occs.Registers()[0].value |= 1u << 2;  // the external source, not the relaxation oscillator
+    struct Case {
+      uint32_t selection, power;  // OSCTL bits 10..11 and 12..13
+      bool pri, alt, xtl, extal;
+    };
+    // Power 0: high power (resonator), 1: off (a clock on XTAL).
+    const Case cases[] = {
+        {0, 0, true, false, false, false}, {1, 0, false, true, false, false},
+        {2, 0, false, false, false, true}, {2, 1, false, false, true, false},
+        {0, 1, true, false, false, false}, {1, 1, false, true, false, false},
+    };
+    for (const Case& c : cases) {
+      occs.Registers()[2].value = (c.selection << 10) | (c.power << 12);
+      const std::string at = p.part + Format(" selection %u power %u", c.selection, c.power);
+      EXPECT_EQ(occs.IsSignalUsed("CLKIN_PRI"), c.pri) << at;
+      EXPECT_EQ(occs.IsSignalUsed("CLKIN_ALT"), c.alt) << at;
+      EXPECT_EQ(occs.IsSignalUsed("CLKIN_XTL"), c.xtl) << at;
+      EXPECT_EQ(occs.IsSignalUsed("EXTAL"), c.extal) << at;
+      EXPECT_EQ(occs.IsSignalUsed("XTAL"), c.extal) << at;
+      // The oscillator power applies only to the crystal input.
+      occs.UpdateEnables();
+      EXPECT_EQ(project.Ctl(kOccsOscPowerList).enabled, c.selection == 2) << at;
+    }
+  }
+  EXPECT_TRUE(seen);
+}
+
+TEST(OccsVariantTest, PostscalerFieldHoldsEveryItemOfItsList) {
+  // Each row's postscaler list: the last item must reach the register and divide the clock
+  // by its own power of two. The PLL runs at 8 MHz x multiplier; with the last of n items
+  // the PLL output falls by 2^(n-1) against the first item.
+  for (PartProject& p : EveryPart()) {
+    OccsProject& project = *p.project;
+    CpmOCCS& occs = project.Occs();
+    Page& page = project.OpenPage();
+    ASSERT_TRUE(page.SelectItem(kOccsClockSourceList, 1)) << p.part;  // the PLL
+    const int items = static_cast<int>(project.Ctl(kOccsPostscalerList).items.size());
+    ASSERT_GE(items, 4) << p.part;
+    ASSERT_TRUE(page.SelectItem(kOccsPostscalerList, 0)) << p.part;
+    const float first = occs.ComputeClocks().output;
+    ASSERT_TRUE(page.SelectItem(kOccsPostscalerList, items - 1)) << p.part;
+    EXPECT_EQ(project.Ctl(kOccsPostscalerList).selection, items - 1) << p.part;
+    const float last = occs.ComputeClocks().output;
+    if (first > 0) EXPECT_FLOAT_EQ(last * static_cast<float>(1 << (items - 1)), first) << p.part;
+    else ADD_FAILURE() << p.part << ": no clock from the PLL";
+  }
+}
+
+TEST(OccsPartnerTest, TheCrystalPinsServeTheWatchdogAndTheClockOutputsThatNeedThem) {
+  // CVX-28 on its relaxation oscillator with the crystal oscillator off: XTAL carries a
+  // direct clock only when some partner needs the crystal clock.
+  const std::string defines = "#define OCCS_CTRL_INIT 0x0082U\n#define OCCS_OSCTL_INIT 0x1000U\n";
+  WatchdogStub* watchdog = nullptr;
+  OccsProject project("CVX-28", defines, [&watchdog](ModuleFactory& factory) {
+    factory.Register("COP_Brel", [&watchdog](const ArchitectureEntry& entry, CModuleBase*) {
+      auto stub = std::make_unique<WatchdogStub>(entry);
+      watchdog = stub.get();
+      return std::unique_ptr<CModuleBase>(std::move(stub));
+    });
+  });
+  ASSERT_TRUE(project.Opened());
+  ASSERT_NE(watchdog, nullptr);
+  CpmOCCS& occs = project.Occs();
+  ASSERT_FALSE(occs.IsCrystalOscillatorEnabled());
+  ASSERT_EQ(occs.GetMasterOscillatorSource(), 0);
+  EXPECT_FALSE(occs.IsSignalUsed("XTAL"));
+  watchdog->source = WatchdogClock::Source::CrystalOscillator;
+  EXPECT_TRUE(occs.IsSignalUsed("XTAL"));
+  EXPECT_FALSE(occs.IsSignalUsed("EXTAL"));
+  watchdog->source = WatchdogClock::Source::Relaxation;
+  EXPECT_FALSE(occs.IsSignalUsed("XTAL"));
+
+  // The system module's clock outputs: enabled (bit clear) and fed from "Crystal Oscillator
+  // / XTAL" (source 5). CLKO_0: enable bit 5, source bits 0..4; CLKO_1: bit 13, bits 8..10.
+  Register* clkosr = project.Doc().FindModule("SYS", "")->FindOwnRegister("-SIM_CLKOSR_INIT");
+  ASSERT_NE(clkosr, nullptr);
+  const struct {
+    uint32_t value;
+    bool needed;
+  } cases[] = {
+      {0x2020, false},  // both outputs off
+      {0x2005, true},   // CLKO_0 from the crystal
+      {0x2025, false},  // CLKO_0 set to the crystal but off
+      {0x2004, false},  // CLKO_0 from the relaxation oscillator
+      {0x0520, true},   // CLKO_1 from the crystal
+      {0x2520, false},  // CLKO_1 set to the crystal but off
+  };
+  for (const auto& c : cases) {
+    clkosr->value = c.value;
+    EXPECT_EQ(occs.IsSignalUsed("XTAL"), c.needed) << std::hex << c.value;
+  }
 }
 
 }  // namespace

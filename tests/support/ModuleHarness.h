@@ -18,6 +18,7 @@
 #include "framework/Capabilities.h"
 #include "framework/Module.h"
 #include "framework/Warnings.h"
+#include "modules/ModuleKinds.h"
 #include "project/ModuleFactory.h"
 #include "project/ProjDoc.h"
 
@@ -72,7 +73,7 @@ class ModuleProject {
       folder_.Write(spec.part + ".cfg", cfg);
       environment.programFolder = folder_.Root();
     }
-    doc_ = std::make_unique<CProjDoc>(host_, environment);
+    doc_ = std::make_unique<CProjDoc>(host_, environment, RegisterBuiltInModuleKinds);
     if (spec.factory) spec.factory(doc_->GetFactory());
     opened_ = doc_->OpenProject(folder_.Path("project"));
     if (opened_) doc_->OnIdle();
