@@ -191,7 +191,7 @@ TEST(Pinout, LinksEachPortsPeripheralModeRegisterAndTheClockOutputRegisterWhenAP
     DocumentEnvironment environment;
     environment.programFolder = folder.Root();
     environment.readUserOptions = false;
-    CProjDoc doc(host, environment);
+    CProjDoc doc(host, environment, RegisterBuiltInModuleKinds);
     ASSERT_TRUE(doc.OpenProject(folder.Path("project")));
     auto& pinout = dynamic_cast<CpmPINOUT&>(*doc.FindModule("PINOUT", ""));
     std::vector<std::string> names;
