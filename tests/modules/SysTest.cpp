@@ -16,19 +16,85 @@
 namespace tarq {
 namespace {
 
-// A module that only has registers: it stands in for the partners the system module reads
-// (clock module, comparators, PWM ...) and for modules whose clock it checks.
+// A module that only has registers: it stands in for modules whose clock the system module
+// checks, and (with a capability below) for the partners it asks for facts.
 class StubModule : public CModule {
  public:
   StubModule(const ArchitectureEntry& entry, CModuleBase* parent, std::vector<RegisterDecl> regs)
       : CModule(entry, parent) {
     InitRegisters(regs.data(), regs.size());
   }
+
+ protected:
+  uint32_t Field(size_t reg, int low, int high) const {
+    return (Registers()[reg].value >> low) & ((1u << (high - low + 1)) - 1);
+  }
+  bool Bit(size_t reg, int bit) const { return Field(reg, bit, bit) != 0; }
+};
+
+// Partners as the later modules will offer them, answering from their register bits.
+class ClockStub : public StubModule, public ClockSource {
+ public:
+  ClockStub(const ArchitectureEntry& entry, CModuleBase* parent)
+      : StubModule(entry, parent, {{"CTRL_INIT", 0x0011, DW16}, {"OSCTL_INIT", 0x1600, DW16}}) {}
+  float GetBusClockMHz() const override { return 0; }
+  float GetHighSpeedClockMHz() const override { return 0; }
+  float GetSystemClockMHz() const override { return 0; }
+  float GetCrystalFrequencyMHz() const override { return 0; }
+  // Each enable bit switches its part off when set.
+  bool IsPllRunning() const override { return !Bit(0, 4); }
+  bool IsCrystalOscillatorEnabled() const override { return !Bit(1, 12); }
+  bool IsRelaxationOscillatorEnabled() const override { return !Bit(1, 15); }
+};
+
+class PowerStub : public StubModule, public PowerManagement {
+ public:
+  PowerStub(const ArchitectureEntry& entry, CModuleBase* parent)
+      : StubModule(entry, parent, {{"-PMC_CR2_INIT", 0x00FF, DW16}}) {}
+  bool IsLowPowerOscillatorEnabled() const override { return Bit(0, 8); }
+};
+
+class ComparatorStub : public StubModule, public Comparator {
+ public:
+  ComparatorStub(const ArchitectureEntry& entry, CModuleBase* parent)
+      : StubModule(entry, parent, {{"CR1_INIT", 0, DW16}}) {}
+  int ComparatorIndex() const override { return GetPrefix().back() - '0'; }
+  bool IsEnabled() const override { return Bit(0, 0); }
+  bool IsWindowingOrSampling() const override { return Field(0, 6, 7) != 0; }
+};
+
+class DelayStub : public StubModule, public DelayBlock {
+ public:
+  DelayStub(const ArchitectureEntry& entry, CModuleBase* parent)
+      : StubModule(entry, parent, {{"-PDB_SCR_INIT", 0, DW16}}) {}
+  // Trigger A is bit 1, trigger B bit 0.
+  bool IsTriggerEnabled(int trigger) const override {
+    return IsSelected() && Bit(0, trigger == 0 ? 1 : 0);
+  }
+};
+
+class PwmStub : public StubModule, public PwmGenerator {
+ public:
+  PwmStub(const ArchitectureEntry& entry, CModuleBase* parent)
+      : StubModule(entry, parent, {{"PMCTL_INIT", 0, DW16}, {"PMSRC_INIT", 0, DW16}}) {}
+  bool IsRunning() const override { return Bit(0, 0); }
+  // Input n's source field (bits 0..1, 2..4, 5..7) reads 1 when it comes from SYS.
+  bool UsesSystemSource(int input) const override {
+    static const int kField[3][2] = {{0, 1}, {2, 4}, {5, 7}};
+    return Field(1, kField[input][0], kField[input][1]) == 1;
+  }
 };
 
 void RegisterStub(ModuleFactory& factory, const std::string& kind, std::vector<RegisterDecl> regs) {
   factory.Register(kind, [regs](const ArchitectureEntry& entry, CModuleBase* parent) {
     return std::unique_ptr<CModuleBase>(std::make_unique<StubModule>(entry, parent, regs));
+  });
+}
+
+template <class Stub>
+void RegisterPartner(ModuleFactory& factory, const std::string& kind) {
+  factory.Register(kind, [](const ArchitectureEntry& entry, CModuleBase* parent) {
+    return std::unique_ptr<CModuleBase>(std::make_unique<Stub>(entry, parent));
   });
 }
 
@@ -47,11 +113,11 @@ class SysProject {
     doc_ = std::make_unique<CProjDoc>(host_, environment);
     ModuleFactory& factory = doc_->GetFactory();
     RegisterStub(factory, "STUB", {{"CTRL_INIT", 0, DW16}});
-    RegisterStub(factory, "OCCS_T", {{"CTRL_INIT", 0x0011, DW16}, {"OSCTL_INIT", 0x1600, DW16}});
-    RegisterStub(factory, "PMC_T", {{"-PMC_CR2_INIT", 0x00FF, DW16}});
-    RegisterStub(factory, "HSCMP_T", {{"CR1_INIT", 0, DW16}});
-    RegisterStub(factory, "PDB_T", {{"-PDB_SCR_INIT", 0, DW16}});
-    RegisterStub(factory, "PWM_T", {{"PMCTL_INIT", 0, DW16}, {"PMSRC_INIT", 0, DW16}});
+    RegisterPartner<ClockStub>(factory, "OCCS_T");
+    RegisterPartner<PowerStub>(factory, "PMC_T");
+    RegisterPartner<ComparatorStub>(factory, "HSCMP_T");
+    RegisterPartner<DelayStub>(factory, "PDB_T");
+    RegisterPartner<PwmStub>(factory, "PWM_T");
     opened_ = doc_->OpenProject(folder_.Path("project"));
     if (opened_) doc_->OnIdle();
   }
