@@ -157,6 +157,133 @@ std::string ClockOff(const std::string& name) {
   return "Module " + name + " is configured for use but its peripheral clock is disabled";
 }
 
+// ---------------------------------------------------------------- variants
+
+// A part of each chip group (CVX-37 is defined as CVX-06, as projects name it).
+struct GroupPart {
+  const char* part;
+  const char* defined;
+};
+const GroupPart kGroupParts[] = {{"CVX-01", ""},       {"CVX-37", "CVX-06"}, {"CVX-07", ""},
+                                 {"CVX-08", ""},       {"CVX-17", ""},       {"CVX-21", ""},
+                                 {"CVX-24", ""},       {"CVX-28", ""},       {"CVX-31", ""}};
+const char* const kSysKinds[] = {"SYS_V1", "SYS_V2_Classic", "SYS_V2_Casp", "SYS_V2_Dorn",
+                                 "SYS_Brel"};
+
+TEST(SysVariants, EveryKindOnEveryChipGroupDeclaresAPageWithoutFaults) {
+  for (const GroupPart& group : kGroupParts) {
+    for (const char* kind : kSysKinds) {
+      SCOPED_TRACE(std::string(kind) + " on " + group.part);
+      SysProject project(group.part,
+                         std::string("SYS ") + kind + " NONE IRQ:14 \"System Integration\"\n", {},
+                         group.defined);
+      ASSERT_TRUE(project.Opened());
+      CSysModule& sys = project.Sys();
+      EXPECT_EQ(sys.Declaration().Verify(), std::vector<std::string>());
+      // Every clock row names a box of this variant, bound to a register of its table.
+      for (const CSysModule::ClockRow& row : sys.ClockRows()) {
+        const DeclaredControl* box = sys.Declaration().Find(row.boxKey);
+        ASSERT_NE(box, nullptr) << row.patterns;
+        EXPECT_NE(box->Bit(), nullptr) << row.patterns;
+      }
+      // The page builds, every rule applies, and the checks run on it.
+      ASSERT_TRUE(sys.CreatePage());
+      sys.UpdateEnables();
+      project.Check();
+      EXPECT_TRUE(sys.ValidateControls(false));
+    }
+  }
+}
+
+TEST(SysVariants, TheV2RowFollowsThePartAndDecidesTablesAndItems) {
+  struct Expect {
+    GroupPart part;
+    const char* row;
+    size_t stopItems;  // "Stop permanently disabled" only with the second texts
+    bool dport;        // no debug-port list on CVX-06
+    bool can2;         // the CAN2 box, its clock row and a real PCE2 register
+    uint32_t pceReset;
+  };
+  const Expect expected[] = {
+      {{"CVX-37", "CVX-06"}, "CVX-06", 3, false, false, 0},
+      {{"CVX-07", ""}, "later", 3, true, false, 0xFFFF},
+      {{"CVX-08", ""}, "Fenn", 3, true, false, 0xFFFF},
+      {{"CVX-17", ""}, "CVX-17..19", 3, true, true, 0xFFFF},
+      {{"CVX-21", ""}, "Tebo, Casp", 4, true, false, 0x0000},
+  };
+  for (const Expect& e : expected) {
+    SCOPED_TRACE(e.part.part);
+    SysProject project(e.part.part, "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n", {},
+                       e.part.defined);
+    ASSERT_TRUE(project.Opened());
+    auto& sys = dynamic_cast<CpmSYS_V2&>(project.Sys());
+    EXPECT_STREQ(sys.Variant().name, e.row);
+    EXPECT_EQ(sys.ListItems("Stop disable").size(), e.stopItems);
+    EXPECT_EQ(sys.ListItems("Wait disable").size(), e.stopItems);
+    EXPECT_EQ(sys.ListId("DPORT clock to processor core") != 0, e.dport);
+    EXPECT_EQ(sys.ControlId("CAN2") != 0, e.can2);
+    EXPECT_EQ(sys.FindClockRow("ZCAN2") >= 0, e.can2);
+    if (const Register* pce2 = sys.FindOwnRegister("-SIM_PCE2_INIT"))
+      EXPECT_EQ((pce2->flags & DUMMYREG) == 0, e.can2);
+    if (const Register* pce = sys.FindOwnRegister("-SIM_PCE_INIT"))
+      EXPECT_EQ(pce->value, e.pceReset);
+    else
+      EXPECT_STREQ(e.row, "CVX-06");
+  }
+}
+
+TEST(SysVariants, SourceListsFollowTheirOutputBoxOnEveryPageThatHasOne) {
+  // Brel's two clock outputs and Dorn's one: each list is enabled exactly while its own box
+  // is checked, whatever the other output does.
+  struct Output {
+    const char* part;
+    const char* kind;
+    const char* box;
+    const char* list;
+    uint32_t clearBit;  // the boxes are inverted: a clear bit checks them
+  };
+  const Output outputs[] = {{"CVX-28", "SYS_Brel", "Enable CLKO_0", "CLKO_0 source", 1u << 5},
+                            {"CVX-28", "SYS_Brel", "Enable CLKO_1", "CLKO_1 source", 1u << 13},
+                            {"CVX-31", "SYS_V2_Dorn", "Enable CLKOUT", "CLKOUT source", 1u << 5}};
+  for (const Output& output : outputs) {
+    SCOPED_TRACE(output.list);
+    SysProject project(output.part,
+                       std::string("SYS ") + output.kind + " NONE IRQ: \"System Integration\"\n");
+    ASSERT_TRUE(project.Opened());
+    CSysModule& sys = project.Sys();
+    Register& clkosr = project.Reg("SYS", "-SIM_CLKOSR_INIT");
+    clkosr.value = 0xFFFF;  // every output off
+    ASSERT_TRUE(sys.CreatePage());
+    sys.UpdateEnables();
+    EXPECT_FALSE(sys.IsChecked(output.box));
+    EXPECT_FALSE(sys.GetPage()->Find(sys.ListId(output.list))->enabled);
+    clkosr.value &= ~output.clearBit;
+    sys.RefreshAll();
+    sys.UpdateEnables();
+    EXPECT_TRUE(sys.IsChecked(output.box));
+    EXPECT_TRUE(sys.GetPage()->Find(sys.ListId(output.list))->enabled);
+  }
+}
+
+TEST(SysVariants, HiddenListsStayBoundButOutOfTheHeaderComment) {
+  SysProject classic("CVX-01", "SYS SYS_V1 NONE IRQ: \"System Integration\"\n");
+  SysProject dorn("CVX-31", "SYS SYS_V2_Dorn NONE IRQ: \"System Integration\"\n");
+  for (SysProject* project : {&classic, &dorn}) {
+    ASSERT_TRUE(project->Opened());
+    CSysModule& sys = project->Sys();
+    ASSERT_TRUE(sys.CreatePage());
+    std::string comment;
+    sys.GenerateComment(comment);
+    EXPECT_NE(comment.find("Stop"), std::string::npos);
+    EXPECT_EQ(comment.find("Internal memory map"), std::string::npos);
+    EXPECT_EQ(comment.find("CLKOUT mode"), std::string::npos);
+    EXPECT_EQ(comment.find("CLKOUT select"), std::string::npos);
+  }
+  // The hidden lists still read their fields.
+  dorn.Reg("SYS", "-SIM_CLKOSR_INIT").value = 0x0003;
+  EXPECT_EQ(dorn.Sys().Selection("CLKOUT select:"), 3);
+}
+
 // ---------------------------------------------------------------- peripheral clock check
 
 TEST(SysPeripheralClock, AlternativeNamesFindTheirBoxAndUnknownNamesAreNeverChecked) {
