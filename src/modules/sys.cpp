@@ -16,8 +16,9 @@ namespace {
 
 constexpr int kInterruptPanelWidth = 420;
 
-// Comment styles of the boxes: "Enabled" / "Disabled", or the label only while checked.
-constexpr uint32_t kEnabledDisabled = 1;
+// Comment styles of the boxes: the state ("Enabled" / "Disabled"), or the label only while
+// checked.
+constexpr uint32_t kState = 1;
 constexpr uint32_t kLabelWhileChecked = 6;
 
 constexpr const char* kClockOffText =
@@ -55,8 +56,10 @@ int DigitAfter(const std::string& text, const std::string& word) {
 }
 
 // A box on one bit; a list on bits low..high.
-FieldSpec Bit(const char* reg, int bit) { return {.reg = reg, .low = bit}; }
-FieldSpec Bits(const char* reg, int low, int high) { return {.reg = reg, .low = low, .high = high}; }
+FieldSpec Bit(const std::string& reg, int bit) { return {.reg = reg, .low = bit}; }
+FieldSpec Bits(const std::string& reg, int low, int high) {
+  return {.reg = reg, .low = low, .high = high};
+}
 
 // Clock-enable boxes, and the stop-mode boxes beside them, in groups of `perRow`.
 struct EnableBox {
@@ -94,9 +97,7 @@ CSysModule::~CSysModule() {
   DestroyPage();
 }
 
-CSysModule* CSysModule::Find(ModuleContext* context) {
-  return FindCapability<CSysModule>(context);
-}
+CSysModule* CSysModule::Find(ModuleContext* context) { return FindCapability<CSysModule>(context); }
 
 bool CSysModule::TestPart(int n) const {
   const ModuleContext* context = GetContext();
@@ -298,40 +299,44 @@ void CpmSYS_V1::DeclareRegisters() {
 }
 
 void CpmSYS_V1::DeclareControls(PageDeclaration& d) {
-  // Wait-state fields hold the count itself: items 0, 4, 8, 12 are the field values.
-  const FieldSpec programWaits = {.reg = "-BCR_INIT", .low = 0, .high = 3, .values = {0, 4, 8, 12}};
-  const FieldSpec dataWaits = {.reg = "-BCR_INIT", .low = 4, .high = 7, .values = {0, 4, 8, 12}};
+  const char* const bcr = "-BCR_INIT";
+  const char* const cntl = "-SYS_CNTL_INIT";
+  // The wait-state fields hold the number of wait states itself.
+  const std::vector<uint32_t> waitValues = {0, 4, 8, 12};
   const std::vector<std::string> waitStates = {"0", "4", "8", "12"};
 
   d.Group("Bus Control");
-  d.List({.caption = "Program memory wait states:", .field = programWaits, .items = waitStates});
-  d.List({.caption = "Data memory wait states:", .field = dataWaits, .items = waitStates});
-  d.Box({.caption = "External Bus driven when inactive", .field = Bit("-BCR_INIT", 9),
-         .comment = kEnabledDisabled});
+  d.List({.caption = "Program memory wait states:",
+          .field = {.reg = bcr, .low = 0, .high = 3, .values = waitValues},
+          .items = waitStates});
+  d.List({.caption = "Data memory wait states:",
+          .field = {.reg = bcr, .low = 4, .high = 7, .values = waitValues},
+          .items = waitStates});
+  d.Box({.caption = "External Bus driven when inactive", .field = Bit(bcr, 9), .comment = kState});
 
   d.Group("System Control");
-  d.Box({.caption = "Stop/Wait Mode disable", .field = Bit("-SYS_CNTL_INIT", 0),
-         .comment = kEnabledDisabled});
-  d.Box({.caption = "Stop/Wait mode permanent disable", .field = Bit("-SYS_CNTL_INIT", 1),
-         .comment = kEnabledDisabled});
+  d.Box({.caption = "Stop/Wait Mode disable", .field = Bit(cntl, 0), .comment = kState});
+  d.Box({.caption = "Stop/Wait mode permanent disable", .field = Bit(cntl, 1), .comment = kState});
   // Kept in the register but not offered: the memory map is fixed by the part's boot mode.
-  d.List({.caption = "Internal memory map:", .field = Bits("-SYS_CNTL_INIT", 5, 6),
-          .items = {"Mode 0", "Mode 1", "Mode 2", "Mode 3"}, .shown = false});
-  d.Box({.caption = "Data Bus: Pull-up disable", .field = Bit("-SYS_CNTL_INIT", 8),
-         .comment = kEnabledDisabled});
-  d.Box({.caption = "Address Bus: Pull-up disable", .field = Bit("-SYS_CNTL_INIT", 9),
-         .comment = kEnabledDisabled});
-  d.Box({.caption = "Control Bus: Pull-up disable", .field = Bit("-SYS_CNTL_INIT", 10),
-         .comment = kEnabledDisabled});
-  d.Box({.caption = "Timer IO: Pull-up disable", .field = Bit("-SYS_CNTL_INIT", 11),
-         .comment = kEnabledDisabled});
+  d.List({.caption = "Internal memory map:",
+          .field = Bits(cntl, 5, 6),
+          .items = {"Mode 0", "Mode 1", "Mode 2", "Mode 3"},
+          .shown = false});
+  d.Box({.caption = "Data Bus: Pull-up disable", .field = Bit(cntl, 8), .comment = kState});
+  d.Box({.caption = "Address Bus: Pull-up disable", .field = Bit(cntl, 9), .comment = kState});
+  d.Box({.caption = "Control Bus: Pull-up disable", .field = Bit(cntl, 10), .comment = kState});
+  d.Box({.caption = "Timer IO: Pull-up disable", .field = Bit(cntl, 11), .comment = kState});
 
   d.NextBand();
   d.Group("Low Voltage Interrupts");
-  d.Box({.caption = "Low voltage 2.2V", .field = Bit("-SYS_CNTL_INIT", 2),
-         .label = "Interrupts:", .comment = kEnabledDisabled});
-  d.Box({.caption = "Low voltage 2.7V", .field = Bit("-SYS_CNTL_INIT", 3),
-         .label = "Interrupts:", .comment = kEnabledDisabled});
+  d.Box({.caption = "Low voltage 2.2V",
+         .field = Bit(cntl, 2),
+         .label = "Interrupts:",
+         .comment = kState});
+  d.Box({.caption = "Low voltage 2.7V",
+         .field = Bit(cntl, 3),
+         .label = "Interrupts:",
+         .comment = kState});
   d.InterruptPanels(kInterruptPanelWidth);
 }
 
@@ -375,35 +380,50 @@ void CpmSYS_V2::DeclareBaseControls(PageDeclaration& d, bool ownClockOutput) {
     waitItems.push_back("Wait permanently disabled");
   }
   d.Group("Power Saving Modes");
-  d.List({.caption = "Stop disable", .field = Bits("-SIM_CONROL_INIT", 2, 3), .items = stopItems,
+  d.List({.caption = "Stop disable",
+          .field = Bits("-SIM_CONROL_INIT", 2, 3),
+          .items = stopItems,
           .label = "SIM: Power Saving Modes"});
-  d.List({.caption = "Wait disable", .field = Bits("-SIM_CONROL_INIT", 0, 1), .items = waitItems,
+  d.List({.caption = "Wait disable",
+          .field = Bits("-SIM_CONROL_INIT", 0, 1),
+          .items = waitItems,
           .label = "SIM: Power Saving Modes"});
   if (!Variant().pullUps) {
-    d.List({.caption = "DPORT clock to processor core", .field = Bits("-SIM_CONROL_INIT", 5, 5),
-            .items = {"Enabled when core TAP enabled", "Always enabled"}, .label = "SIM:"});
+    d.List({.caption = "DPORT clock to processor core",
+            .field = Bits("-SIM_CONROL_INIT", 5, 5),
+            .items = {"Enabled when core TAP enabled", "Always enabled"},
+            .label = "SIM:"});
   }
 
   // A page with its own clock output controls keeps these bound but hidden.
   d.Group("Clock Output");
-  d.List({.caption = "CLKOUT mode:", .field = Bits("-SIM_CLKOSR_INIT", 5, 5),
+  d.List({.caption = "CLKOUT mode:",
+          .field = Bits("-SIM_CLKOSR_INIT", 5, 5),
           .items = {"On: Clock output active", PartText("Off: Tristated|Off: 0")},
-          .label = "SIM - CLKOUT:", .shown = !ownClockOutput});
-  d.List({.caption = "CLKOUT select:", .field = Bits("-SIM_CLKOSR_INIT", 0, 4),
+          .label = "SIM - CLKOUT:",
+          .shown = !ownClockOutput});
+  d.List({.caption = "CLKOUT select:",
+          .field = Bits("-SIM_CLKOSR_INIT", 0, 4),
           .items = {"Continuous System Clock", "Peripheral Clock", "High-speed Peripheral Clock",
                     "Master Clock"},
-          .label = "SIM - CLKOUT:", .shown = !ownClockOutput});
+          .label = "SIM - CLKOUT:",
+          .shown = !ownClockOutput});
 }
 
 void CpmSYS_V2::DeclareLowVoltageControls(PageDeclaration& d) {
   d.Group("Low Voltage Interrupts");
-  d.Box({.caption = "Low voltage 2.2V", .field = Bit("-LVI_CONTROL_INIT", 0),
-         .label = "SIM - Interrupts:", .comment = kEnabledDisabled});
-  d.Box({.caption = "Low voltage 2.7V", .field = Bit("-LVI_CONTROL_INIT", 1),
-         .label = "SIM - Interrupts:", .comment = kEnabledDisabled});
+  d.Box({.caption = "Low voltage 2.2V",
+         .field = Bit("-LVI_CONTROL_INIT", 0),
+         .label = "SIM - Interrupts:",
+         .comment = kState});
+  d.Box({.caption = "Low voltage 2.7V",
+         .field = Bit("-LVI_CONTROL_INIT", 1),
+         .label = "SIM - Interrupts:",
+         .comment = kState});
   d.InterruptPanels(kInterruptPanelWidth);
   d.Box({.caption = "Enable Internal RAM Check during startup (software feature)",
-         .field = Bit("-INTXRAM_CHECK_ENABLED", 0), .comment = kEnabledDisabled});
+         .field = Bit("-INTXRAM_CHECK_ENABLED", 0),
+         .comment = kState});
 }
 
 // ============================== CpmSYS_V2_Classic ==============================
@@ -457,8 +477,9 @@ void CpmSYS_V2_Classic::DeclareControls(PageDeclaration& d) {
   const SysV2Variant& v = Variant();
   DeclareBaseControls(d);
   for (int bit = 6; bit <= 9; ++bit) {
-    d.Box({.caption = ClockPinCaption(GetContext(), bit), .field = Bit("-SIM_CLKOSR_INIT", bit),
-           .comment = kEnabledDisabled});
+    d.Box({.caption = ClockPinCaption(GetContext(), bit),
+           .field = Bit("-SIM_CLKOSR_INIT", bit),
+           .comment = kState});
   }
   d.NextBand();
 
@@ -469,8 +490,10 @@ void CpmSYS_V2_Classic::DeclareControls(PageDeclaration& d) {
                                            "EMI_MODE",   "CAN",         "PWM A1"};
     d.Group("SIM - Pull-up disabled");
     for (int bit = 0; bit < 15; ++bit) {
-      d.Box({.caption = kPullUps[bit], .field = Bit("-SIM_PUDR_INIT", bit),
-             .label = "SIM - Pull-up disabled:", .comment = kLabelWhileChecked,
+      d.Box({.caption = kPullUps[bit],
+             .field = Bit("-SIM_PUDR_INIT", bit),
+             .label = "SIM - Pull-up disabled:",
+             .comment = kLabelWhileChecked,
              .newRow = bit % 3 == 0});
     }
     DeclareLowVoltageControls(d);
@@ -482,35 +505,47 @@ void CpmSYS_V2_Classic::DeclareControls(PageDeclaration& d) {
                                             "CAN",   "ADC A", "ADC B", "EMI"};
   d.Group("Peripheral Clock Enable (PCE)");
   for (int bit = 0; bit < 16; ++bit) {
-    d.Box({.caption = kClockBoxes[bit], .field = Bit("-SIM_PCE_INIT", bit),
-           .label = "SIM - Peripheral clock:", .comment = kLabelWhileChecked,
+    d.Box({.caption = kClockBoxes[bit],
+           .field = Bit("-SIM_PCE_INIT", bit),
+           .label = "SIM - Peripheral clock:",
+           .comment = kLabelWhileChecked,
            .newRow = bit % 3 == 0});
   }
   if (v.can2) {
-    d.Box({.caption = "CAN2", .field = Bit("-SIM_PCE2_INIT", 0), .label = "SIM - Peripheral clock:",
-           .comment = kLabelWhileChecked, .newRow = false});
+    d.Box({.caption = "CAN2",
+           .field = Bit("-SIM_PCE2_INIT", 0),
+           .label = "SIM - Peripheral clock:",
+           .comment = kLabelWhileChecked,
+           .newRow = false});
   }
   std::vector<ClockRow> clockRows = {
-      {"PWM_A|PWM", "PWM A"}, {"PWM_B", "PWM B"},    {"SPI_0|SPI", "SPI 0"}, {"SPI_1", "SPI 1"},
-      {"SCI_0|SCI", "SCI 0"}, {"SCI_1", "SCI 1"},    {"QT_A|QT", "TMR A"},   {"QT_B", "TMR B"},
-      {"QT_C", "TMR C"},      {"QT_D", "TMR D"},     {"DEC_0", "DEC 0"},     {"DEC_1", "DEC 1"},
-      {"ZCAN", "CAN"},        {"ADC_A|ADC", "ADC A"}, {"ADC_B", "ADC B"},    {"SEMI|IIC", "EMI"}};
+      {"PWM_A|PWM", "PWM A"}, {"PWM_B", "PWM B"},     {"SPI_0|SPI", "SPI 0"}, {"SPI_1", "SPI 1"},
+      {"SCI_0|SCI", "SCI 0"}, {"SCI_1", "SCI 1"},     {"QT_A|QT", "TMR A"},   {"QT_B", "TMR B"},
+      {"QT_C", "TMR C"},      {"QT_D", "TMR D"},      {"DEC_0", "DEC 0"},     {"DEC_1", "DEC 1"},
+      {"ZCAN", "CAN"},        {"ADC_A|ADC", "ADC A"}, {"ADC_B", "ADC B"},     {"SEMI|IIC", "EMI"}};
   if (v.can2) clockRows.push_back({"ZCAN2", "CAN2"});
   SetClockTable(std::move(clockRows));
 
   d.Group("Timer and SCI Control");
   d.Box({.caption = "Timer channel 3 input sourced from PWM reload_sync signal",
-         .field = Bit("-SIM_CONROL_INIT", 9), .label = "SIM:", .comment = kEnabledDisabled});
-  d.Box({.caption = "SCI", .field = Bit("-SIM_CONROL_INIT", 11), .label = "SIM:",
-         .comment = kEnabledDisabled});
+         .field = Bit("-SIM_CONROL_INIT", 9),
+         .label = "SIM:",
+         .comment = kState});
+  d.Box(
+      {.caption = "SCI", .field = Bit("-SIM_CONROL_INIT", 11), .label = "SIM:", .comment = kState});
   for (int channel = 0; channel < 4; ++channel) {
-    d.Box({.caption = Format("Timer Ch. %d", channel), .field = Bit("-SIM_CONROL_INIT", 12 + channel),
-           .label = "SIM:", .comment = kEnabledDisabled, .newRow = channel % 2 == 0});
+    d.Box({.caption = Format("Timer Ch. %d", channel),
+           .field = Bit("-SIM_CONROL_INIT", 12 + channel),
+           .label = "SIM:",
+           .comment = kState,
+           .newRow = channel % 2 == 0});
   }
   d.Box({.caption = "Timer clock sourced from HS_PERF (3x System Clock)",
-         .field = Bit(v.selectRegister, 15), .comment = kEnabledDisabled});
+         .field = Bit(v.selectRegister, 15),
+         .comment = kState});
   d.Box({.caption = "PWM clock sourced from HS_PERF (3x System Clock)",
-         .field = Bit(v.selectRegister, 14), .comment = kEnabledDisabled});
+         .field = Bit(v.selectRegister, 14),
+         .comment = kState});
   d.NextBand();
   DeclareLowVoltageControls(d);
 }
@@ -548,49 +583,71 @@ void CpmSYS_V2_Casp::DeclareRegisters() {
 
 void CpmSYS_V2_Casp::DeclareControls(PageDeclaration& d) {
   DeclareBaseControls(d);
-  d.Box({.caption = "3x System Clock on GPIOA0", .field = Bit("-SIM_CLKOSR_INIT", 6),
-         .comment = kEnabledDisabled});
-  d.Box({.caption = "2x System Clock on GPIOA1", .field = Bit("-SIM_CLKOSR_INIT", 7),
-         .comment = kEnabledDisabled});
-  d.Box({.caption = "System Cllock on GPIOA2", .field = Bit("-SIM_CLKOSR_INIT", 8),
-         .comment = kEnabledDisabled});
-  d.Box({.caption = "Oscillator Clock on GPIOA3", .field = Bit("-SIM_CLKOSR_INIT", 9),
-         .comment = kEnabledDisabled});
+  d.Box({.caption = "3x System Clock on GPIOA0",
+         .field = Bit("-SIM_CLKOSR_INIT", 6),
+         .comment = kState});
+  d.Box({.caption = "2x System Clock on GPIOA1",
+         .field = Bit("-SIM_CLKOSR_INIT", 7),
+         .comment = kState});
+  d.Box({.caption = "System Cllock on GPIOA2",
+         .field = Bit("-SIM_CLKOSR_INIT", 8),
+         .comment = kState});
+  d.Box({.caption = "Oscillator Clock on GPIOA3",
+         .field = Bit("-SIM_CLKOSR_INIT", 9),
+         .comment = kState});
 
   // PCE0/SD0 hold the communication and analog modules; PCE1/SD1 the eight timer channels
   // in bits 0..7 and the interval timers in bits 12..14.
   std::vector<EnableBox> boxes;
   const std::pair<const char*, int> kFirst[] = {
-      {"PWM", 0},   {"SPI 0", 2},  {"SPI 1", 3},  {"SCI 0", 4},  {"SCI 1", 5}, {"I2C", 6},
-      {"ADC", 10},  {"DAC 0", 12}, {"DAC 1", 13}, {"CMP A", 14}, {"CMP B", 15}};
+      {"PWM", 0},  {"SPI 0", 2},  {"SPI 1", 3},  {"SCI 0", 4},  {"SCI 1", 5}, {"I2C", 6},
+      {"ADC", 10}, {"DAC 0", 12}, {"DAC 1", 13}, {"CMP A", 14}, {"CMP B", 15}};
   for (const auto& [caption, bit] : kFirst)
     boxes.push_back({caption, "-SIM_PCE0_INIT", "-SIM_SD0_INIT", bit});
   for (int bit = 0; bit < 8; ++bit)
-    boxes.push_back({Format("TMR %c%d", bit < 4 ? 'A' : 'B', bit % 4), "-SIM_PCE1_INIT",
-                     "-SIM_SD1_INIT", bit});
+    boxes.push_back(
+        {Format("TMR %c%d", bit < 4 ? 'A' : 'B', bit % 4), "-SIM_PCE1_INIT", "-SIM_SD1_INIT", bit});
   for (int pit = 0; pit < 3; ++pit)
     boxes.push_back({Format("PIT %d", pit), "-SIM_PCE1_INIT", "-SIM_SD1_INIT", 12 + pit});
   d.NextBand();
   DeclareEnableGroups(d, boxes, "Modules Enabled in STOP Mode (SD)", "SD:", 3);
-  SetClockTable({{"PWM_A|PWM", "PWM"},   {"QSPI_0|SPI_0|SPI", "SPI 0"}, {"QSPI_1|SPI_1", "SPI 1"},
-                 {"IIC", "I2C"},         {"QSCI_0|SCI_0|SCI", "SCI 0"}, {"QSCI_1|SCI_1", "SCI 1"},
-                 {"ADC_A|ADC", "ADC"},   {"DAC_0", "DAC 0"},            {"DAC_1", "DAC 1"},
-                 {"CMP_A", "CMP A"},     {"CMP_B", "CMP B"},            {"QT_A0", "TMR A0"},
-                 {"QT_A1", "TMR A1"},    {"QT_A2", "TMR A2"},           {"QT_A3", "TMR A3"},
-                 {"QT_B0", "TMR B0"},    {"QT_B1", "TMR B1"},           {"QT_B2", "TMR B2"},
-                 {"QT_B3", "TMR B3"},    {"PIT_0", "PIT 0"},            {"PIT_1", "PIT 1"},
+  SetClockTable({{"PWM_A|PWM", "PWM"},
+                 {"QSPI_0|SPI_0|SPI", "SPI 0"},
+                 {"QSPI_1|SPI_1", "SPI 1"},
+                 {"IIC", "I2C"},
+                 {"QSCI_0|SCI_0|SCI", "SCI 0"},
+                 {"QSCI_1|SCI_1", "SCI 1"},
+                 {"ADC_A|ADC", "ADC"},
+                 {"DAC_0", "DAC 0"},
+                 {"DAC_1", "DAC 1"},
+                 {"CMP_A", "CMP A"},
+                 {"CMP_B", "CMP B"},
+                 {"QT_A0", "TMR A0"},
+                 {"QT_A1", "TMR A1"},
+                 {"QT_A2", "TMR A2"},
+                 {"QT_A3", "TMR A3"},
+                 {"QT_B0", "TMR B0"},
+                 {"QT_B1", "TMR B1"},
+                 {"QT_B2", "TMR B2"},
+                 {"QT_B3", "TMR B3"},
+                 {"PIT_0", "PIT 0"},
+                 {"PIT_1", "PIT 1"},
                  {"PIT_2", "PIT 2"}});
 
   d.NextBand();
   d.Group("High-speed Peripheral Clock (HS_PERF)");
   d.Box({.caption = "IIC clock sourced from HS_PERF (3x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 12), .comment = kEnabledDisabled});
+         .field = Bit("-SIM_PCR_INIT", 12),
+         .comment = kState});
   d.Box({.caption = "PWM clock sourced from HS_PERF (3x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 13), .comment = kEnabledDisabled});
+         .field = Bit("-SIM_PCR_INIT", 13),
+         .comment = kState});
   d.Box({.caption = "Timer A clock sourced from HS_PERF (3x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 14), .comment = kEnabledDisabled});
+         .field = Bit("-SIM_PCR_INIT", 14),
+         .comment = kState});
   d.Box({.caption = "Timer B clock sourced from HS_PERF (3x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 15), .comment = kEnabledDisabled});
+         .field = Bit("-SIM_PCR_INIT", 15),
+         .comment = kState});
   d.Group("Pin Functions");
   // The pin-select registers are edited on the port pages, where each pin lists its functions.
   std::string links;
@@ -603,16 +660,20 @@ void CpmSYS_V2_Casp::DeclareControls(PageDeclaration& d) {
   d.NextBand();
   d.Group("Register Protection");
   d.List({.caption = "IPS registers and all periph. pins configuration:",
-          .field = Bits("-SIM_PROT_INIT", 0, 1), .items = kProtectionItems,
+          .field = Bits("-SIM_PROT_INIT", 0, 1),
+          .items = kProtectionItems,
           .label = "Protection of IPS and GPSxx"});
-  d.List({.caption = "PCE, SD and PCR registers protection:", .field = Bits("-SIM_PROT_INIT", 2, 3),
-          .items = kProtectionItems, .label = "Protection of PCE, SD and PCR"});
+  d.List({.caption = "PCE, SD and PCR registers protection:",
+          .field = Bits("-SIM_PROT_INIT", 2, 3),
+          .items = kProtectionItems,
+          .label = "Protection of PCE, SD and PCR"});
 
   d.NextBand();
   d.Group("Internal Peripheral Source Selection (IPS)");
   static const char* const kTimers[] = {"Timer A0 output", "Timer A2 output", "Timer A3 output"};
   for (int n = 0; n < 3; ++n) {
-    d.List({.caption = Format("PSRC%d:", n), .field = Bits("-SIM_IPS0_INIT", 3 * n, 3 * n + 2),
+    d.List({.caption = Format("PSRC%d:", n),
+            .field = Bits("-SIM_IPS0_INIT", 3 * n, 3 * n + 2),
             .items = {Format("PSCS%d input pin", n), kTimers[n],
                       Format("ADC Sample %d result (HLMT/LLMT)", n),
                       "Comparator A output (filtered)", "Comparator B output (filtered)"},
@@ -622,23 +683,35 @@ void CpmSYS_V2_Casp::DeclareControls(PageDeclaration& d) {
               .field = Bits("-SIM_IPS0_INIT", 11 + 2 * n, 11 + 2 * n),
               .items = {Format("FAULT%d input pin", n + 1),
                         Format("Comparator %c output (non-filtered)", 'A' + n)},
-              .label = "IPS:", .newRow = false});
+              .label = "IPS:",
+              .newRow = false});
     }
   }
   const std::vector<std::string> syncItems = {"PIT 0 output",    "PIT 1 output",
                                               "PIT 2 output",    "PWM reload sync. signal",
                                               "Timer A0 output", "Timer A1 output"};
-  d.List({.caption = "DAC0 SYNC:", .field = Bits("-SIM_IPS1_INIT", 0, 2), .items = syncItems,
+  d.List({.caption = "DAC0 SYNC:",
+          .field = Bits("-SIM_IPS1_INIT", 0, 2),
+          .items = syncItems,
           .label = "IPS:"});
-  d.List({.caption = "DAC1 SYNC:", .field = Bits("-SIM_IPS1_INIT", 4, 6), .items = syncItems,
-          .label = "IPS:", .newRow = false});
-  d.List({.caption = "Timer A1 Input:", .field = Bits("-SIM_IPS2_INIT", 4, 4),
-          .items = {"Timer A1 pin", "Comparator A output (filtered)"}, .label = "IPS:"});
-  d.List({.caption = "Timer A2 Input:", .field = Bits("-SIM_IPS2_INIT", 8, 8),
-          .items = {"Timer A2 pin", "Comparator B output (filtered)"}, .label = "IPS:",
+  d.List({.caption = "DAC1 SYNC:",
+          .field = Bits("-SIM_IPS1_INIT", 4, 6),
+          .items = syncItems,
+          .label = "IPS:",
           .newRow = false});
-  d.List({.caption = "Timer A3 Input:", .field = Bits("-SIM_IPS2_INIT", 12, 12),
-          .items = {"Timer A3 pin", "PWM reload sync. signal"}, .label = "IPS:"});
+  d.List({.caption = "Timer A1 Input:",
+          .field = Bits("-SIM_IPS2_INIT", 4, 4),
+          .items = {"Timer A1 pin", "Comparator A output (filtered)"},
+          .label = "IPS:"});
+  d.List({.caption = "Timer A2 Input:",
+          .field = Bits("-SIM_IPS2_INIT", 8, 8),
+          .items = {"Timer A2 pin", "Comparator B output (filtered)"},
+          .label = "IPS:",
+          .newRow = false});
+  d.List({.caption = "Timer A3 Input:",
+          .field = Bits("-SIM_IPS2_INIT", 12, 12),
+          .items = {"Timer A3 pin", "PWM reload sync. signal"},
+          .label = "IPS:"});
 
   d.NextBand();
   DeclareLowVoltageControls(d);
@@ -671,12 +744,16 @@ void CpmSYS_V2_Dorn::DeclareRegisters() {
 
 void CpmSYS_V2_Dorn::DeclareControls(PageDeclaration& d) {
   DeclareBaseControls(d, true);
-  d.Box({.caption = "Enable CLKOUT", .field = {.reg = "-SIM_CLKOSR_INIT", .low = 5, .inverted = true},
-         .comment = kEnabledDisabled});
-  d.List({.caption = "Source:", .key = "CLKOUT source", .field = Bits("-SIM_CLKOSR_INIT", 0, 1),
+  d.Box({.caption = "Enable CLKOUT",
+         .field = {.reg = "-SIM_CLKOSR_INIT", .low = 5, .inverted = true},
+         .comment = kState});
+  d.List({.caption = "Source:",
+          .key = "CLKOUT source",
+          .field = Bits("-SIM_CLKOSR_INIT", 0, 1),
           .items = {"Continuous System Clock", "Peripheral Clock", "High-speed Peripheral Clock",
                     "Master Clock"},
-          .label = "CLKOUT Source", .enabled = [this] { return IsChecked("Enable CLKOUT"); }});
+          .label = "CLKOUT Source",
+          .enabled = [this] { return IsChecked("Enable CLKOUT"); }});
 
   struct Enable {
     const char* caption;
@@ -716,13 +793,17 @@ void CpmSYS_V2_Dorn::DeclareControls(PageDeclaration& d) {
   d.NextBand();
   d.Group("High-speed Peripheral Clock (HS_PERF)");
   d.Box({.caption = "Timer A clock sourced from HS_PERF (2x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 15), .comment = kEnabledDisabled});
+         .field = Bit("-SIM_PCR_INIT", 15),
+         .comment = kState});
   d.Box({.caption = "Timer B clock sourced from HS_PERF (2x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 14), .comment = kEnabledDisabled});
+         .field = Bit("-SIM_PCR_INIT", 14),
+         .comment = kState});
   d.Box({.caption = "SCI0 clock sourced from HS_PERF (2x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 13), .comment = kEnabledDisabled});
+         .field = Bit("-SIM_PCR_INIT", 13),
+         .comment = kState});
   d.Box({.caption = "SCI1 clock sourced from HS_PERF (2x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 12), .comment = kEnabledDisabled});
+         .field = Bit("-SIM_PCR_INIT", 12),
+         .comment = kState});
   d.Group("QTIMER Input Selection");
   static const char* const kTimerPins[] = {"GPIO C2", "GPIO F8", "GPIO F6", "GPIO F7"};
   for (int timer = 0; timer < 4; ++timer) {
@@ -735,10 +816,13 @@ void CpmSYS_V2_Dorn::DeclareControls(PageDeclaration& d) {
   d.NextBand();
   d.Group("Register Protection");
   d.List({.caption = "IPS registers and all periph. pins configuration:",
-          .field = Bits("-SIM_PROT_INIT", 0, 1), .items = kProtectionItems,
+          .field = Bits("-SIM_PROT_INIT", 0, 1),
+          .items = kProtectionItems,
           .label = "Protection of IPS and GPSxx"});
-  d.List({.caption = "PCE, SD and PCR registers protection:", .field = Bits("-SIM_PROT_INIT", 2, 3),
-          .items = kProtectionItems, .label = "Protection of PCE, SD and PCR"});
+  d.List({.caption = "PCE, SD and PCR registers protection:",
+          .field = Bits("-SIM_PROT_INIT", 2, 3),
+          .items = kProtectionItems,
+          .label = "Protection of PCE, SD and PCR"});
 
   struct PinList {
     const char* caption;
@@ -782,7 +866,9 @@ void CpmSYS_V2_Dorn::DeclareControls(PageDeclaration& d) {
   for (const PinList& pin : kPins) {
     d.List({.caption = pin.caption,
             .field = {.reg = Format("-SIM_GPS%d_INIT", pin.reg), .low = pin.low, .high = pin.high},
-            .items = pin.items, .label = "Peripheral Select:", .newRow = count++ % 3 == 0});
+            .items = pin.items,
+            .label = "Peripheral Select:",
+            .newRow = count++ % 3 == 0});
   }
 
   d.NextBand();
@@ -836,16 +922,20 @@ void CpmSYS_Brel::DeclareRegisters() {
 
 void CpmSYS_Brel::DeclareControls(PageDeclaration& d) {
   d.Group("Power Saving Modes");
-  d.List({.caption = "Stop disable", .field = Bits("-SIM_CONROL_INIT", 2, 3),
+  d.List({.caption = "Stop disable",
+          .field = Bits("-SIM_CONROL_INIT", 2, 3),
           .items = {"Stop enabled", "Stop disabled", "Stop permanently enabled",
                     "Stop permanently disabled"},
           .label = "SIM: Power Saving Modes"});
-  d.List({.caption = "Wait disable", .field = Bits("-SIM_CONROL_INIT", 0, 1),
+  d.List({.caption = "Wait disable",
+          .field = Bits("-SIM_CONROL_INIT", 0, 1),
           .items = {"Wait enabled", "Wait disabled", "Wait permanently enabled",
                     "Wait permanently disabled"},
           .label = "SIM: Power Saving Modes"});
-  d.List({.caption = "DPORT clock to processor core", .field = Bits("-SIM_CONROL_INIT", 5, 5),
-          .items = {"Enabled when core TAP enabled", "Always enabled"}, .label = "SIM:"});
+  d.List({.caption = "DPORT clock to processor core",
+          .field = Bits("-SIM_CONROL_INIT", 5, 5),
+          .items = {"Enabled when core TAP enabled", "Always enabled"},
+          .label = "SIM:"});
 
   const std::vector<std::string> clockSources = {
       "Continuous System Clock",     "Peripheral Clock",
@@ -853,22 +943,41 @@ void CpmSYS_Brel::DeclareControls(PageDeclaration& d) {
       "1KHz Low Power Oscilator",    "Crystal Oscillator / XTAL",
       "Relaxation Oscillator Output"};
   d.Group("Clock Outputs");
-  d.Box({.caption = "Enable CLKO_0", .field = {.reg = "-SIM_CLKOSR_INIT", .low = 5, .inverted = true},
-         .comment = kEnabledDisabled});
-  d.List({.caption = " Source: ", .key = "CLKO_0 source", .field = Bits("-SIM_CLKOSR_INIT", 0, 4),
-          .items = clockSources, .label = "CLKO_0 Source",
+  d.Box({.caption = "Enable CLKO_0",
+         .field = {.reg = "-SIM_CLKOSR_INIT", .low = 5, .inverted = true},
+         .comment = kState});
+  d.List({.caption = " Source: ",
+          .key = "CLKO_0 source",
+          .field = Bits("-SIM_CLKOSR_INIT", 0, 4),
+          .items = clockSources,
+          .label = "CLKO_0 Source",
           .enabled = [this] { return IsChecked("Enable CLKO_0"); }});
   d.Box({.caption = "Enable CLKO_1",
          .field = {.reg = "-SIM_CLKOSR_INIT", .low = 13, .inverted = true},
-         .comment = kEnabledDisabled});
-  d.List({.caption = " Source: ", .key = "CLKO_1 source", .field = Bits("-SIM_CLKOSR_INIT", 8, 10),
-          .items = clockSources, .label = "CLKO_1 Source",
+         .comment = kState});
+  d.List({.caption = " Source: ",
+          .key = "CLKO_1 source",
+          .field = Bits("-SIM_CLKOSR_INIT", 8, 10),
+          .items = clockSources,
+          .label = "CLKO_1 Source",
           .enabled = [this] { return IsChecked("Enable CLKO_1"); }});
 
-  static const char* const kModules[] = {
-      "Timer Channel 0", "Timer Channel 1", "PIT",   "PDB",   "COP timer", "PWM",
-      "SPI",             "SCI",             "I2C",   "PGA 0", "PGA 1",     "ADC 0",
-      "ADC 1",           "HSCPM 0",         "HSCPM 1", "HSCPM 2"};
+  static const char* const kModules[] = {"Timer Channel 0",
+                                         "Timer Channel 1",
+                                         "PIT",
+                                         "PDB",
+                                         "COP timer",
+                                         "PWM",
+                                         "SPI",
+                                         "SCI",
+                                         "I2C",
+                                         "PGA 0",
+                                         "PGA 1",
+                                         "ADC 0",
+                                         "ADC 1",
+                                         "HSCPM 0",
+                                         "HSCPM 1",
+                                         "HSCPM 2"};
   std::vector<EnableBox> boxes;
   for (int bit = 0; bit < 16; ++bit)
     boxes.push_back({kModules[bit], "-SIM_PCE_INIT", "-SIM_SDR_INIT", bit});
@@ -894,22 +1003,29 @@ void CpmSYS_Brel::DeclareControls(PageDeclaration& d) {
   d.NextBand();
   d.Group("High-speed Peripheral Clock (HS_PERF)");
   d.Box({.caption = "Timer clock sourced from HS_PERF (3x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 15), .comment = kEnabledDisabled});
+         .field = Bit("-SIM_PCR_INIT", 15),
+         .comment = kState});
   d.Box({.caption = "PWM clock sourced from HS_PERF (3x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 13), .comment = kEnabledDisabled});
+         .field = Bit("-SIM_PCR_INIT", 13),
+         .comment = kState});
   d.Box({.caption = "SCI clock sourced from HS_PERF (3x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 12), .comment = kEnabledDisabled});
+         .field = Bit("-SIM_PCR_INIT", 12),
+         .comment = kState});
   d.Group("Start-up");
   d.Box({.caption = "Enable Internal RAM Check during startup (software feature)",
-         .field = Bit("-INTXRAM_CHECK_ENABLED", 0), .comment = kEnabledDisabled});
+         .field = Bit("-INTXRAM_CHECK_ENABLED", 0),
+         .comment = kState});
 
   d.NextBand();
   d.Group("Register Protection");
   d.List({.caption = "IPS registers and all periph. pins configuration:",
-          .field = Bits("-SIM_PROT_INIT", 0, 1), .items = kProtectionItems,
+          .field = Bits("-SIM_PROT_INIT", 0, 1),
+          .items = kProtectionItems,
           .label = "Protection of IPS and GPSxx"});
-  d.List({.caption = "PCE, SD and PCR registers protection:", .field = Bits("-SIM_PROT_INIT", 2, 3),
-          .items = kProtectionItems, .label = "Protection of PCE, SD and PCR"});
+  d.List({.caption = "PCE, SD and PCR registers protection:",
+          .field = Bits("-SIM_PROT_INIT", 2, 3),
+          .items = kProtectionItems,
+          .label = "Protection of PCE, SD and PCR"});
 
   d.NextBand();
   d.Group("Internal Peripheral Source Selection (IPS)");
@@ -919,23 +1035,31 @@ void CpmSYS_Brel::DeclareControls(PageDeclaration& d) {
   static const char* const kFaultPins[] = {
       "FAULT1 input pin (GPIO A4)", "FAULT2 input pin (GPIO A5)", "FAULT3 input pin (GPIO B5)"};
   for (int n = 0; n < 3; ++n) {
-    d.List({.caption = Format("PSRC%d:", n), .field = Bits("-SIM_IPS0_INIT", 3 * n, 3 * n + 2),
-            .items = pwmSources, .label = "IPS:"});
-    d.List({.caption = Format("FAULT%d:", n + 1), .field = Bits("-SIM_IPS0_INIT", 9 + n, 9 + n),
-            .items = {kFaultPins[n], Format("Comparator %d output", n)}, .label = "IPS:",
+    d.List({.caption = Format("PSRC%d:", n),
+            .field = Bits("-SIM_IPS0_INIT", 3 * n, 3 * n + 2),
+            .items = pwmSources,
+            .label = "IPS:"});
+    d.List({.caption = Format("FAULT%d:", n + 1),
+            .field = Bits("-SIM_IPS0_INIT", 9 + n, 9 + n),
+            .items = {kFaultPins[n], Format("Comparator %d output", n)},
+            .label = "IPS:",
             .newRow = false});
   }
   for (int t = 0; t < 2; ++t) {
-    d.List({.caption = Format("Timer T%d:", t), .field = Bits("-SIM_IPS1_INIT", 3 * t, 3 * t + 2),
+    d.List({.caption = Format("Timer T%d:", t),
+            .field = Bits("-SIM_IPS1_INIT", 3 * t, 3 * t + 2),
             .items = {t == 0 ? "Package pin (GPIO B4 or D1)" : "Package pin (GPIO B0, B5 or D3)",
                       "Comparator 0 output", "Comparator 1 output", "Comparator 2 output", "PWM"},
-            .label = "IPS:", .newRow = t == 0});
+            .label = "IPS:",
+            .newRow = t == 0});
   }
   for (int n = 0; n < 3; ++n) {
-    d.List({.caption = Format("C%d_WS:", n), .field = Bits("-SIM_IPS1_INIT", 6 + 3 * n, 8 + 3 * n),
+    d.List({.caption = Format("C%d_WS:", n),
+            .field = Bits("-SIM_IPS1_INIT", 6 + 3 * n, 8 + 3 * n),
             .items = {"Timer T0 output", "Timer T1 output", "PDB Trigger A", "PDB Trigger B",
                       "Tied Low (Logic Zero)"},
-            .label = "IPS:", .newRow = n % 2 == 0});
+            .label = "IPS:",
+            .newRow = n % 2 == 0});
   }
 
   struct PinList {
@@ -954,7 +1078,11 @@ void CpmSYS_Brel::DeclareControls(PageDeclaration& d) {
       {"GPIO B1:", "-SIM_GPSB0_INIT", 3, 4, {"SSB", "SDA", "ANA12/CMP2_P3"}},
       {"GPIO B2:", "-SIM_GPSB0_INIT", 6, 7, {"MISO", "TIN2", "ANA2 & ANB2", "CMP0_OUT"}},
       {"GPIO B3:", "-SIM_GPSB0_INIT", 8, 10, {"MOSI", "TIN3", "ANA3 & ANB3", "PWM5", "CMP1_OUT"}},
-      {"GPIO B4:", "-SIM_GPSB0_INIT", 11, 13, {"T0", "CLKO_0", "MISO", "SDA", "RXD", "ANA0 & ANB0"}},
+      {"GPIO B4:",
+       "-SIM_GPSB0_INIT",
+       11,
+       13,
+       {"T0", "CLKO_0", "MISO", "SDA", "RXD", "ANA0 & ANB0"}},
       {"GPIO B5:", "-SIM_GPSB0_INIT", 14, 15, {"T1", "FAULT3", "SCLK"}},
       {"GPIO B6:", "-SIM_GPSB1_INIT", 0, 1, {"RXD", "SDA", "CMP0_P2/ANA13", "CLKIN"}},
       {"GPIO B7:", "-SIM_GPSB1_INIT", 2, 3, {"TXD", "SCL", "CMP2_M3/ANA11"}},
@@ -969,8 +1097,11 @@ void CpmSYS_Brel::DeclareControls(PageDeclaration& d) {
   d.Group("Peripheral Select");
   int count = 0;
   for (const PinList& pin : kPins) {
-    d.List({.caption = pin.caption, .field = Bits(pin.reg, pin.low, pin.high), .items = pin.items,
-            .label = "Peripheral Select:", .newRow = count++ % 3 == 0});
+    d.List({.caption = pin.caption,
+            .field = Bits(pin.reg, pin.low, pin.high),
+            .items = pin.items,
+            .label = "Peripheral Select:",
+            .newRow = count++ % 3 == 0});
   }
   DeclarePinWarning(d);
 }

@@ -91,8 +91,7 @@ class CSysModule : public CModule, public PeripheralClockGate, public PinFunctio
   void DeclarePinWarning(PageDeclaration& d);
   void SetClockTable(std::vector<ClockRow> rows) { clockRows_ = std::move(rows); }
   // Sets or clears the clock warning of one row for module M.
-  virtual void ApplyClockWarning(CModuleBase& module, bool enabled, bool inUse,
-                                 uint32_t warningId);
+  virtual void ApplyClockWarning(CModuleBase& module, bool enabled, bool inUse, uint32_t warningId);
 
   bool TestPart(int n) const;
   // The selected text of a list; empty when none.
@@ -130,8 +129,8 @@ struct SysV2Variant {
   const char* selectRegister;  // the classic layout's sixth register
   uint32_t pceReset;           // reset values of the classic layout's clock enables
   uint32_t pce2Reset;
-  bool can2;                   // the second CAN's clock enable exists
-  bool reloadSyncCheck;        // the timer must be as fast as the PWM it counts reloads of
+  bool can2;             // the second CAN's clock enable exists
+  bool reloadSyncCheck;  // the timer must be as fast as the PWM it counts reloads of
 };
 
 // The common base of the V2 layouts: the first five registers and their controls.

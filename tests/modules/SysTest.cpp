@@ -164,9 +164,9 @@ struct GroupPart {
   const char* part;
   const char* defined;
 };
-const GroupPart kGroupParts[] = {{"CVX-01", ""},       {"CVX-37", "CVX-06"}, {"CVX-07", ""},
-                                 {"CVX-08", ""},       {"CVX-17", ""},       {"CVX-21", ""},
-                                 {"CVX-24", ""},       {"CVX-28", ""},       {"CVX-31", ""}};
+const GroupPart kGroupParts[] = {{"CVX-01", ""}, {"CVX-37", "CVX-06"}, {"CVX-07", ""},
+                                 {"CVX-08", ""}, {"CVX-17", ""},       {"CVX-21", ""},
+                                 {"CVX-24", ""}, {"CVX-28", ""},       {"CVX-31", ""}};
 const char* const kSysKinds[] = {"SYS_V1", "SYS_V2_Classic", "SYS_V2_Casp", "SYS_V2_Dorn",
                                  "SYS_Brel"};
 
