@@ -85,6 +85,56 @@ void DeclareEnableGroups(PageDeclaration& d, const std::vector<EnableBox>& boxes
   }
 }
 
+// Boxes on bits of one register, one a row, described by their state.
+struct StateBox {
+  std::string caption;
+  int bit;
+};
+void DeclareStateBoxes(PageDeclaration& d, const std::string& reg,
+                       const std::vector<StateBox>& boxes) {
+  for (const StateBox& box : boxes)
+    d.Box({.caption = box.caption, .field = Bit(reg, box.bit), .comment = kState});
+}
+
+// The stop and wait lists ("... permanently disabled" where the part has it) and, where the
+// part has it, the debug-port clock list.
+void DeclarePowerSaving(PageDeclaration& d, bool permanentlyDisabled, bool debugPortClock) {
+  std::vector<std::string> stop = {"Stop enabled", "Stop disabled", "Stop permanently enabled"};
+  std::vector<std::string> wait = {"Wait enabled", "Wait disabled", "Wait permanently enabled"};
+  if (permanentlyDisabled) {
+    stop.push_back("Stop permanently disabled");
+    wait.push_back("Wait permanently disabled");
+  }
+  const std::string label = "SIM: Power Saving Modes";
+  d.Group("Power Saving Modes");
+  d.List({.caption = "Stop disable",
+          .field = Bits("-SIM_CONROL_INIT", 2, 3),
+          .items = stop,
+          .label = label});
+  d.List({.caption = "Wait disable",
+          .field = Bits("-SIM_CONROL_INIT", 0, 1),
+          .items = wait,
+          .label = label});
+  if (debugPortClock) {
+    d.List({.caption = "DPORT clock to processor core",
+            .field = Bits("-SIM_CONROL_INIT", 5, 5),
+            .items = {"Enabled when core TAP enabled", "Always enabled"},
+            .label = "SIM:"});
+  }
+}
+
+void DeclareProtection(PageDeclaration& d) {
+  d.Group("Register Protection");
+  d.List({.caption = "IPS registers and all periph. pins configuration:",
+          .field = Bits("-SIM_PROT_INIT", 0, 1),
+          .items = kProtectionItems,
+          .label = "Protection of IPS and GPSxx"});
+  d.List({.caption = "PCE, SD and PCR registers protection:",
+          .field = Bits("-SIM_PROT_INIT", 2, 3),
+          .items = kProtectionItems,
+          .label = "Protection of PCE, SD and PCR"});
+}
+
 }  // namespace
 
 // ============================== CSysModule ==============================
@@ -371,29 +421,7 @@ std::string CpmSYS_V2::PartText(const std::string& text) const {
 }
 
 void CpmSYS_V2::DeclareBaseControls(PageDeclaration& d, bool ownClockOutput) {
-  std::vector<std::string> stopItems = {"Stop enabled", "Stop disabled",
-                                        "Stop permanently enabled"};
-  std::vector<std::string> waitItems = {"Wait enabled", "Wait disabled",
-                                        "Wait permanently enabled"};
-  if (Variant().secondTexts) {
-    stopItems.push_back("Stop permanently disabled");
-    waitItems.push_back("Wait permanently disabled");
-  }
-  d.Group("Power Saving Modes");
-  d.List({.caption = "Stop disable",
-          .field = Bits("-SIM_CONROL_INIT", 2, 3),
-          .items = stopItems,
-          .label = "SIM: Power Saving Modes"});
-  d.List({.caption = "Wait disable",
-          .field = Bits("-SIM_CONROL_INIT", 0, 1),
-          .items = waitItems,
-          .label = "SIM: Power Saving Modes"});
-  if (!Variant().pullUps) {
-    d.List({.caption = "DPORT clock to processor core",
-            .field = Bits("-SIM_CONROL_INIT", 5, 5),
-            .items = {"Enabled when core TAP enabled", "Always enabled"},
-            .label = "SIM:"});
-  }
+  DeclarePowerSaving(d, Variant().secondTexts, !Variant().pullUps);
 
   // A page with its own clock output controls keeps these bound but hidden.
   d.Group("Clock Output");
@@ -583,18 +611,13 @@ void CpmSYS_V2_Casp::DeclareRegisters() {
 
 void CpmSYS_V2_Casp::DeclareControls(PageDeclaration& d) {
   DeclareBaseControls(d);
-  d.Box({.caption = "3x System Clock on GPIOA0",
-         .field = Bit("-SIM_CLKOSR_INIT", 6),
-         .comment = kState});
-  d.Box({.caption = "2x System Clock on GPIOA1",
-         .field = Bit("-SIM_CLKOSR_INIT", 7),
-         .comment = kState});
-  d.Box({.caption = "System Cllock on GPIOA2",
-         .field = Bit("-SIM_CLKOSR_INIT", 8),
-         .comment = kState});
-  d.Box({.caption = "Oscillator Clock on GPIOA3",
-         .field = Bit("-SIM_CLKOSR_INIT", 9),
-         .comment = kState});
+  DeclareStateBoxes(d, "-SIM_CLKOSR_INIT",
+                    {
+                        {"3x System Clock on GPIOA0", 6},
+                        {"2x System Clock on GPIOA1", 7},
+                        {"System Cllock on GPIOA2", 8},
+                        {"Oscillator Clock on GPIOA3", 9},
+                    });
 
   // PCE0/SD0 hold the communication and analog modules; PCE1/SD1 the eight timer channels
   // in bits 0..7 and the interval timers in bits 12..14.
@@ -636,18 +659,13 @@ void CpmSYS_V2_Casp::DeclareControls(PageDeclaration& d) {
 
   d.NextBand();
   d.Group("High-speed Peripheral Clock (HS_PERF)");
-  d.Box({.caption = "IIC clock sourced from HS_PERF (3x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 12),
-         .comment = kState});
-  d.Box({.caption = "PWM clock sourced from HS_PERF (3x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 13),
-         .comment = kState});
-  d.Box({.caption = "Timer A clock sourced from HS_PERF (3x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 14),
-         .comment = kState});
-  d.Box({.caption = "Timer B clock sourced from HS_PERF (3x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 15),
-         .comment = kState});
+  DeclareStateBoxes(d, "-SIM_PCR_INIT",
+                    {
+                        {"IIC clock sourced from HS_PERF (3x System Clock)", 12},
+                        {"PWM clock sourced from HS_PERF (3x System Clock)", 13},
+                        {"Timer A clock sourced from HS_PERF (3x System Clock)", 14},
+                        {"Timer B clock sourced from HS_PERF (3x System Clock)", 15},
+                    });
   d.Group("Pin Functions");
   // The pin-select registers are edited on the port pages, where each pin lists its functions.
   std::string links;
@@ -658,15 +676,7 @@ void CpmSYS_V2_Casp::DeclareControls(PageDeclaration& d) {
           .key = "GPIO pins"});
 
   d.NextBand();
-  d.Group("Register Protection");
-  d.List({.caption = "IPS registers and all periph. pins configuration:",
-          .field = Bits("-SIM_PROT_INIT", 0, 1),
-          .items = kProtectionItems,
-          .label = "Protection of IPS and GPSxx"});
-  d.List({.caption = "PCE, SD and PCR registers protection:",
-          .field = Bits("-SIM_PROT_INIT", 2, 3),
-          .items = kProtectionItems,
-          .label = "Protection of PCE, SD and PCR"});
+  DeclareProtection(d);
 
   d.NextBand();
   d.Group("Internal Peripheral Source Selection (IPS)");
@@ -792,18 +802,13 @@ void CpmSYS_V2_Dorn::DeclareControls(PageDeclaration& d) {
 
   d.NextBand();
   d.Group("High-speed Peripheral Clock (HS_PERF)");
-  d.Box({.caption = "Timer A clock sourced from HS_PERF (2x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 15),
-         .comment = kState});
-  d.Box({.caption = "Timer B clock sourced from HS_PERF (2x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 14),
-         .comment = kState});
-  d.Box({.caption = "SCI0 clock sourced from HS_PERF (2x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 13),
-         .comment = kState});
-  d.Box({.caption = "SCI1 clock sourced from HS_PERF (2x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 12),
-         .comment = kState});
+  DeclareStateBoxes(d, "-SIM_PCR_INIT",
+                    {
+                        {"Timer A clock sourced from HS_PERF (2x System Clock)", 15},
+                        {"Timer B clock sourced from HS_PERF (2x System Clock)", 14},
+                        {"SCI0 clock sourced from HS_PERF (2x System Clock)", 13},
+                        {"SCI1 clock sourced from HS_PERF (2x System Clock)", 12},
+                    });
   d.Group("QTIMER Input Selection");
   static const char* const kTimerPins[] = {"GPIO C2", "GPIO F8", "GPIO F6", "GPIO F7"};
   for (int timer = 0; timer < 4; ++timer) {
@@ -814,15 +819,7 @@ void CpmSYS_V2_Dorn::DeclareControls(PageDeclaration& d) {
   }
 
   d.NextBand();
-  d.Group("Register Protection");
-  d.List({.caption = "IPS registers and all periph. pins configuration:",
-          .field = Bits("-SIM_PROT_INIT", 0, 1),
-          .items = kProtectionItems,
-          .label = "Protection of IPS and GPSxx"});
-  d.List({.caption = "PCE, SD and PCR registers protection:",
-          .field = Bits("-SIM_PROT_INIT", 2, 3),
-          .items = kProtectionItems,
-          .label = "Protection of PCE, SD and PCR"});
+  DeclareProtection(d);
 
   struct PinList {
     const char* caption;
@@ -921,21 +918,7 @@ void CpmSYS_Brel::DeclareRegisters() {
 }
 
 void CpmSYS_Brel::DeclareControls(PageDeclaration& d) {
-  d.Group("Power Saving Modes");
-  d.List({.caption = "Stop disable",
-          .field = Bits("-SIM_CONROL_INIT", 2, 3),
-          .items = {"Stop enabled", "Stop disabled", "Stop permanently enabled",
-                    "Stop permanently disabled"},
-          .label = "SIM: Power Saving Modes"});
-  d.List({.caption = "Wait disable",
-          .field = Bits("-SIM_CONROL_INIT", 0, 1),
-          .items = {"Wait enabled", "Wait disabled", "Wait permanently enabled",
-                    "Wait permanently disabled"},
-          .label = "SIM: Power Saving Modes"});
-  d.List({.caption = "DPORT clock to processor core",
-          .field = Bits("-SIM_CONROL_INIT", 5, 5),
-          .items = {"Enabled when core TAP enabled", "Always enabled"},
-          .label = "SIM:"});
+  DeclarePowerSaving(d, true, true);
 
   const std::vector<std::string> clockSources = {
       "Continuous System Clock",     "Peripheral Clock",
@@ -1002,30 +985,19 @@ void CpmSYS_Brel::DeclareControls(PageDeclaration& d) {
 
   d.NextBand();
   d.Group("High-speed Peripheral Clock (HS_PERF)");
-  d.Box({.caption = "Timer clock sourced from HS_PERF (3x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 15),
-         .comment = kState});
-  d.Box({.caption = "PWM clock sourced from HS_PERF (3x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 13),
-         .comment = kState});
-  d.Box({.caption = "SCI clock sourced from HS_PERF (3x System Clock)",
-         .field = Bit("-SIM_PCR_INIT", 12),
-         .comment = kState});
+  DeclareStateBoxes(d, "-SIM_PCR_INIT",
+                    {
+                        {"Timer clock sourced from HS_PERF (3x System Clock)", 15},
+                        {"PWM clock sourced from HS_PERF (3x System Clock)", 13},
+                        {"SCI clock sourced from HS_PERF (3x System Clock)", 12},
+                    });
   d.Group("Start-up");
   d.Box({.caption = "Enable Internal RAM Check during startup (software feature)",
          .field = Bit("-INTXRAM_CHECK_ENABLED", 0),
          .comment = kState});
 
   d.NextBand();
-  d.Group("Register Protection");
-  d.List({.caption = "IPS registers and all periph. pins configuration:",
-          .field = Bits("-SIM_PROT_INIT", 0, 1),
-          .items = kProtectionItems,
-          .label = "Protection of IPS and GPSxx"});
-  d.List({.caption = "PCE, SD and PCR registers protection:",
-          .field = Bits("-SIM_PROT_INIT", 2, 3),
-          .items = kProtectionItems,
-          .label = "Protection of PCE, SD and PCR"});
+  DeclareProtection(d);
 
   d.NextBand();
   d.Group("Internal Peripheral Source Selection (IPS)");
