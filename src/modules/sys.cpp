@@ -394,12 +394,17 @@ void CpmSYS_V1::DeclareControls(PageDeclaration& d) {
 
 const std::vector<SysV2Variant>& CpmSYS_V2::Variants() {
   static const std::vector<SysV2Variant> kVariants = {
-      // name          part test        2nd    pull-ups select register  PCE     PCE2  CAN2  sync
-      {"CVX-06", kTestCvx06, false, true, nullptr, 0, 0, false, false},
-      {"Tebo, Casp", kTestTeboOrCasp, true, false, "-SIM_GPS_INIT", 0x0000, 0x0000, false, true},
-      {"CVX-17..19", kTestCvx17To19, false, false, "-SIM_GPS_INIT", 0xFFFF, 0x0001, true, false},
-      {"Fenn", kTestFenn, false, false, "-SIM_GPS_INIT", 0xFFFF, 0x0001, false, false},
-      {"later", -1, false, false, "-SIM_DTSS_INIT", 0xFFFF, 0x0001, false, false},
+      {.name = "CVX-06", .partTest = kTestCvx06, .pullUps = true, .selectRegister = nullptr},
+      {.name = "Tebo, Casp",
+       .partTest = kTestTeboOrCasp,
+       .permanentlyDisabled = true,
+       .clockOutputOff = "Off: 0",
+       .pceReset = 0x0000,
+       .pce2Reset = 0x0000,
+       .reloadSyncCheck = true},
+      {.name = "CVX-17..19", .partTest = kTestCvx17To19, .can2 = true},
+      {.name = "Fenn", .partTest = kTestFenn},
+      {.name = "other parts", .selectRegister = "-SIM_DTSS_INIT"},
   };
   return kVariants;
 }
@@ -414,20 +419,14 @@ void CpmSYS_V2::InitModule(ModuleContext& doc) {
   CSysModule::InitModule(doc);
 }
 
-std::string CpmSYS_V2::PartText(const std::string& text) const {
-  const size_t bar = text.find('|');
-  if (bar == std::string::npos) return text;
-  return Variant().secondTexts ? text.substr(bar + 1) : text.substr(0, bar);
-}
-
 void CpmSYS_V2::DeclareBaseControls(PageDeclaration& d, bool ownClockOutput) {
-  DeclarePowerSaving(d, Variant().secondTexts, !Variant().pullUps);
+  DeclarePowerSaving(d, Variant().permanentlyDisabled, !Variant().pullUps);
 
   // A page with its own clock output controls keeps these bound but hidden.
   d.Group("Clock Output");
   d.List({.caption = "CLKOUT mode:",
           .field = Bits("-SIM_CLKOSR_INIT", 5, 5),
-          .items = {"On: Clock output active", PartText("Off: Tristated|Off: 0")},
+          .items = {"On: Clock output active", Variant().clockOutputOff},
           .label = "SIM - CLKOUT:",
           .shown = !ownClockOutput});
   d.List({.caption = "CLKOUT select:",

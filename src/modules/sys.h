@@ -122,15 +122,16 @@ class CpmSYS_V1 : public CSysModule {
 // What tells the chip groups of the V2 layouts apart. One row per variant; the part picks
 // the first row whose part test it passes.
 struct SysV2Variant {
-  const char* name;
-  int partTest;                // the part test that selects the row; -1: any part
-  bool secondTexts;            // "a|b" list texts show b, and "... permanently disabled" exists
-  bool pullUps;                // the pull-up disables replace clock enables (no DPORT list)
-  const char* selectRegister;  // the classic layout's sixth register
-  uint32_t pceReset;           // reset values of the classic layout's clock enables
-  uint32_t pce2Reset;
-  bool can2;             // the second CAN's clock enable exists
-  bool reloadSyncCheck;  // the timer must be as fast as the PWM it counts reloads of
+  const char* name = "";
+  int partTest = -1;                 // the part test that selects the row; -1: any part
+  bool permanentlyDisabled = false;  // the stop and wait lists offer "... permanently disabled"
+  const char* clockOutputOff = "Off: Tristated";  // the CLKOUT mode of a switched-off output
+  bool pullUps = false;  // pull-up disables instead of clock enables, and no DPORT list
+  const char* selectRegister = "-SIM_GPS_INIT";  // the classic layout's sixth register
+  uint32_t pceReset = 0xFFFF;  // reset values of the classic layout's clock enables
+  uint32_t pce2Reset = 0x0001;
+  bool can2 = false;             // the second CAN's clock enable exists
+  bool reloadSyncCheck = false;  // a timer counting PWM reloads must be as fast as the PWM
 };
 
 // The common base of the V2 layouts: the first five registers and their controls.
@@ -147,8 +148,6 @@ class CpmSYS_V2 : public CSysModule {
   void DeclareBaseControls(PageDeclaration& d, bool ownClockOutput = false);
   // The low-voltage interrupt boxes and the RAM check.
   void DeclareLowVoltageControls(PageDeclaration& d);
-  // The text of an "a|b" item on this part.
-  std::string PartText(const std::string& text) const;
 
  private:
   const SysV2Variant* variant_ = &Variants().back();

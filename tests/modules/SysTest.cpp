@@ -206,7 +206,7 @@ TEST(SysVariants, TheV2RowFollowsThePartAndDecidesTablesAndItems) {
   };
   const Expect expected[] = {
       {{"CVX-37", "CVX-06"}, "CVX-06", 3, false, false, 0},
-      {{"CVX-07", ""}, "later", 3, true, false, 0xFFFF},
+      {{"CVX-07", ""}, "other parts", 3, true, false, 0xFFFF},
       {{"CVX-08", ""}, "Fenn", 3, true, false, 0xFFFF},
       {{"CVX-17", ""}, "CVX-17..19", 3, true, true, 0xFFFF},
       {{"CVX-21", ""}, "Tebo, Casp", 4, true, false, 0x0000},
