@@ -149,11 +149,6 @@ CSysModule::~CSysModule() {
 
 CSysModule* CSysModule::Find(ModuleContext* context) { return FindCapability<CSysModule>(context); }
 
-bool CSysModule::TestPart(int n) const {
-  const ModuleContext* context = GetContext();
-  return context && context->TestPart(n);
-}
-
 void CSysModule::InitModule(ModuleContext& doc) {
   SetContext(&doc);
   DestroyPage();
@@ -925,24 +920,20 @@ void CpmSYS_Brel::DeclareControls(PageDeclaration& d) {
       "1KHz Low Power Oscilator",    "Crystal Oscillator / XTAL",
       "Relaxation Oscillator Output"};
   d.Group("Clock Outputs");
-  d.Box({.caption = "Enable CLKO_0",
-         .field = {.reg = "-SIM_CLKOSR_INIT", .low = 5, .inverted = true},
-         .comment = kState});
-  d.List({.caption = " Source: ",
-          .key = "CLKO_0 source",
-          .field = Bits("-SIM_CLKOSR_INIT", 0, 4),
-          .items = clockSources,
-          .label = "CLKO_0 Source",
-          .enabled = [this] { return IsChecked("Enable CLKO_0"); }});
-  d.Box({.caption = "Enable CLKO_1",
-         .field = {.reg = "-SIM_CLKOSR_INIT", .low = 13, .inverted = true},
-         .comment = kState});
-  d.List({.caption = " Source: ",
-          .key = "CLKO_1 source",
-          .field = Bits("-SIM_CLKOSR_INIT", 8, 10),
-          .items = clockSources,
-          .label = "CLKO_1 Source",
-          .enabled = [this] { return IsChecked("Enable CLKO_1"); }});
+  // CLKO_n: an inverted enable bit and its source field; the list follows the box.
+  const struct { int enable, low, high; } kOutputs[] = {{5, 0, 4}, {13, 8, 10}};
+  for (int n = 0; n < 2; ++n) {
+    const std::string box = Format("Enable CLKO_%d", n);
+    d.Box({.caption = box,
+           .field = {.reg = "-SIM_CLKOSR_INIT", .low = kOutputs[n].enable, .inverted = true},
+           .comment = kState});
+    d.List({.caption = " Source: ",
+            .key = Format("CLKO_%d source", n),
+            .field = Bits("-SIM_CLKOSR_INIT", kOutputs[n].low, kOutputs[n].high),
+            .items = clockSources,
+            .label = Format("CLKO_%d Source", n),
+            .enabled = [this, box] { return IsChecked(box); }});
+  }
 
   static const char* const kModules[] = {"Timer Channel 0",
                                          "Timer Channel 1",

@@ -69,7 +69,6 @@ class CSysModule : public CModule, public PeripheralClockGate, public PinFunctio
   // Position of the first clock-table pattern naming `moduleName` as one of its
   // "|"-separated alternatives (exact comparison); -1 when none does.
   int FindClockRow(const std::string& moduleName) const;
-  size_t ClockRowCount() const { return clockRows_.size(); }
 
   // The page as declared for the current part (tests verify it).
   const PageDeclaration& Declaration() const { return decl_; }
@@ -93,7 +92,6 @@ class CSysModule : public CModule, public PeripheralClockGate, public PinFunctio
   // Sets or clears the clock warning of one row for module M.
   virtual void ApplyClockWarning(CModuleBase& module, bool enabled, bool inUse, uint32_t warningId);
 
-  bool TestPart(int n) const;
   // The selected text of a list; empty when none.
   std::string SelectedText(const std::string& caption) const;
   // Sets or clears a warning at the control of a box or list caption.
