@@ -102,9 +102,9 @@ void RegisterPartner(ModuleFactory& factory, const std::string& kind) {
 class SysProject {
  public:
   SysProject(const std::string& part, const std::string& tree, const std::string& defines = {},
-             const std::string& definedPart = {})
+             const std::string& definedPart = {}, const std::string& parameters = {})
       : folder_("sys") {
-    folder_.Write(part + ".cfg", ".BEGIN_TREE_LIST\n" + tree + ".END_TREE_LIST\n");
+    folder_.Write(part + ".cfg", ".BEGIN_TREE_LIST\n" + tree + ".END_TREE_LIST\n" + parameters);
     folder_.Write("project/ApplicationConfig/appconfig.h",
                   "#define " + (definedPart.empty() ? part : definedPart) + "\n" + defines);
     DocumentEnvironment environment;
@@ -230,6 +230,28 @@ TEST(SysVariants, TheV2RowFollowsThePartAndDecidesTablesAndItems) {
     else
       EXPECT_STREQ(e.row, "CVX-06");
   }
+}
+
+TEST(SysVariants, ClockOutputBoxesNameThePinThePortDescriptionsGive) {
+  // Pins of port F carry the SYS clock outputs 0 and 3 (behind a selector bit as well); bit 7
+  // belongs to another module and bit 8 to no pin, so those boxes keep the general caption.
+  SysProject project("CVX-17",
+                     "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n"
+                     "GPIO_F GPIO NONE IRQ: \"Port F\"\n",
+                     {}, {},
+                     ".BEGIN_MODULE_INFO\nGPIO_F\n{\n    0, CLKOSR6:SYS.CLKO0\n"
+                     "    1, CLKOSR7:OCCS.XTAL\n    3, GPS1&CLKOSR9:SYS.CLKO3\n}\n"
+                     ".END_MODULE_INFO\n");
+  ASSERT_TRUE(project.Opened());
+  CSysModule& sys = project.Sys();
+  EXPECT_NE(sys.ControlId("CLKO0 clock on GPIO_F0"), 0u);
+  EXPECT_NE(sys.ControlId("CLKO1 clock on GPIO"), 0u);
+  EXPECT_NE(sys.ControlId("CLKO2 clock on GPIO"), 0u);
+  EXPECT_NE(sys.ControlId("CLKO3 clock on GPIO_F3"), 0u);
+  // The box of bit 9 sets bit 9.
+  ASSERT_TRUE(sys.CreatePage());
+  ASSERT_TRUE(sys.GetPage()->Click(sys.ControlId("CLKO3 clock on GPIO_F3")));
+  EXPECT_EQ(project.Reg("SYS", "-SIM_CLKOSR_INIT").value & 0x3C0, 1u << 9);
 }
 
 TEST(SysVariants, SourceListsFollowTheirOutputBoxOnEveryPageThatHasOne) {
