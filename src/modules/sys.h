@@ -89,7 +89,7 @@ class CSysModule : public CModule, public PeripheralClockGate, public PinFunctio
   // The pin-warning control; the module then checks its pins with the page closed as well.
   void DeclarePinWarning(PageDeclaration& d);
   void SetClockTable(std::vector<ClockRow> rows) { clockRows_ = std::move(rows); }
-  // Sets or clears the clock warning of one row for module M.
+  // Sets or clears, for `module`, the clock warning at the box `warningId`.
   virtual void ApplyClockWarning(CModuleBase& module, bool enabled, bool inUse, uint32_t warningId);
 
   // The selected text of a list; empty when none.
