@@ -103,6 +103,43 @@ class CrossbarOutputSelector {
   virtual std::string OutputLink(int output) const = 0;
 };
 
+// The PWM generator, as the system module's source selections see it.
+class PwmGenerator {
+ public:
+  virtual ~PwmGenerator() = default;
+  // Whether the generator is switched on (its setting, whether the module is in use or not).
+  virtual bool IsRunning() const = 0;
+  // Whether PWM input n (0..2) takes its signal from the system module's source selection.
+  virtual bool UsesSystemSource(int input) const = 0;
+};
+
+// A high-speed comparator.
+class Comparator {
+ public:
+  virtual ~Comparator() = default;
+  // Which comparator this is (0 for the first).
+  virtual int ComparatorIndex() const = 0;
+  virtual bool IsEnabled() const = 0;
+  // Whether it works in windowing or sampling mode (both need a window signal).
+  virtual bool IsWindowingOrSampling() const = 0;
+};
+
+// The power management controller.
+class PowerManagement {
+ public:
+  virtual ~PowerManagement() = default;
+  // Whether the 1 kHz low-power oscillator runs.
+  virtual bool IsLowPowerOscillatorEnabled() const = 0;
+};
+
+// The programmable delay block.
+class DelayBlock {
+ public:
+  virtual ~DelayBlock() = default;
+  // Whether trigger output n (0: A, 1: B) is enabled; false while the block is not in use.
+  virtual bool IsTriggerEnabled(int trigger) const = 0;
+};
+
 // The first module of the document (in document order) that offers the capability; null when
 // none does.
 template <class Capability>

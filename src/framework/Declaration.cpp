@@ -329,7 +329,12 @@ void PageDeclaration::BuildControl(Page& page, const DeclaredControl& control) c
     case DeclKind::Static: main = &page.AddStatic(control.id, d.caption); break;
   }
   if (d.width > 0) main->layout.width = d.width;
-  if (!d.shown) main->shown = false;
+  // A control declared hidden is hidden as Page::SetShown hides it: its binding learns it too,
+  // so it stays out of the header comment.
+  if (!d.shown) {
+    main->shown = false;
+    if (main->binding) main->binding->OnWindowShown(false);
+  }
   if (control.spinId != 0)
     page.AddSpin(control.spinId, control.id, d.spin.minimum, d.spin.maximum, d.spin.step);
   if (control.unitId != 0) {

@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "framework/Links.h"
+#include "framework/Pins.h"
 #include "framework/TextUtil.h"
 #include "project/KnownParts.h"
 #include "project/ModuleFactory.h"
@@ -13,10 +14,12 @@ namespace tarq {
 
 namespace {
 
-// Part tests the system modules ask.
-
-constexpr uint32_t kFirstControlId = 1001;
 constexpr int kInterruptPanelWidth = 420;
+
+// Comment styles of the boxes: the state ("Enabled" / "Disabled"), or the label only while
+// checked.
+constexpr uint32_t kState = 1;
+constexpr uint32_t kLabelWhileChecked = 6;
 
 constexpr const char* kClockOffText =
     "Module %s is configured for use but its peripheral clock is disabled";
@@ -42,12 +45,6 @@ std::vector<std::string> SplitBars(const std::string& text) {
   return parts;
 }
 
-uint32_t FieldOf(uint32_t value, int low, int high) {
-  const int width = high - low + 1;
-  const uint32_t mask = width >= 32 ? 0xFFFFFFFFu : (1u << width) - 1;
-  return (value >> low) & mask;
-}
-
 // The digit right after `word` somewhere in `text`, or -1.
 int DigitAfter(const std::string& text, const std::string& word) {
   for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
@@ -56,6 +53,86 @@ int DigitAfter(const std::string& text, const std::string& word) {
       return text[next] - '0';
   }
   return -1;
+}
+
+// A box on one bit; a list on bits low..high.
+FieldSpec Bit(const std::string& reg, int bit) { return {.reg = reg, .low = bit}; }
+FieldSpec Bits(const std::string& reg, int low, int high) {
+  return {.reg = reg, .low = low, .high = high};
+}
+
+// Clock-enable boxes, and the stop-mode boxes beside them, in groups of `perRow`.
+struct EnableBox {
+  std::string caption;
+  std::string pce;  // clock-enable register
+  std::string sd;   // stop-mode register
+  int bit;
+};
+
+void DeclareEnableGroups(PageDeclaration& d, const std::vector<EnableBox>& boxes,
+                         const char* stopTitle, const char* stopLabel, int perRow) {
+  for (bool stop : {false, true}) {
+    d.Group(stop ? stopTitle : "Peripheral Clock Enable (PCE)");
+    int count = 0;
+    for (const EnableBox& box : boxes) {
+      d.Box({.caption = box.caption,
+             .key = stop ? StopKey(box.caption) : std::string(),
+             .field = {.reg = stop ? box.sd : box.pce, .low = box.bit},
+             .label = stop ? stopLabel : "PCE:",
+             .comment = kLabelWhileChecked,
+             .newRow = count++ % perRow == 0});
+    }
+  }
+}
+
+// Boxes on bits of one register, one a row, described by their state.
+struct StateBox {
+  std::string caption;
+  int bit;
+};
+void DeclareStateBoxes(PageDeclaration& d, const std::string& reg,
+                       const std::vector<StateBox>& boxes) {
+  for (const StateBox& box : boxes)
+    d.Box({.caption = box.caption, .field = Bit(reg, box.bit), .comment = kState});
+}
+
+// The stop and wait lists ("... permanently disabled" where the part has it) and, where the
+// part has it, the debug-port clock list.
+void DeclarePowerSaving(PageDeclaration& d, bool permanentlyDisabled, bool debugPortClock) {
+  std::vector<std::string> stop = {"Stop enabled", "Stop disabled", "Stop permanently enabled"};
+  std::vector<std::string> wait = {"Wait enabled", "Wait disabled", "Wait permanently enabled"};
+  if (permanentlyDisabled) {
+    stop.push_back("Stop permanently disabled");
+    wait.push_back("Wait permanently disabled");
+  }
+  const std::string label = "SIM: Power Saving Modes";
+  d.Group("Power Saving Modes");
+  d.List({.caption = "Stop disable",
+          .field = Bits("-SIM_CONROL_INIT", 2, 3),
+          .items = stop,
+          .label = label});
+  d.List({.caption = "Wait disable",
+          .field = Bits("-SIM_CONROL_INIT", 0, 1),
+          .items = wait,
+          .label = label});
+  if (debugPortClock) {
+    d.List({.caption = "DPORT clock to processor core",
+            .field = Bits("-SIM_CONROL_INIT", 5, 5),
+            .items = {"Enabled when core TAP enabled", "Always enabled"},
+            .label = "SIM:"});
+  }
+}
+
+void DeclareProtection(PageDeclaration& d) {
+  d.Group("Register Protection");
+  d.List({.caption = "IPS registers and all periph. pins configuration:",
+          .field = Bits("-SIM_PROT_INIT", 0, 1),
+          .items = kProtectionItems,
+          .label = "Protection of IPS and GPSxx"});
+  d.List({.caption = "PCE, SD and PCR registers protection:",
+          .field = Bits("-SIM_PROT_INIT", 2, 3),
+          .items = kProtectionItems,
+          .label = "Protection of PCE, SD and PCR"});
 }
 
 }  // namespace
@@ -70,237 +147,68 @@ CSysModule::~CSysModule() {
   DestroyPage();
 }
 
-CSysModule* CSysModule::Find(ModuleContext* context) {
-  if (!context) return nullptr;
-  return dynamic_cast<CSysModule*>(context->FindModule("SYS", ""));
-}
-
-bool CSysModule::TestPart(int n) const {
-  const ModuleContext* context = GetContext();
-  return context && context->TestPart(n);
-}
+CSysModule* CSysModule::Find(ModuleContext* context) { return FindCapability<CSysModule>(context); }
 
 void CSysModule::InitModule(ModuleContext& doc) {
   SetContext(&doc);
   DestroyPage();
   DeclareRegisters();
   CModule::InitModule(doc);
-  ClearDeclarations();
-  DeclareControls();
-  ClearCommentItems();
-  // A page with the pin report checks the pins with the page closed as well.
-  SetHasPins(FindItem("(pin warning)") != nullptr);
-  for (const Group& group : groups_) {
-    for (const Item& item : group.items) {
-      if (item.bit) AddCommentItem(item.bit, item.commentFlags);
-      if (item.mode) AddCommentItem(item.mode, item.commentFlags);
-    }
-  }
-}
-
-void CSysModule::ClearDeclarations() {
-  groups_.clear();
-  keys_.clear();
-  bindings_.clear();
+  decl_.Clear();
   clockRows_.clear();
-  band_ = 0;
-  nextId_ = kFirstControlId;
+  SetHasPins(false);
+  DeclareControls(decl_);
+  ClearCommentItems();
+  decl_.AddCommentItems();
 }
 
-// ---- declaration ----
+void CSysModule::BuildPage(Page& page) { decl_.BuildPage(page); }
 
-void CSysModule::NextBand() {
-  if (!groups_.empty() && groups_.back().band == band_) ++band_;
-}
-
-void CSysModule::BeginGroup(const std::string& title) {
-  Group group;
-  group.id = nextId_++;
-  group.title = title;
-  group.band = band_;
-  groups_.push_back(std::move(group));
-}
-
-CSysModule::Item& CSysModule::NewItem(ItemKind kind, const std::string& text,
-                                      const std::string& key, bool newRow) {
-  if (groups_.empty()) BeginGroup({});
-  Group& group = groups_.back();
-  Item item;
-  item.kind = kind;
-  item.text = text;
-  item.key = key.empty() ? text : key;
-  item.newRow = newRow;
-  group.items.push_back(std::move(item));
-  const size_t where = (groups_.size() - 1) << 16 | (group.items.size() - 1);
-  // The first of two equal keys answers, as a search along the page would.
-  keys_.emplace(group.items.back().key, where);
-  return group.items.back();
-}
-
-uint32_t CSysModule::AddBox(const std::string& text, const std::string& reg, int bit, bool inverted,
-                            const std::string& label, bool newRow, const std::string& key) {
-  auto binding = std::make_unique<CSetBit>();
-  binding->Bind(RegisterRef::Named(*this, reg), bit, inverted, label);
-  Item& item = NewItem(ItemKind::Box, text, key, newRow);
-  item.id = nextId_++;
-  item.bit = binding.get();
-  item.commentFlags = 1;  // "Enabled" / "Disabled"
-  bindings_.push_back(std::move(binding));
-  return item.id;
-}
-
-uint32_t CSysModule::AddList(const std::string& caption, const std::string& reg, int low, int high,
-                             std::vector<std::string> items, const std::string& label, bool newRow,
-                             const std::string& key, std::vector<uint32_t> values) {
-  auto binding = std::make_unique<CSetMode>();
-  binding->Bind(RegisterRef::Named(*this, reg), low, high, 0, label, std::move(values));
-  Item& item = NewItem(ItemKind::List, caption, key, newRow);
-  item.id = nextId_++;
-  item.listId = nextId_++;
-  item.items = std::move(items);
-  item.mode = binding.get();
-  bindings_.push_back(std::move(binding));
-  return item.id;
-}
-
-uint32_t CSysModule::AddLink(const std::string& markup, const std::string& key) {
-  Item& item = NewItem(ItemKind::Link, markup, key, true);
-  item.id = nextId_++;
-  return item.id;
-}
-
-void CSysModule::AddPinWarning() {
-  Item& item = NewItem(ItemKind::PinWarning, {}, "(pin warning)", true);
-  item.id = kPinWarningControlId;
-}
-
-void CSysModule::AddInterruptPanels() {
-  if (InterruptUsers().empty()) return;
-  NewItem(ItemKind::InterruptPanel, {}, "(interrupts)", true);
-}
-
-void CSysModule::HideLast() {
-  if (!groups_.empty() && !groups_.back().items.empty()) groups_.back().items.back().shown = false;
-}
-
-void CSysModule::HideItem(const std::string& key) {
-  auto found = keys_.find(key);
-  if (found == keys_.end()) return;
-  groups_[found->second >> 16].items[found->second & 0xFFFF].shown = false;
-}
-
-void CSysModule::SetLastCommentFlags(uint32_t flags) {
-  if (!groups_.empty() && !groups_.back().items.empty())
-    groups_.back().items.back().commentFlags = flags;
-}
-
-// ---- page ----
-
-void CSysModule::BuildPage(Page& page) {
-  for (size_t first = 0; first < groups_.size();) {
-    size_t end = first;
-    while (end < groups_.size() && groups_[end].band == groups_[first].band) ++end;
-    // The group boxes of a band share one row, so they stand side by side.
-    page.NewRow();
-    for (size_t g = first; g < end; ++g)
-      if (!groups_[g].title.empty()) page.AddGroupBox(groups_[g].id, groups_[g].title);
-    for (size_t g = first; g < end; ++g) {
-      const Group& group = groups_[g];
-      if (group.title.empty())
-        page.NewRow();
-      else
-        page.BeginGroup(group.id);
-      bool firstItem = true;
-      for (const Item& item : group.items) {
-        if (item.newRow && !firstItem) page.NewRow();
-        firstItem = false;
-        switch (item.kind) {
-          case ItemKind::Box: {
-            page.AddCheckBox(item.id, item.text, item.bit);
-            if (!item.shown) page.SetShown(item.id, false);
-            break;
-          }
-          case ItemKind::List: {
-            page.AddStatic(item.id, item.text);
-            page.AddDropDown(item.listId, PrepareItems(item), item.mode);
-            if (!item.shown) {
-              page.SetShown(item.id, false);
-              page.SetShown(item.listId, false);
-            }
-            break;
-          }
-          case ItemKind::Link:
-            page.AddLink(item.id, item.text);
-            break;
-          case ItemKind::PinWarning:
-            page.AddLink(item.id, {}).shown = false;
-            break;
-          case ItemKind::InterruptPanel:
-            for (const InterruptUser& user : InterruptUsers()) {
-              page.AddPlaceholder(kInterruptPanelBase + static_cast<uint32_t>(user.index),
-                                  kInterruptPanelWidth);
-              page.NewRow();
-            }
-            break;
-        }
-      }
-      if (group.title.empty())
-        page.NewRow();
-      else
-        page.EndGroup();
-    }
-    first = end;
-  }
+void CSysModule::DeclarePinWarning(PageDeclaration& d) {
+  d.PinWarning();
+  SetHasPins(true);
 }
 
 // ---- queries ----
 
-const CSysModule::Item* CSysModule::FindItem(const std::string& key) const {
-  auto found = keys_.find(key);
-  if (found == keys_.end()) return nullptr;
-  const size_t group = found->second >> 16;
-  const size_t index = found->second & 0xFFFF;
-  if (group >= groups_.size() || index >= groups_[group].items.size()) return nullptr;
-  return &groups_[group].items[index];
-}
-
 bool CSysModule::IsChecked(const std::string& caption) const {
-  const Item* item = FindItem(caption);
-  return item && item->bit && item->bit->RegisterCheck();
+  const DeclaredControl* control = decl_.Find(caption);
+  return control && control->Bit() && control->Bit()->RegisterCheck();
 }
 
 int CSysModule::Selection(const std::string& caption) const {
-  const Item* item = FindItem(caption);
-  if (!item || !item->mode) return -1;
-  const int index = item->mode->RegisterIndex();
-  return index >= 0 && static_cast<size_t>(index) < PrepareItems(*item).size() ? index : -1;
+  const DeclaredControl* control = decl_.Find(caption);
+  if (!control || !control->Mode()) return -1;
+  const int index = control->Mode()->RegisterIndex();
+  return index >= 0 && static_cast<size_t>(index) < control->decl.items.size() ? index : -1;
 }
 
 std::string CSysModule::SelectedText(const std::string& caption) const {
   const int index = Selection(caption);
-  if (index < 0) return {};
-  return PrepareItems(*FindItem(caption))[static_cast<size_t>(index)];
+  return index < 0 ? std::string() : decl_.Find(caption)->decl.items[static_cast<size_t>(index)];
 }
 
 uint32_t CSysModule::ControlId(const std::string& caption) const {
-  const Item* item = FindItem(caption);
-  return item ? item->id : 0;
+  const DeclaredControl* control = decl_.Find(caption);
+  if (!control) return 0;
+  return control->captionId != 0 ? control->captionId : control->id;
 }
 
 uint32_t CSysModule::ListId(const std::string& caption) const {
-  const Item* item = FindItem(caption);
-  return item ? item->listId : 0;
+  const DeclaredControl* control = decl_.Find(caption);
+  return control && control->decl.kind == DeclKind::List ? control->id : 0;
+}
+
+std::vector<std::string> CSysModule::ListItems(const std::string& caption) const {
+  const DeclaredControl* control = decl_.Find(caption);
+  return control && control->decl.kind == DeclKind::List ? control->decl.items
+                                                         : std::vector<std::string>();
 }
 
 const Register* CSysModule::OwnRegister(const std::string& name) const {
   for (const Register& reg : Registers())
     if (reg.name == name) return &reg;
   return nullptr;
-}
-
-std::vector<std::string> CSysModule::ListItems(const std::string& caption) const {
-  const Item* item = FindItem(caption);
-  return item && item->kind == ItemKind::List ? PrepareItems(*item) : std::vector<std::string>();
 }
 
 void CSysModule::WarnAt(const std::string& key, bool set, const std::string& message) {
@@ -311,33 +219,9 @@ void CSysModule::WarnAt(const std::string& key, bool set, const std::string& mes
 void CSysModule::WarnControl(uint32_t id, bool set, const std::string& message) {
   // The control's own text goes along: a warning control without a text is hidden when its
   // warning clears, and these are boxes and captions that must stay.
-  std::string text;
-  for (const Group& group : groups_) {
-    for (const Item& item : group.items)
-      if (item.id == id) text = item.text;
-  }
-  SetWarning(id, set, text, set ? message : std::string());
-}
-
-bool CSysModule::ReadPartnerField(const std::string& module, const std::string& reg, int low,
-                                  int high, uint32_t& value) const {
-  ModuleContext* context = GetContext();
-  CModuleBase* partner = context ? context->FindModule(module, "") : nullptr;
-  if (!partner) return false;
-  const std::string bare = !reg.empty() && reg.front() == '-' ? reg.substr(1) : reg;
-  const Register* found = partner->FindOwnRegister(bare);
-  if (!found) found = partner->FindOwnRegister("-" + bare);
-  if (!found) return false;
-  value = FieldOf(found->value, low, high);
-  return true;
-}
-
-bool CSysModule::ReadPartnerBit(const std::string& module, const std::string& reg, int bit,
-                                bool& set) const {
-  uint32_t value = 0;
-  if (!ReadPartnerField(module, reg, bit, bit, value)) return false;
-  set = value != 0;
-  return true;
+  const DeclaredControl* control = decl_.FindById(id);
+  SetWarning(id, set, control ? control->decl.caption : std::string(),
+             set ? message : std::string());
 }
 
 std::string CSysModule::SourceSignalMessage(const std::string& itemText,
@@ -418,26 +302,16 @@ int CSysModule::FindClockRow(const std::string& moduleName) const {
   return -1;
 }
 
-bool CSysModule::ReadClockEnable(size_t row, bool& enabled, uint32_t& warningId) const {
-  const Item* item = FindItem(clockRows_[row].boxKey);
-  if (!item || !item->bit) return false;
-  enabled = item->bit->RegisterCheck();
-  warningId = item->id;
-  return true;
-}
-
 void CSysModule::CheckPeripheralClock(CModuleBase& module) {
   const int row = FindClockRow(module.GetPrefix());
   if (row < 0) return;
-  bool enabled = false;
-  uint32_t warningId = 0;
-  if (!ReadClockEnable(static_cast<size_t>(row), enabled, warningId) || warningId == 0) return;
-  ApplyClockWarning(static_cast<size_t>(row), module, enabled, module.IsSelected(), warningId);
+  const DeclaredControl* box = decl_.Find(clockRows_[static_cast<size_t>(row)].boxKey);
+  if (!box || !box->Bit()) return;
+  ApplyClockWarning(module, box->Bit()->RegisterCheck(), module.IsSelected(), box->id);
 }
 
-void CSysModule::ApplyClockWarning(size_t row, CModuleBase& module, bool enabled, bool inUse,
+void CSysModule::ApplyClockWarning(CModuleBase& module, bool enabled, bool inUse,
                                    uint32_t warningId) {
-  (void)row;
   // Several modules may share one box (alternative names): the warning stays while any of
   // them needs it, whatever order the modules are checked in.
   auto& wanting = clockWarnings_[warningId];
@@ -461,11 +335,6 @@ void CSysModule::ApplyClockWarning(size_t row, CModuleBase& module, bool enabled
 
 // ============================== CpmSYS_V1 ==============================
 
-CpmSYS_V1::CpmSYS_V1(const ArchitectureEntry& entry, CModuleBase* parent)
-    : CSysModule(entry, parent) {
-  DeclareRegisters();
-}
-
 void CpmSYS_V1::DeclareRegisters() {
   static const RegisterDecl kRegisters[] = {
       {"-SYS_CNTL_INIT", 0x0000, DW16},
@@ -474,99 +343,116 @@ void CpmSYS_V1::DeclareRegisters() {
   InitRegisters(kRegisters, std::size(kRegisters));
 }
 
-void CpmSYS_V1::DeclareControls() {
+void CpmSYS_V1::DeclareControls(PageDeclaration& d) {
+  const char* const bcr = "-BCR_INIT";
+  const char* const cntl = "-SYS_CNTL_INIT";
+  // The wait-state fields hold the number of wait states itself.
+  const std::vector<uint32_t> waitValues = {0, 4, 8, 12};
   const std::vector<std::string> waitStates = {"0", "4", "8", "12"};
-  BeginGroup("Bus Control");
-  AddList("Program memory wait states:", "-BCR_INIT", 0, 3, waitStates, {}, true, {},
-          {0, 4, 8, 12});
-  AddList("Data memory wait states:", "-BCR_INIT", 4, 7, waitStates, {}, true, {}, {0, 4, 8, 12});
-  AddBox("External Bus driven when inactive", "-BCR_INIT", 9);
 
-  BeginGroup("System Control");
-  AddBox("Stop/Wait Mode disable", "-SYS_CNTL_INIT", 0);
-  AddBox("Stop/Wait mode permanent disable", "-SYS_CNTL_INIT", 1);
+  d.Group("Bus Control");
+  d.List({.caption = "Program memory wait states:",
+          .field = {.reg = bcr, .low = 0, .high = 3, .values = waitValues},
+          .items = waitStates});
+  d.List({.caption = "Data memory wait states:",
+          .field = {.reg = bcr, .low = 4, .high = 7, .values = waitValues},
+          .items = waitStates});
+  d.Box({.caption = "External Bus driven when inactive", .field = Bit(bcr, 9), .comment = kState});
+
+  d.Group("System Control");
+  d.Box({.caption = "Stop/Wait Mode disable", .field = Bit(cntl, 0), .comment = kState});
+  d.Box({.caption = "Stop/Wait mode permanent disable", .field = Bit(cntl, 1), .comment = kState});
   // Kept in the register but not offered: the memory map is fixed by the part's boot mode.
-  AddList("Internal memory map:", "-SYS_CNTL_INIT", 5, 6, {"Mode 0", "Mode 1", "Mode 2", "Mode 3"});
-  HideLast();
-  AddBox("Data Bus: Pull-up disable", "-SYS_CNTL_INIT", 8);
-  AddBox("Address Bus: Pull-up disable", "-SYS_CNTL_INIT", 9);
-  AddBox("Control Bus: Pull-up disable", "-SYS_CNTL_INIT", 10);
-  AddBox("Timer IO: Pull-up disable", "-SYS_CNTL_INIT", 11);
+  d.List({.caption = "Internal memory map:",
+          .field = Bits(cntl, 5, 6),
+          .items = {"Mode 0", "Mode 1", "Mode 2", "Mode 3"},
+          .shown = false});
+  d.Box({.caption = "Data Bus: Pull-up disable", .field = Bit(cntl, 8), .comment = kState});
+  d.Box({.caption = "Address Bus: Pull-up disable", .field = Bit(cntl, 9), .comment = kState});
+  d.Box({.caption = "Control Bus: Pull-up disable", .field = Bit(cntl, 10), .comment = kState});
+  d.Box({.caption = "Timer IO: Pull-up disable", .field = Bit(cntl, 11), .comment = kState});
 
-  NextBand();
-  BeginGroup("Low Voltage Interrupts");
-  AddBox("Low voltage 2.2V", "-SYS_CNTL_INIT", 2, false, "Interrupts:");
-  AddBox("Low voltage 2.7V", "-SYS_CNTL_INIT", 3, false, "Interrupts:");
-  AddInterruptPanels();
+  d.NextBand();
+  d.Group("Low Voltage Interrupts");
+  d.Box({.caption = "Low voltage 2.2V",
+         .field = Bit(cntl, 2),
+         .label = "Interrupts:",
+         .comment = kState});
+  d.Box({.caption = "Low voltage 2.7V",
+         .field = Bit(cntl, 3),
+         .label = "Interrupts:",
+         .comment = kState});
+  d.InterruptPanels(kInterruptPanelWidth);
 }
 
 // ============================== CpmSYS_V2 ==============================
 
-CpmSYS_V2::CpmSYS_V2(const ArchitectureEntry& entry, CModuleBase* parent)
-    : CSysModule(entry, parent) {}
-
-bool CpmSYS_V2::ShowsSecondTexts() const { return TestPart(kTestTeboOrCasp); }
-
-std::vector<std::string> CpmSYS_V2::PrepareItems(const Item& item) const {
-  std::vector<std::string> items;
-  const bool second = ShowsSecondTexts();
-  for (const std::string& text : item.items) {
-    const size_t bar = text.find('|');
-    if (bar == std::string::npos)
-      items.push_back(text);
-    else
-      items.push_back(second ? text.substr(bar + 1) : text.substr(0, bar));
-  }
-  // "Permanently disabled" exists on the Tebo and Casp parts only.
-  if (!second && (item.key == "Stop disable" || item.key == "Wait disable") && items.size() > 3)
-    items.erase(items.begin() + 3);
-  return items;
+const std::vector<SysV2Variant>& CpmSYS_V2::Variants() {
+  static const std::vector<SysV2Variant> kVariants = {
+      {.name = "CVX-06", .partTest = kTestCvx06, .pullUps = true, .selectRegister = nullptr},
+      {.name = "Tebo, Casp",
+       .partTest = kTestTeboOrCasp,
+       .permanentlyDisabled = true,
+       .clockOutputOff = "Off: 0",
+       .pceReset = 0x0000,
+       .pce2Reset = 0x0000,
+       .reloadSyncCheck = true},
+      {.name = "CVX-17..19", .partTest = kTestCvx17To19, .can2 = true},
+      {.name = "Fenn", .partTest = kTestFenn},
+      {.name = "other parts", .selectRegister = "-SIM_DTSS_INIT"},
+  };
+  return kVariants;
 }
 
-void CpmSYS_V2::DeclareBaseControls() {
-  BeginGroup("Power Saving Modes");
-  AddList(
-      "Stop disable", "-SIM_CONROL_INIT", 2, 3,
-      {"Stop enabled", "Stop disabled", "Stop permanently enabled", "Stop permanently disabled"},
-      "SIM: Power Saving Modes");
-  AddList(
-      "Wait disable", "-SIM_CONROL_INIT", 0, 1,
-      {"Wait enabled", "Wait disabled", "Wait permanently enabled", "Wait permanently disabled"},
-      "SIM: Power Saving Modes");
-  if (!TestPart(kTestCvx06)) {
-    AddList("DPORT clock to processor core", "-SIM_CONROL_INIT", 5, 5,
-            {"Enabled when core TAP enabled", "Always enabled"}, "SIM:");
+void CpmSYS_V2::InitModule(ModuleContext& doc) {
+  for (const SysV2Variant& variant : Variants()) {
+    if (variant.partTest < 0 || doc.TestPart(variant.partTest)) {
+      variant_ = &variant;
+      break;
+    }
   }
-
-  BeginGroup("Clock Output");
-  AddList("CLKOUT mode:", "-SIM_CLKOSR_INIT", 5, 5,
-          {"On: Clock output active", "Off: Tristated|Off: 0"}, "SIM - CLKOUT:");
-  AddList("CLKOUT select:", "-SIM_CLKOSR_INIT", 0, 4,
-          {"Continuous System Clock", "Peripheral Clock", "High-speed Peripheral Clock",
-           "Master Clock"},
-          "SIM - CLKOUT:");
+  CSysModule::InitModule(doc);
 }
 
-void CpmSYS_V2::DeclareLowVoltageControls() {
-  BeginGroup("Low Voltage Interrupts");
-  AddBox("Low voltage 2.2V", "-LVI_CONTROL_INIT", 0, false, "SIM - Interrupts:");
-  AddBox("Low voltage 2.7V", "-LVI_CONTROL_INIT", 1, false, "SIM - Interrupts:");
-  AddInterruptPanels();
-  AddBox("Enable Internal RAM Check during startup (software feature)", "-INTXRAM_CHECK_ENABLED",
-         0);
+void CpmSYS_V2::DeclareBaseControls(PageDeclaration& d, bool ownClockOutput) {
+  DeclarePowerSaving(d, Variant().permanentlyDisabled, !Variant().pullUps);
+
+  // A page with its own clock output controls keeps these bound but hidden.
+  d.Group("Clock Output");
+  d.List({.caption = "CLKOUT mode:",
+          .field = Bits("-SIM_CLKOSR_INIT", 5, 5),
+          .items = {"On: Clock output active", Variant().clockOutputOff},
+          .label = "SIM - CLKOUT:",
+          .shown = !ownClockOutput});
+  d.List({.caption = "CLKOUT select:",
+          .field = Bits("-SIM_CLKOSR_INIT", 0, 4),
+          .items = {"Continuous System Clock", "Peripheral Clock", "High-speed Peripheral Clock",
+                    "Master Clock"},
+          .label = "SIM - CLKOUT:",
+          .shown = !ownClockOutput});
+}
+
+void CpmSYS_V2::DeclareLowVoltageControls(PageDeclaration& d) {
+  d.Group("Low Voltage Interrupts");
+  d.Box({.caption = "Low voltage 2.2V",
+         .field = Bit("-LVI_CONTROL_INIT", 0),
+         .label = "SIM - Interrupts:",
+         .comment = kState});
+  d.Box({.caption = "Low voltage 2.7V",
+         .field = Bit("-LVI_CONTROL_INIT", 1),
+         .label = "SIM - Interrupts:",
+         .comment = kState});
+  d.InterruptPanels(kInterruptPanelWidth);
+  d.Box({.caption = "Enable Internal RAM Check during startup (software feature)",
+         .field = Bit("-INTXRAM_CHECK_ENABLED", 0),
+         .comment = kState});
 }
 
 // ============================== CpmSYS_V2_Classic ==============================
 
-CpmSYS_V2_Classic::CpmSYS_V2_Classic(const ArchitectureEntry& entry, CModuleBase* parent)
-    : CpmSYS_V2(entry, parent) {
-  DeclareRegisters();
-}
-
-bool CpmSYS_V2_Classic::IsCvx06() const { return TestPart(kTestCvx06); }
-
 void CpmSYS_V2_Classic::DeclareRegisters() {
-  if (IsCvx06()) {
+  const SysV2Variant& v = Variant();
+  if (v.pullUps) {
     static const RegisterDecl kCvx06[] = {
         {"-SIM_CONROL_INIT", 0x0000, DW16},     {"-SIM_PUDR_INIT", 0x0000, DW16},
         {"-SIM_CLKOSR_INIT", 0x0000, DW16},     {"-LVI_CONTROL_INIT", 0x0000, DW16},
@@ -575,18 +461,15 @@ void CpmSYS_V2_Classic::DeclareRegisters() {
     InitRegisters(kCvx06, std::size(kCvx06));
     return;
   }
-  const bool teboOrCasp = TestPart(kTestTeboOrCasp);
-  const bool selectsPins = TestPart(kTestFenn) || teboOrCasp;
-  const uint32_t pce2Flags = TestPart(kTestCvx17To19) ? DW16 : DW16 | DUMMYREG | NOSHOWLIST;
   const RegisterDecl registers[] = {
       {"-SIM_CONROL_INIT", 0x0000, DW16},
       {"___PUDR___", 0x0000, DW16 | DUMMYREG | NOSHOWLIST},
       {"-SIM_CLKOSR_INIT", 0x0020, DW16},
       {"-LVI_CONTROL_INIT", 0x0000, DW16},
       {"-INTXRAM_CHECK_ENABLED", 0, NOVALUE},
-      {selectsPins ? "-SIM_GPS_INIT" : "-SIM_DTSS_INIT", 0x0000, DW16},
-      {"-SIM_PCE_INIT", teboOrCasp ? 0x0000u : 0xFFFFu, DW16},
-      {"-SIM_PCE2_INIT", teboOrCasp ? 0x0000u : 0x0001u, pce2Flags},
+      {v.selectRegister, 0x0000, DW16},
+      {"-SIM_PCE_INIT", v.pceReset, DW16},
+      {"-SIM_PCE2_INIT", v.pce2Reset, v.can2 ? DW16 : DW16 | DUMMYREG | NOSHOWLIST},
   };
   InitRegisters(registers, std::size(registers));
 }
@@ -596,110 +479,104 @@ namespace {
 // The clock on pin k of the clock-output register: the signal and pin that the ports'
 // pin descriptions give for "CLKOSR<k>:SYS.<signal>".
 std::string ClockPinCaption(ModuleContext* context, int bit) {
-  const std::string selector = Format("CLKOSR%d:SYS.", bit);
-  for (char port = 'A'; context && port <= 'F'; ++port) {
-    const std::string portName = std::string("GPIO_") + port;
-    CModuleBase* gpio = context->FindModule(portName, "");
-    if (!gpio) continue;
-    const std::string& text = gpio->GetParameterText();
-    for (size_t start = 0; start < text.size();) {
-      size_t end = text.find('\n', start);
-      if (end == std::string::npos) end = text.size();
-      const std::string line = text.substr(start, end - start);
-      start = end + 1;
-      const size_t at = line.find(selector);
-      uint32_t pin = 0;
-      if (at == std::string::npos || !ReadCIntegerPrefix(line, pin)) continue;
-      std::string signal = line.substr(at + selector.size());
-      signal = Trim(signal.substr(0, signal.find(',')));
-      return Format("%s clock on %s", signal.c_str(),
-                    Format("%s%u", portName.c_str(), pin).c_str());
+  for (PinPort* port : context ? PinPorts(*context) : std::vector<PinPort*>()) {
+    CModuleBase& gpio = port->PortModule();
+    for (const PinDescription& pin : ParsePinDescriptions(gpio.GetParameterText())) {
+      if (pin.clkosrBit != bit) continue;
+      for (const PinFunction& function : pin.functions) {
+        if (function.clkosrSet && function.HasOwner("SYS"))
+          return Format("%s clock on %s%d", function.signal.c_str(), gpio.GetPrefix().c_str(),
+                        pin.pin);
+      }
     }
   }
-  return Format("%s clock on %s", Format("CLKO%d", bit - 6).c_str(), "GPIO");
+  return Format("CLKO%d clock on GPIO", bit - 6);
 }
 
 }  // namespace
 
-void CpmSYS_V2_Classic::DeclareControls() {
-  DeclareBaseControls();
-  for (int bit = 6; bit <= 9; ++bit)
-    AddBox(ClockPinCaption(GetContext(), bit), "-SIM_CLKOSR_INIT", bit);
+void CpmSYS_V2_Classic::DeclareControls(PageDeclaration& d) {
+  const SysV2Variant& v = Variant();
+  DeclareBaseControls(d);
+  for (int bit = 6; bit <= 9; ++bit) {
+    d.Box({.caption = ClockPinCaption(GetContext(), bit),
+           .field = Bit("-SIM_CLKOSR_INIT", bit),
+           .comment = kState});
+  }
+  d.NextBand();
 
-  NextBand();
-  if (!IsCvx06()) {
-    static const char* const kClockBoxes[] = {"PWM A", "PWM B", "SPI 0", "SPI 1", "SCI 0", "SCI 1",
-                                              "TMR A", "TMR B", "TMR C", "TMR D", "DEC 0", "DEC 1",
-                                              "CAN",   "ADC A", "ADC B", "EMI"};
-    BeginGroup("Peripheral Clock Enable (PCE)");
-    for (int bit = 0; bit < 16; ++bit) {
-      AddBox(kClockBoxes[bit], "-SIM_PCE_INIT", bit, false,
-             "SIM - Peripheral clock:", bit % 3 == 0);
-      SetLastCommentFlags(6);
-    }
-    if (TestPart(kTestCvx17To19)) {
-      AddBox("CAN2", "-SIM_PCE2_INIT", 0, false, "SIM - Peripheral clock:", false);
-      SetLastCommentFlags(6);
-    }
-    SetClockTable({{"PWM_A|PWM", "PWM A"},
-                   {"PWM_B", "PWM B"},
-                   {"SPI_0|SPI", "SPI 0"},
-                   {"SPI_1", "SPI 1"},
-                   {"SCI_0|SCI", "SCI 0"},
-                   {"SCI_1", "SCI 1"},
-                   {"QT_A|QT", "TMR A"},
-                   {"QT_B", "TMR B"},
-                   {"QT_C", "TMR C"},
-                   {"QT_D", "TMR D"},
-                   {"DEC_0", "DEC 0"},
-                   {"DEC_1", "DEC 1"},
-                   {"ZCAN", "CAN"},
-                   {"ADC_A|ADC", "ADC A"},
-                   {"ADC_B", "ADC B"},
-                   {"SEMI|IIC", "EMI"},
-                   {"ZCAN2", "CAN2"}});
-
-    const std::string pinSelect = Registers()[5].name;
-    BeginGroup("Timer and SCI Control");
-    AddBox("Timer channel 3 input sourced from PWM reload_sync signal", "-SIM_CONROL_INIT", 9,
-           false, "SIM:");
-    AddBox("SCI", "-SIM_CONROL_INIT", 11, false, "SIM:");
-    for (int channel = 0; channel < 4; ++channel)
-      AddBox(Format("Timer Ch. %d", channel), "-SIM_CONROL_INIT", 12 + channel, false,
-             "SIM:", channel % 2 == 0);
-    AddBox("Timer clock sourced from HS_PERF (3x System Clock)", pinSelect, 15);
-    AddBox("PWM clock sourced from HS_PERF (3x System Clock)", pinSelect, 14);
-    NextBand();
-  } else {
-    BeginGroup("SIM - Pull-up disabled");
+  if (v.pullUps) {
     static const char* const kPullUps[] = {"Timer A",    "Timer C",     "Timer D",  "JTAG",
                                            "Adress bus", "Control Bus", "Data bus", "PWM A0",
                                            "PWM B",      "XBOOT",       "IRQ",      "RESETB",
                                            "EMI_MODE",   "CAN",         "PWM A1"};
+    d.Group("SIM - Pull-up disabled");
     for (int bit = 0; bit < 15; ++bit) {
-      AddBox(kPullUps[bit], "-SIM_PUDR_INIT", bit, false, "SIM - Pull-up disabled:", bit % 3 == 0);
-      SetLastCommentFlags(6);
+      d.Box({.caption = kPullUps[bit],
+             .field = Bit("-SIM_PUDR_INIT", bit),
+             .label = "SIM - Pull-up disabled:",
+             .comment = kLabelWhileChecked,
+             .newRow = bit % 3 == 0});
     }
+    DeclareLowVoltageControls(d);
+    return;
   }
-  DeclareLowVoltageControls();
-}
 
-bool CpmSYS_V2_Classic::ReadClockEnable(size_t row, bool& enabled, uint32_t& warningId) const {
-  if (IsCvx06()) return false;
-  const Register* reg = OwnRegister(row < 16 ? "-SIM_PCE_INIT" : "-SIM_PCE2_INIT");
-  const Item* box = row < ClockRows().size() ? FindItem(ClockRows()[row].boxKey) : nullptr;
-  if (!reg || !box) return false;
-  const int bit = row < 16 ? static_cast<int>(row) : 0;
-  enabled = (reg->value >> bit) & 1u;
-  warningId = box->id;
-  return true;
+  static const char* const kClockBoxes[] = {"PWM A", "PWM B", "SPI 0", "SPI 1", "SCI 0", "SCI 1",
+                                            "TMR A", "TMR B", "TMR C", "TMR D", "DEC 0", "DEC 1",
+                                            "CAN",   "ADC A", "ADC B", "EMI"};
+  d.Group("Peripheral Clock Enable (PCE)");
+  for (int bit = 0; bit < 16; ++bit) {
+    d.Box({.caption = kClockBoxes[bit],
+           .field = Bit("-SIM_PCE_INIT", bit),
+           .label = "SIM - Peripheral clock:",
+           .comment = kLabelWhileChecked,
+           .newRow = bit % 3 == 0});
+  }
+  if (v.can2) {
+    d.Box({.caption = "CAN2",
+           .field = Bit("-SIM_PCE2_INIT", 0),
+           .label = "SIM - Peripheral clock:",
+           .comment = kLabelWhileChecked,
+           .newRow = false});
+  }
+  std::vector<ClockRow> clockRows = {
+      {"PWM_A|PWM", "PWM A"}, {"PWM_B", "PWM B"},     {"SPI_0|SPI", "SPI 0"}, {"SPI_1", "SPI 1"},
+      {"SCI_0|SCI", "SCI 0"}, {"SCI_1", "SCI 1"},     {"QT_A|QT", "TMR A"},   {"QT_B", "TMR B"},
+      {"QT_C", "TMR C"},      {"QT_D", "TMR D"},      {"DEC_0", "DEC 0"},     {"DEC_1", "DEC 1"},
+      {"ZCAN", "CAN"},        {"ADC_A|ADC", "ADC A"}, {"ADC_B", "ADC B"},     {"SEMI|IIC", "EMI"}};
+  if (v.can2) clockRows.push_back({"ZCAN2", "CAN2"});
+  SetClockTable(std::move(clockRows));
+
+  d.Group("Timer and SCI Control");
+  d.Box({.caption = "Timer channel 3 input sourced from PWM reload_sync signal",
+         .field = Bit("-SIM_CONROL_INIT", 9),
+         .label = "SIM:",
+         .comment = kState});
+  d.Box(
+      {.caption = "SCI", .field = Bit("-SIM_CONROL_INIT", 11), .label = "SIM:", .comment = kState});
+  for (int channel = 0; channel < 4; ++channel) {
+    d.Box({.caption = Format("Timer Ch. %d", channel),
+           .field = Bit("-SIM_CONROL_INIT", 12 + channel),
+           .label = "SIM:",
+           .comment = kState,
+           .newRow = channel % 2 == 0});
+  }
+  d.Box({.caption = "Timer clock sourced from HS_PERF (3x System Clock)",
+         .field = Bit(v.selectRegister, 15),
+         .comment = kState});
+  d.Box({.caption = "PWM clock sourced from HS_PERF (3x System Clock)",
+         .field = Bit(v.selectRegister, 14),
+         .comment = kState});
+  d.NextBand();
+  DeclareLowVoltageControls(d);
 }
 
 void CpmSYS_V2_Classic::CheckWarnings() {
   CModule::CheckWarnings();
   // A timer counting PWM reload pulses must not run slower than the PWM.
   const std::string timerBox = "Timer clock sourced from HS_PERF (3x System Clock)";
-  const bool slowerTimer = TestPart(kTestTeboOrCasp) &&
+  const bool slowerTimer = Variant().reloadSyncCheck &&
                            IsChecked("Timer channel 3 input sourced from PWM reload_sync signal") &&
                            IsChecked("PWM clock sourced from HS_PERF (3x System Clock)") &&
                            !IsChecked(timerBox);
@@ -709,11 +586,6 @@ void CpmSYS_V2_Classic::CheckWarnings() {
 }
 
 // ============================== CpmSYS_V2_Casp ==============================
-
-CpmSYS_V2_Casp::CpmSYS_V2_Casp(const ArchitectureEntry& entry, CModuleBase* parent)
-    : CpmSYS_V2(entry, parent) {
-  DeclareRegisters();
-}
 
 void CpmSYS_V2_Casp::DeclareRegisters() {
   static const RegisterDecl kRegisters[] = {
@@ -731,44 +603,31 @@ void CpmSYS_V2_Casp::DeclareRegisters() {
   InitRegisters(kRegisters, std::size(kRegisters));
 }
 
-void CpmSYS_V2_Casp::DeclareControls() {
-  DeclareBaseControls();
-  AddBox("3x System Clock on GPIOA0", "-SIM_CLKOSR_INIT", 6);
-  AddBox("2x System Clock on GPIOA1", "-SIM_CLKOSR_INIT", 7);
-  AddBox("System Cllock on GPIOA2", "-SIM_CLKOSR_INIT", 8);
-  AddBox("Oscillator Clock on GPIOA3", "-SIM_CLKOSR_INIT", 9);
+void CpmSYS_V2_Casp::DeclareControls(PageDeclaration& d) {
+  DeclareBaseControls(d);
+  DeclareStateBoxes(d, "-SIM_CLKOSR_INIT",
+                    {
+                        {"3x System Clock on GPIOA0", 6},
+                        {"2x System Clock on GPIOA1", 7},
+                        {"System Cllock on GPIOA2", 8},
+                        {"Oscillator Clock on GPIOA3", 9},
+                    });
 
-  struct Enable {
-    const char* caption;
-    int bit;
-  };
-  static const Enable kFirst[] = {{"PWM", 0},    {"SPI 0", 2},  {"SPI 1", 3}, {"SCI 0", 4},
-                                  {"SCI 1", 5},  {"I2C", 6},    {"ADC", 10},  {"DAC 0", 12},
-                                  {"DAC 1", 13}, {"CMP A", 14}, {"CMP B", 15}};
-  // PCE1/SD1: the eight timer channels in bits 0..7, the interval timers in bits 12..14.
-  static const int kSecondBits[] = {0, 1, 2, 3, 4, 5, 6, 7, 12, 13, 14};
-  auto secondCaption = [](int bit) {
-    if (bit < 4) return Format("TMR A%d", bit);
-    if (bit < 8) return Format("TMR B%d", bit - 4);
-    return Format("PIT %d", bit - 12);
-  };
-  NextBand();
-  for (bool stop : {false, true}) {
-    BeginGroup(stop ? "Modules Enabled in STOP Mode (SD)" : "Peripheral Clock Enable (PCE)");
-    const std::string label = stop ? "SD:" : "PCE:";
-    int count = 0;
-    for (const Enable& enable : kFirst) {
-      AddBox(enable.caption, stop ? "-SIM_SD0_INIT" : "-SIM_PCE0_INIT", enable.bit, false, label,
-             count++ % 3 == 0, stop ? StopKey(enable.caption) : std::string());
-      SetLastCommentFlags(6);
-    }
-    for (int bit : kSecondBits) {
-      const std::string caption = secondCaption(bit);
-      AddBox(caption, stop ? "-SIM_SD1_INIT" : "-SIM_PCE1_INIT", bit, false, label,
-             count++ % 3 == 0, stop ? StopKey(caption) : std::string());
-      SetLastCommentFlags(6);
-    }
-  }
+  // PCE0/SD0 hold the communication and analog modules; PCE1/SD1 the eight timer channels
+  // in bits 0..7 and the interval timers in bits 12..14.
+  std::vector<EnableBox> boxes;
+  const std::pair<const char*, int> kFirst[] = {
+      {"PWM", 0},  {"SPI 0", 2},  {"SPI 1", 3},  {"SCI 0", 4},  {"SCI 1", 5}, {"I2C", 6},
+      {"ADC", 10}, {"DAC 0", 12}, {"DAC 1", 13}, {"CMP A", 14}, {"CMP B", 15}};
+  for (const auto& [caption, bit] : kFirst)
+    boxes.push_back({caption, "-SIM_PCE0_INIT", "-SIM_SD0_INIT", bit});
+  for (int bit = 0; bit < 8; ++bit)
+    boxes.push_back(
+        {Format("TMR %c%d", bit < 4 ? 'A' : 'B', bit % 4), "-SIM_PCE1_INIT", "-SIM_SD1_INIT", bit});
+  for (int pit = 0; pit < 3; ++pit)
+    boxes.push_back({Format("PIT %d", pit), "-SIM_PCE1_INIT", "-SIM_SD1_INIT", 12 + pit});
+  d.NextBand();
+  DeclareEnableGroups(d, boxes, "Modules Enabled in STOP Mode (SD)", "SD:", 3);
   SetClockTable({{"PWM_A|PWM", "PWM"},
                  {"QSPI_0|SPI_0|SPI", "SPI 0"},
                  {"QSPI_1|SPI_1", "SPI 1"},
@@ -792,69 +651,77 @@ void CpmSYS_V2_Casp::DeclareControls() {
                  {"PIT_1", "PIT 1"},
                  {"PIT_2", "PIT 2"}});
 
-  NextBand();
-  BeginGroup("High-speed Peripheral Clock (HS_PERF)");
-  AddBox("IIC clock sourced from HS_PERF (3x System Clock)", "-SIM_PCR_INIT", 12);
-  AddBox("PWM clock sourced from HS_PERF (3x System Clock)", "-SIM_PCR_INIT", 13);
-  AddBox("Timer A clock sourced from HS_PERF (3x System Clock)", "-SIM_PCR_INIT", 14);
-  AddBox("Timer B clock sourced from HS_PERF (3x System Clock)", "-SIM_PCR_INIT", 15);
-  BeginGroup("Pin Functions");
+  d.NextBand();
+  d.Group("High-speed Peripheral Clock (HS_PERF)");
+  DeclareStateBoxes(d, "-SIM_PCR_INIT",
+                    {
+                        {"IIC clock sourced from HS_PERF (3x System Clock)", 12},
+                        {"PWM clock sourced from HS_PERF (3x System Clock)", 13},
+                        {"Timer A clock sourced from HS_PERF (3x System Clock)", 14},
+                        {"Timer B clock sourced from HS_PERF (3x System Clock)", 15},
+                    });
+  d.Group("Pin Functions");
   // The pin-select registers are edited on the port pages, where each pin lists its functions.
   std::string links;
-  for (char port = 'A'; port <= 'F'; ++port) {
-    CModuleBase* gpio =
-        GetContext() ? GetContext()->FindModule(std::string("GPIO_") + port, "") : nullptr;
-    if (!gpio) continue;
-    links += (links.empty() ? "" : ", ") + gpio->MakeLinkHtml({});
-  }
+  for (PinPort* port : GetContext() ? PinPorts(*GetContext()) : std::vector<PinPort*>())
+    links += (links.empty() ? "" : ", ") + port->PortModule().MakeLinkHtml({});
   links = links.empty() ? "on the pages of the GPIO ports" : "in " + links;
-  AddLink(Format("GPIO pins can be also configured %s", links.c_str()), "GPIO pins");
+  d.Link({.caption = Format("GPIO pins can be also configured %s", links.c_str()),
+          .key = "GPIO pins"});
 
-  NextBand();
-  BeginGroup("Register Protection");
-  AddList("IPS registers and all periph. pins configuration:", "-SIM_PROT_INIT", 0, 1,
-          kProtectionItems, "Protection of IPS and GPSxx");
-  AddList("PCE, SD and PCR registers protection:", "-SIM_PROT_INIT", 2, 3, kProtectionItems,
-          "Protection of PCE, SD and PCR");
+  d.NextBand();
+  DeclareProtection(d);
 
-  NextBand();
-  BeginGroup("Internal Peripheral Source Selection (IPS)");
+  d.NextBand();
+  d.Group("Internal Peripheral Source Selection (IPS)");
+  static const char* const kTimers[] = {"Timer A0 output", "Timer A2 output", "Timer A3 output"};
   for (int n = 0; n < 3; ++n) {
-    static const char* const kTimers[] = {"Timer A0 output", "Timer A2 output", "Timer A3 output"};
-    AddList(
-        Format("PSRC%d:", n), "-SIM_IPS0_INIT", 3 * n, 3 * n + 2,
-        {Format("PSCS%d input pin", n), kTimers[n], Format("ADC Sample %d result (HLMT/LLMT)", n),
-         "Comparator A output (filtered)", "Comparator B output (filtered)"},
-        "IPS:");
+    d.List({.caption = Format("PSRC%d:", n),
+            .field = Bits("-SIM_IPS0_INIT", 3 * n, 3 * n + 2),
+            .items = {Format("PSCS%d input pin", n), kTimers[n],
+                      Format("ADC Sample %d result (HLMT/LLMT)", n),
+                      "Comparator A output (filtered)", "Comparator B output (filtered)"},
+            .label = "IPS:"});
     if (n < 2) {
-      AddList(Format("FAULT%d:", n + 1), "-SIM_IPS0_INIT", 11 + 2 * n, 11 + 2 * n,
-              {Format("FAULT%d input pin", n + 1),
-               Format("Comparator %c output (non-filtered)", 'A' + n)},
-              "IPS:", false);
+      d.List({.caption = Format("FAULT%d:", n + 1),
+              .field = Bits("-SIM_IPS0_INIT", 11 + 2 * n, 11 + 2 * n),
+              .items = {Format("FAULT%d input pin", n + 1),
+                        Format("Comparator %c output (non-filtered)", 'A' + n)},
+              .label = "IPS:",
+              .newRow = false});
     }
   }
   const std::vector<std::string> syncItems = {"PIT 0 output",    "PIT 1 output",
                                               "PIT 2 output",    "PWM reload sync. signal",
                                               "Timer A0 output", "Timer A1 output"};
-  AddList("DAC0 SYNC:", "-SIM_IPS1_INIT", 0, 2, syncItems, "IPS:");
-  AddList("DAC1 SYNC:", "-SIM_IPS1_INIT", 4, 6, syncItems, "IPS:", false);
-  AddList("Timer A1 Input:", "-SIM_IPS2_INIT", 4, 4,
-          {"Timer A1 pin", "Comparator A output (filtered)"}, "IPS:");
-  AddList("Timer A2 Input:", "-SIM_IPS2_INIT", 8, 8,
-          {"Timer A2 pin", "Comparator B output (filtered)"}, "IPS:", false);
-  AddList("Timer A3 Input:", "-SIM_IPS2_INIT", 12, 12, {"Timer A3 pin", "PWM reload sync. signal"},
-          "IPS:");
+  d.List({.caption = "DAC0 SYNC:",
+          .field = Bits("-SIM_IPS1_INIT", 0, 2),
+          .items = syncItems,
+          .label = "IPS:"});
+  d.List({.caption = "DAC1 SYNC:",
+          .field = Bits("-SIM_IPS1_INIT", 4, 6),
+          .items = syncItems,
+          .label = "IPS:",
+          .newRow = false});
+  d.List({.caption = "Timer A1 Input:",
+          .field = Bits("-SIM_IPS2_INIT", 4, 4),
+          .items = {"Timer A1 pin", "Comparator A output (filtered)"},
+          .label = "IPS:"});
+  d.List({.caption = "Timer A2 Input:",
+          .field = Bits("-SIM_IPS2_INIT", 8, 8),
+          .items = {"Timer A2 pin", "Comparator B output (filtered)"},
+          .label = "IPS:",
+          .newRow = false});
+  d.List({.caption = "Timer A3 Input:",
+          .field = Bits("-SIM_IPS2_INIT", 12, 12),
+          .items = {"Timer A3 pin", "PWM reload sync. signal"},
+          .label = "IPS:"});
 
-  NextBand();
-  DeclareLowVoltageControls();
+  d.NextBand();
+  DeclareLowVoltageControls(d);
 }
 
 // ============================== CpmSYS_V2_Dorn ==============================
-
-CpmSYS_V2_Dorn::CpmSYS_V2_Dorn(const ArchitectureEntry& entry, CModuleBase* parent)
-    : CpmSYS_V2(entry, parent) {
-  DeclareRegisters();
-}
 
 void CpmSYS_V2_Dorn::DeclareRegisters() {
   static const RegisterDecl kRegisters[] = {
@@ -879,16 +746,18 @@ void CpmSYS_V2_Dorn::DeclareRegisters() {
   InitRegisters(kRegisters, std::size(kRegisters));
 }
 
-void CpmSYS_V2_Dorn::DeclareControls() {
-  DeclareBaseControls();
-  // This page has its own clock output controls; the base lists stay bound but hidden.
-  HideItem("CLKOUT mode:");
-  HideItem("CLKOUT select:");
-  AddBox("Enable CLKOUT", "-SIM_CLKOSR_INIT", 5, true);
-  AddList("Source:", "-SIM_CLKOSR_INIT", 0, 1,
-          {"Continuous System Clock", "Peripheral Clock", "High-speed Peripheral Clock",
-           "Master Clock"},
-          "CLKOUT Source", true, "CLKOUT source");
+void CpmSYS_V2_Dorn::DeclareControls(PageDeclaration& d) {
+  DeclareBaseControls(d, true);
+  d.Box({.caption = "Enable CLKOUT",
+         .field = {.reg = "-SIM_CLKOSR_INIT", .low = 5, .inverted = true},
+         .comment = kState});
+  d.List({.caption = "Source:",
+          .key = "CLKOUT source",
+          .field = Bits("-SIM_CLKOSR_INIT", 0, 1),
+          .items = {"Continuous System Clock", "Peripheral Clock", "High-speed Peripheral Clock",
+                    "Master Clock"},
+          .label = "CLKOUT Source",
+          .enabled = [this] { return IsChecked("Enable CLKOUT"); }});
 
   struct Enable {
     const char* caption;
@@ -906,17 +775,13 @@ void CpmSYS_V2_Dorn::DeclareControls() {
       {"HSCMP B", 1, 12}, {"HSCMP C", 1, 11}, {"PWMCH0", 2, 3},  {"PWMCH1", 2, 2},
       {"PWMCH2", 2, 1},   {"PWMCH3", 2, 0},
   };
-  NextBand();
-  for (bool stop : {false, true}) {
-    BeginGroup(stop ? "Modules Enabled in STOP Mode (SD)" : "Peripheral Clock Enable (PCE)");
-    int count = 0;
-    for (const Enable& enable : kEnables) {
-      const std::string reg = Format(stop ? "-SIM_SD%d_INIT" : "-SIM_PCE%d_INIT", enable.reg);
-      AddBox(enable.caption, reg, enable.bit, false, stop ? "SD:" : "PCE:", count++ % 3 == 0,
-             stop ? StopKey(enable.caption) : std::string());
-      SetLastCommentFlags(6);
-    }
+  std::vector<EnableBox> boxes;
+  for (const Enable& enable : kEnables) {
+    boxes.push_back({enable.caption, Format("-SIM_PCE%d_INIT", enable.reg),
+                     Format("-SIM_SD%d_INIT", enable.reg), enable.bit});
   }
+  d.NextBand();
+  DeclareEnableGroups(d, boxes, "Modules Enabled in STOP Mode (SD)", "SD:", 3);
   SetClockTable({{"GPIO_A", "GPIO A"},   {"GPIO_B", "GPIO B"},   {"GPIO_C", "GPIO C"},
                  {"GPIO_D", "GPIO D"},   {"GPIO_E", "GPIO E"},   {"GPIO_F", "GPIO F"},
                  {"SCI_0|SCI", "SCI0"},  {"SCI_1|SCI", "SCI1"},  {"SPI_0|SPI", "QSPI0"},
@@ -929,25 +794,26 @@ void CpmSYS_V2_Dorn::DeclareControls() {
                  {"IIC_1", "IIC1"},      {"VREF_A", "REFA"},     {"VREF_B", "REFB"},
                  {"VREF_C", "REFC"},     {"YSCAN", "YSCAN"}});
 
-  NextBand();
-  BeginGroup("High-speed Peripheral Clock (HS_PERF)");
-  AddBox("Timer A clock sourced from HS_PERF (2x System Clock)", "-SIM_PCR_INIT", 15);
-  AddBox("Timer B clock sourced from HS_PERF (2x System Clock)", "-SIM_PCR_INIT", 14);
-  AddBox("SCI0 clock sourced from HS_PERF (2x System Clock)", "-SIM_PCR_INIT", 13);
-  AddBox("SCI1 clock sourced from HS_PERF (2x System Clock)", "-SIM_PCR_INIT", 12);
-  BeginGroup("QTIMER Input Selection");
+  d.NextBand();
+  d.Group("High-speed Peripheral Clock (HS_PERF)");
+  DeclareStateBoxes(d, "-SIM_PCR_INIT",
+                    {
+                        {"Timer A clock sourced from HS_PERF (2x System Clock)", 15},
+                        {"Timer B clock sourced from HS_PERF (2x System Clock)", 14},
+                        {"SCI0 clock sourced from HS_PERF (2x System Clock)", 13},
+                        {"SCI1 clock sourced from HS_PERF (2x System Clock)", 12},
+                    });
+  d.Group("QTIMER Input Selection");
   static const char* const kTimerPins[] = {"GPIO C2", "GPIO F8", "GPIO F6", "GPIO F7"};
   for (int timer = 0; timer < 4; ++timer) {
-    AddList(Format("Timer B%d:", timer), "-SIM_GPS3_INIT", 12 + timer, 12 + timer,
-            {kTimerPins[timer], Format("XB_OUT%d", 26 + timer)}, "QTIMER Input Selection:");
+    d.List({.caption = Format("Timer B%d:", timer),
+            .field = Bits("-SIM_GPS3_INIT", 12 + timer, 12 + timer),
+            .items = {kTimerPins[timer], Format("XB_OUT%d", 26 + timer)},
+            .label = "QTIMER Input Selection:"});
   }
 
-  NextBand();
-  BeginGroup("Register Protection");
-  AddList("IPS registers and all periph. pins configuration:", "-SIM_PROT_INIT", 0, 1,
-          kProtectionItems, "Protection of IPS and GPSxx");
-  AddList("PCE, SD and PCR registers protection:", "-SIM_PROT_INIT", 2, 3, kProtectionItems,
-          "Protection of PCE, SD and PCR");
+  d.NextBand();
+  DeclareProtection(d);
 
   struct PinList {
     const char* caption;
@@ -985,21 +851,20 @@ void CpmSYS_V2_Dorn::DeclareControls() {
       {"GPIO F6:", 2, 12, 12, {"TB2", "PWMX3"}},
       {"GPIO F8:", 3, 2, 2, {"RXD0", "TB1"}},
   };
-  NextBand();
-  BeginGroup("Peripheral Select");
+  d.NextBand();
+  d.Group("Peripheral Select");
   int count = 0;
   for (const PinList& pin : kPins) {
-    AddList(pin.caption, Format("-SIM_GPS%d_INIT", pin.reg), pin.low, pin.high, pin.items,
-            "Peripheral Select:", count++ % 3 == 0);
+    d.List({.caption = pin.caption,
+            .field = {.reg = Format("-SIM_GPS%d_INIT", pin.reg), .low = pin.low, .high = pin.high},
+            .items = pin.items,
+            .label = "Peripheral Select:",
+            .newRow = count++ % 3 == 0});
   }
 
-  NextBand();
-  DeclareLowVoltageControls();
-  AddPinWarning();
-}
-
-void CpmSYS_V2_Dorn::UpdateEnables() {
-  EnableControl(ListId("CLKOUT source"), IsChecked("Enable CLKOUT"));
+  d.NextBand();
+  DeclareLowVoltageControls(d);
+  DeclarePinWarning(d);
 }
 
 bool CpmSYS_V2_Dorn::IsSignalUsed(const std::string& signal) const {
@@ -1011,21 +876,16 @@ bool CpmSYS_V2_Dorn::IsSignalUsed(const std::string& signal) const {
   return false;
 }
 
-void CpmSYS_V2_Dorn::ApplyClockWarning(size_t row, CModuleBase& module, bool enabled, bool inUse,
+void CpmSYS_V2_Dorn::ApplyClockWarning(CModuleBase& module, bool enabled, bool inUse,
                                        uint32_t warningId) {
   if (!enabled && !inUse && module.GetPrefix() == "YSCAN") {
     WarnControl(warningId, true, kYscanClockText);
     return;
   }
-  CSysModule::ApplyClockWarning(row, module, enabled, inUse, warningId);
+  CSysModule::ApplyClockWarning(module, enabled, inUse, warningId);
 }
 
 // ============================== CpmSYS_Brel ==============================
-
-CpmSYS_Brel::CpmSYS_Brel(const ArchitectureEntry& entry, CModuleBase* parent)
-    : CSysModule(entry, parent) {
-  DeclareRegisters();
-}
 
 void CpmSYS_Brel::DeclareRegisters() {
   static const RegisterDecl kRegisters[] = {
@@ -1051,31 +911,29 @@ void CpmSYS_Brel::DeclareRegisters() {
   InitRegisters(kRegisters, std::size(kRegisters));
 }
 
-void CpmSYS_Brel::DeclareControls() {
-  BeginGroup("Power Saving Modes");
-  AddList(
-      "Stop disable", "-SIM_CONROL_INIT", 2, 3,
-      {"Stop enabled", "Stop disabled", "Stop permanently enabled", "Stop permanently disabled"},
-      "SIM: Power Saving Modes");
-  AddList(
-      "Wait disable", "-SIM_CONROL_INIT", 0, 1,
-      {"Wait enabled", "Wait disabled", "Wait permanently enabled", "Wait permanently disabled"},
-      "SIM: Power Saving Modes");
-  AddList("DPORT clock to processor core", "-SIM_CONROL_INIT", 5, 5,
-          {"Enabled when core TAP enabled", "Always enabled"}, "SIM:");
+void CpmSYS_Brel::DeclareControls(PageDeclaration& d) {
+  DeclarePowerSaving(d, true, true);
 
   const std::vector<std::string> clockSources = {
       "Continuous System Clock",     "Peripheral Clock",
       "High-speed Peripheral Clock", "Master Clock",
       "1KHz Low Power Oscilator",    "Crystal Oscillator / XTAL",
       "Relaxation Oscillator Output"};
-  BeginGroup("Clock Outputs");
-  AddBox("Enable CLKO_0", "-SIM_CLKOSR_INIT", 5, true);
-  AddList(" Source: ", "-SIM_CLKOSR_INIT", 0, 4, clockSources, "CLKO_0 Source", true,
-          "CLKO_0 source");
-  AddBox("Enable CLKO_1", "-SIM_CLKOSR_INIT", 13, true);
-  AddList(" Source: ", "-SIM_CLKOSR_INIT", 8, 10, clockSources, "CLKO_1 Source", true,
-          "CLKO_1 source");
+  d.Group("Clock Outputs");
+  // CLKO_n: an inverted enable bit and its source field; the list follows the box.
+  const struct { int enable, low, high; } kOutputs[] = {{5, 0, 4}, {13, 8, 10}};
+  for (int n = 0; n < 2; ++n) {
+    const std::string box = Format("Enable CLKO_%d", n);
+    d.Box({.caption = box,
+           .field = {.reg = "-SIM_CLKOSR_INIT", .low = kOutputs[n].enable, .inverted = true},
+           .comment = kState});
+    d.List({.caption = " Source: ",
+            .key = Format("CLKO_%d source", n),
+            .field = Bits("-SIM_CLKOSR_INIT", kOutputs[n].low, kOutputs[n].high),
+            .items = clockSources,
+            .label = Format("CLKO_%d Source", n),
+            .enabled = [this, box] { return IsChecked(box); }});
+  }
 
   static const char* const kModules[] = {"Timer Channel 0",
                                          "Timer Channel 1",
@@ -1093,15 +951,11 @@ void CpmSYS_Brel::DeclareControls() {
                                          "HSCPM 0",
                                          "HSCPM 1",
                                          "HSCPM 2"};
-  NextBand();
-  for (bool stop : {false, true}) {
-    BeginGroup(stop ? "Modules Enabled in STOP Mode (SDR)" : "Peripheral Clock Enable (PCE)");
-    for (int bit = 0; bit < 16; ++bit) {
-      AddBox(kModules[bit], stop ? "-SIM_SDR_INIT" : "-SIM_PCE_INIT", bit, false,
-             stop ? "SDR:" : "PCE:", bit % 2 == 0, stop ? StopKey(kModules[bit]) : std::string());
-      SetLastCommentFlags(6);
-    }
-  }
+  std::vector<EnableBox> boxes;
+  for (int bit = 0; bit < 16; ++bit)
+    boxes.push_back({kModules[bit], "-SIM_PCE_INIT", "-SIM_SDR_INIT", bit});
+  d.NextBand();
+  DeclareEnableGroups(d, boxes, "Modules Enabled in STOP Mode (SDR)", "SDR:", 2);
   SetClockTable({{"HSCMP_0", "HSCPM 0"},
                  {"HSCMP_1", "HSCPM 1"},
                  {"HSCMP_2", "HSCPM 2"},
@@ -1119,45 +973,55 @@ void CpmSYS_Brel::DeclareControls() {
                  {"QT_0", "Timer Channel 0"},
                  {"QT_1", "Timer Channel 1"}});
 
-  NextBand();
-  BeginGroup("High-speed Peripheral Clock (HS_PERF)");
-  AddBox("Timer clock sourced from HS_PERF (3x System Clock)", "-SIM_PCR_INIT", 15);
-  AddBox("PWM clock sourced from HS_PERF (3x System Clock)", "-SIM_PCR_INIT", 13);
-  AddBox("SCI clock sourced from HS_PERF (3x System Clock)", "-SIM_PCR_INIT", 12);
-  BeginGroup("Start-up");
-  AddBox("Enable Internal RAM Check during startup (software feature)", "-INTXRAM_CHECK_ENABLED",
-         0);
+  d.NextBand();
+  d.Group("High-speed Peripheral Clock (HS_PERF)");
+  DeclareStateBoxes(d, "-SIM_PCR_INIT",
+                    {
+                        {"Timer clock sourced from HS_PERF (3x System Clock)", 15},
+                        {"PWM clock sourced from HS_PERF (3x System Clock)", 13},
+                        {"SCI clock sourced from HS_PERF (3x System Clock)", 12},
+                    });
+  d.Group("Start-up");
+  d.Box({.caption = "Enable Internal RAM Check during startup (software feature)",
+         .field = Bit("-INTXRAM_CHECK_ENABLED", 0),
+         .comment = kState});
 
-  NextBand();
-  BeginGroup("Register Protection");
-  AddList("IPS registers and all periph. pins configuration:", "-SIM_PROT_INIT", 0, 1,
-          kProtectionItems, "Protection of IPS and GPSxx");
-  AddList("PCE, SD and PCR registers protection:", "-SIM_PROT_INIT", 2, 3, kProtectionItems,
-          "Protection of PCE, SD and PCR");
+  d.NextBand();
+  DeclareProtection(d);
 
-  NextBand();
-  BeginGroup("Internal Peripheral Source Selection (IPS)");
+  d.NextBand();
+  d.Group("Internal Peripheral Source Selection (IPS)");
   const std::vector<std::string> pwmSources = {"Comparator 0 output", "Comparator 1 output",
                                                "Comparator 2 output", "Timer channel T0",
                                                "Timer channel T1"};
+  static const char* const kFaultPins[] = {
+      "FAULT1 input pin (GPIO A4)", "FAULT2 input pin (GPIO A5)", "FAULT3 input pin (GPIO B5)"};
   for (int n = 0; n < 3; ++n) {
-    AddList(Format("PSRC%d:", n), "-SIM_IPS0_INIT", 3 * n, 3 * n + 2, pwmSources, "IPS:", true);
-    static const char* const kFaultPins[] = {
-        "FAULT1 input pin (GPIO A4)", "FAULT2 input pin (GPIO A5)", "FAULT3 input pin (GPIO B5)"};
-    AddList(Format("FAULT%d:", n + 1), "-SIM_IPS0_INIT", 9 + n, 9 + n,
-            {kFaultPins[n], Format("Comparator %d output", n)}, "IPS:", false);
+    d.List({.caption = Format("PSRC%d:", n),
+            .field = Bits("-SIM_IPS0_INIT", 3 * n, 3 * n + 2),
+            .items = pwmSources,
+            .label = "IPS:"});
+    d.List({.caption = Format("FAULT%d:", n + 1),
+            .field = Bits("-SIM_IPS0_INIT", 9 + n, 9 + n),
+            .items = {kFaultPins[n], Format("Comparator %d output", n)},
+            .label = "IPS:",
+            .newRow = false});
   }
   for (int t = 0; t < 2; ++t) {
-    AddList(Format("Timer T%d:", t), "-SIM_IPS1_INIT", 3 * t, 3 * t + 2,
-            {t == 0 ? "Package pin (GPIO B4 or D1)" : "Package pin (GPIO B0, B5 or D3)",
-             "Comparator 0 output", "Comparator 1 output", "Comparator 2 output", "PWM"},
-            "IPS:", t == 0);
+    d.List({.caption = Format("Timer T%d:", t),
+            .field = Bits("-SIM_IPS1_INIT", 3 * t, 3 * t + 2),
+            .items = {t == 0 ? "Package pin (GPIO B4 or D1)" : "Package pin (GPIO B0, B5 or D3)",
+                      "Comparator 0 output", "Comparator 1 output", "Comparator 2 output", "PWM"},
+            .label = "IPS:",
+            .newRow = t == 0});
   }
   for (int n = 0; n < 3; ++n) {
-    AddList(Format("C%d_WS:", n), "-SIM_IPS1_INIT", 6 + 3 * n, 8 + 3 * n,
-            {"Timer T0 output", "Timer T1 output", "PDB Trigger A", "PDB Trigger B",
-             "Tied Low (Logic Zero)"},
-            "IPS:", n % 2 == 0);
+    d.List({.caption = Format("C%d_WS:", n),
+            .field = Bits("-SIM_IPS1_INIT", 6 + 3 * n, 8 + 3 * n),
+            .items = {"Timer T0 output", "Timer T1 output", "PDB Trigger A", "PDB Trigger B",
+                      "Tied Low (Logic Zero)"},
+            .label = "IPS:",
+            .newRow = n % 2 == 0});
   }
 
   struct PinList {
@@ -1191,36 +1055,38 @@ void CpmSYS_Brel::DeclareControls() {
       {"GPIO D2:", "-SIM_GPSD_INIT", 5, 6, {"TCK", "ANA4/CMP1_P2", "CMP1_OUT"}},
       {"GPIO D3:", "-SIM_GPSD_INIT", 7, 8, {"TMS", "ANB11", "T1", "CMP1_OUT"}},
   };
-  NextBand();
-  BeginGroup("Peripheral Select");
+  d.NextBand();
+  d.Group("Peripheral Select");
   int count = 0;
-  for (const PinList& pin : kPins)
-    AddList(pin.caption, pin.reg, pin.low, pin.high, pin.items,
-            "Peripheral Select:", count++ % 3 == 0);
-
-  AddPinWarning();
+  for (const PinList& pin : kPins) {
+    d.List({.caption = pin.caption,
+            .field = Bits(pin.reg, pin.low, pin.high),
+            .items = pin.items,
+            .label = "Peripheral Select:",
+            .newRow = count++ % 3 == 0});
+  }
+  DeclarePinWarning(d);
 }
 
-void CpmSYS_Brel::UpdateEnables() {
-  EnableControl(ListId("CLKO_0 source"), IsChecked("Enable CLKO_0"));
-  EnableControl(ListId("CLKO_1 source"), IsChecked("Enable CLKO_1"));
-}
+// ---- partner facts ----
 
-bool CpmSYS_Brel::PwmEnabled() const {
-  bool enabled = true;  // no PWM module: nothing can be off
-  ReadPartnerBit("PWM", "PMCTL_INIT", 0, enabled);
-  return enabled;
+bool CpmSYS_Brel::PwmRunning() const {
+  const PwmGenerator* pwm = FindCapability<PwmGenerator>(GetContext());
+  return !pwm || pwm->IsRunning();  // no PWM: nothing can be off
 }
 
 bool CpmSYS_Brel::ComparatorEnabled(int n) const {
-  bool enabled = false;
-  return ReadPartnerBit(Format("HSCMP_%d", n), "CR1_INIT", 0, enabled) && enabled;
+  for (const Comparator* comparator : FindCapabilities<Comparator>(GetContext()))
+    if (comparator->ComparatorIndex() == n) return comparator->IsEnabled();
+  return false;
 }
 
 bool CpmSYS_Brel::ComparatorWindowing(int n) const {
-  uint32_t modes = 0;
-  return ComparatorEnabled(n) && ReadPartnerField(Format("HSCMP_%d", n), "CR1_INIT", 6, 7, modes) &&
-         modes != 0;
+  for (const Comparator* comparator : FindCapabilities<Comparator>(GetContext())) {
+    if (comparator->ComparatorIndex() == n)
+      return comparator->IsEnabled() && comparator->IsWindowingOrSampling();
+  }
+  return false;
 }
 
 bool CpmSYS_Brel::IsSignalUsed(const std::string& signal) const {
@@ -1229,7 +1095,7 @@ bool CpmSYS_Brel::IsSignalUsed(const std::string& signal) const {
     return (output == 0 || output == 1) && IsChecked(Format("Enable CLKO_%d", output));
   }
   const int fault = DigitAfter(signal, "FAULT");
-  if (fault >= 1 && fault <= 3) return Selection(Format("FAULT%d:", fault)) == 0 && PwmEnabled();
+  if (fault >= 1 && fault <= 3) return Selection(Format("FAULT%d:", fault)) == 0 && PwmRunning();
   if (signal == "T0" || signal == "T1") {
     const int timer = signal[1] - '0';
     return Selection(Format("Timer T%d:", timer)) == 0 &&
@@ -1241,10 +1107,10 @@ bool CpmSYS_Brel::IsSignalUsed(const std::string& signal) const {
 void CpmSYS_Brel::CheckWarnings() {
   CModule::CheckWarnings();
 
-  // The high-speed peripheral clock is made by the PLL; without an OCCS it counts as off.
-  // "Enable PLL" is inverted: a set bit switches the PLL off.
-  bool pllOff = true;
-  ReadPartnerBit("OCCS", "CTRL_INIT", 4, pllOff);
+  // The high-speed peripheral clock is made by the PLL; without a clock module it counts
+  // as off.
+  const ClockSource* clock = FindCapability<ClockSource>(GetContext());
+  const bool pllOff = !clock || !clock->IsPllRunning();
   static const struct {
     const char* box;
     const char* message;
@@ -1264,22 +1130,16 @@ void CpmSYS_Brel::CheckWarnings() {
 }
 
 void CpmSYS_Brel::CheckClockOutputs() {
-  const bool out0 = IsChecked("Enable CLKO_0");
-  const bool out1 = IsChecked("Enable CLKO_1");
-  bool lowPower = true;  // no PMC module: the 1 kHz oscillator counts as running
-  bool crystalOff = true;
-  bool relaxationOff = true;
-  if (out0 || out1) {
-    ReadPartnerBit("PMC", "-PMC_CR2_INIT", 8, lowPower);
-    // Both OCCS boxes are inverted (a set bit switches the oscillator off); without an
-    // OCCS both oscillators count as off.
-    ReadPartnerBit("OCCS", "OSCTL_INIT", 12, crystalOff);
-    ReadPartnerBit("OCCS", "OSCTL_INIT", 15, relaxationOff);
-  }
+  // Missing partners: the 1 kHz oscillator counts as running, the clock module's
+  // oscillators as off.
+  const PowerManagement* power = FindCapability<PowerManagement>(GetContext());
+  const ClockSource* clock = FindCapability<ClockSource>(GetContext());
+  const bool lowPower = !power || power->IsLowPowerOscillatorEnabled();
+  const bool crystalOff = !clock || !clock->IsCrystalOscillatorEnabled();
+  const bool relaxationOff = !clock || !clock->IsRelaxationOscillatorEnabled();
   for (int output = 0; output < 2; ++output) {
-    const bool enabled = output == 0 ? out0 : out1;
     std::string message;
-    if (enabled) {
+    if (IsChecked(Format("Enable CLKO_%d", output))) {
       switch (Selection(Format("CLKO_%d source", output))) {
         case 4:
           if (!lowPower)
@@ -1316,25 +1176,16 @@ void CpmSYS_Brel::CheckSourceSelections() {
     windowing[n] = ComparatorWindowing(n);
   }
   const bool timer[2] = {IsChecked("Timer Channel 0"), IsChecked("Timer Channel 1")};
-  bool trigger[2] = {false, false};  // A, B
-  ModuleContext* context = GetContext();
-  CModuleBase* pdb = context ? context->FindModule("PDB", "") : nullptr;
-  if (pdb && pdb->IsSelected()) {
-    ReadPartnerBit("PDB", "-PDB_SCR_INIT", 1, trigger[0]);
-    ReadPartnerBit("PDB", "-PDB_SCR_INIT", 0, trigger[1]);
-  }
-  const bool pwmPresent = context && context->FindModule("PWM", "");
-  const bool pwm = PwmEnabled();
+  const DelayBlock* pdb = FindCapability<DelayBlock>(GetContext());
+  const bool trigger[2] = {pdb && pdb->IsTriggerEnabled(0), pdb && pdb->IsTriggerEnabled(1)};
+  const PwmGenerator* pwmModule = FindCapability<PwmGenerator>(GetContext());
+  const bool pwm = PwmRunning();
 
-  // PWM inputs that the PWM takes from this register (its source field reads 1).
-  static const int kSourceField[3][2] = {{0, 1}, {2, 4}, {5, 7}};
+  // PWM inputs that the PWM takes from this register.
   for (int n = 0; n < 3; ++n) {
     const std::string caption = Format("PSRC%d:", n);
-    uint32_t pwmSource = 0;
     bool set = false;
-    if (pwmPresent && pwm &&
-        ReadPartnerField("PWM", "PMSRC_INIT", kSourceField[n][0], kSourceField[n][1], pwmSource) &&
-        pwmSource == 1) {
+    if (pwmModule && pwm && pwmModule->UsesSystemSource(n)) {
       const int source = Selection(caption);
       set = (source >= 0 && source <= 2 && !comparator[source]) ||
             (source >= 3 && source <= 4 && !timer[source - 3]);

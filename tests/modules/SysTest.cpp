@@ -17,13 +17,72 @@
 namespace tarq {
 namespace {
 
-// A module that only has registers: it stands in for the partners the system module reads
-// (clock module, comparators, PWM ...) and for modules whose clock it checks.
+// A module that only has registers: it stands in for modules whose clock the system module
+// checks, and (with a capability below) for the partners it asks for facts.
 class StubModule : public CModule {
  public:
   StubModule(const ArchitectureEntry& entry, CModuleBase* parent, std::vector<RegisterDecl> regs)
       : CModule(entry, parent) {
     InitRegisters(regs.data(), regs.size());
+  }
+
+ protected:
+  uint32_t Field(size_t reg, int low, int high) const {
+    return (Registers()[reg].value >> low) & ((1u << (high - low + 1)) - 1);
+  }
+  bool Bit(size_t reg, int bit) const { return Field(reg, bit, bit) != 0; }
+};
+
+// Partners as the later modules will offer them, answering from their register bits.
+class ClockStub : public StubModule, public ClockSource {
+ public:
+  ClockStub(const ArchitectureEntry& entry, CModuleBase* parent)
+      : StubModule(entry, parent, {{"CTRL_INIT", 0x0011, DW16}, {"OSCTL_INIT", 0x1600, DW16}}) {}
+  float GetBusClockMHz() const override { return 0; }
+  float GetHighSpeedClockMHz() const override { return 0; }
+  float GetSystemClockMHz() const override { return 0; }
+  float GetCrystalFrequencyMHz() const override { return 0; }
+  // Each enable bit switches its part off when set.
+  bool IsPllRunning() const override { return !Bit(0, 4); }
+  bool IsCrystalOscillatorEnabled() const override { return !Bit(1, 12); }
+  bool IsRelaxationOscillatorEnabled() const override { return !Bit(1, 15); }
+};
+
+class PowerStub : public StubModule, public PowerManagement {
+ public:
+  PowerStub(const ArchitectureEntry& entry, CModuleBase* parent)
+      : StubModule(entry, parent, {{"-PMC_CR2_INIT", 0x00FF, DW16}}) {}
+  bool IsLowPowerOscillatorEnabled() const override { return Bit(0, 8); }
+};
+
+class ComparatorStub : public StubModule, public Comparator {
+ public:
+  ComparatorStub(const ArchitectureEntry& entry, CModuleBase* parent)
+      : StubModule(entry, parent, {{"CR1_INIT", 0, DW16}}) {}
+  int ComparatorIndex() const override { return GetPrefix().back() - '0'; }
+  bool IsEnabled() const override { return Bit(0, 0); }
+  bool IsWindowingOrSampling() const override { return Field(0, 6, 7) != 0; }
+};
+
+class DelayStub : public StubModule, public DelayBlock {
+ public:
+  DelayStub(const ArchitectureEntry& entry, CModuleBase* parent)
+      : StubModule(entry, parent, {{"-PDB_SCR_INIT", 0, DW16}}) {}
+  // Trigger A is bit 1, trigger B bit 0.
+  bool IsTriggerEnabled(int trigger) const override {
+    return IsSelected() && Bit(0, trigger == 0 ? 1 : 0);
+  }
+};
+
+class PwmStub : public StubModule, public PwmGenerator {
+ public:
+  PwmStub(const ArchitectureEntry& entry, CModuleBase* parent)
+      : StubModule(entry, parent, {{"PMCTL_INIT", 0, DW16}, {"PMSRC_INIT", 0, DW16}}) {}
+  bool IsRunning() const override { return Bit(0, 0); }
+  // Input n's source field (bits 0..1, 2..4, 5..7) reads 1 when it comes from SYS.
+  bool UsesSystemSource(int input) const override {
+    static const int kField[3][2] = {{0, 1}, {2, 4}, {5, 7}};
+    return Field(1, kField[input][0], kField[input][1]) == 1;
   }
 };
 
@@ -33,13 +92,20 @@ void RegisterStub(ModuleFactory& factory, const std::string& kind, std::vector<R
   });
 }
 
+template <class Stub>
+void RegisterPartner(ModuleFactory& factory, const std::string& kind) {
+  factory.Register(kind, [](const ArchitectureEntry& entry, CModuleBase* parent) {
+    return std::unique_ptr<CModuleBase>(std::make_unique<Stub>(entry, parent));
+  });
+}
+
 // A project of one part whose architecture file lists exactly the given tree lines.
 class SysProject {
  public:
   SysProject(const std::string& part, const std::string& tree, const std::string& defines = {},
-             const std::string& definedPart = {})
+             const std::string& definedPart = {}, const std::string& parameters = {})
       : folder_("sys") {
-    folder_.Write(part + ".cfg", ".BEGIN_TREE_LIST\n" + tree + ".END_TREE_LIST\n");
+    folder_.Write(part + ".cfg", ".BEGIN_TREE_LIST\n" + tree + ".END_TREE_LIST\n" + parameters);
     folder_.Write("project/ApplicationConfig/appconfig.h",
                   "#define " + (definedPart.empty() ? part : definedPart) + "\n" + defines);
     DocumentEnvironment environment;
@@ -48,11 +114,11 @@ class SysProject {
     doc_ = std::make_unique<CProjDoc>(host_, environment, RegisterBuiltInModuleKinds);
     ModuleFactory& factory = doc_->GetFactory();
     RegisterStub(factory, "STUB", {{"CTRL_INIT", 0, DW16}});
-    RegisterStub(factory, "OCCS_T", {{"CTRL_INIT", 0x0011, DW16}, {"OSCTL_INIT", 0x1600, DW16}});
-    RegisterStub(factory, "PMC_T", {{"-PMC_CR2_INIT", 0x00FF, DW16}});
-    RegisterStub(factory, "HSCMP_T", {{"CR1_INIT", 0, DW16}});
-    RegisterStub(factory, "PDB_T", {{"-PDB_SCR_INIT", 0, DW16}});
-    RegisterStub(factory, "PWM_T", {{"PMCTL_INIT", 0, DW16}, {"PMSRC_INIT", 0, DW16}});
+    RegisterPartner<ClockStub>(factory, "OCCS_T");
+    RegisterPartner<PowerStub>(factory, "PMC_T");
+    RegisterPartner<ComparatorStub>(factory, "HSCMP_T");
+    RegisterPartner<DelayStub>(factory, "PDB_T");
+    RegisterPartner<PwmStub>(factory, "PWM_T");
     opened_ = doc_->OpenProject(folder_.Path("project"));
     if (opened_) doc_->OnIdle();
   }
@@ -90,6 +156,155 @@ const char* const kBrelSys = "SYS SYS_Brel NONE IRQ: \"System Integration\"\n";
 
 std::string ClockOff(const std::string& name) {
   return "Module " + name + " is configured for use but its peripheral clock is disabled";
+}
+
+// ---------------------------------------------------------------- variants
+
+// A part of each chip group (CVX-37 is defined as CVX-06, as projects name it).
+struct GroupPart {
+  const char* part;
+  const char* defined;
+};
+const GroupPart kGroupParts[] = {{"CVX-01", ""}, {"CVX-37", "CVX-06"}, {"CVX-07", ""},
+                                 {"CVX-08", ""}, {"CVX-17", ""},       {"CVX-21", ""},
+                                 {"CVX-24", ""}, {"CVX-28", ""},       {"CVX-31", ""}};
+const char* const kSysKinds[] = {"SYS_V1", "SYS_V2_Classic", "SYS_V2_Casp", "SYS_V2_Dorn",
+                                 "SYS_Brel"};
+
+TEST(SysVariants, EveryKindOnEveryChipGroupDeclaresAPageWithoutFaults) {
+  for (const GroupPart& group : kGroupParts) {
+    for (const char* kind : kSysKinds) {
+      SCOPED_TRACE(std::string(kind) + " on " + group.part);
+      SysProject project(group.part,
+                         std::string("SYS ") + kind + " NONE IRQ:14 \"System Integration\"\n", {},
+                         group.defined);
+      ASSERT_TRUE(project.Opened());
+      CSysModule& sys = project.Sys();
+      EXPECT_EQ(sys.Declaration().Verify(), std::vector<std::string>());
+      // Every clock row names a box of this variant, bound to a register of its table.
+      for (const CSysModule::ClockRow& row : sys.ClockRows()) {
+        const DeclaredControl* box = sys.Declaration().Find(row.boxKey);
+        ASSERT_NE(box, nullptr) << row.patterns;
+        EXPECT_NE(box->Bit(), nullptr) << row.patterns;
+      }
+      // The page builds, every rule applies, and the checks run on it.
+      ASSERT_TRUE(sys.CreatePage());
+      sys.UpdateEnables();
+      project.Check();
+      EXPECT_TRUE(sys.ValidateControls(false));
+    }
+  }
+}
+
+TEST(SysVariants, TheV2RowFollowsThePartAndDecidesTablesAndItems) {
+  struct Expect {
+    GroupPart part;
+    const char* row;
+    size_t stopItems;  // "Stop permanently disabled" only with the second texts
+    bool dport;        // no debug-port list on CVX-06
+    bool can2;         // the CAN2 box, its clock row and a real PCE2 register
+    uint32_t pceReset;
+  };
+  const Expect expected[] = {
+      {{"CVX-37", "CVX-06"}, "CVX-06", 3, false, false, 0},
+      {{"CVX-07", ""}, "other parts", 3, true, false, 0xFFFF},
+      {{"CVX-08", ""}, "Fenn", 3, true, false, 0xFFFF},
+      {{"CVX-17", ""}, "CVX-17..19", 3, true, true, 0xFFFF},
+      {{"CVX-21", ""}, "Tebo, Casp", 4, true, false, 0x0000},
+  };
+  for (const Expect& e : expected) {
+    SCOPED_TRACE(e.part.part);
+    SysProject project(e.part.part, "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n", {},
+                       e.part.defined);
+    ASSERT_TRUE(project.Opened());
+    auto& sys = dynamic_cast<CpmSYS_V2&>(project.Sys());
+    EXPECT_STREQ(sys.Variant().name, e.row);
+    EXPECT_EQ(sys.ListItems("Stop disable").size(), e.stopItems);
+    EXPECT_EQ(sys.ListItems("Wait disable").size(), e.stopItems);
+    EXPECT_EQ(sys.ListId("DPORT clock to processor core") != 0, e.dport);
+    EXPECT_EQ(sys.ControlId("CAN2") != 0, e.can2);
+    EXPECT_EQ(sys.FindClockRow("ZCAN2") >= 0, e.can2);
+    if (const Register* pce2 = sys.FindOwnRegister("-SIM_PCE2_INIT"))
+      EXPECT_EQ((pce2->flags & DUMMYREG) == 0, e.can2);
+    if (const Register* pce = sys.FindOwnRegister("-SIM_PCE_INIT"))
+      EXPECT_EQ(pce->value, e.pceReset);
+    else
+      EXPECT_STREQ(e.row, "CVX-06");
+  }
+}
+
+TEST(SysVariants, ClockOutputBoxesNameThePinThePortDescriptionsGive) {
+  // Pins of port F carry the SYS clock outputs 0 and 3 (behind a selector bit as well); bit 7
+  // belongs to another module and bit 8 to no pin, so those boxes keep the general caption.
+  SysProject project("CVX-17",
+                     "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n"
+                     "GPIO_F GPIO NONE IRQ: \"Port F\"\n",
+                     {}, {},
+                     ".BEGIN_MODULE_INFO\nGPIO_F\n{\n    0, CLKOSR6:SYS.CLKO0\n"
+                     "    1, CLKOSR7:OCCS.XTAL\n    3, GPS1&CLKOSR9:SYS.CLKO3\n}\n"
+                     ".END_MODULE_INFO\n");
+  ASSERT_TRUE(project.Opened());
+  CSysModule& sys = project.Sys();
+  EXPECT_NE(sys.ControlId("CLKO0 clock on GPIO_F0"), 0u);
+  EXPECT_NE(sys.ControlId("CLKO1 clock on GPIO"), 0u);
+  EXPECT_NE(sys.ControlId("CLKO2 clock on GPIO"), 0u);
+  EXPECT_NE(sys.ControlId("CLKO3 clock on GPIO_F3"), 0u);
+  // The box of bit 9 sets bit 9.
+  ASSERT_TRUE(sys.CreatePage());
+  ASSERT_TRUE(sys.GetPage()->Click(sys.ControlId("CLKO3 clock on GPIO_F3")));
+  EXPECT_EQ(project.Reg("SYS", "-SIM_CLKOSR_INIT").value & 0x3C0, 1u << 9);
+}
+
+TEST(SysVariants, SourceListsFollowTheirOutputBoxOnEveryPageThatHasOne) {
+  // Brel's two clock outputs and Dorn's one: each list is enabled exactly while its own box
+  // is checked, whatever the other output does.
+  struct Output {
+    const char* part;
+    const char* kind;
+    const char* box;
+    const char* list;
+    uint32_t clearBit;  // the boxes are inverted: a clear bit checks them
+  };
+  const Output outputs[] = {{"CVX-28", "SYS_Brel", "Enable CLKO_0", "CLKO_0 source", 1u << 5},
+                            {"CVX-28", "SYS_Brel", "Enable CLKO_1", "CLKO_1 source", 1u << 13},
+                            {"CVX-31", "SYS_V2_Dorn", "Enable CLKOUT", "CLKOUT source", 1u << 5}};
+  for (const Output& output : outputs) {
+    SCOPED_TRACE(output.list);
+    SysProject project(output.part,
+                       std::string("SYS ") + output.kind + " NONE IRQ: \"System Integration\"\n");
+    ASSERT_TRUE(project.Opened());
+    CSysModule& sys = project.Sys();
+    Register& clkosr = project.Reg("SYS", "-SIM_CLKOSR_INIT");
+    clkosr.value = 0xFFFF;  // every output off
+    ASSERT_TRUE(sys.CreatePage());
+    sys.UpdateEnables();
+    EXPECT_FALSE(sys.IsChecked(output.box));
+    EXPECT_FALSE(sys.GetPage()->Find(sys.ListId(output.list))->enabled);
+    clkosr.value &= ~output.clearBit;
+    sys.RefreshAll();
+    sys.UpdateEnables();
+    EXPECT_TRUE(sys.IsChecked(output.box));
+    EXPECT_TRUE(sys.GetPage()->Find(sys.ListId(output.list))->enabled);
+  }
+}
+
+TEST(SysVariants, HiddenListsStayBoundButOutOfTheHeaderComment) {
+  SysProject classic("CVX-01", "SYS SYS_V1 NONE IRQ: \"System Integration\"\n");
+  SysProject dorn("CVX-31", "SYS SYS_V2_Dorn NONE IRQ: \"System Integration\"\n");
+  for (SysProject* project : {&classic, &dorn}) {
+    ASSERT_TRUE(project->Opened());
+    CSysModule& sys = project->Sys();
+    ASSERT_TRUE(sys.CreatePage());
+    std::string comment;
+    sys.GenerateComment(comment);
+    EXPECT_NE(comment.find("Stop"), std::string::npos);
+    EXPECT_EQ(comment.find("Internal memory map"), std::string::npos);
+    EXPECT_EQ(comment.find("CLKOUT mode"), std::string::npos);
+    EXPECT_EQ(comment.find("CLKOUT select"), std::string::npos);
+  }
+  // The hidden lists still read their fields.
+  dorn.Reg("SYS", "-SIM_CLKOSR_INIT").value = 0x0003;
+  EXPECT_EQ(dorn.Sys().Selection("CLKOUT select:"), 3);
 }
 
 // ---------------------------------------------------------------- peripheral clock check
