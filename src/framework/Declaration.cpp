@@ -133,6 +133,13 @@ std::unique_ptr<CSetCtrl> PageDeclaration::MakeBinding(const DeclaredControl& co
       return bit;
     }
     case DeclKind::List:
+      if (!field.texts.empty()) {
+        auto named = std::make_unique<CSetEnum>();
+        named->Bind(reg, false, decl.label);
+        named->SetItems(decl.items, field.texts);
+        return named;
+      }
+      [[fallthrough]];
     case DeclKind::Combo: {
       auto mode = std::make_unique<CSetMode>();
       mode->Bind(reg, field.low, field.HighBit(), field.offset, decl.label, field.values);
@@ -171,7 +178,7 @@ DeclaredControl& PageDeclaration::Add(ControlDecl decl) {
   if (!d.unit.empty()) control.unitId = TakeId(d.unitId);
   if (d.kind == DeclKind::Value && d.spin.maximum > d.spin.minimum) control.spinId = NextId();
 
-  if (IsBound(d.kind)) {
+  if (IsBound(d.kind) && !d.unbound) {
     if (d.field.reg.empty()) {
       faults_.push_back("control \"" + KeyOf(d) + "\" has no register field");
     } else if (!module_.FindOwnRegister(d.field.reg)) {
