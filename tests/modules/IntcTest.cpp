@@ -206,6 +206,152 @@ TEST(IntcTables, TheLayoutsHaveTheirFixedRegistersAndTwoRegistersPerVector) {
   }
 }
 
+// ---- layout rows ----
+
+// One part of each chip group, with and without the external pins (the user-slot parts have
+// both, but their page shows no IRQ control); every layout row is met.
+struct LayoutPart {
+  const char* part;
+  IntcLayout layout;
+  bool pins;
+};
+const LayoutPart kLayoutParts[] = {
+    {"CVX-03", IntcLayout::Classic, true},   {"CVX-02", IntcLayout::Classic, false},
+    {"CVX-08", IntcLayout::Standard, true},  {"CVX-21", IntcLayout::Standard, false},
+    {"CVX-28", IntcLayout::UserSlot, true},
+};
+
+TEST(IntcLayouts, EveryRowDeclaresItsPageWithoutFaultAndOnlyTheControlsItHas) {
+  std::set<IntcLayout> met;
+  for (const LayoutPart& c : kLayoutParts) {
+    SCOPED_TRACE(c.part);
+    IntcProject project(c.part);
+    ASSERT_TRUE(project.Opened());
+    CpmINTC& intc = project.Intc();
+    const IntcVariant& row = intc.Variant();
+    ASSERT_EQ(row.layout, c.layout);
+    met.insert(row.layout);
+    EXPECT_EQ(intc.Declaration().Verify(), std::vector<std::string>{});
+    EXPECT_EQ(intc.HasIrqA(), c.pins);
+    EXPECT_EQ(intc.HasIrqB(), c.pins);
+
+    Page& page = project.OpenPage();
+    // The mask box (id 1000) exists exactly where the row names a control register.
+    EXPECT_EQ(page.Find(1000) != nullptr, row.controlRegister != nullptr);
+    // IRQ controls: on the classic and standard rows, shown only where the pins exist.
+    const uint32_t trigger = project.Id("IRQ A trigger mode:");
+    EXPECT_EQ(trigger != 0, row.irqPinRegisters || row.irqTriggerBits);
+    if (trigger != 0) {
+      EXPECT_EQ(trigger, 1004u);
+      EXPECT_EQ(page.Find(trigger)->shown, c.pins);
+      EXPECT_EQ(page.Find(project.CaptionId("IRQ B trigger mode:"))->shown, c.pins);
+    }
+    EXPECT_EQ(project.Id("IRQ A enable") != 0, row.irqPinRegisters);
+    int fast = 0, slots = 0;
+    while (project.Id(CpmINTC::FastKey(fast, "source")) != 0) ++fast;
+    while (project.Id(CpmINTC::UserKey(slots + 1, "source")) != 0) ++slots;
+    EXPECT_EQ(fast, row.fastInterrupts);
+    EXPECT_EQ(slots, row.userSlots);
+    EXPECT_EQ(project.Id("Make USER6 Fast Interrupt") != 0, row.userSlots > 0);
+    EXPECT_EQ(page.Find(1180 + static_cast<uint32_t>(row.jtagBoxes)), nullptr);
+    if (row.jtagBoxes > 0) EXPECT_NE(page.Find(1180 + static_cast<uint32_t>(row.jtagBoxes) - 1), nullptr);
+    // Only the user-slot row links a slot; its link goes to the slot's source edit.
+    EXPECT_EQ(intc.UserSlotLink(2, "x").empty(), row.userSlots == 0);
+    // Every vector has its row on the page.
+    EXPECT_NE(page.GetChildPage(CpmINTC::kIdVectorPanelBase +
+                                static_cast<uint32_t>(intc.GetVectorCount()) - 1),
+              nullptr);
+  }
+  EXPECT_EQ(met.size(), CpmINTC::Variants().size());
+}
+
+TEST(IntcLayouts, SourceBoundsFollowTheVectorCountOfThePart) {
+  // CVX-08 (82 vectors): a fast source is 0..81, and the range text says so.
+  IntcProject fenn("CVX-08");
+  ASSERT_TRUE(fenn.Opened());
+  Page& fennPage = fenn.OpenPage();
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_EQ(fennPage.Find(fenn.UnitId(CpmINTC::FastKey(k, "source")))->text, "(0 - 81)");
+    const uint32_t edit = fenn.Id(CpmINTC::FastKey(k, "source"));
+    ASSERT_TRUE(fennPage.TypeText(edit, "81"));
+    ASSERT_TRUE(fennPage.TypeText(edit, "82"));
+    EXPECT_EQ(fenn.Reg(Format("FIM%d_INIT", k)).value, 81u);
+  }
+  // CVX-21 (46 vectors): the same edit stops at 45.
+  IntcProject tebo("CVX-21");
+  ASSERT_TRUE(tebo.Opened());
+  Page& teboPage = tebo.OpenPage();
+  EXPECT_EQ(teboPage.Find(tebo.UnitId(CpmINTC::FastKey(1, "source")))->text, "(0 - 45)");
+  ASSERT_TRUE(teboPage.TypeText(tebo.Id(CpmINTC::FastKey(1, "source")), "46"));
+  EXPECT_EQ(tebo.Reg("FIM1_INIT").value, 0u);
+
+  // CVX-28 (51 vectors): USER1..USER6 are vectors 45..50; a slot source is 10..44
+  // (44 = 51 - 7) outside 34..39. The edit takes up to 44; the name opens only for a valid
+  // source, so 34 is taken but leaves the name closed.
+  IntcProject brel("CVX-28");
+  ASSERT_TRUE(brel.Opened());
+  Page& page = brel.OpenPage();
+  for (int slot = 1; slot <= 6; ++slot) {
+    SCOPED_TRACE(slot);
+    const uint32_t source = brel.Id(CpmINTC::UserKey(slot, "source"));
+    const uint32_t isr = brel.Id(CpmINTC::UserKey(slot, "ISR"));
+    EXPECT_EQ(source, 1101u + 10u * static_cast<uint32_t>(slot - 1));
+    ASSERT_TRUE(page.TypeText(source, "44"));
+    EXPECT_EQ(brel.Intc().GetUserSource(slot), 44u);
+    EXPECT_TRUE(page.Find(isr)->enabled);
+    ASSERT_TRUE(page.TypeText(source, "45"));
+    EXPECT_EQ(brel.Intc().GetUserSource(slot), 44u);
+    ASSERT_TRUE(page.TypeText(source, "34"));
+    EXPECT_EQ(brel.Intc().GetUserSource(slot), 34u);
+    EXPECT_FALSE(page.Find(isr)->enabled);
+    // The slot's name is the register of its vector, 44 + slot.
+    ASSERT_TRUE(page.TypeText(source, "20"));
+    ASSERT_TRUE(page.TypeText(isr, Format("Slot%dIsr", slot)));
+    ASSERT_TRUE(page.FocusLost(isr));
+    EXPECT_EQ(brel.Intc().IsrRegister(44u + static_cast<uint32_t>(slot))->text,
+              Format("Slot%dIsr", slot));
+  }
+  // Every slot now names vector 20: the first one serves it.
+  std::string name;
+  EXPECT_EQ(brel.Intc().FindUserSlot(20, &name), 1);
+  EXPECT_EQ(name, "Slot1Isr");
+}
+
+TEST(IntcLayouts, AClaimOnEveryLayoutLocksThePanelsAndAReleaseRestoresTheName) {
+  for (const LayoutPart& c : kLayoutParts) {
+    SCOPED_TRACE(c.part);
+    IntcProject project(c.part);
+    ASSERT_TRUE(project.Opened());
+    CpmINTC& intc = project.Intc();
+    // The first vector whose routine is editable and that no user slot serves.
+    const uint32_t count = static_cast<uint32_t>(intc.GetVectorCount());
+    const uint32_t slotsFrom = count - static_cast<uint32_t>(intc.Variant().userSlots);
+    uint32_t vector = 1;
+    while (vector < slotsFrom && (intc.Vectors()[vector].flags & kVectorIsrFixed)) ++vector;
+    ASSERT_LT(vector, slotsFrom);
+    project.SetText(Format("-INT_VECTOR_ADDR_%u", vector), "MineBefore");
+    VectorUser user("USER_0", std::to_string(vector));
+    user.InitModule(project.Doc());
+    user.OnModulesReady();
+    Page& page = project.OpenPage();
+    Control* isr = page.GetChildPage(CpmINTC::kIdVectorPanelBase + vector)->Find(CpmINTC::kPanelIsr);
+    ASSERT_NE(isr, nullptr);
+    EXPECT_TRUE(isr->enabled);
+
+    ASSERT_TRUE(user.Claim(0, true, "Held"));
+    EXPECT_EQ(intc.IsrRegister(vector)->text, "Held");
+    EXPECT_EQ(isr->text, "Held");
+    EXPECT_FALSE(isr->enabled);
+    ASSERT_TRUE(user.Claim(0, true, "HeldAgain"));
+    ASSERT_TRUE(user.Claim(0, false, ""));
+    EXPECT_EQ(intc.IsrRegister(vector)->text, "MineBefore");
+    EXPECT_EQ(intc.IsrRegister(vector)->value, 1u);
+    EXPECT_EQ(isr->text, "MineBefore");
+    EXPECT_TRUE(isr->enabled);
+    EXPECT_FALSE(intc.IsClaimed(vector));
+  }
+}
+
 // ---- user slots (Brel) ----
 
 TEST(IntcUserSlots, ValidSourcesLieBetweenTheCoreVectorsAndTheSlotsOutsideTheReservedOnes) {
