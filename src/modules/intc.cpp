@@ -262,6 +262,9 @@ void CpmINTC::Declare() {
            .field = {.reg = variant.controlRegister, .low = 5},
            .label = "All maskable interrupts disabled", .comment = 3});
   }
+  std::vector<std::string> classicTriggers, classicTriggerValues;
+  SplitItems(kClassicTriggerItems, std::size(kClassicTriggerItems), classicTriggers,
+             classicTriggerValues);
   // Controls of an external pin the part lacks stay out of sight and out of the comment.
   for (int pin = 0; pin < 2; ++pin) {
     const uint32_t at = 2 * static_cast<uint32_t>(pin);
@@ -270,11 +273,10 @@ void CpmINTC::Declare() {
       d.Box({.caption = name + " enable", .id = 1001 + static_cast<uint32_t>(pin),
              .field = {.reg = Format("-IRQ%s_ENABLED", kPinNames[pin])}, .comment = 1,
              .commented = irq_[pin], .shown = irq_[pin]});
-      std::vector<std::string> displays, values;
-      SplitItems(kClassicTriggerItems, std::size(kClassicTriggerItems), displays, values);
       d.List({.caption = name + " trigger mode:", .id = 1004 + at, .captionId = 1003 + at,
-              .field = {.reg = Format("-IRQ%s_TRIGGER", kPinNames[pin]), .texts = values},
-              .items = displays, .commented = irq_[pin], .shown = irq_[pin]});
+              .field = {.reg = Format("-IRQ%s_TRIGGER", kPinNames[pin]),
+                        .texts = classicTriggerValues},
+              .items = classicTriggers, .commented = irq_[pin], .shown = irq_[pin]});
     } else if (variant.irqTriggerBits) {
       d.List({.caption = name + " trigger mode:", .id = 1004 + at, .captionId = 1003 + at,
               .field = {.reg = variant.controlRegister, .low = pin},

@@ -207,8 +207,9 @@ class CpmINTC : public CModule, public InterruptController {
 };
 
 // "NOTE: defined as USER%d (%s) in WINTC module." (with seeForm "See USER%d (%s) in WINTC
-// module.") for an interrupt user of a module, as a link to the slot on the interrupt
-// controller's page; empty when no user slot serves the user's vector.
+// module.") for an interrupt user of a module, as a link to the slot on the page of the
+// module's interrupt controller (whichever module offers that capability); empty when no
+// user slot serves the user's vector.
 std::string UserSlotNote(const CModule& module, size_t userIndex, bool seeForm = false);
 
 void RegisterIntcModuleKinds(ModuleFactory& factory);
