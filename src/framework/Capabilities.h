@@ -44,6 +44,13 @@ class InterruptController {
                            CModuleBase* module) = 0;
   // The user slot (1..6) that serves a vector, with the slot's ISR name; -1 when none does.
   virtual int FindUserSlot(uint32_t vector, std::string* isrName) const = 0;
+  // `text` as a link to the source of user slot `slot` on the controller's page; empty when
+  // the controller has no such slot.
+  virtual std::string UserSlotLink(int slot, const std::string& text) const {
+    (void)slot;
+    (void)text;
+    return {};
+  }
   // Builds the panel of one interrupt user on the user's page.
   virtual void BuildInterruptPanel(Page& panel, CModuleBase& user, InterruptUser& record,
                                    bool wide) = 0;

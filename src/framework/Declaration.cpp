@@ -135,6 +135,13 @@ std::unique_ptr<CSetCtrl> PageDeclaration::MakeBinding(const DeclaredControl& co
       return bit;
     }
     case DeclKind::List:
+      if (!field.texts.empty()) {
+        auto named = std::make_unique<CSetEnum>();
+        named->Bind(reg, false, decl.label);
+        named->SetItems(decl.items, field.texts);
+        return named;
+      }
+      [[fallthrough]];
     case DeclKind::Combo: {
       auto mode = std::make_unique<CSetMode>();
       mode->Bind(reg, field.low, field.HighBit(), field.offset, decl.label, field.values);
@@ -174,7 +181,7 @@ DeclaredControl& PageDeclaration::Add(ControlDecl decl) {
   if (d.kind == DeclKind::Value && d.spin.maximum > d.spin.minimum)
     control.spinId = d.spin.id != 0 ? TakeId(d.spin.id) : NextId();
 
-  if (IsBound(d.kind)) {
+  if (IsBound(d.kind) && !d.unbound) {
     if (d.field.reg.empty()) {
       faults_.push_back("control \"" + KeyOf(d) + "\" has no register field");
     } else if (!module_.FindOwnRegister(d.field.reg)) {

@@ -36,12 +36,15 @@ bool IsReservedControlId(uint32_t id);
 
 // A register bit-field of the module's own table.
 struct FieldSpec {
-  std::string reg;                // register name as in the table; empty: no field
+  std::string reg{};              // register name as in the table; empty: no field
   int low = 0;                    // first bit
   int high = -1;                  // last bit; -1: the single bit `low`
   bool inverted = false;          // boxes: checked means the bit is clear
   uint32_t offset = 0;            // lists and values: the field holds value - offset
-  std::vector<uint32_t> values;   // lists: item position -> field value (empty: the position)
+  std::vector<uint32_t> values{}; // lists: item position -> field value (empty: the position)
+  // Lists on a text register: item position -> text written (a named-text list instead of
+  // a bit-field; low, high and values are then unused).
+  std::vector<std::string> texts{};
   int HighBit() const { return high < 0 ? low : high; }
 };
 
@@ -76,18 +79,18 @@ enum class DeclKind {
 
 struct ControlDecl {
   DeclKind kind = DeclKind::Box;
-  std::string caption;     // box text; caption of the other kinds; link markup
-  std::string key;         // lookup key; the caption when empty
+  std::string caption{};   // box text; caption of the other kinds; link markup
+  std::string key{};       // lookup key; the caption when empty
   uint32_t id = 0;         // the control (the list, edit or display of captioned kinds); 0: next free
   uint32_t captionId = 0;  // captioned kinds: the caption's id; 0: next free
-  FieldSpec field;
-  std::vector<std::string> items;
-  std::string label;       // summary and comment label; the caption rule when empty
+  FieldSpec field{};
+  std::vector<std::string> items{};
+  std::string label{};     // summary and comment label; the caption rule when empty
   uint32_t comment = 0;    // comment flags of the binding
   bool commented = true;   // whether the binding enters the header comment
-  NumberSpec number;       // Value
-  SpinSpec spin;           // Value: a spin when maximum > minimum
-  std::string unit;        // Value, Display: a static text after the control
+  NumberSpec number{};     // Value
+  SpinSpec spin{};         // Value: a spin when maximum > minimum
+  std::string unit{};      // Value, Display: a static text after the control
   uint32_t unitId = 0;     // the unit's id; 0: next free
   int width = 0;           // preferred width of the control
   int captionWidth = 0;    // captioned kinds: preferred width of the caption
@@ -95,8 +98,9 @@ struct ControlDecl {
   bool newRow = true;      // starts a row of its group
   bool shown = true;       // initial show state
   bool enableWhole = false;       // the enable rule covers the caption and the unit as well
-  std::function<bool()> enabled;  // enable rule, applied by ApplyRules; none: untouched
-  std::function<bool()> visible;  // show rule, applied by ApplyRules; none: untouched
+  bool unbound = false;           // Box: a view option of the page that no register holds
+  std::function<bool()> enabled{};  // enable rule, applied by ApplyRules; none: untouched
+  std::function<bool()> visible{};  // show rule, applied by ApplyRules; none: untouched
 };
 
 // One declared control as the module sees it after declaration.
@@ -112,6 +116,7 @@ struct DeclaredControl {
   CSetMode* Mode() const { return dynamic_cast<CSetMode*>(binding); }
   CSetValue* Value() const { return dynamic_cast<CSetValue*>(binding); }
   CSetString* String() const { return dynamic_cast<CSetString*>(binding); }
+  CSetEnum* Enum() const { return dynamic_cast<CSetEnum*>(binding); }
   // Every id the control occupies on the page (caption, control, unit, spin).
   std::vector<uint32_t> Ids() const;
 };

@@ -29,9 +29,6 @@ struct IntcPartRow {
 
 #include "modules/intc_vectors.inc"
 
-constexpr int kUserSlots = 6;
-// Part tests of the groups whose layout or pins differ.
-
 // Registers in front of the vector registers, per layout.
 constexpr RegisterDecl kClassicRegisters[] = {
     {"-IRQA_ENABLED", 0, DW8 | DECVALUE},
@@ -54,12 +51,24 @@ constexpr RegisterDecl kUserSlotRegisters[] = {
     {"FASTINT_ENABLE", 0, DW8 | DECVALUE},
 };
 
-// Register indexes of the fixed part of each layout.
-enum : size_t {
-  kRegIrqAEnabled = 0, kRegIrqBEnabled = 1, kRegIrqATrigger = 2, kRegIrqBTrigger = 3,
-  kRegIctl = 0, kRegFim0 = 1, kRegFiva0 = 3,
-  kRegIcsr = 0, kRegIar0 = 1, kRegFastInt = 4,
+// The classic header has no global mask register: its first register is IRQA_ENABLED,
+// whose bit 5 would read as "IRQ A enabled" to the start-up code.
+constexpr IntcVariant kVariants[] = {
+    {.layout = IntcLayout::Classic, .registers = kClassicRegisters,
+     .title = "External interrupts", .controlRegister = nullptr, .irqTriggerBits = false,
+     .irqPinRegisters = true, .fastInterrupts = 0, .userSlots = 0, .jtagBoxes = 0,
+     .digitLevels = 8},
+    {.layout = IntcLayout::Standard, .registers = kStandardRegisters,
+     .title = "Interrupt controller", .controlRegister = "ICTL_INIT", .irqTriggerBits = true,
+     .irqPinRegisters = false, .fastInterrupts = 2, .userSlots = 0, .jtagBoxes = 0,
+     .digitLevels = 0},
+    {.layout = IntcLayout::UserSlot, .registers = kUserSlotRegisters,
+     .title = "Interrupt controller", .controlRegister = "ICSR_INIT", .irqTriggerBits = false,
+     .irqPinRegisters = false, .fastInterrupts = 0, .userSlots = 6, .jtagBoxes = 5,
+     .digitLevels = 0},
 };
+
+const char* const kPinNames[] = {"A", "B"};
 
 const char* const kClassicTriggerItems[] = {
     "", "Low-level sensitive = ITCN_LOW_LEVEL_SENSITIVE",
@@ -67,11 +76,31 @@ const char* const kClassicTriggerItems[] = {
     "Falling-edge sensitive = ITCN_FALLING_EDGE_SENSITIVE",
     "Rising-edge sensitive = ITCN_RISING_EDGE_SENSITIVE"};
 
+// Receive, Transmit, Trace, Breakpoint, Step: bits 4 down to 0 of the control register.
+const char* const kJtagBoxes[] = {"Receive Register Full", "Transmit Register Empty",
+                                  "Trace Buffer", "Breakpoint Unit", "Step Counter"};
+
 // Panel widths in layout units; the list of vectors reads as a table.
+constexpr uint32_t kIdVectorHeader = 1201;
 constexpr int kPanelWidth = 560;
 constexpr int kSourceWidth = 240;
 constexpr int kIsrWidth = 160;
 constexpr int kPriorityWidth = 110;
+
+// The columns of an interrupt panel under the headers "Interrupt Source", "ISR Name" and
+// "Priority" (the narrow panel leaves out the source), and the vector flags that fix them.
+struct PanelColumn {
+  uint32_t id;
+  enum Kind { Source, Isr, Priority } kind;
+  int width;
+  uint32_t fixedFlags;
+};
+constexpr PanelColumn kPanelColumns[] = {
+    {CpmINTC::kPanelSource, PanelColumn::Source, kSourceWidth, 0},
+    {CpmINTC::kPanelIsr, PanelColumn::Isr, kIsrWidth, kVectorIsrFixed},
+    {CpmINTC::kPanelPriority, PanelColumn::Priority, kPriorityWidth,
+     kVectorPriorityFixed | kVectorNoPriority},
+};
 
 void SplitItems(const char* const* entries, size_t count, std::vector<std::string>& displays,
                 std::vector<std::string>& values) {
@@ -132,42 +161,35 @@ CpmINTC::~CpmINTC() {
   watchedPages_.clear();
 }
 
+std::span<const IntcVariant> CpmINTC::Variants() { return kVariants; }
+
+const IntcVariant& CpmINTC::VariantOf(IntcLayout layout) {
+  for (const IntcVariant& variant : kVariants)
+    if (variant.layout == layout) return variant;
+  return kVariants[1];
+}
+
 void CpmINTC::InitModule(ModuleContext& doc) {
   BuildRegisters(doc);
   CModule::InitModule(doc);
-  BindControls();
+  Declare();
 }
 
 void CpmINTC::BuildRegisters(ModuleContext& doc) {
-  if (doc.TestPart(kTestClassic)) {
-    layout_ = IntcLayout::Classic;
-  } else if (doc.TestPart(kTestBrel)) {
-    layout_ = IntcLayout::UserSlot;
-  } else {
-    layout_ = IntcLayout::Standard;
-  }
+  variant_ = &VariantOf(doc.TestPart(kTestClassic) ? IntcLayout::Classic
+                        : doc.TestPart(kTestBrel)  ? IntcLayout::UserSlot
+                                                   : IntcLayout::Standard);
   vectors_ = VectorTableOf(doc.GetSettings().partName);
   ReadParameters(doc);
 
-  switch (layout_) {
-    case IntcLayout::Classic:
-      InitRegisters(kClassicRegisters, std::size(kClassicRegisters));
-      // A pin the part lacks has nothing to write.
-      if (!irqA_) {
-        registers_[kRegIrqAEnabled].flags |= DUMMYREG;
-        registers_[kRegIrqATrigger].flags |= DUMMYREG;
-      }
-      if (!irqB_) {
-        registers_[kRegIrqBEnabled].flags |= DUMMYREG;
-        registers_[kRegIrqBTrigger].flags |= DUMMYREG;
-      }
-      break;
-    case IntcLayout::Standard:
-      InitRegisters(kStandardRegisters, std::size(kStandardRegisters));
-      break;
-    case IntcLayout::UserSlot:
-      InitRegisters(kUserSlotRegisters, std::size(kUserSlotRegisters));
-      break;
+  InitRegisters(variant_->registers.data(), variant_->registers.size());
+  if (variant_->irqPinRegisters) {
+    // A pin the part lacks has nothing to write.
+    for (int pin = 0; pin < 2; ++pin) {
+      if (irq_[pin]) continue;
+      for (const char* what : {"ENABLED", "TRIGGER"})
+        FindOwnRegister(Format("-IRQ%s_%s", kPinNames[pin], what))->flags |= DUMMYREG;
+    }
   }
 
   firstVectorRegister_ = registers_.size();
@@ -201,8 +223,10 @@ void CpmINTC::ReadParameters(const ModuleContext& doc) {
   // The external pins exist unless the part or its group says otherwise.
   const bool pinsByDefault =
       !(doc.TestPart(kTestTebo) || doc.TestPart(kTestCasp) || doc.TestPart(kTestDorn));
-  irqA_ = GetParameter("IRQA", text) ? !IsFalseText(text) : pinsByDefault;
-  irqB_ = GetParameter("IRQB", text) ? !IsFalseText(text) : pinsByDefault;
+  for (int pin = 0; pin < 2; ++pin) {
+    irq_[pin] = GetParameter(std::string("IRQ") + kPinNames[pin], text) ? !IsFalseText(text)
+                                                                        : pinsByDefault;
+  }
 }
 
 Register* CpmINTC::IsrRegister(uint32_t vector) {
@@ -218,63 +242,117 @@ const Register* CpmINTC::PriorityRegister(uint32_t vector) const {
   return vector < vectors_.size() ? &registers_[firstVectorRegister_ + 2 * vector + 1] : nullptr;
 }
 
-void CpmINTC::BindControls() {
-  ClearCommentItems();
+// ---- the controller page ----
+
+std::string CpmINTC::FastKey(int k, const char* role) { return Format("fast %d %s", k, role); }
+
+std::string CpmINTC::UserKey(int slot, const char* role) {
+  return Format("USER%d %s", slot, role);
+}
+
+void CpmINTC::Declare() {
+  const IntcVariant& variant = *variant_;
+  PageDeclaration& d = declaration_;
+  d.Clear();
   const uint32_t count = static_cast<uint32_t>(vectors_.size());
-  switch (layout_) {
-    case IntcLayout::Classic: {
-      irqAEnable_.Bind({this, kRegIrqAEnabled}, 0);
-      irqBEnable_.Bind({this, kRegIrqBEnabled}, 0);
-      std::vector<std::string> displays, values;
-      SplitItems(kClassicTriggerItems, std::size(kClassicTriggerItems), displays, values);
-      irqATriggerText_.Bind({this, kRegIrqATrigger});
-      irqATriggerText_.SetItems(displays, values);
-      irqBTriggerText_.Bind({this, kRegIrqBTrigger});
-      irqBTriggerText_.SetItems(displays, values);
-      if (irqA_) AddCommentItems({{&irqAEnable_, 1}, {&irqATriggerText_, 0}});
-      if (irqB_) AddCommentItems({{&irqBEnable_, 1}, {&irqBTriggerText_, 0}});
-      break;
-    }
-    case IntcLayout::Standard:
-      maskDisable_.Bind({this, kRegIctl}, 5, false, "All maskable interrupts disabled");
-      irqATrigger_.Bind({this, kRegIctl}, 0, 0);
-      irqBTrigger_.Bind({this, kRegIctl}, 1, 1);
-      AddCommentItems({{&maskDisable_, 3}});
-      if (irqA_) AddCommentItems({{&irqATrigger_, 0}});
-      if (irqB_) AddCommentItems({{&irqBTrigger_, 0}});
-      for (int k = 0; k < 2; ++k) {
-        fastSource_[k].Bind({this, kRegFim0 + static_cast<size_t>(k)},
-                            {.lowBit = 0, .highBit = 7, .label = Format("Fast interrupt %d", k),
-                             .hex = false, .maximum = count > 0 ? count - 1 : 0,
-                             .zeroAllowed = true});
-        fastIsr_[k].Bind({this, kRegFiva0 + static_cast<size_t>(k)},
-                         Format("Fast interrupt %d ISR name", k));
-        AddCommentItems({{&fastSource_[k], 0}, {&fastIsr_[k], 0}});
-      }
-      break;
-    case IntcLayout::UserSlot:
-      maskDisable_.Bind({this, kRegIcsr}, 5, false, "All maskable interrupts disabled");
-      AddCommentItems({{&maskDisable_, 3}});
-      for (int i = 0; i < kUserSlots; ++i) {
-        const int low = (i % 2) * 8;
-        userSource_[i].Bind({this, kRegIar0 + static_cast<size_t>(i / 2)},
-                            {.lowBit = low, .highBit = low + 5,
-                             .label = Format("USER%d interrupt", i + 1), .hex = false,
-                             .maximum = count > 7 ? count - 7 : 0, .zeroAllowed = true});
-        const uint32_t vector = count >= kUserSlots ? count - kUserSlots + i : 0;
-        userIsr_[i].Bind({this, firstVectorRegister_ + 2 * vector},
-                         Format("USER%d ISR name", i + 1));
-        AddCommentItems({{&userSource_[i], 0}, {&userIsr_[i], 0}});
-      }
-      fastUser6_.Bind({this, kRegFastInt}, 0);
-      AddCommentItems({{&fastUser6_, 3}});
-      for (int i = 0; i < 5; ++i) {
-        // Receive, Transmit, Trace, Breakpoint, Step: bits 4 down to 0.
-        jtag_[i].Bind({this, kRegIcsr}, 4 - i, false, "JTAG/EDPORT Interrupts:");
-        AddCommentItems({{&jtag_[i], 1}});
-      }
-      break;
+
+  d.Group(variant.title, 900);
+  if (variant.controlRegister) {
+    d.Box({.caption = "All maskable interrupts disable", .id = 1000,
+           .field = {.reg = variant.controlRegister, .low = 5},
+           .label = "All maskable interrupts disabled", .comment = 3});
   }
+  std::vector<std::string> classicTriggers, classicTriggerValues;
+  SplitItems(kClassicTriggerItems, std::size(kClassicTriggerItems), classicTriggers,
+             classicTriggerValues);
+  // Controls of an external pin the part lacks stay out of sight and out of the comment.
+  for (int pin = 0; pin < 2; ++pin) {
+    const uint32_t at = 2 * static_cast<uint32_t>(pin);
+    const std::string name = Format("IRQ %s", kPinNames[pin]);
+    if (variant.irqPinRegisters) {
+      d.Box({.caption = name + " enable", .id = 1001 + static_cast<uint32_t>(pin),
+             .field = {.reg = Format("-IRQ%s_ENABLED", kPinNames[pin])}, .comment = 1,
+             .commented = irq_[pin], .shown = irq_[pin]});
+      d.List({.caption = name + " trigger mode:", .id = 1004 + at, .captionId = 1003 + at,
+              .field = {.reg = Format("-IRQ%s_TRIGGER", kPinNames[pin]),
+                        .texts = classicTriggerValues},
+              .items = classicTriggers, .commented = irq_[pin], .shown = irq_[pin]});
+    } else if (variant.irqTriggerBits) {
+      d.List({.caption = name + " trigger mode:", .id = 1004 + at, .captionId = 1003 + at,
+              .field = {.reg = variant.controlRegister, .low = pin},
+              .items = {"Low-level sensitive", "Falling-edge sensitive"},
+              .commented = irq_[pin], .shown = irq_[pin]});
+    }
+  }
+
+  if (variant.fastInterrupts > 0) {
+    d.NextBand();
+    d.Group("Fast interrupts", 901);
+    for (int k = 0; k < variant.fastInterrupts; ++k) {
+      const uint32_t base = 1010 + 10 * static_cast<uint32_t>(k);
+      d.Value({.caption = Format("Match register %d:", k), .key = FastKey(k, "source"),
+               .id = base + 1, .captionId = base,
+               .field = {.reg = Format("FIM%d_INIT", k), .low = 0, .high = 7},
+               .label = Format("Fast interrupt %d", k),
+               .number = {.hex = false, .maximum = count > 0 ? count - 1 : 0,
+                          .zeroAllowed = true},
+               .unit = Format("(0 - %d)", std::max(static_cast<int>(count) - 1, 0)),
+               .unitId = base + 2, .width = 60});
+      d.Text({.caption = "Fast ISR Name:", .key = FastKey(k, "ISR"), .id = base + 4,
+              .captionId = base + 3, .field = {.reg = Format("FIVA%d_INIT", k)},
+              .label = Format("Fast interrupt %d ISR name", k), .width = kIsrWidth,
+              .newRow = false});
+    }
+    d.Link({.key = "fast note", .id = 1030, .shown = false});
+  }
+
+  if (variant.userSlots > 0) {
+    d.NextBand();
+    d.Group("User programmable interrupts", 902);
+    for (int slot = 1; slot <= variant.userSlots; ++slot) {
+      const uint32_t base = 1100 + 10 * static_cast<uint32_t>(slot - 1);
+      const int low = ((slot - 1) % 2) * 8;
+      // 9 < source < vectors - 6: the highest valid source is vectors - 7.
+      d.Value({.caption = Format("USER%d interrupt source:", slot), .key = UserKey(slot, "source"),
+               .id = base + 1, .captionId = base,
+               .field = {.reg = Format("IAR%d_INIT", (slot - 1) / 2), .low = low, .high = low + 5},
+               .label = Format("USER%d interrupt", slot),
+               .number = {.hex = false, .maximum = count > 7 ? count - 7 : 0,
+                          .zeroAllowed = true},
+               .width = 60});
+      // An unused slot has no routine.
+      d.Text({.caption = "ISR Name:", .key = UserKey(slot, "ISR"), .id = base + 3,
+              .captionId = base + 2,
+              .field = {.reg = Format("-INT_VECTOR_ADDR_%u", UserSlotVector(slot))},
+              .label = Format("USER%d ISR name", slot), .width = kIsrWidth, .newRow = false,
+              .enabled = [this, slot] { return IsValidUserSource(GetUserSource(slot)); }});
+      d.Link({.key = UserKey(slot, "duplicate"), .id = base + 4, .shown = false});
+      d.Link({.key = UserKey(slot, "both ISR"), .id = base + 5, .shown = false});
+    }
+    d.Box({.caption = "Make USER6 Fast Interrupt", .id = 1170,
+           .field = {.reg = "FASTINT_ENABLE"}, .comment = 3});
+    d.Static({.caption = "Please, define the ISR Name in fast_int.c file",
+              .key = "fast USER6 note", .id = 1171, .newRow = false, .shown = false,
+              .visible = [this] { return IsFastUser6(); }});
+  }
+
+  if (variant.jtagBoxes > 0) {
+    d.NextBand();
+    d.Group("JTAG/EDPORT Interrupts Enable", 903);
+    for (int i = 0; i < variant.jtagBoxes; ++i) {
+      d.Box({.caption = kJtagBoxes[i], .id = 1180 + static_cast<uint32_t>(i),
+             .field = {.reg = variant.controlRegister, .low = 4 - i},
+             .label = "JTAG/EDPORT Interrupts:", .comment = 1, .newRow = i == 3});
+    }
+  }
+
+  d.NextBand();
+  d.Group("Interrupt vectors", 904);
+  d.Box({.caption = "Show all interrupts", .id = 1200, .unbound = true});
+  d.Custom([this](Page& page) { DeclareVectorRows(page); });
+
+  ClearCommentItems();
+  d.AddCommentItems();
 }
 
 // ---- queries ----
@@ -285,8 +363,31 @@ bool CpmINTC::IsValidUserSource(uint32_t source) const {
 }
 
 bool CpmINTC::IsUserSlotVector(uint32_t vector) const {
-  return layout_ == IntcLayout::UserSlot && vectors_.size() >= kUserSlots &&
-         vector >= vectors_.size() - kUserSlots && vector < vectors_.size();
+  const size_t slots = static_cast<size_t>(variant_->userSlots);
+  return slots > 0 && vectors_.size() >= slots && vector >= vectors_.size() - slots &&
+         vector < vectors_.size();
+}
+
+uint32_t CpmINTC::UserSlotVector(int slot) const {
+  // USER1..USERn sit on the last n vectors.
+  const uint32_t count = static_cast<uint32_t>(vectors_.size());
+  const uint32_t slots = static_cast<uint32_t>(variant_->userSlots);
+  return count >= slots ? count - slots + static_cast<uint32_t>(slot - 1) : 0;
+}
+
+uint32_t CpmINTC::ControlId(const std::string& key) const {
+  const DeclaredControl* control = declaration_.Find(key);
+  return control ? control->id : 0;
+}
+
+CSetValue* CpmINTC::ValueOf(const std::string& key) const {
+  const DeclaredControl* control = declaration_.Find(key);
+  return control ? control->Value() : nullptr;
+}
+
+CSetString* CpmINTC::StringOf(const std::string& key) const {
+  const DeclaredControl* control = declaration_.Find(key);
+  return control ? control->String() : nullptr;
 }
 
 const CpmINTC::Panel* CpmINTC::OwnPanel(uint32_t vector) const {
@@ -323,8 +424,8 @@ void CpmINTC::PriorityItems(uint32_t vector, std::vector<std::string>& displays,
   if (vector >= vectors_.size()) return;
   const uint32_t flags = vectors_[vector].flags;
   if (flags & kVectorNoPriority) return;
-  if (layout_ == IntcLayout::Classic) {
-    for (int level = 0; level <= 7; ++level) {
+  if (variant_->digitLevels > 0) {
+    for (int level = 0; level < variant_->digitLevels; ++level) {
       displays.push_back(Format("Level %d", level));
       values.push_back(Format("%d", level));
     }
@@ -358,17 +459,19 @@ std::vector<CModuleBase*> CpmINTC::UsersOf(uint32_t vector) const {
 }
 
 uint32_t CpmINTC::GetUserSource(int slot) const {
-  if (layout_ != IntcLayout::UserSlot || slot < 1 || slot > kUserSlots) return 0;
-  return userSource_[slot - 1].GetValue();
+  if (slot < 1 || slot > variant_->userSlots) return 0;
+  const CSetValue* source = ValueOf(UserKey(slot, "source"));
+  return source ? source->GetValue() : 0;
 }
 
 std::string CpmINTC::GetUserIsrName(int slot) const {
-  if (layout_ != IntcLayout::UserSlot || slot < 1 || slot > kUserSlots) return {};
-  return TextOf(IsrRegister(static_cast<uint32_t>(vectors_.size() - kUserSlots + slot - 1)));
+  if (slot < 1 || slot > variant_->userSlots) return {};
+  return TextOf(IsrRegister(UserSlotVector(slot)));
 }
 
 bool CpmINTC::IsFastUser6() const {
-  return layout_ == IntcLayout::UserSlot && fastUser6_.GetCheck();
+  const DeclaredControl* box = declaration_.Find("Make USER6 Fast Interrupt");
+  return box && box->Bit() && box->Bit()->GetCheck();
 }
 
 uint32_t CpmINTC::PanelWarningId(uint32_t vector) {
@@ -421,8 +524,8 @@ bool CpmINTC::ClaimVector(const InterruptUser& user, bool enable, const std::str
 }
 
 int CpmINTC::FindUserSlot(uint32_t vector, std::string* isrName) const {
-  if (layout_ != IntcLayout::UserSlot || !IsValidUserSource(vector)) return -1;
-  for (int slot = 1; slot <= kUserSlots; ++slot) {
+  if (variant_->userSlots == 0 || !IsValidUserSource(vector)) return -1;
+  for (int slot = 1; slot <= variant_->userSlots; ++slot) {
     if (GetUserSource(slot) != vector) continue;
     if (isrName) *isrName = GetUserIsrName(slot);
     return slot;
@@ -430,9 +533,14 @@ int CpmINTC::FindUserSlot(uint32_t vector, std::string* isrName) const {
   return -1;
 }
 
+std::string CpmINTC::UserSlotLink(int slot, const std::string& text) const {
+  const uint32_t id = ControlId(UserKey(slot, "source"));
+  return id != 0 ? MakeLinkHtml(text, id) : std::string();
+}
+
 std::string UserSlotNote(const CModule& module, size_t userIndex, bool seeForm) {
   const std::vector<InterruptUser>& users = module.InterruptUsers();
-  auto* controller = dynamic_cast<CpmINTC*>(module.GetInterruptController());
+  const InterruptController* controller = module.GetInterruptController();
   if (userIndex >= users.size() || !controller) return {};
   std::string isrName;
   const int slot = controller->FindUserSlot(users[userIndex].vector, &isrName);
@@ -440,7 +548,7 @@ std::string UserSlotNote(const CModule& module, size_t userIndex, bool seeForm) 
   const std::string text =
       seeForm ? Format("See USER%d (%s) in WINTC module.", slot, isrName.c_str())
               : Format("NOTE: defined as USER%d (%s) in WINTC module.", slot, isrName.c_str());
-  return controller->MakeLinkHtml(text, CpmINTC::UserId(CpmINTC::kIdUserEdit, slot));
+  return controller->UserSlotLink(slot, text);
 }
 
 // ---- interrupt panels ----
@@ -469,18 +577,26 @@ void CpmINTC::FillPanel(Page& panel, uint32_t vector, bool wide) {
   record.vector = vector;
   panels_.push_back(std::move(made));
 
-  // Columns under the headers "Interrupt Source", "ISR Name" and "Priority"; the narrow
-  // panel leaves out the source.
   const IntcVector& entry = vectors_[vector];
-  if (wide) panel.AddStatic(kPanelSource, entry.text).layout.width = kSourceWidth;
   record.isr.Bind({this, firstVectorRegister_ + 2 * vector}, entry.text + " ISR name");
-  panel.AddEdit(kPanelIsr, &record.isr).layout.width = kIsrWidth;
   std::vector<std::string> displays, values;
   PriorityItems(vector, displays, values);
   record.priority.Bind({this, firstVectorRegister_ + 2 * vector + 1}, false,
                        entry.text + " priority");
   record.priority.SetItems(displays, values);
-  panel.AddDropDown(kPanelPriority, displays, &record.priority).layout.width = kPriorityWidth;
+  for (const PanelColumn& column : kPanelColumns) {
+    Control* control = nullptr;
+    switch (column.kind) {
+      case PanelColumn::Source:
+        if (wide) control = &panel.AddStatic(column.id, entry.text);
+        break;
+      case PanelColumn::Isr: control = &panel.AddEdit(column.id, &record.isr); break;
+      case PanelColumn::Priority:
+        control = &panel.AddDropDown(column.id, displays, &record.priority);
+        break;
+    }
+    if (control) control->layout.width = column.width;
+  }
 
   // The panel's events pass here first so that the vector's other panels follow.
   panel.SetEventHandler([this, &record](Page& page, Control& control, ControlEvent event) {
@@ -494,10 +610,12 @@ void CpmINTC::ApplyPanelState(Panel& panel) {
   const uint32_t flags = vectors_[panel.vector].flags;
   // The user slots' vectors are edited in the slot section.
   const bool slot = IsUserSlotVector(panel.vector);
-  panel.page->SetEnabled(kPanelIsr,
-                         !(flags & kVectorIsrFixed) && !IsClaimed(panel.vector) && !slot);
-  panel.page->SetEnabled(kPanelPriority,
-                         !(flags & (kVectorPriorityFixed | kVectorNoPriority)) && !slot);
+  for (const PanelColumn& column : kPanelColumns) {
+    if (column.kind == PanelColumn::Source) continue;
+    const bool isr = column.kind == PanelColumn::Isr;
+    panel.page->SetEnabled(column.id, !(flags & column.fixedFlags) && !slot &&
+                                          !(isr && IsClaimed(panel.vector)));
+  }
 }
 
 void CpmINTC::RefreshPanels(uint32_t vector, const Panel* except) {
@@ -509,8 +627,10 @@ void CpmINTC::RefreshPanels(uint32_t vector, const Panel* except) {
     }
     ApplyPanelState(*panel);
   }
-  if (IsUserSlotVector(vector))
-    userIsr_[vector - (vectors_.size() - kUserSlots)].Refresh();
+  if (IsUserSlotVector(vector)) {
+    const int slot = static_cast<int>(vector - UserSlotVector(1)) + 1;
+    if (CSetString* isr = StringOf(UserKey(slot, "ISR"))) isr->Refresh();
+  }
 }
 
 void CpmINTC::OnPanelEvent(Panel& panel, Page& page, Control& control, ControlEvent event) {
@@ -536,112 +656,17 @@ void CpmINTC::OnPageGone(Page& page) {
 // ---- the controller page ----
 
 void CpmINTC::BuildPage(Page& page) {
-  switch (layout_) {
-    case IntcLayout::Classic: BuildControllerClassic(page); break;
-    case IntcLayout::Standard: BuildControllerStandard(page); break;
-    case IntcLayout::UserSlot: BuildControllerUserSlots(page); break;
-  }
-  BuildVectorList(page);
+  declaration_.BuildPage(page);
+  if (Control* box = page.Find(ControlId("Show all interrupts"))) box->checked = showAll_;
   WatchPage(page);
 }
 
-void CpmINTC::BuildControllerClassic(Page& page) {
-  // The classic header has no global mask register: the first register is IRQA_ENABLED,
-  // whose bit 5 would read as "IRQ A enabled" to the start-up code.
-  page.AddGroupBox(kIdGroupController, "External interrupts");
-  page.BeginGroup(kIdGroupController);
-  const std::vector<std::string> items(std::begin(kClassicTriggerItems),
-                                       std::end(kClassicTriggerItems));
-  page.AddCheckBox(kIdIrqAEnable, "IRQ A enable", &irqAEnable_);
-  page.NewRow();
-  page.AddStatic(kIdIrqATriggerCaption, "IRQ A trigger mode:");
-  page.AddDropDown(kIdIrqATrigger, items, &irqATriggerText_);
-  page.NewRow();
-  page.AddCheckBox(kIdIrqBEnable, "IRQ B enable", &irqBEnable_);
-  page.NewRow();
-  page.AddStatic(kIdIrqBTriggerCaption, "IRQ B trigger mode:");
-  page.AddDropDown(kIdIrqBTrigger, items, &irqBTriggerText_);
-  page.EndGroup();
-  ShowIrqControls(page);
+bool CpmINTC::VectorRowShown(uint32_t vector) const {
+  // Sources the part does not wire up (DISSRC) are listed on demand only.
+  return showAll_ || !(vectors_[vector].flags & kVectorUserSlot);
 }
 
-void CpmINTC::ShowIrqControls(Page& page) {
-  // Controls of an external pin the part lacks stay out of sight (and out of the comment).
-  for (uint32_t id : {kIdIrqAEnable, kIdIrqATriggerCaption, kIdIrqATrigger})
-    if (page.Find(id)) page.SetShown(id, irqA_);
-  for (uint32_t id : {kIdIrqBEnable, kIdIrqBTriggerCaption, kIdIrqBTrigger})
-    if (page.Find(id)) page.SetShown(id, irqB_);
-}
-
-void CpmINTC::BuildControllerStandard(Page& page) {
-  page.AddGroupBox(kIdGroupController, "Interrupt controller");
-  page.BeginGroup(kIdGroupController);
-  page.AddCheckBox(kIdMaskDisable, "All maskable interrupts disable", &maskDisable_);
-  page.NewRow();
-  const std::vector<std::string> triggers = {"Low-level sensitive", "Falling-edge sensitive"};
-  page.AddStatic(kIdIrqATriggerCaption, "IRQ A trigger mode:");
-  page.AddDropDown(kIdIrqATrigger, triggers, &irqATrigger_);
-  page.NewRow();
-  page.AddStatic(kIdIrqBTriggerCaption, "IRQ B trigger mode:");
-  page.AddDropDown(kIdIrqBTrigger, triggers, &irqBTrigger_);
-  page.EndGroup();
-  ShowIrqControls(page);
-
-  page.AddGroupBox(kIdGroupFast, "Fast interrupts");
-  page.BeginGroup(kIdGroupFast);
-  const int last = static_cast<int>(vectors_.size()) - 1;
-  for (int k = 0; k < 2; ++k) {
-    page.AddStatic(FastId(kIdFastCaption, k), Format("Match register %d:", k));
-    page.AddEdit(FastId(kIdFastEdit, k), &fastSource_[k]).layout.width = 60;
-    page.AddStatic(FastId(kIdFastRange, k), Format("(0 - %d)", std::max(last, 0)));
-    page.AddStatic(FastId(kIdFastIsrCaption, k), "Fast ISR Name:");
-    page.AddEdit(FastId(kIdFastIsr, k), &fastIsr_[k]).layout.width = kIsrWidth;
-    page.NewRow();
-  }
-  page.AddLink(kIdFastNote, "").shown = false;
-  page.EndGroup();
-}
-
-void CpmINTC::BuildControllerUserSlots(Page& page) {
-  page.AddGroupBox(kIdGroupController, "Interrupt controller");
-  page.BeginGroup(kIdGroupController);
-  page.AddCheckBox(kIdMaskDisable, "All maskable interrupts disable", &maskDisable_);
-  page.EndGroup();
-
-  page.AddGroupBox(kIdGroupUser, "User programmable interrupts");
-  page.BeginGroup(kIdGroupUser);
-  for (int slot = 1; slot <= kUserSlots; ++slot) {
-    page.AddStatic(UserId(kIdUserCaption, slot), Format("USER%d interrupt source:", slot));
-    page.AddEdit(UserId(kIdUserEdit, slot), &userSource_[slot - 1]).layout.width = 60;
-    page.AddStatic(UserId(kIdUserIsrCaption, slot), "ISR Name:");
-    page.AddEdit(UserId(kIdUserIsr, slot), &userIsr_[slot - 1]).layout.width = kIsrWidth;
-    page.NewRow();
-    page.AddLink(UserId(kIdUserDuplicate, slot), "").shown = false;
-    page.NewRow();
-    page.AddLink(UserId(kIdUserBothIsr, slot), "").shown = false;
-    page.NewRow();
-  }
-  page.AddCheckBox(kIdFastUser6, "Make USER6 Fast Interrupt", &fastUser6_);
-  page.AddStatic(kIdFastUser6Note, "Please, define the ISR Name in fast_int.c file").shown =
-      false;
-  page.EndGroup();
-
-  page.AddGroupBox(kIdGroupJtag, "JTAG/EDPORT Interrupts Enable");
-  page.BeginGroup(kIdGroupJtag);
-  const char* const boxes[] = {"Receive Register Full", "Transmit Register Empty", "Trace Buffer",
-                               "Breakpoint Unit", "Step Counter"};
-  for (int i = 0; i < 5; ++i) {
-    page.AddCheckBox(kIdJtagFirst + static_cast<uint32_t>(i), boxes[i], &jtag_[i]);
-    if (i == 2) page.NewRow();
-  }
-  page.EndGroup();
-}
-
-void CpmINTC::BuildVectorList(Page& page) {
-  page.AddGroupBox(kIdGroupVectors, "Interrupt vectors");
-  page.BeginGroup(kIdGroupVectors);
-  page.AddCheckBox(kIdShowAll, "Show all interrupts").checked = showAll_;
-  page.NewRow();
+void CpmINTC::DeclareVectorRows(Page& page) {
   // The column captions sit in a child page of their own so that they line up with the
   // panels' columns.
   page.AddPlaceholder(kIdVectorHeader, kPanelWidth).tabStop = false;
@@ -654,40 +679,34 @@ void CpmINTC::BuildVectorList(Page& page) {
     const uint32_t id = kIdVectorPanelBase + n;
     Control& holder = page.AddPlaceholder(id, kPanelWidth);
     holder.tabStop = false;
-    holder.shown = showAll_ || !(vectors_[n].flags & kVectorUserSlot);
+    holder.shown = VectorRowShown(n);
     page.NewRow();
     if (Page* panel = page.CreateChildPage(id)) FillPanel(*panel, n, true);
   }
-  page.EndGroup();
 }
 
 void CpmINTC::UpdateEnables() {
   if (!page_) return;
   Page& page = *page_;
-  if (Control* box = page.Find(kIdShowAll); box && box->checked != showAll_)
-    page.SetCheck(kIdShowAll, showAll_);
+  const uint32_t showAllId = ControlId("Show all interrupts");
+  if (Control* box = page.Find(showAllId); box && box->checked != showAll_)
+    page.SetCheck(showAllId, showAll_);
   for (uint32_t n = 0; n < vectors_.size(); ++n) {
-    if (vectors_[n].flags & kVectorUserSlot) ShowControl(kIdVectorPanelBase + n, showAll_);
+    if (vectors_[n].flags & kVectorUserSlot) ShowControl(kIdVectorPanelBase + n, VectorRowShown(n));
   }
-  if (layout_ != IntcLayout::UserSlot) {
-    ShowIrqControls(page);
-  } else {
-    ShowControl(kIdFastUser6Note, IsFastUser6());
-    for (int slot = 1; slot <= kUserSlots; ++slot) {
-      const bool valid = IsValidUserSource(GetUserSource(slot));
-      EnableControl(UserId(kIdUserIsr, slot), valid);
-      if (valid) continue;
-      // An unused slot has no routine: its name goes with its source.
-      const uint32_t vector = static_cast<uint32_t>(vectors_.size() - kUserSlots + slot - 1);
-      Register* reg = IsrRegister(vector);
-      if (reg && (reg->value != 0 || !reg->text.empty())) {
-        reg->text.clear();
-        reg->value = 0;
-      }
-      if (Control* edit = page.Find(UserId(kIdUserIsr, slot)); edit && !edit->text.empty())
-        page.SetText(edit->id, "");
-      RefreshPanels(vector);
+  declaration_.ApplyRules();
+  for (int slot = 1; slot <= variant_->userSlots; ++slot) {
+    if (IsValidUserSource(GetUserSource(slot))) continue;
+    // An unused slot has no routine: its name goes with its source.
+    const uint32_t vector = UserSlotVector(slot);
+    Register* reg = IsrRegister(vector);
+    if (reg && (reg->value != 0 || !reg->text.empty())) {
+      reg->text.clear();
+      reg->value = 0;
     }
+    const uint32_t isrId = ControlId(UserKey(slot, "ISR"));
+    if (Control* edit = page.Find(isrId); edit && !edit->text.empty()) page.SetText(isrId, "");
+    RefreshPanels(vector);
   }
   for (auto& panel : panels_) {
     if (&panel->page->Root() == &page) ApplyPanelState(*panel);
@@ -695,20 +714,20 @@ void CpmINTC::UpdateEnables() {
 }
 
 void CpmINTC::OnControlEvent(Page& page, Control& control, ControlEvent event) {
-  if (&page == page_.get()) {
-    if (control.id == kIdShowAll && event == ControlEvent::Clicked) showAll_ = control.checked;
-    for (int slot = 1; slot <= kUserSlots && layout_ == IntcLayout::UserSlot; ++slot) {
-      // A slot's name also shows in its vector's panel.
-      if (control.id == UserId(kIdUserIsr, slot) &&
-          (event == ControlEvent::FocusLost || event == ControlEvent::TextSetByProgram))
-        RefreshPanels(static_cast<uint32_t>(vectors_.size() - kUserSlots + slot - 1));
-    }
+  const bool own = &page == page_.get();
+  if (own && control.id == ControlId("Show all interrupts") && event == ControlEvent::Clicked)
+    showAll_ = control.checked;
+  bool sourceEdited = false;
+  for (int slot = 1; own && slot <= variant_->userSlots; ++slot) {
+    // A slot's name also shows in its vector's panel.
+    if (control.id == ControlId(UserKey(slot, "ISR")) &&
+        (event == ControlEvent::FocusLost || event == ControlEvent::TextSetByProgram))
+      RefreshPanels(UserSlotVector(slot));
+    if (control.id == ControlId(UserKey(slot, "source"))) sourceEdited = true;
   }
   CModuleBase::OnControlEvent(page, control, event);
   // A slot's source decides whether its name can be edited.
-  if (&page == page_.get() && control.id >= kIdUserEdit &&
-      control.id <= UserId(kIdUserEdit, kUserSlots) && (control.id - kIdUserEdit) % 10 == 0 &&
-      (event == ControlEvent::TextChanged || event == ControlEvent::FocusLost))
+  if (sourceEdited && (event == ControlEvent::TextChanged || event == ControlEvent::FocusLost))
     UpdateEnables();
 }
 
@@ -716,24 +735,26 @@ void CpmINTC::OnControlEvent(Page& page, Control& control, ControlEvent event) {
 
 void CpmINTC::CheckWarnings() {
   CModule::CheckWarnings();
-  switch (layout_) {
-    case IntcLayout::Classic: CheckPanels(); break;
-    case IntcLayout::Standard: CheckStandard(); break;
-    case IntcLayout::UserSlot: CheckUserSlots(); break;
-  }
+  if (variant_->fastInterrupts > 0) CheckFastInterrupts();
+  if (variant_->userSlots > 0) CheckUserSlots();
+  CheckPanels();
 }
 
-void CpmINTC::CheckStandard() {
+void CpmINTC::CheckFastInterrupts() {
   const uint32_t count = static_cast<uint32_t>(vectors_.size());
   const std::string range = Format("(0 - %d)", std::max(static_cast<int>(count) - 1, 0));
-  for (int k = 0; k < 2; ++k) {
-    const uint32_t source = fastSource_[k].GetValue();
-    const bool outOfRange = source >= count;
-    SetWarning(FastId(kIdFastRange, k), outOfRange, range,
+  std::vector<uint32_t> sources;
+  for (int k = 0; k < variant_->fastInterrupts; ++k) {
+    const DeclaredControl& source = *declaration_.Find(FastKey(k, "source"));
+    const DeclaredControl& isr = *declaration_.Find(FastKey(k, "ISR"));
+    const uint32_t number = source.Value()->GetValue();
+    sources.push_back(number);
+    const bool outOfRange = number >= count;
+    SetWarning(source.unitId, outOfRange, range,
                Format("Fast interrupt %d number is out of range", k));
-    const bool both = !outOfRange && source != 0 && !Trim(fastIsr_[k].GetText()).empty() &&
-                      !GetIsrName(source).empty();
-    SetWarning(FastId(kIdFastIsrCaption, k), both, "Fast ISR Name:",
+    const bool both = !outOfRange && number != 0 && !Trim(isr.String()->GetText()).empty() &&
+                      !GetIsrName(number).empty();
+    SetWarning(isr.captionId, both, "Fast ISR Name:",
                Format("Fast interrupt %d has assigned both standard ISR and fast ISR. The fast "
                       "ISR will be used.",
                       k));
@@ -741,8 +762,7 @@ void CpmINTC::CheckStandard() {
 
   // Only a peripheral source at level 2 can be fast; the first offender is named.
   std::string message;
-  for (int k = 0; k < 2 && message.empty(); ++k) {
-    const uint32_t source = fastSource_[k].GetValue();
+  for (uint32_t source : sources) {
     if (source == 0 || source >= count) continue;
     const uint32_t peripheral = kVectorDisabledItem | kVectorLevel0 | (kVectorLevel0 << 2);
     const bool isPeripheral = (vectors_[source].flags & peripheral) == peripheral;
@@ -751,14 +771,14 @@ void CpmINTC::CheckStandard() {
       message = Format("Interrupt source %u can not be used as fast interrupt. Only peripheral "
                        "interrupt sources configured for priority level 2 can be set as fast.",
                        source);
+      break;
     }
   }
-  SetWarning(kIdFastNote, !message.empty(), message, message);
-  CheckPanels();
+  SetWarning(ControlId("fast note"), !message.empty(), message, message);
 }
 
 std::string CpmINTC::UserSlotMessage(int slot, bool name) const {
-  if (slot == kUserSlots && IsFastUser6()) {
+  if (slot == variant_->userSlots && IsFastUser6()) {
     return name ? "Fast (USER6) interrupt service routine must have a name"
                 : "Fast (USER6) interrupt source number is not valid";
   }
@@ -768,20 +788,21 @@ std::string CpmINTC::UserSlotMessage(int slot, bool name) const {
 
 void CpmINTC::CheckUserSlots() {
   std::vector<uint32_t> used;
-  for (int slot = 1; slot <= kUserSlots; ++slot) {
+  for (int slot = 1; slot <= variant_->userSlots; ++slot) {
     const uint32_t source = GetUserSource(slot);
-    const std::string name = Trim(userIsr_[slot - 1].GetText());
+    const DeclaredControl& sourceControl = *declaration_.Find(UserKey(slot, "source"));
+    const DeclaredControl& isr = *declaration_.Find(UserKey(slot, "ISR"));
+    const std::string name = Trim(isr.String()->GetText());
     const bool valid = IsValidUserSource(source);
-    SetWarning(UserId(kIdUserCaption, slot), source != 0 && !valid,
+    SetWarning(sourceControl.captionId, source != 0 && !valid,
                Format("USER%d interrupt source:", slot), UserSlotMessage(slot, false));
-    SetWarning(UserId(kIdUserIsrCaption, slot), valid && name.empty(), "ISR Name:",
-               UserSlotMessage(slot, true));
+    SetWarning(isr.captionId, valid && name.empty(), "ISR Name:", UserSlotMessage(slot, true));
 
     const bool duplicate = valid && std::find(used.begin(), used.end(), source) != used.end();
     const std::string duplicateText =
         Format("Interrupt source %u is assigned to more than one USER interrupt.", source);
-    SetWarning(UserId(kIdUserDuplicate, slot), duplicate, duplicate ? duplicateText : "",
-               duplicateText);
+    SetWarning(ControlId(UserKey(slot, "duplicate")), duplicate,
+               duplicate ? duplicateText : "", duplicateText);
     if (valid) used.push_back(source);
 
     const bool both = valid && !name.empty() && !GetIsrName(source).empty();
@@ -789,16 +810,17 @@ void CpmINTC::CheckUserSlots() {
         "Interrupt source %u has assigned both standard ISR and USER%d ISR. The USER ISR will "
         "be used.",
         source, slot);
-    SetWarning(UserId(kIdUserBothIsr, slot), both, both ? bothText : "", bothText);
+    SetWarning(ControlId(UserKey(slot, "both ISR")), both, both ? bothText : "", bothText);
   }
-  SetWarning(kIdFastUser6, IsFastUser6() && GetUserSource(kUserSlots) == 0,
+  SetWarning(ControlId("Make USER6 Fast Interrupt"),
+             IsFastUser6() && GetUserSource(variant_->userSlots) == 0,
              "Make USER6 Fast Interrupt", "Fast (USER6) interrupt source number is not valid");
-  CheckPanels();
 }
 
 void CpmINTC::CheckPanels() {
-  const uint32_t fast0 = layout_ == IntcLayout::Standard ? fastSource_[0].GetValue() : 0;
-  const uint32_t fast1 = layout_ == IntcLayout::Standard ? fastSource_[1].GetValue() : 0;
+  std::vector<uint32_t> fast;
+  for (int k = 0; k < variant_->fastInterrupts; ++k)
+    fast.push_back(ValueOf(FastKey(k, "source"))->GetValue());
   for (uint32_t n = 0; n < vectors_.size(); ++n) {
     const uint32_t flags = vectors_[n].flags;
     if ((flags & kVectorUserSlot) || !(flags & kVectorDisabledItem) ||
@@ -813,8 +835,7 @@ void CpmINTC::CheckPanels() {
                        source.c_str());
     } else if (!named && position > 0) {
       // A fast source's handler is the fast ISR.
-      const bool fast = layout_ == IntcLayout::Standard && (n == fast0 || n == fast1);
-      if (!fast) {
+      if (std::find(fast.begin(), fast.end(), n) == fast.end()) {
         message = Format("%s Interrupt Priority is set but Interrupt Service Routine is not specified",
                          source.c_str());
       }

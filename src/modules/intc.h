@@ -8,11 +8,13 @@
 #include <list>
 #include <memory>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "framework/Bindings.h"
 #include "framework/Capabilities.h"
+#include "framework/Declaration.h"
 #include "framework/Module.h"
 
 namespace tarq {
@@ -38,6 +40,23 @@ struct IntcVector {
 
 enum class IntcLayout { Classic, Standard, UserSlot };
 
+// One layout of the controller, chosen once when the part is known: its fixed registers (in
+// front of the two registers of every vector) and which controls its page has.
+struct IntcVariant {
+  IntcLayout layout;
+  std::span<const RegisterDecl> registers;
+  const char* title;            // the controller group
+  // Global mask (bit 5), IRQ A/B trigger bits 0/1 (standard) or the JTAG enables (bits 4..0,
+  // user slots); null: none.
+  const char* controlRegister;
+  bool irqTriggerBits;          // IRQ triggers as bits of the control register
+  bool irqPinRegisters;         // classic: an enable box and a named trigger per pin
+  int fastInterrupts;           // match register and fast ISR name pairs
+  int userSlots;                // USER1..USERn on the last n vectors
+  int jtagBoxes;
+  int digitLevels;              // classic: "Level 0".."Level n-1" written as digits
+};
+
 class CpmINTC : public CModule, public InterruptController {
  public:
   explicit CpmINTC(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
@@ -48,6 +67,9 @@ class CpmINTC : public CModule, public InterruptController {
   static std::vector<IntcVector> VectorTableOf(const std::string& partName);
   // The source name of a vector text: what follows the number, the full stop and blanks.
   static std::string SourceNameOf(const std::string& vectorText);
+  // Every layout's row, and the row of a layout.
+  static std::span<const IntcVariant> Variants();
+  static const IntcVariant& VariantOf(IntcLayout layout);
 
   // ---- module operations ----
   void InitModule(ModuleContext& doc) override;
@@ -63,13 +85,16 @@ class CpmINTC : public CModule, public InterruptController {
   bool ClaimVector(const InterruptUser& user, bool enable, const std::string& isrName,
                    CModuleBase* module) override;
   int FindUserSlot(uint32_t vector, std::string* isrName) const override;
+  std::string UserSlotLink(int slot, const std::string& text) const override;
 
   // ---- state ----
-  IntcLayout GetLayout() const { return layout_; }
+  const IntcVariant& Variant() const { return *variant_; }
+  IntcLayout GetLayout() const { return variant_->layout; }
+  const PageDeclaration& Declaration() const { return declaration_; }
   size_t GetVectorCount() const { return vectors_.size(); }
   const std::vector<IntcVector>& Vectors() const { return vectors_; }
-  bool HasIrqA() const { return irqA_; }
-  bool HasIrqB() const { return irqB_; }
+  bool HasIrqA() const { return irq_[0]; }
+  bool HasIrqB() const { return irq_[1]; }
   // 9 < n < vectors - 6, outside the reserved 34..39 (user-slot layout).
   bool IsValidUserSource(uint32_t source) const;
   // The ISR name of a vector: what the controller page's panel shows, else the register.
@@ -89,60 +114,27 @@ class CpmINTC : public CModule, public InterruptController {
   Register* PriorityRegister(uint32_t vector);
   const Register* IsrRegister(uint32_t vector) const;
   const Register* PriorityRegister(uint32_t vector) const;
-  // USER1..USER6: source number and ISR name (user-slot layout).
+  // USER1..USERn: source number and ISR name (user-slot layout).
   uint32_t GetUserSource(int slot) const;
   std::string GetUserIsrName(int slot) const;
   bool IsFastUser6() const;
 
   // ---- page ----
-  // Control ids of the controller page.
-  enum : uint32_t {
-    kIdGroupController = 900,
-    kIdGroupFast = 901,
-    kIdGroupUser = 902,
-    kIdGroupJtag = 903,
-    kIdGroupVectors = 904,
-    kIdMaskDisable = 1000,
-    kIdIrqAEnable = 1001,
-    kIdIrqBEnable = 1002,
-    kIdIrqATriggerCaption = 1003,
-    kIdIrqATrigger = 1004,
-    kIdIrqBTriggerCaption = 1005,
-    kIdIrqBTrigger = 1006,
-    // Fast interrupt k: base + 10 * k.
-    kIdFastCaption = 1010,
-    kIdFastEdit = 1011,
-    kIdFastRange = 1012,
-    kIdFastIsrCaption = 1013,
-    kIdFastIsr = 1014,
-    kIdFastNote = 1030,
-    // User slot n (1..6): base + 10 * (n - 1).
-    kIdUserCaption = 1100,
-    kIdUserEdit = 1101,
-    kIdUserIsrCaption = 1102,
-    kIdUserIsr = 1103,
-    kIdUserDuplicate = 1104,
-    kIdUserBothIsr = 1105,
-    kIdFastUser6 = 1170,
-    kIdFastUser6Note = 1171,
-    kIdJtagFirst = 1180,  // five boxes: Receive, Transmit, Trace, Breakpoint, Step
-    kIdShowAll = 1200,
-    kIdVectorHeader = 1201,
-    // Vector panel placeholders: base + vector number.
-    kIdVectorPanelBase = 0xE900,
-  };
+  // The vector rows of the controller page: base + vector number (a child page each).
+  static constexpr uint32_t kIdVectorPanelBase = 0xE900;
   // Control ids inside an interrupt panel.
   enum : uint32_t {
     kPanelSource = 1,
     kPanelIsr = 3,
     kPanelPriority = 5,
   };
-  static uint32_t FastId(uint32_t base, int k) { return base + 10u * static_cast<uint32_t>(k); }
-  static uint32_t UserId(uint32_t base, int slot) {
-    return base + 10u * static_cast<uint32_t>(slot - 1);
-  }
   // Warning id of a vector's panel on the controller page (the source text).
   static uint32_t PanelWarningId(uint32_t vector);
+  // Keys of the repeated controls (fast interrupt k from 0, user slot n from 1).
+  static std::string FastKey(int k, const char* role);
+  static std::string UserKey(int slot, const char* role);
+  // The id of a declared control by key; 0 when the layout lacks it.
+  uint32_t ControlId(const std::string& key) const;
 
   bool ShowAllInterrupts() const { return showAll_; }
   // The interrupt panels that exist right now, on any page, for a vector.
@@ -178,12 +170,9 @@ class CpmINTC : public CModule, public InterruptController {
 
   void BuildRegisters(ModuleContext& doc);
   void ReadParameters(const ModuleContext& doc);
-  void BindControls();
-  void ShowIrqControls(Page& page);
-  void BuildControllerClassic(Page& page);
-  void BuildControllerStandard(Page& page);
-  void BuildControllerUserSlots(Page& page);
-  void BuildVectorList(Page& page);
+  void Declare();
+  void DeclareVectorRows(Page& page);
+  bool VectorRowShown(uint32_t vector) const;
   void FillPanel(Page& panel, uint32_t vector, bool wide);
   void ApplyPanelState(Panel& panel);
   void RefreshPanels(uint32_t vector, const Panel* except = nullptr);
@@ -193,17 +182,21 @@ class CpmINTC : public CModule, public InterruptController {
   // The panel of a vector on the controller's own page, or null.
   const Panel* OwnPanel(uint32_t vector) const;
   bool IsUserSlotVector(uint32_t vector) const;
+  uint32_t UserSlotVector(int slot) const;
+  // The bindings of declared controls (null when the layout lacks them).
+  CSetValue* ValueOf(const std::string& key) const;
+  CSetString* StringOf(const std::string& key) const;
 
-  void CheckStandard();
+  void CheckFastInterrupts();
   void CheckUserSlots();
   void CheckPanels();
   std::string UserSlotMessage(int slot, bool name) const;
 
-  IntcLayout layout_ = IntcLayout::Standard;
+  const IntcVariant* variant_ = &VariantOf(IntcLayout::Standard);
+  PageDeclaration declaration_{*this};
   std::vector<IntcVector> vectors_;
   size_t firstVectorRegister_ = 0;
-  bool irqA_ = true;
-  bool irqB_ = true;
+  bool irq_[2] = {true, true};
   bool showAll_ = false;
   std::vector<Claim> claims_;
   std::vector<std::pair<CModuleBase*, uint32_t>> users_;
@@ -211,23 +204,12 @@ class CpmINTC : public CModule, public InterruptController {
   std::list<std::unique_ptr<Panel>> panels_;
   std::set<Page*> watchedPages_;
   PageWatcher watcher_{*this};
-
-  // Controller bindings.
-  CSetBit maskDisable_;
-  CSetBit irqAEnable_, irqBEnable_;          // classic
-  CSetEnum irqATriggerText_, irqBTriggerText_;  // classic
-  CSetMode irqATrigger_, irqBTrigger_;       // standard
-  CSetValue fastSource_[2];
-  CSetString fastIsr_[2];
-  CSetValue userSource_[6];
-  CSetString userIsr_[6];
-  CSetBit fastUser6_;
-  CSetBit jtag_[5];
 };
 
 // "NOTE: defined as USER%d (%s) in WINTC module." (with seeForm "See USER%d (%s) in WINTC
-// module.") for an interrupt user of a module, as a link to the slot on the interrupt
-// controller's page; empty when no user slot serves the user's vector.
+// module.") for an interrupt user of a module, as a link to the slot on the page of the
+// module's interrupt controller (whichever module offers that capability); empty when no
+// user slot serves the user's vector.
 std::string UserSlotNote(const CModule& module, size_t userIndex, bool seeForm = false);
 
 void RegisterIntcModuleKinds(ModuleFactory& factory);

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "../project/ProjectTestSupport.h"
+#include "framework/Capabilities.h"
 #include "framework/Module.h"
 #include "framework/TextUtil.h"
 #include "framework/Warnings.h"
@@ -47,9 +48,7 @@ class IntcProject {
     environment.readUserOptions = false;
     doc_ = std::make_unique<CProjDoc>(host_, environment, RegisterBuiltInModuleKinds);
     opened_ = doc_->OpenProject(folder_.Root());
-    for (const char* name : {"WINTC", "ITCN", "INTC"}) {
-      if (!intc_) intc_ = dynamic_cast<CpmINTC*>(doc_->FindModule(name, "INTC"));
-    }
+    intc_ = dynamic_cast<CpmINTC*>(FindCapability<InterruptController>(doc_.get()));
   }
 
   bool Opened() const { return opened_ && intc_ != nullptr; }
@@ -60,6 +59,16 @@ class IntcProject {
     intc_->CreatePage();
     intc_->RunDeferredPageWork();
     return *intc_->GetPage();
+  }
+  // Ids of the page's declared controls (0 when the layout lacks the control).
+  uint32_t Id(const std::string& key) const { return intc_->ControlId(key); }
+  uint32_t CaptionId(const std::string& key) const {
+    const DeclaredControl* control = intc_->Declaration().Find(key);
+    return control ? control->captionId : 0;
+  }
+  uint32_t UnitId(const std::string& key) const {
+    const DeclaredControl* control = intc_->Declaration().Find(key);
+    return control ? control->unitId : 0;
   }
   Register& Reg(const std::string& name) { return *intc_->FindOwnRegister(name); }
   void SetText(const std::string& name, const std::string& text) {
@@ -198,6 +207,152 @@ TEST(IntcTables, TheLayoutsHaveTheirFixedRegistersAndTwoRegistersPerVector) {
   }
 }
 
+// ---- layout rows ----
+
+// One part of each chip group, with and without the external pins (the user-slot parts have
+// both, but their page shows no IRQ control); every layout row is met.
+struct LayoutPart {
+  const char* part;
+  IntcLayout layout;
+  bool pins;
+};
+const LayoutPart kLayoutParts[] = {
+    {"CVX-03", IntcLayout::Classic, true},   {"CVX-02", IntcLayout::Classic, false},
+    {"CVX-08", IntcLayout::Standard, true},  {"CVX-21", IntcLayout::Standard, false},
+    {"CVX-28", IntcLayout::UserSlot, true},
+};
+
+TEST(IntcLayouts, EveryRowDeclaresItsPageWithoutFaultAndOnlyTheControlsItHas) {
+  std::set<IntcLayout> met;
+  for (const LayoutPart& c : kLayoutParts) {
+    SCOPED_TRACE(c.part);
+    IntcProject project(c.part);
+    ASSERT_TRUE(project.Opened());
+    CpmINTC& intc = project.Intc();
+    const IntcVariant& row = intc.Variant();
+    ASSERT_EQ(row.layout, c.layout);
+    met.insert(row.layout);
+    EXPECT_EQ(intc.Declaration().Verify(), std::vector<std::string>{});
+    EXPECT_EQ(intc.HasIrqA(), c.pins);
+    EXPECT_EQ(intc.HasIrqB(), c.pins);
+
+    Page& page = project.OpenPage();
+    // The mask box (id 1000) exists exactly where the row names a control register.
+    EXPECT_EQ(page.Find(1000) != nullptr, row.controlRegister != nullptr);
+    // IRQ controls: on the classic and standard rows, shown only where the pins exist.
+    const uint32_t trigger = project.Id("IRQ A trigger mode:");
+    EXPECT_EQ(trigger != 0, row.irqPinRegisters || row.irqTriggerBits);
+    if (trigger != 0) {
+      EXPECT_EQ(trigger, 1004u);
+      EXPECT_EQ(page.Find(trigger)->shown, c.pins);
+      EXPECT_EQ(page.Find(project.CaptionId("IRQ B trigger mode:"))->shown, c.pins);
+    }
+    EXPECT_EQ(project.Id("IRQ A enable") != 0, row.irqPinRegisters);
+    int fast = 0, slots = 0;
+    while (project.Id(CpmINTC::FastKey(fast, "source")) != 0) ++fast;
+    while (project.Id(CpmINTC::UserKey(slots + 1, "source")) != 0) ++slots;
+    EXPECT_EQ(fast, row.fastInterrupts);
+    EXPECT_EQ(slots, row.userSlots);
+    EXPECT_EQ(project.Id("Make USER6 Fast Interrupt") != 0, row.userSlots > 0);
+    EXPECT_EQ(page.Find(1180 + static_cast<uint32_t>(row.jtagBoxes)), nullptr);
+    if (row.jtagBoxes > 0) EXPECT_NE(page.Find(1180 + static_cast<uint32_t>(row.jtagBoxes) - 1), nullptr);
+    // Only the user-slot row links a slot; its link goes to the slot's source edit.
+    EXPECT_EQ(intc.UserSlotLink(2, "x").empty(), row.userSlots == 0);
+    // Every vector has its row on the page.
+    EXPECT_NE(page.GetChildPage(CpmINTC::kIdVectorPanelBase +
+                                static_cast<uint32_t>(intc.GetVectorCount()) - 1),
+              nullptr);
+  }
+  EXPECT_EQ(met.size(), CpmINTC::Variants().size());
+}
+
+TEST(IntcLayouts, SourceBoundsFollowTheVectorCountOfThePart) {
+  // CVX-08 (82 vectors): a fast source is 0..81, and the range text says so.
+  IntcProject fenn("CVX-08");
+  ASSERT_TRUE(fenn.Opened());
+  Page& fennPage = fenn.OpenPage();
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_EQ(fennPage.Find(fenn.UnitId(CpmINTC::FastKey(k, "source")))->text, "(0 - 81)");
+    const uint32_t edit = fenn.Id(CpmINTC::FastKey(k, "source"));
+    ASSERT_TRUE(fennPage.TypeText(edit, "81"));
+    ASSERT_TRUE(fennPage.TypeText(edit, "82"));
+    EXPECT_EQ(fenn.Reg(Format("FIM%d_INIT", k)).value, 81u);
+  }
+  // CVX-21 (46 vectors): the same edit stops at 45.
+  IntcProject tebo("CVX-21");
+  ASSERT_TRUE(tebo.Opened());
+  Page& teboPage = tebo.OpenPage();
+  EXPECT_EQ(teboPage.Find(tebo.UnitId(CpmINTC::FastKey(1, "source")))->text, "(0 - 45)");
+  ASSERT_TRUE(teboPage.TypeText(tebo.Id(CpmINTC::FastKey(1, "source")), "46"));
+  EXPECT_EQ(tebo.Reg("FIM1_INIT").value, 0u);
+
+  // CVX-28 (51 vectors): USER1..USER6 are vectors 45..50; a slot source is 10..44
+  // (44 = 51 - 7) outside 34..39. The edit takes up to 44; the name opens only for a valid
+  // source, so 34 is taken but leaves the name closed.
+  IntcProject brel("CVX-28");
+  ASSERT_TRUE(brel.Opened());
+  Page& page = brel.OpenPage();
+  for (int slot = 1; slot <= 6; ++slot) {
+    SCOPED_TRACE(slot);
+    const uint32_t source = brel.Id(CpmINTC::UserKey(slot, "source"));
+    const uint32_t isr = brel.Id(CpmINTC::UserKey(slot, "ISR"));
+    EXPECT_EQ(source, 1101u + 10u * static_cast<uint32_t>(slot - 1));
+    ASSERT_TRUE(page.TypeText(source, "44"));
+    EXPECT_EQ(brel.Intc().GetUserSource(slot), 44u);
+    EXPECT_TRUE(page.Find(isr)->enabled);
+    ASSERT_TRUE(page.TypeText(source, "45"));
+    EXPECT_EQ(brel.Intc().GetUserSource(slot), 44u);
+    ASSERT_TRUE(page.TypeText(source, "34"));
+    EXPECT_EQ(brel.Intc().GetUserSource(slot), 34u);
+    EXPECT_FALSE(page.Find(isr)->enabled);
+    // The slot's name is the register of its vector, 44 + slot.
+    ASSERT_TRUE(page.TypeText(source, "20"));
+    ASSERT_TRUE(page.TypeText(isr, Format("Slot%dIsr", slot)));
+    ASSERT_TRUE(page.FocusLost(isr));
+    EXPECT_EQ(brel.Intc().IsrRegister(44u + static_cast<uint32_t>(slot))->text,
+              Format("Slot%dIsr", slot));
+  }
+  // Every slot now names vector 20: the first one serves it.
+  std::string name;
+  EXPECT_EQ(brel.Intc().FindUserSlot(20, &name), 1);
+  EXPECT_EQ(name, "Slot1Isr");
+}
+
+TEST(IntcLayouts, AClaimOnEveryLayoutLocksThePanelsAndAReleaseRestoresTheName) {
+  for (const LayoutPart& c : kLayoutParts) {
+    SCOPED_TRACE(c.part);
+    IntcProject project(c.part);
+    ASSERT_TRUE(project.Opened());
+    CpmINTC& intc = project.Intc();
+    // The first vector whose routine is editable and that no user slot serves.
+    const uint32_t count = static_cast<uint32_t>(intc.GetVectorCount());
+    const uint32_t slotsFrom = count - static_cast<uint32_t>(intc.Variant().userSlots);
+    uint32_t vector = 1;
+    while (vector < slotsFrom && (intc.Vectors()[vector].flags & kVectorIsrFixed)) ++vector;
+    ASSERT_LT(vector, slotsFrom);
+    project.SetText(Format("-INT_VECTOR_ADDR_%u", vector), "MineBefore");
+    VectorUser user("USER_0", std::to_string(vector));
+    user.InitModule(project.Doc());
+    user.OnModulesReady();
+    Page& page = project.OpenPage();
+    Control* isr = page.GetChildPage(CpmINTC::kIdVectorPanelBase + vector)->Find(CpmINTC::kPanelIsr);
+    ASSERT_NE(isr, nullptr);
+    EXPECT_TRUE(isr->enabled);
+
+    ASSERT_TRUE(user.Claim(0, true, "Held"));
+    EXPECT_EQ(intc.IsrRegister(vector)->text, "Held");
+    EXPECT_EQ(isr->text, "Held");
+    EXPECT_FALSE(isr->enabled);
+    ASSERT_TRUE(user.Claim(0, true, "HeldAgain"));
+    ASSERT_TRUE(user.Claim(0, false, ""));
+    EXPECT_EQ(intc.IsrRegister(vector)->text, "MineBefore");
+    EXPECT_EQ(intc.IsrRegister(vector)->value, 1u);
+    EXPECT_EQ(isr->text, "MineBefore");
+    EXPECT_TRUE(isr->enabled);
+    EXPECT_FALSE(intc.IsClaimed(vector));
+  }
+}
+
 // ---- user slots (Brel) ----
 
 TEST(IntcUserSlots, ValidSourcesLieBetweenTheCoreVectorsAndTheSlotsOutsideTheReservedOnes) {
@@ -230,24 +385,24 @@ TEST(IntcUserSlots, SlotChecksNameTheSlotAndTheSource) {
                 "Interrupt source 21 has assigned both standard ISR and USER3 ISR. The USER ISR "
                 "will be used.",
                 "USER6 interrupt source number is not valid"}));
-  EXPECT_EQ(project.WarningOf(CpmINTC::UserId(CpmINTC::kIdUserDuplicate, 3)),
+  EXPECT_EQ(project.WarningOf(project.Id(CpmINTC::UserKey(3, "duplicate"))),
             "Interrupt source 21 is assigned to more than one USER interrupt.");
 
   // As a fast interrupt USER6 speaks of itself as such, and an unused one is an error too.
   project.Reg("FASTINT_ENABLE").value = 1;
   std::vector<std::string> texts = project.Warnings();
   EXPECT_EQ(texts.back(), "Fast (USER6) interrupt source number is not valid");
-  EXPECT_EQ(project.WarningOf(CpmINTC::UserId(CpmINTC::kIdUserCaption, 6)),
+  EXPECT_EQ(project.WarningOf(project.CaptionId(CpmINTC::UserKey(6, "source"))),
             "Fast (USER6) interrupt source number is not valid");
   project.Reg("IAR2_INIT").value = 0x0000;
   project.Warnings();
-  EXPECT_EQ(project.WarningOf(CpmINTC::kIdFastUser6),
+  EXPECT_EQ(project.WarningOf(project.Id("Make USER6 Fast Interrupt")),
             "Fast (USER6) interrupt source number is not valid");
-  EXPECT_EQ(project.WarningOf(CpmINTC::UserId(CpmINTC::kIdUserCaption, 6)), "");
+  EXPECT_EQ(project.WarningOf(project.CaptionId(CpmINTC::UserKey(6, "source"))), "");
   project.Reg("IAR2_INIT").value = 0x0D00;  // USER6 = 13, no name
   project.Warnings();
-  EXPECT_EQ(project.WarningOf(CpmINTC::kIdFastUser6), "");
-  EXPECT_EQ(project.WarningOf(CpmINTC::UserId(CpmINTC::kIdUserIsrCaption, 6)),
+  EXPECT_EQ(project.WarningOf(project.Id("Make USER6 Fast Interrupt")), "");
+  EXPECT_EQ(project.WarningOf(project.CaptionId(CpmINTC::UserKey(6, "ISR"))),
             "Fast (USER6) interrupt service routine must have a name");
 }
 
@@ -286,8 +441,8 @@ TEST(IntcUserSlots, ThePageEmptiesTheNameOfAnUnusedSlotAndShowsTheFastNote) {
                       "#define INT_VECTOR_ADDR_46 Leftover\n");
   ASSERT_TRUE(project.Opened());
   Page& page = project.OpenPage();
-  const uint32_t isr1 = CpmINTC::UserId(CpmINTC::kIdUserIsr, 1);
-  const uint32_t isr2 = CpmINTC::UserId(CpmINTC::kIdUserIsr, 2);
+  const uint32_t isr1 = project.Id(CpmINTC::UserKey(1, "ISR"));
+  const uint32_t isr2 = project.Id(CpmINTC::UserKey(2, "ISR"));
   EXPECT_TRUE(page.Find(isr1)->enabled);
   EXPECT_EQ(page.Find(isr1)->text, "SlotOneIsr");
   EXPECT_FALSE(page.Find(isr2)->enabled);
@@ -295,24 +450,24 @@ TEST(IntcUserSlots, ThePageEmptiesTheNameOfAnUnusedSlotAndShowsTheFastNote) {
   EXPECT_EQ(project.Intc().IsrRegister(46)->value, 0u);
 
   // A valid source opens the name; a name typed there reaches the slot's vector register.
-  ASSERT_TRUE(page.TypeText(CpmINTC::UserId(CpmINTC::kIdUserEdit, 2), "40"));
+  ASSERT_TRUE(page.TypeText(project.Id(CpmINTC::UserKey(2, "source")), "40"));
   EXPECT_TRUE(page.Find(isr2)->enabled);
   ASSERT_TRUE(page.TypeText(isr2, "SwIsr"));
   ASSERT_TRUE(page.FocusLost(isr2));
   EXPECT_EQ(project.Intc().IsrRegister(46)->text, "SwIsr");
   EXPECT_EQ(project.Intc().GetUserIsrName(2), "SwIsr");
 
-  EXPECT_FALSE(page.Find(CpmINTC::kIdFastUser6Note)->shown);
-  ASSERT_TRUE(page.Click(CpmINTC::kIdFastUser6));
+  EXPECT_FALSE(page.Find(project.Id("fast USER6 note"))->shown);
+  ASSERT_TRUE(page.Click(project.Id("Make USER6 Fast Interrupt")));
   EXPECT_EQ(project.Intc().Registers()[4].value, 1u);
-  EXPECT_TRUE(page.Find(CpmINTC::kIdFastUser6Note)->shown);
+  EXPECT_TRUE(page.Find(project.Id("fast USER6 note"))->shown);
 
   // The slot vectors are listed only on demand, and then not editable in their panels.
   const uint32_t slotPanel = CpmINTC::kIdVectorPanelBase + 45;
   EXPECT_FALSE(page.Find(slotPanel)->shown);
   EXPECT_FALSE(page.Find(CpmINTC::kIdVectorPanelBase + 31)->shown);  // DISSRC of CVX-28
   EXPECT_TRUE(page.Find(CpmINTC::kIdVectorPanelBase + 30)->shown);
-  ASSERT_TRUE(page.Click(CpmINTC::kIdShowAll));
+  ASSERT_TRUE(page.Click(project.Id("Show all interrupts")));
   EXPECT_TRUE(page.Find(slotPanel)->shown);
   EXPECT_FALSE(page.GetChildPage(slotPanel)->Find(CpmINTC::kPanelIsr)->enabled);
   EXPECT_EQ(page.GetChildPage(slotPanel)->Find(CpmINTC::kPanelIsr)->text, "SlotOneIsr");
@@ -331,11 +486,11 @@ TEST(IntcStandard, FastInterruptsMustBePeripheralSourcesAtLevelTwo) {
       "Interrupt source 62 can not be used as fast interrupt. Only peripheral interrupt sources "
       "configured for priority level 2 can be set as fast.";
   project.Warnings();
-  EXPECT_EQ(project.WarningOf(CpmINTC::kIdFastNote), level1Text);
+  EXPECT_EQ(project.WarningOf(project.Id("fast note")), level1Text);
 
   project.SetText("-INT_PRIORITY_LEVEL_62", "INTC_LEVEL2");
   project.Warnings();
-  EXPECT_EQ(project.WarningOf(CpmINTC::kIdFastNote), "");
+  EXPECT_EQ(project.WarningOf(project.Id("fast note")), "");
 
   // The same through the page: the panel's list decides.
   Page& page = project.OpenPage();
@@ -345,20 +500,20 @@ TEST(IntcStandard, FastInterruptsMustBePeripheralSourcesAtLevelTwo) {
   ASSERT_TRUE(panel->SelectItem(CpmINTC::kPanelPriority, 2));  // Level 1
   EXPECT_EQ(project.Reg("-INT_PRIORITY_LEVEL_62").text, "INTC_LEVEL1");
   project.Warnings();
-  EXPECT_EQ(project.WarningOf(CpmINTC::kIdFastNote), level1Text);
+  EXPECT_EQ(project.WarningOf(project.Id("fast note")), level1Text);
 
   // A core source never qualifies; the first offending fast interrupt is the one named.
   project.Reg("FIM1_INIT").value = 6;
   project.SetText("-INT_PRIORITY_LEVEL_62", "INTC_LEVEL2");
   panel->SelectItem(CpmINTC::kPanelPriority, 3);
   project.Warnings();
-  EXPECT_EQ(project.WarningOf(CpmINTC::kIdFastNote),
+  EXPECT_EQ(project.WarningOf(project.Id("fast note")),
             "Interrupt source 6 can not be used as fast interrupt. Only peripheral interrupt "
             "sources configured for priority level 2 can be set as fast.");
-  EXPECT_TRUE(page.Find(CpmINTC::kIdFastNote)->shown);
+  EXPECT_TRUE(page.Find(project.Id("fast note"))->shown);
   project.Reg("FIM1_INIT").value = 0;
   project.Warnings();
-  EXPECT_FALSE(page.Find(CpmINTC::kIdFastNote)->shown);
+  EXPECT_FALSE(page.Find(project.Id("fast note"))->shown);
 }
 
 TEST(IntcStandard, FastInterruptRangeAndDoubleRoutine) {
@@ -375,10 +530,10 @@ TEST(IntcStandard, FastInterruptRangeAndDoubleRoutine) {
                                       "ISR. The fast ISR will be used."}));
   // The edit refuses what the check reports on loaded values.
   Page& page = project.OpenPage();
-  EXPECT_EQ(page.Find(CpmINTC::FastId(CpmINTC::kIdFastRange, 0))->text, "(0 - 81)");
-  ASSERT_TRUE(page.TypeText(CpmINTC::FastId(CpmINTC::kIdFastEdit, 0), "81"));
+  EXPECT_EQ(page.Find(project.UnitId(CpmINTC::FastKey(0, "source")))->text, "(0 - 81)");
+  ASSERT_TRUE(page.TypeText(project.Id(CpmINTC::FastKey(0, "source")), "81"));
   EXPECT_EQ(project.Reg("FIM0_INIT").value, 81u);
-  ASSERT_TRUE(page.TypeText(CpmINTC::FastId(CpmINTC::kIdFastEdit, 0), "82"));
+  ASSERT_TRUE(page.TypeText(project.Id(CpmINTC::FastKey(0, "source")), "82"));
   EXPECT_EQ(project.Reg("FIM0_INIT").value, 81u);
 }
 
@@ -435,15 +590,15 @@ TEST(IntcStandard, PanelListsFollowTheFlagWords) {
   // With nothing chosen the first item shows, and nothing is written for it.
   EXPECT_EQ(panel(62)->Find(CpmINTC::kPanelPriority)->selection, 0);
   EXPECT_EQ(project.Reg("-INT_PRIORITY_LEVEL_62").value, 0u);
-  EXPECT_TRUE(page.Find(CpmINTC::kIdIrqATrigger)->shown);
+  EXPECT_TRUE(page.Find(project.Id("IRQ A trigger mode:"))->shown);
 
   // The Tebo parts have no external interrupt pins.
   IntcProject tebo("CVX-21");
   ASSERT_TRUE(tebo.Opened());
   EXPECT_FALSE(tebo.Intc().HasIrqA());
   Page& teboPage = tebo.OpenPage();
-  EXPECT_FALSE(teboPage.Find(CpmINTC::kIdIrqATrigger)->shown);
-  EXPECT_FALSE(teboPage.Find(CpmINTC::kIdIrqBTriggerCaption)->shown);
+  EXPECT_FALSE(teboPage.Find(tebo.Id("IRQ A trigger mode:"))->shown);
+  EXPECT_FALSE(teboPage.Find(tebo.CaptionId("IRQ B trigger mode:"))->shown);
 }
 
 // ---- classic layout ----
@@ -459,8 +614,9 @@ TEST(IntcClassic, PrioritiesAreDigitsAndAbsentPinsWriteNothing) {
   EXPECT_TRUE(project.Reg("-IRQA_ENABLED").Has(DUMMYREG));
   EXPECT_TRUE(project.Reg("-IRQB_TRIGGER").Has(DUMMYREG));
   Page& page = project.OpenPage();
-  EXPECT_EQ(page.Find(CpmINTC::kIdMaskDisable), nullptr);
-  EXPECT_FALSE(page.Find(CpmINTC::kIdIrqAEnable)->shown);
+  EXPECT_EQ(project.Id("All maskable interrupts disable"), 0u);
+  EXPECT_EQ(page.Find(1000), nullptr);
+  EXPECT_FALSE(page.Find(project.Id("IRQ A enable"))->shown);
   Page* panel = page.GetChildPage(CpmINTC::kIdVectorPanelBase + 48);
   EXPECT_EQ(panel->Find(CpmINTC::kPanelPriority)->text, "Level 2");
   EXPECT_EQ(panel->Find(CpmINTC::kPanelPriority)->items.size(), 8u);
@@ -476,8 +632,8 @@ TEST(IntcClassic, PrioritiesAreDigitsAndAbsentPinsWriteNothing) {
   IntcProject withPins("CVX-03", "#define INT_VECTOR_ADDR_48 SpeedLoopIsr\n");
   ASSERT_TRUE(withPins.Opened());
   Page& pinsPage = withPins.OpenPage();
-  ASSERT_TRUE(pinsPage.Click(CpmINTC::kIdIrqBEnable));
-  ASSERT_TRUE(pinsPage.SelectItem(CpmINTC::kIdIrqBTrigger, 3));
+  ASSERT_TRUE(pinsPage.Click(withPins.Id("IRQ B enable")));
+  ASSERT_TRUE(pinsPage.SelectItem(withPins.Id("IRQ B trigger mode:"), 3));
   EXPECT_EQ(withPins.Reg("-IRQB_ENABLED").value, 1u);
   EXPECT_EQ(withPins.Reg("-IRQB_TRIGGER").text, "ITCN_FALLING_EDGE_SENSITIVE");
   const std::string pinsSaved = withPins.SavedHeader();
