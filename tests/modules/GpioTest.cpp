@@ -7,13 +7,11 @@
 #include <optional>
 #include <set>
 
-#include "../project/ProjectTestSupport.h"
+#include "../support/ModuleHarness.h"
 #include "framework/Host.h"
 #include "framework/Pins.h"
 #include "framework/Warnings.h"
-#include "modules/ModuleKinds.h"
 #include "modules/gpio.h"
-#include "project/ProjDoc.h"
 
 namespace tarq {
 namespace {
@@ -21,9 +19,7 @@ namespace {
 // A module with signals on the ports; the names in `unused` are not in use.
 class SignalModule : public CModule {
  public:
-  SignalModule(const ArchitectureEntry& entry, CModuleBase* parent,
-               std::shared_ptr<std::set<std::string>> unused)
-      : CModule(entry, parent), unused_(std::move(unused)) {
+  SignalModule(const ArchitectureEntry& entry, CModuleBase* parent) : CModule(entry, parent) {
     static const RegisterDecl kRegs[] = {{"CTRL_INIT", 0, DW16}};
     InitRegisters(kRegs, 1);
   }
@@ -31,57 +27,20 @@ class SignalModule : public CModule {
     CModule::InitModule(doc);
     SetHasPins(true);
   }
-  bool IsSignalUsed(const std::string& signal) const override { return !unused_->count(signal); }
+  bool IsSignalUsed(const std::string& signal) const override { return !unused.count(signal); }
 
- private:
-  std::shared_ptr<std::set<std::string>> unused_;
+  std::set<std::string> unused;
 };
 
 // A project of one part with the given tree lines, module information and defines.
-class PinProject {
- public:
-  PinProject(const std::string& part, const std::string& tree, const std::string& info,
-             const std::string& defines = {})
-      : folder_("gpio"), unused_(std::make_shared<std::set<std::string>>()) {
-    folder_.Write(part + ".cfg", ".BEGIN_TREE_LIST\n" + tree + ".END_TREE_LIST\n" +
-                                     ".BEGIN_MODULE_INFO\n" + info + ".END_MODULE_INFO\n");
-    folder_.Write("project/ApplicationConfig/appconfig.h", "#define " + part + "\n" + defines);
-    DocumentEnvironment environment;
-    environment.programFolder = folder_.Root();
-    environment.readUserOptions = false;
-    doc_ = std::make_unique<CProjDoc>(host_, environment, RegisterBuiltInModuleKinds);
-    auto unused = unused_;
-    doc_->GetFactory().Register("SIGNALS", [unused](const ArchitectureEntry& entry, CModuleBase* parent) {
-      return std::unique_ptr<CModuleBase>(std::make_unique<SignalModule>(entry, parent, unused));
-    });
-    opened_ = doc_->OpenProject(folder_.Path("project"));
-    if (opened_) doc_->OnIdle();
-  }
-
-  bool Opened() const { return opened_; }
-  CProjDoc& Doc() { return *doc_; }
-  CModuleBase& Module(const std::string& name) { return *doc_->FindModule(name, ""); }
-  CpmGPIO& Port(char letter) {
-    return dynamic_cast<CpmGPIO&>(Module(std::string("GPIO_") + letter));
-  }
-  Register& Reg(const std::string& module, const std::string& name) {
-    return *Module(module).FindOwnRegister(name);
-  }
-  void Check() { doc_->CheckAllWarnings(false); }
-  std::optional<Warning> WarningAt(const std::string& module, uint32_t id) {
-    for (const Warning& warning : doc_->GetWarnings()->Entries())
-      if (warning.page == &Module(module) && warning.id == id) return warning;
-    return std::nullopt;
-  }
-  std::set<std::string>& Unused() { return *unused_; }
-
- private:
-  TempFolder folder_;
-  CollectingHost host_;
-  std::unique_ptr<CProjDoc> doc_;
-  std::shared_ptr<std::set<std::string>> unused_;
-  bool opened_ = false;
-};
+ModuleProject PinProject(const std::string& part, const std::string& tree, const std::string& info,
+                         const std::string& defines = {}) {
+  return ModuleProject({.part = part, .defines = defines, .tree = tree, .moduleInfo = info,
+                        .factory = [](ModuleFactory& factory) { factory.Register<SignalModule>("SIGNALS"); }});
+}
+CpmGPIO& Port(ModuleProject& project, char letter) {
+  return project.Module<CpmGPIO>(std::string("GPIO_") + letter);
+}
 
 std::string Link(CModuleBase& module) { return module.MakeLinkHtml({}); }
 
@@ -109,9 +68,9 @@ const char* const kBrelInfo =
 // ---------------------------------------------------------------- selector bits
 
 TEST(GpioFunctions, SelectorBitsTellFunctionsApartBothWays) {
-  PinProject project("CVX-28", kBrelTree, kBrelInfo);
+  ModuleProject project = PinProject("CVX-28", kBrelTree, kBrelInfo);
   ASSERT_TRUE(project.Opened());
-  CpmGPIO& a = project.Port('A');
+  CpmGPIO& a = Port(project, 'A');
   Register& gpsa = project.Reg("SYS", "-SIM_GPSA_INIT");
   Register& per = project.Reg("GPIO_A", "PER_INIT");
 
@@ -137,7 +96,7 @@ TEST(GpioFunctions, SelectorBitsTellFunctionsApartBothWays) {
   EXPECT_EQ(a.CurrentFunctionName(6), "GPIO_A6");
 
   // GPS bit 23 of port B lives in the second pin-select register.
-  project.Port('B').SelectFunction(2, 2);
+  Port(project, 'B').SelectFunction(2, 2);
   EXPECT_EQ(project.Reg("SYS", "-SIM_GPSB0_INIT").value, 1u << 7);
 
   // The page's mode list writes and reads the same way; a bit pattern no function asks
@@ -181,9 +140,9 @@ TEST(GpioFunctions, PinLinesAreReadWithTheirOddities) {
 // ---------------------------------------------------------------- rows and registers
 
 TEST(GpioPorts, RowsFollowThePinLinesAndRegistersTheChipGroup) {
-  PinProject project("CVX-28", kBrelTree, kBrelInfo);
+  ModuleProject project = PinProject("CVX-28", kBrelTree, kBrelInfo);
   ASSERT_TRUE(project.Opened());
-  CpmGPIO& a = project.Port('A');
+  CpmGPIO& a = Port(project, 'A');
   EXPECT_EQ(a.ExistingPins(), (std::vector<int>{0, 3, 6, 7}));
   EXPECT_EQ(a.GetRegisterCount(), 10u);
   EXPECT_EQ(a.FindPinDlg(1), nullptr);
@@ -191,8 +150,8 @@ TEST(GpioPorts, RowsFollowThePinLinesAndRegistersTheChipGroup) {
   EXPECT_NE(a.GetPage()->GetChildPage(0xE906), nullptr);
   EXPECT_EQ(a.GetPage()->GetChildPage(0xE901), nullptr);
   EXPECT_EQ(a.FindPinDlg(3)->Title(), "Pin 3 : GPIO / PWM3 / TXD / EXTAL");
-  EXPECT_EQ(project.Port('B').FindPinDlg(5)->Title(), "Pin 5 : GPIO / Peripheral (void)");
-  EXPECT_EQ(project.Port('B').FindPinDlg(5)->ModeItems(),
+  EXPECT_EQ(Port(project, 'B').FindPinDlg(5)->Title(), "Pin 5 : GPIO / Peripheral (void)");
+  EXPECT_EQ(Port(project, 'B').FindPinDlg(5)->ModeItems(),
             (std::vector<std::string>{"GPIO", "Peripheral"}));
   // The Brel ports have no open-drain register; the linked SYS registers come with the port.
   EXPECT_TRUE(a.Registers()[CpmGPIO::kPpmode].Has(NOSHOWLIST));
@@ -215,12 +174,12 @@ TEST(GpioPorts, EightPinPortsOfEveryGroupAndTheirParameters) {
     SCOPED_TRACE(c.part);
     std::string lines;
     for (int pin = 0; pin < 8; ++pin) lines += "  " + std::to_string(pin) + ", SCI_0.S" + std::to_string(pin) + "\n";
-    PinProject project(c.part,
+    ModuleProject project = PinProject(c.part,
                        std::string("SYS ") + c.sys + " NONE IRQ: \"System\"\nGPIO_B GPIO NONE IRQ: \"Port B\"\n"
                                                      "SCI_0 SIGNALS NONE IRQ: \"Serial\"\n",
                        "GPIO_B\n{\n" + lines + "  PUR=0x000F\n  PER=0x00F0\n  PPMODE=0x0003\n}\n");
     ASSERT_TRUE(project.Opened());
-    CpmGPIO& b = project.Port('B');
+    CpmGPIO& b = Port(project, 'B');
     EXPECT_EQ(b.GetRegisterCount(), c.registers);
     EXPECT_EQ(b.ExistingPins().size(), 8u);
     ASSERT_TRUE(b.CreatePage());
@@ -237,9 +196,9 @@ TEST(GpioPorts, EightPinPortsOfEveryGroupAndTheirParameters) {
 
 TEST(GpioPorts, OutputModeListCoversDriveStrengthOnItsGroups) {
   const std::string info = "GPIO_A\n{\n  2, SCI_0.TXD\n}\n";
-  PinProject tebo("CVX-21", "SYS SYS_V2_Classic NONE IRQ: \"System\"\nGPIO_A GPIO NONE IRQ: \"A\"\n", info);
+  ModuleProject tebo = PinProject("CVX-21", "SYS SYS_V2_Classic NONE IRQ: \"System\"\nGPIO_A GPIO NONE IRQ: \"A\"\n", info);
   ASSERT_TRUE(tebo.Opened());
-  CpmGPIO& a = tebo.Port('A');
+  CpmGPIO& a = Port(tebo, 'A');
   ASSERT_TRUE(a.CreatePage());
   const uint32_t list = a.FindPinDlg(2)->FullId(CpmGPIO_PinDlg::kOutputModeList);
   EXPECT_EQ(a.GetPage()->FindControlById(list).control->items.size(), 3u);
@@ -253,9 +212,9 @@ TEST(GpioPorts, OutputModeListCoversDriveStrengthOnItsGroups) {
   a.RefreshAll();
   EXPECT_EQ(a.GetPage()->FindControlById(list).control->selection, 0);
 
-  PinProject later("CVX-07", "SYS SYS_V2_Classic NONE IRQ: \"System\"\nGPIO_A GPIO NONE IRQ: \"A\"\n", info);
+  ModuleProject later = PinProject("CVX-07", "SYS SYS_V2_Classic NONE IRQ: \"System\"\nGPIO_A GPIO NONE IRQ: \"A\"\n", info);
   ASSERT_TRUE(later.Opened());
-  CpmGPIO& b = later.Port('A');
+  CpmGPIO& b = Port(later, 'A');
   ASSERT_TRUE(b.CreatePage());
   EXPECT_EQ(b.GetPage()->FindControlById(list).control->items,
             (std::vector<std::string>{"Open drain", "Push-pull"}));
@@ -267,7 +226,7 @@ TEST(GpioChecks, InterruptPinsTheErrataAndOutputs) {
   const std::string info = "GPIO_A\n{\n  0, SCI_0.TXD\n  1, SCI_0.RXD\n  PER=0\n}\n";
   const std::string defines = "#define GPIO_A_IENR_INIT 0x0003U\n";
   const uint32_t errata = CpmGPIO::kIdErrata;
-  PinProject classic("CVX-03", "SYS SYS_V1 NONE IRQ: \"S\"\nGPIO_A GPIO NONE IRQ: \"A\"\n", info, defines);
+  ModuleProject classic = PinProject("CVX-03", "SYS SYS_V1 NONE IRQ: \"S\"\nGPIO_A GPIO NONE IRQ: \"A\"\n", info, defines);
   ASSERT_TRUE(classic.Opened());
   classic.Check();
   auto warning = classic.WarningAt("GPIO_A", errata);
@@ -277,13 +236,13 @@ TEST(GpioChecks, InterruptPinsTheErrataAndOutputs) {
   classic.Check();
   EXPECT_FALSE(classic.WarningAt("GPIO_A", errata));
 
-  PinProject fenn("CVX-08", "SYS SYS_V2_Classic NONE IRQ: \"S\"\nGPIO_A GPIO NONE IRQ: \"A\"\n", info,
+  ModuleProject fenn = PinProject("CVX-08", "SYS SYS_V2_Classic NONE IRQ: \"S\"\nGPIO_A GPIO NONE IRQ: \"A\"\n", info,
                   defines + "#define GPIO_A_DDR_INIT 0x0002U\n");
   ASSERT_TRUE(fenn.Opened());
   fenn.Check();
   EXPECT_FALSE(fenn.WarningAt("GPIO_A", errata));
   // Pin 1 is an output with its interrupt enabled.
-  CpmGPIO& a = fenn.Port('A');
+  CpmGPIO& a = Port(fenn, 'A');
   warning = fenn.WarningAt("GPIO_A", a.FindPinDlg(1)->FullId(CpmGPIO_PinDlg::kMustBeInput));
   ASSERT_TRUE(warning);
   EXPECT_EQ(warning->text, "GPIO pin #1 must be in GPIO-Input mode when using the interrupt");
@@ -295,10 +254,10 @@ TEST(GpioChecks, InterruptPinsTheErrataAndOutputs) {
 }
 
 TEST(GpioChecks, TheSameFunctionOnTwoPinsIsNamedWithBothLinks) {
-  PinProject project("CVX-28", kBrelTree, kBrelInfo);
+  ModuleProject project = PinProject("CVX-28", kBrelTree, kBrelInfo);
   ASSERT_TRUE(project.Opened());
-  CpmGPIO& a = project.Port('A');
-  CpmGPIO& b = project.Port('B');
+  CpmGPIO& a = Port(project, 'A');
+  CpmGPIO& b = Port(project, 'B');
   a.SelectFunction(3, 2);  // TXD on A3
   b.SelectFunction(2, 2);  // and on B2
   project.Check();
@@ -323,11 +282,11 @@ TEST(GpioChecks, TheSameFunctionOnTwoPinsIsNamedWithBothLinks) {
 // ---------------------------------------------------------------- the pin check and FIXPINS
 
 TEST(PinCheck, MessagesCountTheSignalsAndFixPinsPlacesTheMissingOnes) {
-  PinProject project("CVX-28", kBrelTree, kBrelInfo);
+  ModuleProject project = PinProject("CVX-28", kBrelTree, kBrelInfo);
   ASSERT_TRUE(project.Opened());
-  CModule& sci = dynamic_cast<CModule&>(project.Module("SCI_0"));
-  CModuleBase& portA = project.Module("GPIO_A");
-  CModuleBase& portB = project.Module("GPIO_B");
+  CModule& sci = dynamic_cast<CModule&>(*project.Find("SCI_0"));
+  CModuleBase& portA = *project.Find("GPIO_A");
+  CModuleBase& portB = *project.Find("GPIO_B");
   const uint32_t pinWarning = CModule::kPinWarningControlId;
 
   // RXD (A0) and TXD (A3, A6, B2): neither is placed.
@@ -338,19 +297,19 @@ TEST(PinCheck, MessagesCountTheSignalsAndFixPinsPlacesTheMissingOnes) {
                                        Link(portA) + " and " + Link(portB)));
 
   // Only RXD in use: one signal out of one.
-  project.Unused().insert("TXD");
+  project.Module<SignalModule>("SCI_0").unused.insert("TXD");
   project.Check();
   warning = project.WarningAt("SCI_0", pinWarning);
   ASSERT_TRUE(warning);
   EXPECT_EQ(warning->text,
             PlainTextOf("The module signal (RXD) is not available on any device pin. See " + Link(portA)));
-  project.Unused().clear();
+  project.Module<SignalModule>("SCI_0").unused.clear();
 
   // FIXPINS: RXD on A0, TXD on its first pin A3 (port A before port B).
   sci.OnLinkQuery(&sci, sci.MakeLink(0, "FIXPINS", true), "FIXPINS");
-  EXPECT_EQ(project.Port('A').CurrentFunctionName(0), "RXD");
-  EXPECT_EQ(project.Port('A').CurrentFunctionName(3), "TXD");
-  EXPECT_EQ(project.Port('B').CurrentFunction(2), 0);
+  EXPECT_EQ(Port(project, 'A').CurrentFunctionName(0), "RXD");
+  EXPECT_EQ(Port(project, 'A').CurrentFunctionName(3), "TXD");
+  EXPECT_EQ(Port(project, 'B').CurrentFunction(2), 0);
   project.Check();
   EXPECT_FALSE(project.WarningAt("SCI_0", pinWarning));
 
@@ -360,14 +319,14 @@ TEST(PinCheck, MessagesCountTheSignalsAndFixPinsPlacesTheMissingOnes) {
   EXPECT_FALSE(placed.missing);
   EXPECT_EQ(placed.message, "Both module pins are configured properly in " + Link(portA));
   EXPECT_EQ(placed.controlText, placed.message + ".");
-  project.Port('B').SelectFunction(2, 2);
+  Port(project, 'B').SelectFunction(2, 2);
   const PinReport twice = BuildPinReport(CollectSignals(project.Doc(), sci, {}, true), "FIX");
   EXPECT_EQ(twice.message, "Both module pins are configured properly in " + Link(portA) + " and " + Link(portB));
   EXPECT_EQ(twice.controlText, twice.message + ". Be aware that there are pins with duplicated functionality in " +
                                    Link(portA) + " and " + Link(portB) + ".");
 
   // One of two missing, with the FIXPINS link on the control only.
-  project.Port('A').SelectFunction(0, 0);
+  Port(project, 'A').SelectFunction(0, 0);
   const PinReport one = BuildPinReport(CollectSignals(project.Doc(), sci, {}, true), "FIX");
   EXPECT_TRUE(one.missing);
   EXPECT_EQ(one.message, "One module signal (out of two) is not available on any device pin. See " + Link(portA));
@@ -395,9 +354,9 @@ TEST(PinCheck, FiltersCountWordsAndSignalCollection) {
   EXPECT_EQ(CountWord(10, true), "ten");
   EXPECT_EQ(CountWord(11, false), "11");
 
-  PinProject project("CVX-28", kBrelTree, kBrelInfo);
+  ModuleProject project = PinProject("CVX-28", kBrelTree, kBrelInfo);
   ASSERT_TRUE(project.Opened());
-  CModuleBase& sci = project.Module("SCI_0");
+  CModuleBase& sci = *project.Find("SCI_0");
   // A forced function is taken as it is, even one SCI_0 does not own.
   SignalMap signals = CollectSignals(project.Doc(), sci, "a3z", false);
   ASSERT_EQ(signals.size(), 1u);
@@ -407,7 +366,7 @@ TEST(PinCheck, FiltersCountWordsAndSignalCollection) {
   EXPECT_EQ(signals["TXD"].candidates.size(), 3u);
   EXPECT_EQ(signals["TXD"].candidates[1].position, 4);  // A6 needs both bits
   // The port itself: its signals are its pin names.
-  signals = CollectSignals(project.Doc(), project.Module("GPIO_B"), {}, false);
+  signals = CollectSignals(project.Doc(), *project.Find("GPIO_B"), {}, false);
   EXPECT_EQ(signals.size(), 2u);
   EXPECT_EQ(signals["GPIO_B5"].selected.size(), 1u);
 }
@@ -447,15 +406,15 @@ TEST(GpioVariants, EveryChipGroupDeclaresItsRowsAndAppliesItsRules) {
       SCOPED_TRACE(group.part);
       // A2 carries S1 or S2 (no selector bits: the first function reads as current), A6 S2,
       // A7 the reset pin on Brel, B7 the same pin number on another port, A5 a void line.
-      PinProject project(group.part,
+      ModuleProject project = PinProject(group.part,
                          std::string("SYS ") + group.sys + " NONE IRQ: \"S\"\n"
                              "GPIO_A GPIO NONE IRQ: \"A\"\nGPIO_B GPIO NONE IRQ: \"B\"\n"
                              "SCI_0 SIGNALS NONE IRQ: \"Serial\"\n",
                          "GPIO_A\n{\n  2, SCI_0.S1, SCI_0.S2\n  5,\n  6, SCI_0.S2\n  7, SYS.RESETB\n"
                          "  PER=0x0000\n}\nGPIO_B\n{\n  6, SCI_0.S3\n  7, SCI_0.S4\n  PER=0x0000\n}\n");
       ASSERT_TRUE(project.Opened());
-      CpmGPIO& a = project.Port('A');
-      CpmGPIO& b = project.Port('B');
+      CpmGPIO& a = Port(project, 'A');
+      CpmGPIO& b = Port(project, 'B');
       ASSERT_EQ(&a.Variant(), &variant);
       const std::string name = variant.name;
       const bool brel = name == "Brel";
@@ -521,7 +480,7 @@ TEST(GpioVariants, EveryChipGroupDeclaresItsRowsAndAppliesItsRules) {
       // FIXPINS gives each signal a pin of its own: S1 takes A2, so S2 goes to A6 although A2
       // lists it too; S3 and S4 take B6 and B7. Every signal ends on exactly one pin, no pin
       // serves two signals, and each pin shows the signal it was given.
-      CModule& sci = dynamic_cast<CModule&>(project.Module("SCI_0"));
+      CModule& sci = dynamic_cast<CModule&>(*project.Find("SCI_0"));
       EXPECT_TRUE(AssignMissingSignals(project.Doc(), sci, {}));
       EXPECT_EQ(a.CurrentFunctionName(2), "S1");
       EXPECT_EQ(a.CurrentFunctionName(6), "S2");

@@ -9,14 +9,12 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "../project/ProjectTestSupport.h"
+#include "../support/ModuleHarness.h"
 #include "framework/Capabilities.h"
 #include "framework/Module.h"
 #include "framework/TextUtil.h"
 #include "framework/Warnings.h"
-#include "modules/ModuleKinds.h"
 #include "modules/intc.h"
-#include "project/ProjDoc.h"
 
 namespace tarq {
 namespace {
@@ -38,70 +36,42 @@ std::string DefineValue(const std::string& header, const std::string& name) {
   return "<absent>";
 }
 
-class IntcProject {
- public:
-  // `defines` follow the part line.
-  IntcProject(const std::string& part, const std::string& defines = {}) : folder_("intc") {
-    folder_.Write("ApplicationConfig/appconfig.h", "#define " + part + "\n" + defines);
-    DocumentEnvironment environment;
-    environment.programFolder = TARQ_BINARY_DIR;
-    environment.readUserOptions = false;
-    doc_ = std::make_unique<CProjDoc>(host_, environment, RegisterBuiltInModuleKinds);
-    opened_ = doc_->OpenProject(folder_.Root());
-    intc_ = dynamic_cast<CpmINTC*>(FindCapability<InterruptController>(doc_.get()));
-  }
-
-  bool Opened() const { return opened_ && intc_ != nullptr; }
-  CProjDoc& Doc() { return *doc_; }
-  CollectingHost& Host() { return host_; }
-  CpmINTC& Intc() { return *intc_; }
-  Page& OpenPage() {
-    intc_->CreatePage();
-    intc_->RunDeferredPageWork();
-    return *intc_->GetPage();
-  }
-  // Ids of the page's declared controls (0 when the layout lacks the control).
-  uint32_t Id(const std::string& key) const { return intc_->ControlId(key); }
-  uint32_t CaptionId(const std::string& key) const {
-    const DeclaredControl* control = intc_->Declaration().Find(key);
-    return control ? control->captionId : 0;
-  }
-  uint32_t UnitId(const std::string& key) const {
-    const DeclaredControl* control = intc_->Declaration().Find(key);
-    return control ? control->unitId : 0;
-  }
-  Register& Reg(const std::string& name) { return *intc_->FindOwnRegister(name); }
-  void SetText(const std::string& name, const std::string& text) {
-    Register& reg = Reg(name);
-    reg.text = text;
-    reg.value = text.empty() ? 0 : 1;
-  }
-  // Runs a warnings pass and returns the INTC's warning texts in list order.
-  std::vector<std::string> Warnings() {
-    doc_->CheckAllWarnings(false);
-    std::vector<std::string> texts;
-    for (const Warning& warning : doc_->GetWarnings()->Entries())
-      if (warning.page == intc_) texts.push_back(warning.text);
-    return texts;
-  }
-  std::string WarningOf(uint32_t id) {
-    for (const Warning& warning : doc_->GetWarnings()->Entries())
-      if (warning.page == intc_ && warning.id == id) return warning.text;
-    return {};
-  }
-  std::string SavedHeader() {
-    const std::string path = folder_.Path("ApplicationConfig/appconfig.h");
-    EXPECT_TRUE(doc_->SaveProject(path));
-    return ReadFile(path);
-  }
-
- private:
-  TempFolder folder_;
-  CollectingHost host_;
-  std::unique_ptr<CProjDoc> doc_;
-  CpmINTC* intc_ = nullptr;
-  bool opened_ = false;
-};
+// A project of a part on its real architecture file; `defines` follow the part line.
+ModuleProject IntcProject(const std::string& part, const std::string& defines = {}) {
+  return ModuleProject({.part = part, .defines = defines, .idle = false});
+}
+// The part's interrupt controller, whatever its prefix.
+CpmINTC* FindIntc(ModuleProject& project) {
+  return dynamic_cast<CpmINTC*>(FindCapability<InterruptController>(&project.Doc()));
+}
+CpmINTC& Intc(ModuleProject& project) { return *FindIntc(project); }
+Register& Reg(ModuleProject& project, const std::string& name) {
+  return project.Reg(Intc(project).GetPrefix(), name);
+}
+// Ids of a declared control's caption and unit (0 when the layout lacks the control).
+uint32_t CaptionId(ModuleProject& project, const std::string& key) {
+  const DeclaredControl* control = Intc(project).Declaration().Find(key);
+  return control ? control->captionId : 0;
+}
+uint32_t UnitId(ModuleProject& project, const std::string& key) {
+  const DeclaredControl* control = Intc(project).Declaration().Find(key);
+  return control ? control->unitId : 0;
+}
+void SetText(ModuleProject& project, const std::string& name, const std::string& text) {
+  Register& reg = Reg(project, name);
+  reg.text = text;
+  reg.value = text.empty() ? 0 : 1;
+}
+// Runs a warnings pass and returns the controller's warning texts in list order.
+std::vector<std::string> Warnings(ModuleProject& project) {
+  project.Check();
+  std::vector<std::string> texts;
+  for (const Warning& warning : project.WarningsOf(Intc(project).GetPrefix())) texts.push_back(warning.text);
+  return texts;
+}
+std::string WarningOf(ModuleProject& project, uint32_t id) {
+  return project.WarningText(Intc(project).GetPrefix(), id);
+}
 
 // A module of the project that uses vectors and shows their panels, as peripherals do.
 class VectorUser : public CModule {
@@ -183,9 +153,9 @@ TEST(IntcTables, TheLayoutsHaveTheirFixedRegistersAndTwoRegistersPerVector) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.part);
-    IntcProject project(c.part);
-    ASSERT_TRUE(project.Opened());
-    CpmINTC& intc = project.Intc();
+    ModuleProject project = IntcProject(c.part);
+    ASSERT_TRUE(project.Opened() && FindIntc(project));
+    CpmINTC& intc = Intc(project);
     EXPECT_EQ(intc.GetPrefix(), c.module);
     EXPECT_EQ(intc.GetLayout(), c.layout);
     ASSERT_EQ(intc.GetVectorCount(), c.vectors);
@@ -226,9 +196,9 @@ TEST(IntcLayouts, EveryRowDeclaresItsPageWithoutFaultAndOnlyTheControlsItHas) {
   std::set<IntcLayout> met;
   for (const LayoutPart& c : kLayoutParts) {
     SCOPED_TRACE(c.part);
-    IntcProject project(c.part);
-    ASSERT_TRUE(project.Opened());
-    CpmINTC& intc = project.Intc();
+    ModuleProject project = IntcProject(c.part);
+    ASSERT_TRUE(project.Opened() && FindIntc(project));
+    CpmINTC& intc = Intc(project);
     const IntcVariant& row = intc.Variant();
     ASSERT_EQ(row.layout, c.layout);
     met.insert(row.layout);
@@ -236,24 +206,24 @@ TEST(IntcLayouts, EveryRowDeclaresItsPageWithoutFaultAndOnlyTheControlsItHas) {
     EXPECT_EQ(intc.HasIrqA(), c.pins);
     EXPECT_EQ(intc.HasIrqB(), c.pins);
 
-    Page& page = project.OpenPage();
+    Page& page = project.OpenPage(Intc(project).GetPrefix());
     // The mask box (id 1000) exists exactly where the row names a control register.
     EXPECT_EQ(page.Find(1000) != nullptr, row.controlRegister != nullptr);
     // IRQ controls: on the classic and standard rows, shown only where the pins exist.
-    const uint32_t trigger = project.Id("IRQ A trigger mode:");
+    const uint32_t trigger = Intc(project).ControlId("IRQ A trigger mode:");
     EXPECT_EQ(trigger != 0, row.irqPinRegisters || row.irqTriggerBits);
     if (trigger != 0) {
       EXPECT_EQ(trigger, 1004u);
       EXPECT_EQ(page.Find(trigger)->shown, c.pins);
-      EXPECT_EQ(page.Find(project.CaptionId("IRQ B trigger mode:"))->shown, c.pins);
+      EXPECT_EQ(page.Find(CaptionId(project, "IRQ B trigger mode:"))->shown, c.pins);
     }
-    EXPECT_EQ(project.Id("IRQ A enable") != 0, row.irqPinRegisters);
+    EXPECT_EQ(Intc(project).ControlId("IRQ A enable") != 0, row.irqPinRegisters);
     int fast = 0, slots = 0;
-    while (project.Id(CpmINTC::FastKey(fast, "source")) != 0) ++fast;
-    while (project.Id(CpmINTC::UserKey(slots + 1, "source")) != 0) ++slots;
+    while (Intc(project).ControlId(CpmINTC::FastKey(fast, "source")) != 0) ++fast;
+    while (Intc(project).ControlId(CpmINTC::UserKey(slots + 1, "source")) != 0) ++slots;
     EXPECT_EQ(fast, row.fastInterrupts);
     EXPECT_EQ(slots, row.userSlots);
-    EXPECT_EQ(project.Id("Make USER6 Fast Interrupt") != 0, row.userSlots > 0);
+    EXPECT_EQ(Intc(project).ControlId("Make USER6 Fast Interrupt") != 0, row.userSlots > 0);
     EXPECT_EQ(page.Find(1180 + static_cast<uint32_t>(row.jtagBoxes)), nullptr);
     if (row.jtagBoxes > 0) EXPECT_NE(page.Find(1180 + static_cast<uint32_t>(row.jtagBoxes) - 1), nullptr);
     // Only the user-slot row links a slot; its link goes to the slot's source edit.
@@ -268,73 +238,73 @@ TEST(IntcLayouts, EveryRowDeclaresItsPageWithoutFaultAndOnlyTheControlsItHas) {
 
 TEST(IntcLayouts, SourceBoundsFollowTheVectorCountOfThePart) {
   // CVX-08 (82 vectors): a fast source is 0..81, and the range text says so.
-  IntcProject fenn("CVX-08");
-  ASSERT_TRUE(fenn.Opened());
-  Page& fennPage = fenn.OpenPage();
+  ModuleProject fenn = IntcProject("CVX-08");
+  ASSERT_TRUE(fenn.Opened() && FindIntc(fenn));
+  Page& fennPage = fenn.OpenPage(Intc(fenn).GetPrefix());
   for (int k = 0; k < 2; ++k) {
-    EXPECT_EQ(fennPage.Find(fenn.UnitId(CpmINTC::FastKey(k, "source")))->text, "(0 - 81)");
-    const uint32_t edit = fenn.Id(CpmINTC::FastKey(k, "source"));
+    EXPECT_EQ(fennPage.Find(UnitId(fenn, CpmINTC::FastKey(k, "source")))->text, "(0 - 81)");
+    const uint32_t edit = Intc(fenn).ControlId(CpmINTC::FastKey(k, "source"));
     ASSERT_TRUE(fennPage.TypeText(edit, "81"));
     ASSERT_TRUE(fennPage.TypeText(edit, "82"));
-    EXPECT_EQ(fenn.Reg(Format("FIM%d_INIT", k)).value, 81u);
+    EXPECT_EQ(Reg(fenn, Format("FIM%d_INIT", k)).value, 81u);
   }
   // CVX-21 (46 vectors): the same edit stops at 45.
-  IntcProject tebo("CVX-21");
-  ASSERT_TRUE(tebo.Opened());
-  Page& teboPage = tebo.OpenPage();
-  EXPECT_EQ(teboPage.Find(tebo.UnitId(CpmINTC::FastKey(1, "source")))->text, "(0 - 45)");
-  ASSERT_TRUE(teboPage.TypeText(tebo.Id(CpmINTC::FastKey(1, "source")), "46"));
-  EXPECT_EQ(tebo.Reg("FIM1_INIT").value, 0u);
+  ModuleProject tebo = IntcProject("CVX-21");
+  ASSERT_TRUE(tebo.Opened() && FindIntc(tebo));
+  Page& teboPage = tebo.OpenPage(Intc(tebo).GetPrefix());
+  EXPECT_EQ(teboPage.Find(UnitId(tebo, CpmINTC::FastKey(1, "source")))->text, "(0 - 45)");
+  ASSERT_TRUE(teboPage.TypeText(Intc(tebo).ControlId(CpmINTC::FastKey(1, "source")), "46"));
+  EXPECT_EQ(Reg(tebo, "FIM1_INIT").value, 0u);
 
   // CVX-28 (51 vectors): USER1..USER6 are vectors 45..50; a slot source is 10..44
   // (44 = 51 - 7) outside 34..39. The edit takes up to 44; the name opens only for a valid
   // source, so 34 is taken but leaves the name closed.
-  IntcProject brel("CVX-28");
-  ASSERT_TRUE(brel.Opened());
-  Page& page = brel.OpenPage();
+  ModuleProject brel = IntcProject("CVX-28");
+  ASSERT_TRUE(brel.Opened() && FindIntc(brel));
+  Page& page = brel.OpenPage(Intc(brel).GetPrefix());
   for (int slot = 1; slot <= 6; ++slot) {
     SCOPED_TRACE(slot);
-    const uint32_t source = brel.Id(CpmINTC::UserKey(slot, "source"));
-    const uint32_t isr = brel.Id(CpmINTC::UserKey(slot, "ISR"));
+    const uint32_t source = Intc(brel).ControlId(CpmINTC::UserKey(slot, "source"));
+    const uint32_t isr = Intc(brel).ControlId(CpmINTC::UserKey(slot, "ISR"));
     EXPECT_EQ(source, 1101u + 10u * static_cast<uint32_t>(slot - 1));
     ASSERT_TRUE(page.TypeText(source, "44"));
-    EXPECT_EQ(brel.Intc().GetUserSource(slot), 44u);
+    EXPECT_EQ(Intc(brel).GetUserSource(slot), 44u);
     EXPECT_TRUE(page.Find(isr)->enabled);
     ASSERT_TRUE(page.TypeText(source, "45"));
-    EXPECT_EQ(brel.Intc().GetUserSource(slot), 44u);
+    EXPECT_EQ(Intc(brel).GetUserSource(slot), 44u);
     ASSERT_TRUE(page.TypeText(source, "34"));
-    EXPECT_EQ(brel.Intc().GetUserSource(slot), 34u);
+    EXPECT_EQ(Intc(brel).GetUserSource(slot), 34u);
     EXPECT_FALSE(page.Find(isr)->enabled);
     // The slot's name is the register of its vector, 44 + slot.
     ASSERT_TRUE(page.TypeText(source, "20"));
     ASSERT_TRUE(page.TypeText(isr, Format("Slot%dIsr", slot)));
     ASSERT_TRUE(page.FocusLost(isr));
-    EXPECT_EQ(brel.Intc().IsrRegister(44u + static_cast<uint32_t>(slot))->text,
+    EXPECT_EQ(Intc(brel).IsrRegister(44u + static_cast<uint32_t>(slot))->text,
               Format("Slot%dIsr", slot));
   }
   // Every slot now names vector 20: the first one serves it.
   std::string name;
-  EXPECT_EQ(brel.Intc().FindUserSlot(20, &name), 1);
+  EXPECT_EQ(Intc(brel).FindUserSlot(20, &name), 1);
   EXPECT_EQ(name, "Slot1Isr");
 }
 
 TEST(IntcLayouts, AClaimOnEveryLayoutLocksThePanelsAndAReleaseRestoresTheName) {
   for (const LayoutPart& c : kLayoutParts) {
     SCOPED_TRACE(c.part);
-    IntcProject project(c.part);
-    ASSERT_TRUE(project.Opened());
-    CpmINTC& intc = project.Intc();
+    ModuleProject project = IntcProject(c.part);
+    ASSERT_TRUE(project.Opened() && FindIntc(project));
+    CpmINTC& intc = Intc(project);
     // The first vector whose routine is editable and that no user slot serves.
     const uint32_t count = static_cast<uint32_t>(intc.GetVectorCount());
     const uint32_t slotsFrom = count - static_cast<uint32_t>(intc.Variant().userSlots);
     uint32_t vector = 1;
     while (vector < slotsFrom && (intc.Vectors()[vector].flags & kVectorIsrFixed)) ++vector;
     ASSERT_LT(vector, slotsFrom);
-    project.SetText(Format("-INT_VECTOR_ADDR_%u", vector), "MineBefore");
+    SetText(project, Format("-INT_VECTOR_ADDR_%u", vector), "MineBefore");
     VectorUser user("USER_0", std::to_string(vector));
     user.InitModule(project.Doc());
     user.OnModulesReady();
-    Page& page = project.OpenPage();
+    Page& page = project.OpenPage(Intc(project).GetPrefix());
     Control* isr = page.GetChildPage(CpmINTC::kIdVectorPanelBase + vector)->Find(CpmINTC::kPanelIsr);
     ASSERT_NE(isr, nullptr);
     EXPECT_TRUE(isr->enabled);
@@ -356,9 +326,9 @@ TEST(IntcLayouts, AClaimOnEveryLayoutLocksThePanelsAndAReleaseRestoresTheName) {
 // ---- user slots (Brel) ----
 
 TEST(IntcUserSlots, ValidSourcesLieBetweenTheCoreVectorsAndTheSlotsOutsideTheReservedOnes) {
-  IntcProject project("CVX-28");
-  ASSERT_TRUE(project.Opened());
-  const CpmINTC& intc = project.Intc();
+  ModuleProject project = IntcProject("CVX-28");
+  ASSERT_TRUE(project.Opened() && FindIntc(project));
+  const CpmINTC& intc = Intc(project);
   for (uint32_t n : {10u, 21u, 33u, 40u, 44u}) EXPECT_TRUE(intc.IsValidUserSource(n)) << n;
   for (uint32_t n : {0u, 9u, 34u, 36u, 39u, 45u, 50u, 63u}) EXPECT_FALSE(intc.IsValidUserSource(n)) << n;
 }
@@ -366,18 +336,18 @@ TEST(IntcUserSlots, ValidSourcesLieBetweenTheCoreVectorsAndTheSlotsOutsideTheRes
 TEST(IntcUserSlots, SlotChecksNameTheSlotAndTheSource) {
   // USER1 = 34 (reserved), USER2 = 21 without a name, USER3 = 21 again with a name that
   // vector 21 also has, USER4 = 12 named, USER5 unused, USER6 = 45 (a slot vector itself).
-  IntcProject project("CVX-28",
+  ModuleProject project = IntcProject("CVX-28",
                       "#define WINTC_IAR0_INIT 0x1522U\n"
                       "#define WINTC_IAR1_INIT 0x0C15U\n"
                       "#define WINTC_IAR2_INIT 0x2D00U\n"
                       "#define INT_VECTOR_ADDR_21 SciTxIsr\n"
                       "#define INT_VECTOR_ADDR_47 SlotThreeIsr\n"
                       "#define INT_VECTOR_ADDR_48 SlotFourIsr\n");
-  ASSERT_TRUE(project.Opened());
+  ASSERT_TRUE(project.Opened() && FindIntc(project));
   EXPECT_TRUE(project.Host().entries.empty());
-  EXPECT_EQ(project.Intc().GetUserSource(1), 34u);
-  EXPECT_EQ(project.Intc().GetUserSource(4), 12u);
-  EXPECT_EQ(project.Warnings(),
+  EXPECT_EQ(Intc(project).GetUserSource(1), 34u);
+  EXPECT_EQ(Intc(project).GetUserSource(4), 12u);
+  EXPECT_EQ(Warnings(project),
             (std::vector<std::string>{
                 "USER1 interrupt source number is not valid",
                 "USER2 interrupt service routine must have a name",
@@ -385,41 +355,41 @@ TEST(IntcUserSlots, SlotChecksNameTheSlotAndTheSource) {
                 "Interrupt source 21 has assigned both standard ISR and USER3 ISR. The USER ISR "
                 "will be used.",
                 "USER6 interrupt source number is not valid"}));
-  EXPECT_EQ(project.WarningOf(project.Id(CpmINTC::UserKey(3, "duplicate"))),
+  EXPECT_EQ(WarningOf(project, Intc(project).ControlId(CpmINTC::UserKey(3, "duplicate"))),
             "Interrupt source 21 is assigned to more than one USER interrupt.");
 
   // As a fast interrupt USER6 speaks of itself as such, and an unused one is an error too.
-  project.Reg("FASTINT_ENABLE").value = 1;
-  std::vector<std::string> texts = project.Warnings();
+  Reg(project, "FASTINT_ENABLE").value = 1;
+  std::vector<std::string> texts = Warnings(project);
   EXPECT_EQ(texts.back(), "Fast (USER6) interrupt source number is not valid");
-  EXPECT_EQ(project.WarningOf(project.CaptionId(CpmINTC::UserKey(6, "source"))),
+  EXPECT_EQ(WarningOf(project, CaptionId(project, CpmINTC::UserKey(6, "source"))),
             "Fast (USER6) interrupt source number is not valid");
-  project.Reg("IAR2_INIT").value = 0x0000;
-  project.Warnings();
-  EXPECT_EQ(project.WarningOf(project.Id("Make USER6 Fast Interrupt")),
+  Reg(project, "IAR2_INIT").value = 0x0000;
+  Warnings(project);
+  EXPECT_EQ(WarningOf(project, Intc(project).ControlId("Make USER6 Fast Interrupt")),
             "Fast (USER6) interrupt source number is not valid");
-  EXPECT_EQ(project.WarningOf(project.CaptionId(CpmINTC::UserKey(6, "source"))), "");
-  project.Reg("IAR2_INIT").value = 0x0D00;  // USER6 = 13, no name
-  project.Warnings();
-  EXPECT_EQ(project.WarningOf(project.Id("Make USER6 Fast Interrupt")), "");
-  EXPECT_EQ(project.WarningOf(project.CaptionId(CpmINTC::UserKey(6, "ISR"))),
+  EXPECT_EQ(WarningOf(project, CaptionId(project, CpmINTC::UserKey(6, "source"))), "");
+  Reg(project, "IAR2_INIT").value = 0x0D00;  // USER6 = 13, no name
+  Warnings(project);
+  EXPECT_EQ(WarningOf(project, Intc(project).ControlId("Make USER6 Fast Interrupt")), "");
+  EXPECT_EQ(WarningOf(project, CaptionId(project, CpmINTC::UserKey(6, "ISR"))),
             "Fast (USER6) interrupt service routine must have a name");
 }
 
 TEST(IntcUserSlots, ModulesFindTheSlotOfTheirVectorAndShowItAsALink) {
-  IntcProject project("CVX-28",
+  ModuleProject project = IntcProject("CVX-28",
                       "#define WINTC_IAR0_INIT 0x1622U\n"  // USER1 = 34, USER2 = 22
                       "#define WINTC_IAR1_INIT 0x0016U\n"  // USER3 = 22 as well
                       "#define INT_VECTOR_ADDR_46 SciRxSlotIsr\n");
-  ASSERT_TRUE(project.Opened());
+  ASSERT_TRUE(project.Opened() && FindIntc(project));
   VectorUser sci("SCI_0", "21,22,34");
   sci.InitModule(project.Doc());
   sci.OnModulesReady();
   std::string name;
-  EXPECT_EQ(project.Intc().FindUserSlot(22, &name), 2);  // the first slot that holds it
+  EXPECT_EQ(Intc(project).FindUserSlot(22, &name), 2);  // the first slot that holds it
   EXPECT_EQ(name, "SciRxSlotIsr");
-  EXPECT_EQ(project.Intc().FindUserSlot(21, &name), -1);
-  EXPECT_EQ(project.Intc().FindUserSlot(34, &name), -1);  // never valid, though USER1 holds it
+  EXPECT_EQ(Intc(project).FindUserSlot(21, &name), -1);
+  EXPECT_EQ(Intc(project).FindUserSlot(34, &name), -1);  // never valid, though USER1 holds it
   EXPECT_EQ(UserSlotNote(sci, 1),
             "<A HREF=\"tarq:WINTC/INTC/1111\">NOTE: defined as USER2 (SciRxSlotIsr) in WINTC "
             "module.</A>");
@@ -429,45 +399,45 @@ TEST(IntcUserSlots, ModulesFindTheSlotOfTheirVectorAndShowItAsALink) {
   EXPECT_EQ(UserSlotNote(sci, 7), "");
 
   // Parts without user slots have nothing to say.
-  IntcProject fenn("CVX-08");
-  ASSERT_TRUE(fenn.Opened());
-  EXPECT_EQ(fenn.Intc().FindUserSlot(22, &name), -1);
+  ModuleProject fenn = IntcProject("CVX-08");
+  ASSERT_TRUE(fenn.Opened() && FindIntc(fenn));
+  EXPECT_EQ(Intc(fenn).FindUserSlot(22, &name), -1);
 }
 
 TEST(IntcUserSlots, ThePageEmptiesTheNameOfAnUnusedSlotAndShowsTheFastNote) {
-  IntcProject project("CVX-28",
+  ModuleProject project = IntcProject("CVX-28",
                       "#define WINTC_IAR0_INIT 0x0015U\n"  // USER1 = 21, USER2 unused
                       "#define INT_VECTOR_ADDR_45 SlotOneIsr\n"
                       "#define INT_VECTOR_ADDR_46 Leftover\n");
-  ASSERT_TRUE(project.Opened());
-  Page& page = project.OpenPage();
-  const uint32_t isr1 = project.Id(CpmINTC::UserKey(1, "ISR"));
-  const uint32_t isr2 = project.Id(CpmINTC::UserKey(2, "ISR"));
+  ASSERT_TRUE(project.Opened() && FindIntc(project));
+  Page& page = project.OpenPage(Intc(project).GetPrefix());
+  const uint32_t isr1 = Intc(project).ControlId(CpmINTC::UserKey(1, "ISR"));
+  const uint32_t isr2 = Intc(project).ControlId(CpmINTC::UserKey(2, "ISR"));
   EXPECT_TRUE(page.Find(isr1)->enabled);
   EXPECT_EQ(page.Find(isr1)->text, "SlotOneIsr");
   EXPECT_FALSE(page.Find(isr2)->enabled);
   EXPECT_EQ(page.Find(isr2)->text, "");
-  EXPECT_EQ(project.Intc().IsrRegister(46)->value, 0u);
+  EXPECT_EQ(Intc(project).IsrRegister(46)->value, 0u);
 
   // A valid source opens the name; a name typed there reaches the slot's vector register.
-  ASSERT_TRUE(page.TypeText(project.Id(CpmINTC::UserKey(2, "source")), "40"));
+  ASSERT_TRUE(page.TypeText(Intc(project).ControlId(CpmINTC::UserKey(2, "source")), "40"));
   EXPECT_TRUE(page.Find(isr2)->enabled);
   ASSERT_TRUE(page.TypeText(isr2, "SwIsr"));
   ASSERT_TRUE(page.FocusLost(isr2));
-  EXPECT_EQ(project.Intc().IsrRegister(46)->text, "SwIsr");
-  EXPECT_EQ(project.Intc().GetUserIsrName(2), "SwIsr");
+  EXPECT_EQ(Intc(project).IsrRegister(46)->text, "SwIsr");
+  EXPECT_EQ(Intc(project).GetUserIsrName(2), "SwIsr");
 
-  EXPECT_FALSE(page.Find(project.Id("fast USER6 note"))->shown);
-  ASSERT_TRUE(page.Click(project.Id("Make USER6 Fast Interrupt")));
-  EXPECT_EQ(project.Intc().Registers()[4].value, 1u);
-  EXPECT_TRUE(page.Find(project.Id("fast USER6 note"))->shown);
+  EXPECT_FALSE(page.Find(Intc(project).ControlId("fast USER6 note"))->shown);
+  ASSERT_TRUE(page.Click(Intc(project).ControlId("Make USER6 Fast Interrupt")));
+  EXPECT_EQ(Intc(project).Registers()[4].value, 1u);
+  EXPECT_TRUE(page.Find(Intc(project).ControlId("fast USER6 note"))->shown);
 
   // The slot vectors are listed only on demand, and then not editable in their panels.
   const uint32_t slotPanel = CpmINTC::kIdVectorPanelBase + 45;
   EXPECT_FALSE(page.Find(slotPanel)->shown);
   EXPECT_FALSE(page.Find(CpmINTC::kIdVectorPanelBase + 31)->shown);  // DISSRC of CVX-28
   EXPECT_TRUE(page.Find(CpmINTC::kIdVectorPanelBase + 30)->shown);
-  ASSERT_TRUE(page.Click(project.Id("Show all interrupts")));
+  ASSERT_TRUE(page.Click(Intc(project).ControlId("Show all interrupts")));
   EXPECT_TRUE(page.Find(slotPanel)->shown);
   EXPECT_FALSE(page.GetChildPage(slotPanel)->Find(CpmINTC::kPanelIsr)->enabled);
   EXPECT_EQ(page.GetChildPage(slotPanel)->Find(CpmINTC::kPanelIsr)->text, "SlotOneIsr");
@@ -477,94 +447,94 @@ TEST(IntcUserSlots, ThePageEmptiesTheNameOfAnUnusedSlotAndShowsTheFastNote) {
 
 TEST(IntcStandard, FastInterruptsMustBePeripheralSourcesAtLevelTwo) {
   // CVX-08: vector 62 "SCI 0 Receiver Full" (0xF0), vector 6 a debug event (0x1D0).
-  IntcProject project("CVX-08",
+  ModuleProject project = IntcProject("CVX-08",
                       "#define INTC_FIM0_INIT 62\n"
                       "#define INT_VECTOR_ADDR_62 UartRxIsr\n"
                       "#define INT_PRIORITY_LEVEL_62 INTC_LEVEL1\n");
-  ASSERT_TRUE(project.Opened());
+  ASSERT_TRUE(project.Opened() && FindIntc(project));
   const std::string level1Text =
       "Interrupt source 62 can not be used as fast interrupt. Only peripheral interrupt sources "
       "configured for priority level 2 can be set as fast.";
-  project.Warnings();
-  EXPECT_EQ(project.WarningOf(project.Id("fast note")), level1Text);
+  Warnings(project);
+  EXPECT_EQ(WarningOf(project, Intc(project).ControlId("fast note")), level1Text);
 
-  project.SetText("-INT_PRIORITY_LEVEL_62", "INTC_LEVEL2");
-  project.Warnings();
-  EXPECT_EQ(project.WarningOf(project.Id("fast note")), "");
+  SetText(project, "-INT_PRIORITY_LEVEL_62", "INTC_LEVEL2");
+  Warnings(project);
+  EXPECT_EQ(WarningOf(project, Intc(project).ControlId("fast note")), "");
 
   // The same through the page: the panel's list decides.
-  Page& page = project.OpenPage();
+  Page& page = project.OpenPage(Intc(project).GetPrefix());
   Page* panel = page.GetChildPage(CpmINTC::kIdVectorPanelBase + 62);
   ASSERT_NE(panel, nullptr);
   EXPECT_EQ(panel->Find(CpmINTC::kPanelPriority)->text, "Level 2");
   ASSERT_TRUE(panel->SelectItem(CpmINTC::kPanelPriority, 2));  // Level 1
-  EXPECT_EQ(project.Reg("-INT_PRIORITY_LEVEL_62").text, "INTC_LEVEL1");
-  project.Warnings();
-  EXPECT_EQ(project.WarningOf(project.Id("fast note")), level1Text);
+  EXPECT_EQ(Reg(project, "-INT_PRIORITY_LEVEL_62").text, "INTC_LEVEL1");
+  Warnings(project);
+  EXPECT_EQ(WarningOf(project, Intc(project).ControlId("fast note")), level1Text);
 
   // A core source never qualifies; the first offending fast interrupt is the one named.
-  project.Reg("FIM1_INIT").value = 6;
-  project.SetText("-INT_PRIORITY_LEVEL_62", "INTC_LEVEL2");
+  Reg(project, "FIM1_INIT").value = 6;
+  SetText(project, "-INT_PRIORITY_LEVEL_62", "INTC_LEVEL2");
   panel->SelectItem(CpmINTC::kPanelPriority, 3);
-  project.Warnings();
-  EXPECT_EQ(project.WarningOf(project.Id("fast note")),
+  Warnings(project);
+  EXPECT_EQ(WarningOf(project, Intc(project).ControlId("fast note")),
             "Interrupt source 6 can not be used as fast interrupt. Only peripheral interrupt "
             "sources configured for priority level 2 can be set as fast.");
-  EXPECT_TRUE(page.Find(project.Id("fast note"))->shown);
-  project.Reg("FIM1_INIT").value = 0;
-  project.Warnings();
-  EXPECT_FALSE(page.Find(project.Id("fast note"))->shown);
+  EXPECT_TRUE(page.Find(Intc(project).ControlId("fast note"))->shown);
+  Reg(project, "FIM1_INIT").value = 0;
+  Warnings(project);
+  EXPECT_FALSE(page.Find(Intc(project).ControlId("fast note"))->shown);
 }
 
 TEST(IntcStandard, FastInterruptRangeAndDoubleRoutine) {
-  IntcProject project("CVX-08",
+  ModuleProject project = IntcProject("CVX-08",
                       "#define INTC_FIM0_INIT 82\n"
                       "#define INTC_FIM1_INIT 62\n"
                       "#define INTC_FIVA1_INIT FastRx\n"
                       "#define INT_VECTOR_ADDR_62 UartRxIsr\n"
                       "#define INT_PRIORITY_LEVEL_62 INTC_LEVEL2\n");
-  ASSERT_TRUE(project.Opened());
-  EXPECT_EQ(project.Warnings(),
+  ASSERT_TRUE(project.Opened() && FindIntc(project));
+  EXPECT_EQ(Warnings(project),
             (std::vector<std::string>{"Fast interrupt 0 number is out of range",
                                       "Fast interrupt 1 has assigned both standard ISR and fast "
                                       "ISR. The fast ISR will be used."}));
   // The edit refuses what the check reports on loaded values.
-  Page& page = project.OpenPage();
-  EXPECT_EQ(page.Find(project.UnitId(CpmINTC::FastKey(0, "source")))->text, "(0 - 81)");
-  ASSERT_TRUE(page.TypeText(project.Id(CpmINTC::FastKey(0, "source")), "81"));
-  EXPECT_EQ(project.Reg("FIM0_INIT").value, 81u);
-  ASSERT_TRUE(page.TypeText(project.Id(CpmINTC::FastKey(0, "source")), "82"));
-  EXPECT_EQ(project.Reg("FIM0_INIT").value, 81u);
+  Page& page = project.OpenPage(Intc(project).GetPrefix());
+  EXPECT_EQ(page.Find(UnitId(project, CpmINTC::FastKey(0, "source")))->text, "(0 - 81)");
+  ASSERT_TRUE(page.TypeText(Intc(project).ControlId(CpmINTC::FastKey(0, "source")), "81"));
+  EXPECT_EQ(Reg(project, "FIM0_INIT").value, 81u);
+  ASSERT_TRUE(page.TypeText(Intc(project).ControlId(CpmINTC::FastKey(0, "source")), "82"));
+  EXPECT_EQ(Reg(project, "FIM0_INIT").value, 81u);
 }
 
 TEST(IntcStandard, PanelsWantARoutineAndAPriorityTogether) {
   // CVX-08 hides vector 25 (DISSRC); 63 and 64 are ADC vectors.
-  IntcProject project("CVX-08",
+  ModuleProject project = IntcProject("CVX-08",
                       "#define INT_VECTOR_ADDR_63 AdcIsr\n"
                       "#define INT_PRIORITY_LEVEL_64 INTC_LEVEL0\n"
                       "#define INT_VECTOR_ADDR_25 HiddenIsr\n");
-  ASSERT_TRUE(project.Opened());
-  EXPECT_EQ(project.Warnings(),
+  ASSERT_TRUE(project.Opened() && FindIntc(project));
+  EXPECT_EQ(Warnings(project),
             (std::vector<std::string>{
                 "ADC B Conversion Complete Interrupt Service Routine is specified but Interrupt "
                 "Priority is not set",
                 "ADC A Conversion Complete Interrupt Priority is set but Interrupt Service "
                 "Routine is not specified"}));
-  EXPECT_EQ(project.WarningOf(CpmINTC::PanelWarningId(63)),
+  EXPECT_EQ(WarningOf(project, CpmINTC::PanelWarningId(63)),
             "ADC B Conversion Complete Interrupt Service Routine is specified but Interrupt "
             "Priority is not set");
 
   // A fast source needs no routine of its own; a priority fixes the other panel.
-  project.Reg("FIM0_INIT").value = 64;
-  project.SetText("-INT_PRIORITY_LEVEL_64", "INTC_LEVEL2");
-  project.SetText("-INT_PRIORITY_LEVEL_63", "INTC_LEVEL2");
-  EXPECT_EQ(project.Warnings(), std::vector<std::string>{});
+  Reg(project, "FIM0_INIT").value = 64;
+  SetText(project, "-INT_PRIORITY_LEVEL_64", "INTC_LEVEL2");
+  SetText(project, "-INT_PRIORITY_LEVEL_63", "INTC_LEVEL2");
+  EXPECT_EQ(Warnings(project), std::vector<std::string>{});
 
   // Typing in the panel counts before the edit is left.
-  Page& page = project.OpenPage();
+  Page& page = project.OpenPage(Intc(project).GetPrefix());
   Page* panel = page.GetChildPage(CpmINTC::kIdVectorPanelBase + 63);
   ASSERT_TRUE(panel->TypeText(CpmINTC::kPanelIsr, ""));
-  EXPECT_EQ(project.Warnings(),
+  EXPECT_EQ(Warnings(project),
             std::vector<std::string>{"ADC B Conversion Complete Interrupt Priority is set but "
                                      "Interrupt Service Routine is not specified"});
   EXPECT_EQ(page.GetChildPage(CpmINTC::kIdVectorPanelBase + 63)->Find(CpmINTC::kPanelSource)
@@ -573,9 +543,9 @@ TEST(IntcStandard, PanelsWantARoutineAndAPriorityTogether) {
 }
 
 TEST(IntcStandard, PanelListsFollowTheFlagWords) {
-  IntcProject project("CVX-08");
-  ASSERT_TRUE(project.Opened());
-  Page& page = project.OpenPage();
+  ModuleProject project = IntcProject("CVX-08");
+  ASSERT_TRUE(project.Opened() && FindIntc(project));
+  Page& page = project.OpenPage(Intc(project).GetPrefix());
   auto panel = [&](uint32_t n) { return page.GetChildPage(CpmINTC::kIdVectorPanelBase + n); };
   // Reset: routine and priority fixed; the list keeps its one level.
   EXPECT_EQ(panel(0)->Find(CpmINTC::kPanelIsr)->text, "Start");
@@ -589,39 +559,39 @@ TEST(IntcStandard, PanelListsFollowTheFlagWords) {
             (std::vector<std::string>{"Disabled", "Level 0", "Level 1", "Level 2"}));
   // With nothing chosen the first item shows, and nothing is written for it.
   EXPECT_EQ(panel(62)->Find(CpmINTC::kPanelPriority)->selection, 0);
-  EXPECT_EQ(project.Reg("-INT_PRIORITY_LEVEL_62").value, 0u);
-  EXPECT_TRUE(page.Find(project.Id("IRQ A trigger mode:"))->shown);
+  EXPECT_EQ(Reg(project, "-INT_PRIORITY_LEVEL_62").value, 0u);
+  EXPECT_TRUE(page.Find(Intc(project).ControlId("IRQ A trigger mode:"))->shown);
 
   // The Tebo parts have no external interrupt pins.
-  IntcProject tebo("CVX-21");
-  ASSERT_TRUE(tebo.Opened());
-  EXPECT_FALSE(tebo.Intc().HasIrqA());
-  Page& teboPage = tebo.OpenPage();
-  EXPECT_FALSE(teboPage.Find(tebo.Id("IRQ A trigger mode:"))->shown);
-  EXPECT_FALSE(teboPage.Find(tebo.CaptionId("IRQ B trigger mode:"))->shown);
+  ModuleProject tebo = IntcProject("CVX-21");
+  ASSERT_TRUE(tebo.Opened() && FindIntc(tebo));
+  EXPECT_FALSE(Intc(tebo).HasIrqA());
+  Page& teboPage = tebo.OpenPage(Intc(tebo).GetPrefix());
+  EXPECT_FALSE(teboPage.Find(Intc(tebo).ControlId("IRQ A trigger mode:"))->shown);
+  EXPECT_FALSE(teboPage.Find(CaptionId(tebo, "IRQ B trigger mode:"))->shown);
 }
 
 // ---- classic layout ----
 
 TEST(IntcClassic, PrioritiesAreDigitsAndAbsentPinsWriteNothing) {
   // CVX-02 declares IRQA=0 and IRQB=0; CVX-03 has both pins.
-  IntcProject project("CVX-02",
+  ModuleProject project = IntcProject("CVX-02",
                       "#define IRQA_ENABLED 1\n"
                       "#define INT_VECTOR_ADDR_48 SpeedLoopIsr\n"
                       "#define INT_PRIORITY_LEVEL_48 2\n");
-  ASSERT_TRUE(project.Opened());
-  EXPECT_FALSE(project.Intc().HasIrqA());
-  EXPECT_TRUE(project.Reg("-IRQA_ENABLED").Has(DUMMYREG));
-  EXPECT_TRUE(project.Reg("-IRQB_TRIGGER").Has(DUMMYREG));
-  Page& page = project.OpenPage();
-  EXPECT_EQ(project.Id("All maskable interrupts disable"), 0u);
+  ASSERT_TRUE(project.Opened() && FindIntc(project));
+  EXPECT_FALSE(Intc(project).HasIrqA());
+  EXPECT_TRUE(Reg(project, "-IRQA_ENABLED").Has(DUMMYREG));
+  EXPECT_TRUE(Reg(project, "-IRQB_TRIGGER").Has(DUMMYREG));
+  Page& page = project.OpenPage(Intc(project).GetPrefix());
+  EXPECT_EQ(Intc(project).ControlId("All maskable interrupts disable"), 0u);
   EXPECT_EQ(page.Find(1000), nullptr);
-  EXPECT_FALSE(page.Find(project.Id("IRQ A enable"))->shown);
+  EXPECT_FALSE(page.Find(Intc(project).ControlId("IRQ A enable"))->shown);
   Page* panel = page.GetChildPage(CpmINTC::kIdVectorPanelBase + 48);
   EXPECT_EQ(panel->Find(CpmINTC::kPanelPriority)->text, "Level 2");
   EXPECT_EQ(panel->Find(CpmINTC::kPanelPriority)->items.size(), 8u);
   ASSERT_TRUE(panel->SelectItem(CpmINTC::kPanelPriority, 7));
-  EXPECT_TRUE(project.Warnings().empty());  // no classic vector is checked
+  EXPECT_TRUE(Warnings(project).empty());  // no classic vector is checked
 
   const std::string saved = project.SavedHeader();
   EXPECT_EQ(DefineValue(saved, "INT_PRIORITY_LEVEL_48"), "7");
@@ -629,13 +599,13 @@ TEST(IntcClassic, PrioritiesAreDigitsAndAbsentPinsWriteNothing) {
   EXPECT_EQ(DefineValue(saved, "INT_VECTOR_ADDR_0"), "Start");
   EXPECT_EQ(DefineValue(saved, "IRQA_ENABLED"), "<absent>");
 
-  IntcProject withPins("CVX-03", "#define INT_VECTOR_ADDR_48 SpeedLoopIsr\n");
-  ASSERT_TRUE(withPins.Opened());
-  Page& pinsPage = withPins.OpenPage();
-  ASSERT_TRUE(pinsPage.Click(withPins.Id("IRQ B enable")));
-  ASSERT_TRUE(pinsPage.SelectItem(withPins.Id("IRQ B trigger mode:"), 3));
-  EXPECT_EQ(withPins.Reg("-IRQB_ENABLED").value, 1u);
-  EXPECT_EQ(withPins.Reg("-IRQB_TRIGGER").text, "ITCN_FALLING_EDGE_SENSITIVE");
+  ModuleProject withPins = IntcProject("CVX-03", "#define INT_VECTOR_ADDR_48 SpeedLoopIsr\n");
+  ASSERT_TRUE(withPins.Opened() && FindIntc(withPins));
+  Page& pinsPage = withPins.OpenPage(Intc(withPins).GetPrefix());
+  ASSERT_TRUE(pinsPage.Click(Intc(withPins).ControlId("IRQ B enable")));
+  ASSERT_TRUE(pinsPage.SelectItem(Intc(withPins).ControlId("IRQ B trigger mode:"), 3));
+  EXPECT_EQ(Reg(withPins, "-IRQB_ENABLED").value, 1u);
+  EXPECT_EQ(Reg(withPins, "-IRQB_TRIGGER").text, "ITCN_FALLING_EDGE_SENSITIVE");
   const std::string pinsSaved = withPins.SavedHeader();
   EXPECT_EQ(DefineValue(pinsSaved, "IRQB_ENABLED"), "1");
   EXPECT_EQ(DefineValue(pinsSaved, "IRQB_TRIGGER"), "ITCN_FALLING_EDGE_SENSITIVE");
@@ -645,17 +615,17 @@ TEST(IntcClassic, PrioritiesAreDigitsAndAbsentPinsWriteNothing) {
 // ---- claims and panels on other pages ----
 
 TEST(IntcClaims, AClaimSetsTheNameAndOnlyItsHolderCanReleaseIt) {
-  IntcProject project("CVX-08", "#define INT_VECTOR_ADDR_62 UserRxIsr\n");
-  ASSERT_TRUE(project.Opened());
+  ModuleProject project = IntcProject("CVX-08", "#define INT_VECTOR_ADDR_62 UserRxIsr\n");
+  ASSERT_TRUE(project.Opened() && FindIntc(project));
   VectorUser sci("SCI_0", "59,62");
   VectorUser other("OTHER", "62");
   sci.InitModule(project.Doc());
   sci.OnModulesReady();
   other.InitModule(project.Doc());
   other.OnModulesReady();
-  CpmINTC& intc = project.Intc();
+  CpmINTC& intc = Intc(project);
   EXPECT_EQ(intc.UsersOf(62), (std::vector<CModuleBase*>{&sci, &other}));
-  Page& page = project.OpenPage();
+  Page& page = project.OpenPage(Intc(project).GetPrefix());
   Control* isrEdit = page.GetChildPage(CpmINTC::kIdVectorPanelBase + 62)->Find(CpmINTC::kPanelIsr);
 
   ASSERT_TRUE(sci.Claim(1, true, "Sci0RxFullISR"));
@@ -687,14 +657,14 @@ TEST(IntcClaims, AClaimSetsTheNameAndOnlyItsHolderCanReleaseIt) {
 }
 
 TEST(IntcPanels, PanelsOnOtherPagesEditTheSameRegistersAndFollowEachOther) {
-  IntcProject project("CVX-08", "#define INTC_ICTL_INIT 0x0000U\n");
-  ASSERT_TRUE(project.Opened());
-  CpmINTC& intc = project.Intc();
+  ModuleProject project = IntcProject("CVX-08", "#define INTC_ICTL_INIT 0x0000U\n");
+  ASSERT_TRUE(project.Opened() && FindIntc(project));
+  CpmINTC& intc = Intc(project);
   auto sci = std::make_unique<VectorUser>("SCI_0", "61,62");
   sci->InitModule(project.Doc());
   sci->OnModulesReady();
   sci->CreatePage();
-  Page& own = project.OpenPage();
+  Page& own = project.OpenPage(Intc(project).GetPrefix());
   Page* wide = sci->GetPage()->GetChildPage(CModule::kInterruptPanelBase);
   Page* narrow = sci->GetPage()->GetChildPage(CModule::kInterruptPanelBase + 1);
   ASSERT_NE(wide, nullptr);

@@ -9,26 +9,16 @@
 #include <map>
 #include <sstream>
 
-#include "../project/ProjectTestSupport.h"
+#include "../support/ModuleHarness.h"
 #include "framework/Hints.h"
 #include "framework/Module.h"
 #include "framework/TextUtil.h"
 #include "framework/Warnings.h"
-#include "modules/ModuleKinds.h"
 #include "modules/occs.h"
 #include "project/KnownParts.h"
-#include "project/ProjDoc.h"
 
 namespace tarq {
 namespace {
-
-// A stand-in for the port and system modules: just the registers the clock module reads.
-class StubModule : public CModule {
- public:
-  StubModule(const ArchitectureEntry& entry, std::vector<RegisterDecl> table) : CModule(entry) {
-    InitRegisters(table.data(), table.size());
-  }
-};
 
 // A watchdog that reports the clock it counts, as the separate watchdog module will.
 class WatchdogStub : public CModule, public WatchdogClock {
@@ -38,61 +28,17 @@ class WatchdogStub : public CModule, public WatchdogClock {
   Source source = Source::Other;
 };
 
-class HintRecorder : public DocumentObserver {
- public:
-  void OnHint(int hint, CModuleBase*) override { hints.push_back(hint); }
-  int Count(int hint) const { return static_cast<int>(std::count(hints.begin(), hints.end(), hint)); }
-  std::vector<int> hints;
-};
-
-class OccsProject {
- public:
-  // `defines` follow the part line; the architecture file is the part's own one.
-  OccsProject(const std::string& part, const std::string& defines,
-              std::function<void(ModuleFactory&)> adjust = {})
-      : folder_("occs") {
-    folder_.Write("ApplicationConfig/appconfig.h", "#define " + part + "\n" + defines);
-    DocumentEnvironment environment;
-    environment.programFolder = TARQ_BINARY_DIR;
-    environment.readUserOptions = false;
-    doc_ = std::make_unique<CProjDoc>(host_, environment, RegisterBuiltInModuleKinds);
-    if (adjust) adjust(doc_->GetFactory());
-    opened_ = doc_->OpenProject(folder_.Root());
-  }
-
-  bool Opened() const { return opened_; }
-  CProjDoc& Doc() { return *doc_; }
-  CollectingHost& Host() { return host_; }
-  CpmOCCS& Occs() { return *dynamic_cast<CpmOCCS*>(doc_->FindModule("OCCS", "OCCS")); }
-  bool HasOccs() { return dynamic_cast<CpmOCCS*>(doc_->FindModule("OCCS", "OCCS")) != nullptr; }
-  Page& OpenPage() {
-    Occs().CreatePage();
-    Occs().RunDeferredPageWork();
-    return *Occs().GetPage();
-  }
-  Control& Ctl(uint32_t id) { return *Occs().FindControlById(id).control; }
-  uint32_t RegValue(size_t index) { return Occs().Registers()[index].value; }
-  // The warning the document lists for an OCCS control, or empty.
-  std::string WarningOf(uint32_t id) {
-    for (const Warning& warning : doc_->GetWarnings()->Entries())
-      if (warning.page == &Occs() && warning.id == id) return warning.text;
-    return {};
-  }
-  std::string SavedHeader() {
-    const std::string path = folder_.Path("ApplicationConfig/appconfig.h");
-    EXPECT_TRUE(doc_->SaveProject(path));
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
- private:
-  TempFolder folder_;
-  CollectingHost host_;
-  std::unique_ptr<CProjDoc> doc_;
-  bool opened_ = false;
-};
+// A project of a part on its real architecture file; `defines` follow the part line.
+ModuleProject OccsProject(const std::string& part, const std::string& defines,
+                          std::function<void(ModuleFactory&)> factory = {}) {
+  return ModuleProject({.part = part, .defines = defines, .factory = std::move(factory), .idle = false});
+}
+CpmOCCS& Occs(ModuleProject& project) { return project.Module<CpmOCCS>("OCCS"); }
+bool HasOccs(ModuleProject& project) { return dynamic_cast<CpmOCCS*>(project.Find("OCCS")) != nullptr; }
+Control& Ctl(ModuleProject& project, uint32_t id) { return *project.Ctl("OCCS", id); }
+uint32_t RegValue(ModuleProject& project, size_t index) { return Occs(project).Registers()[index].value; }
+// The warning the document lists for an OCCS control, or empty.
+std::string WarningOf(ModuleProject& project, uint32_t id) { return project.WarningText("OCCS", id); }
 
 // "#define NAME VALUE" lines of a header by name.
 std::map<std::string, std::string> Defines(const std::string& header) {
@@ -107,12 +53,6 @@ std::map<std::string, std::string> Defines(const std::string& header) {
   return defines;
 }
 
-ModuleCreator Stub(std::vector<RegisterDecl> table) {
-  return [table](const ArchitectureEntry& entry, CModuleBase*) {
-    return std::unique_ptr<CModuleBase>(std::make_unique<StubModule>(entry, table));
-  };
-}
-
 const std::string kClassicDefines =
     "#define APPCFG_EXTCLK 8000000L\n#define OCCS_PLLCR_INIT 0x0082U\n"
     "#define OCCS_PLLDB_INIT 0x2013U\n#define COP_COPCTL_INIT 0x0002U\n"
@@ -121,31 +61,31 @@ const std::string kClassicDefines =
 // ---- register tables ----
 
 TEST(OccsTest, RegisterTableFollowsTheChipGroup) {
-  OccsProject classic("CVX-03", "");
+  ModuleProject classic = OccsProject("CVX-03", "");
   ASSERT_TRUE(classic.Opened());
-  const auto& c = classic.Occs().Registers();
+  const auto& c = Occs(classic).Registers();
   ASSERT_EQ(c.size(), 10u);
   EXPECT_EQ(c[1].resetValue, 0x2013u);
   EXPECT_TRUE(c[2].Has(DUMMYREG));       // no internal oscillator register on CVX-03
   EXPECT_TRUE(c[5].Has(DUMMYREG | NOSHOWLIST));
   EXPECT_TRUE(c[4].Has(DW16));
-  EXPECT_EQ(classic.Occs().GetDefineName(c[7]), "COP_COPCTL_INIT");
+  EXPECT_EQ(Occs(classic).GetDefineName(c[7]), "COP_COPCTL_INIT");
 
-  OccsProject fenn("CVX-08", "");
-  const auto& f = fenn.Occs().Registers();
+  ModuleProject fenn = OccsProject("CVX-08", "");
+  const auto& f = Occs(fenn).Registers();
   ASSERT_EQ(f.size(), 9u);
   EXPECT_EQ(f[2].resetValue, 0x1200u);
   EXPECT_FALSE(f[5].Has(DUMMYREG));  // CVX-08 has the relaxation oscillator
   EXPECT_TRUE(f[4].Has(DW8));
 
-  OccsProject tebo("CVX-21", "");
-  OccsProject casp("CVX-25", "");
-  EXPECT_TRUE(tebo.Occs().Registers()[3].Has(DUMMYREG));
-  EXPECT_FALSE(casp.Occs().Registers()[3].Has(DUMMYREG));
-  EXPECT_EQ(casp.Occs().GetDefineName(casp.Occs().Registers()[3]), "OCCS_PROT_INIT");
+  ModuleProject tebo = OccsProject("CVX-21", "");
+  ModuleProject casp = OccsProject("CVX-25", "");
+  EXPECT_TRUE(Occs(tebo).Registers()[3].Has(DUMMYREG));
+  EXPECT_FALSE(Occs(casp).Registers()[3].Has(DUMMYREG));
+  EXPECT_EQ(Occs(casp).GetDefineName(Occs(casp).Registers()[3]), "OCCS_PROT_INIT");
 
-  OccsProject brel("CVX-28", "");
-  const auto& b = brel.Occs().Registers();
+  ModuleProject brel = OccsProject("CVX-28", "");
+  const auto& b = Occs(brel).Registers();
   ASSERT_EQ(b.size(), 10u);
   EXPECT_EQ(b[0].name, "CTRL_INIT");
   EXPECT_EQ(b[7].resetValue, 0x0302u);
@@ -155,36 +95,36 @@ TEST(OccsTest, RegisterTableFollowsTheChipGroup) {
 // ---- the worked clock examples ----
 
 TEST(OccsTest, ClassicCrystalWithPllGivesEightyMegahertz) {
-  OccsProject project("CVX-03", kClassicDefines);
+  ModuleProject project = OccsProject("CVX-03", kClassicDefines);
   ASSERT_TRUE(project.Opened());
-  const OccsClocks clocks = project.Occs().ComputeClocks();
+  const OccsClocks clocks = Occs(project).ComputeClocks();
   EXPECT_FLOAT_EQ(clocks.vco, 160.0f);
   EXPECT_FLOAT_EQ(clocks.system, 80.0f);
   EXPECT_FLOAT_EQ(clocks.bus, 40.0f);
   EXPECT_FLOAT_EQ(clocks.hsStored, 0.0f);
 
   project.Doc().OnIdle();
-  EXPECT_EQ(project.WarningOf(kOccsCoreRange), "");
-  EXPECT_EQ(project.WarningOf(kOccsVcoRange), "");
+  EXPECT_EQ(WarningOf(project, kOccsCoreRange), "");
+  EXPECT_EQ(WarningOf(project, kOccsVcoRange), "");
 
-  project.OpenPage();
-  EXPECT_EQ(project.Ctl(kOccsInputFreq).text, "8 MHz");
-  EXPECT_EQ(project.Ctl(kOccsVcoFreq).text, "160 MHz");
-  EXPECT_EQ(project.Ctl(kOccsCoreFreq).text, "80 MHz");  // the core runs at F_out here
-  EXPECT_EQ(project.Ctl(kOccsCoreRange).text, "(max. 80 MHz)");
-  EXPECT_EQ(project.Ctl(kOccsVcoRange).text, "(80...240 MHz)");
+  project.OpenPage("OCCS");
+  EXPECT_EQ(Ctl(project, kOccsInputFreq).text, "8 MHz");
+  EXPECT_EQ(Ctl(project, kOccsVcoFreq).text, "160 MHz");
+  EXPECT_EQ(Ctl(project, kOccsCoreFreq).text, "80 MHz");  // the core runs at F_out here
+  EXPECT_EQ(Ctl(project, kOccsCoreRange).text, "(max. 80 MHz)");
+  EXPECT_EQ(Ctl(project, kOccsVcoRange).text, "(80...240 MHz)");
   // COP: 80 MHz / 2^14 divided by 0x7FF + 1.
-  EXPECT_EQ(project.Ctl(kOccsCopTimeout).text, "419.4304 ms");
+  EXPECT_EQ(Ctl(project, kOccsCopTimeout).text, "419.4304 ms");
   // Loss of reference: 2 x 10 / 80 MHz.
-  EXPECT_EQ(project.Ctl(kOccsLorPeriodTime).text, "0.25 us");
-  EXPECT_EQ(project.Ctl(kOccsMultiplyEdit).text, "20");
+  EXPECT_EQ(Ctl(project, kOccsLorPeriodTime).text, "0.25 us");
+  EXPECT_EQ(Ctl(project, kOccsMultiplyEdit).text, "20");
 }
 
 TEST(OccsTest, FennRunsAtSixtyMegahertzFromRelaxationOscillatorOrCrystal) {
   // CVX-08 has the relaxation oscillator (PLLCR bit 2 clear selects it).
-  OccsProject relax("CVX-08", "#define OCCS_PLLCR_INIT 0x0082U\n#define OCCS_PLLDB_INIT 0x201DU\n");
+  ModuleProject relax = OccsProject("CVX-08", "#define OCCS_PLLCR_INIT 0x0082U\n#define OCCS_PLLDB_INIT 0x201DU\n");
   ASSERT_TRUE(relax.Opened());
-  OccsClocks clocks = relax.Occs().ComputeClocks();
+  OccsClocks clocks = Occs(relax).ComputeClocks();
   EXPECT_FLOAT_EQ(clocks.input, 8.0f);
   EXPECT_FLOAT_EQ(clocks.vco, 240.0f);
   EXPECT_FLOAT_EQ(clocks.core, 60.0f);
@@ -192,122 +132,122 @@ TEST(OccsTest, FennRunsAtSixtyMegahertzFromRelaxationOscillatorOrCrystal) {
   EXPECT_FLOAT_EQ(clocks.bus, 60.0f);
 
   // CVX-10 has none: the 8 MHz crystal feeds the PLL.
-  OccsProject crystal("CVX-10", "#define APPCFG_EXTCLK 8000000L\n#define OCCS_PLLCR_INIT 0x0082U\n");
-  clocks = crystal.Occs().ComputeClocks();
+  ModuleProject crystal = OccsProject("CVX-10", "#define APPCFG_EXTCLK 8000000L\n#define OCCS_PLLCR_INIT 0x0082U\n");
+  clocks = Occs(crystal).ComputeClocks();
   EXPECT_FLOAT_EQ(clocks.vco, 240.0f);
   EXPECT_FLOAT_EQ(clocks.system, 60.0f);
   EXPECT_FLOAT_EQ(clocks.bus, 60.0f);
   crystal.Doc().OnIdle();
-  EXPECT_EQ(crystal.WarningOf(kOccsCoreRange), "");
+  EXPECT_EQ(WarningOf(crystal, kOccsCoreRange), "");
 }
 
 TEST(OccsTest, TeboHighSpeedClockAtItsLimitAndAbove) {
-  OccsProject project("CVX-21", "#define EXTCLK 4000000L\n#define OCCS_PLLCR_INIT 0x0082U\n"
+  ModuleProject project = OccsProject("CVX-21", "#define EXTCLK 4000000L\n#define OCCS_PLLCR_INIT 0x0082U\n"
                                 "#define OCCS_PLLDB_INIT 0x2000U\n");
   ASSERT_TRUE(project.Opened());
-  OccsClocks clocks = project.Occs().ComputeClocks();
+  OccsClocks clocks = Occs(project).ComputeClocks();
   EXPECT_FLOAT_EQ(clocks.input, 8.0f);  // relaxation oscillator, not the 4 MHz clock
   EXPECT_FLOAT_EQ(clocks.vco, 192.0f);  // fixed multiplier 24
   EXPECT_FLOAT_EQ(clocks.core, 32.0f);
   EXPECT_FLOAT_EQ(clocks.system, 32.0f);
   EXPECT_FLOAT_EQ(clocks.hsStored, 96.0f);
 
-  Page& page = project.OpenPage();
-  EXPECT_EQ(project.Ctl(kOccsMultiplyEdit).text, "24 (fixed)");
-  EXPECT_FALSE(project.Ctl(kOccsMultiplyEdit).enabled);
-  EXPECT_EQ(project.Ctl(kOccsHsFreq).text, "96 MHz");
+  Page& page = project.OpenPage("OCCS");
+  EXPECT_EQ(Ctl(project, kOccsMultiplyEdit).text, "24 (fixed)");
+  EXPECT_FALSE(Ctl(project, kOccsMultiplyEdit).enabled);
+  EXPECT_EQ(Ctl(project, kOccsHsFreq).text, "96 MHz");
   project.Doc().OnIdle();
-  EXPECT_EQ(project.WarningOf(kOccsHsLabel), "");
+  EXPECT_EQ(WarningOf(project, kOccsHsLabel), "");
 
   // A 9 MHz re-trimmed oscillator pushes the high-speed clock to 108 MHz.
   ASSERT_TRUE(page.Click(kOccsFactoryTrim));
   ASSERT_TRUE(page.TypeText(kOccsRetrimEdit, "9000000"));
-  EXPECT_EQ(project.Ctl(kOccsHsFreq).text, "108 MHz");
-  EXPECT_EQ(project.Ctl(kOccsHsLabel).text, "(max. 96 MHz)");
-  EXPECT_EQ(project.Ctl(kOccsHsLabel).textColour, kWarningTextColour);
-  EXPECT_EQ(project.WarningOf(kOccsHsLabel),
+  EXPECT_EQ(Ctl(project, kOccsHsFreq).text, "108 MHz");
+  EXPECT_EQ(Ctl(project, kOccsHsLabel).text, "(max. 96 MHz)");
+  EXPECT_EQ(Ctl(project, kOccsHsLabel).textColour, kWarningTextColour);
+  EXPECT_EQ(WarningOf(project, kOccsHsLabel),
             "Current operating system frequency exceeds the maximum which is 96 MHz");
-  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().hsStored, 108.0f);
+  EXPECT_FLOAT_EQ(Occs(project).ComputeClocks().hsStored, 108.0f);
 }
 
 TEST(OccsTest, HighSpeedLabelLinksToTheSystemModuleBoxes) {
-  OccsProject plain("CVX-21", "", [](ModuleFactory& factory) {
+  ModuleProject plain = OccsProject("CVX-21", "", [](ModuleFactory& factory) {
     factory.Register("SYS_V2_Classic", [](const ArchitectureEntry&, CModuleBase*) {
       return std::unique_ptr<CModuleBase>();  // a project without a SYS module
     });
   });
   ASSERT_TRUE(plain.Opened());
-  plain.OpenPage();
-  EXPECT_EQ(plain.Ctl(kOccsHsLabel).text, "(PWM/Timer)");
+  plain.OpenPage("OCCS");
+  EXPECT_EQ(Ctl(plain, kOccsHsLabel).text, "(PWM/Timer)");
 
-  OccsProject linked("CVX-21", "");
-  linked.OpenPage();
-  EXPECT_EQ(linked.Ctl(kOccsHsLabel).text,
+  ModuleProject linked = OccsProject("CVX-21", "");
+  linked.OpenPage("OCCS");
+  EXPECT_EQ(Ctl(linked, kOccsHsLabel).text,
             "(<A HREF=\"tarq:SYS/SYS_V2_Classic/"
             "PWM%20clock%20sourced%20from%20HS_PERF%20(3x%20System%20Clock)\">PWM</A>/"
             "<A HREF=\"tarq:SYS/SYS_V2_Classic/"
             "Timer%20clock%20sourced%20from%20HS_PERF%20(3x%20System%20Clock)\">Timer</A>)");
-  EXPECT_EQ(linked.Ctl(kOccsHsLabel).textColour, kNormalTextColour);
+  EXPECT_EQ(Ctl(linked, kOccsHsLabel).textColour, kNormalTextColour);
 }
 
 TEST(OccsTest, PllOffGivesNoVcoAndSelectingItsOutputTurnsItOn) {
   // Postscaler output selected while the PLL is off (bit 4 set).
-  OccsProject project("CVX-03", "#define APPCFG_EXTCLK 8000000L\n#define OCCS_PLLCR_INIT 0x0092U\n");
+  ModuleProject project = OccsProject("CVX-03", "#define APPCFG_EXTCLK 8000000L\n#define OCCS_PLLCR_INIT 0x0092U\n");
   ASSERT_TRUE(project.Opened());
-  OccsClocks clocks = project.Occs().ComputeClocks();
+  OccsClocks clocks = Occs(project).ComputeClocks();
   EXPECT_FALSE(clocks.pllEnabled);
   EXPECT_FLOAT_EQ(clocks.vco, 0.0f);
   EXPECT_FLOAT_EQ(clocks.system, 0.0f);
   EXPECT_FLOAT_EQ(clocks.bus, 0.0f);
-  project.Occs().UpdateValues();
-  EXPECT_EQ(project.WarningOf(kOccsVcoRange), "");
+  Occs(project).UpdateValues();
+  EXPECT_EQ(WarningOf(project, kOccsVcoRange), "");
 
   // The page enforces the PLL (and its lock detector) for the postscaler output.
-  project.OpenPage();
-  EXPECT_EQ(project.RegValue(0) & 0x0090u, 0x0080u);
-  EXPECT_TRUE(project.Ctl(kOccsEnablePll).checked);
-  EXPECT_FALSE(project.Ctl(kOccsEnablePll).enabled);
-  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().system, 80.0f);
+  project.OpenPage("OCCS");
+  EXPECT_EQ(RegValue(project, 0) & 0x0090u, 0x0080u);
+  EXPECT_TRUE(Ctl(project, kOccsEnablePll).checked);
+  EXPECT_FALSE(Ctl(project, kOccsEnablePll).enabled);
+  EXPECT_FLOAT_EQ(Occs(project).ComputeClocks().system, 80.0f);
 
   // Back to the prescaler output: the PLL box may be cleared again.
-  Page& page = *project.Occs().GetPage();
+  Page& page = *Occs(project).GetPage();
   ASSERT_TRUE(page.SelectItem(kOccsClockSourceList, 0));
-  EXPECT_TRUE(project.Ctl(kOccsEnablePll).enabled);
+  EXPECT_TRUE(Ctl(project, kOccsEnablePll).enabled);
   ASSERT_TRUE(page.Click(kOccsEnablePll));
-  EXPECT_EQ(project.Ctl(kOccsVcoFreq).text, "OFF");
-  EXPECT_EQ(project.Ctl(kOccsCoreFreq).text, "8 MHz");
-  EXPECT_FALSE(project.Ctl(kOccsPostscalerList).enabled);
+  EXPECT_EQ(Ctl(project, kOccsVcoFreq).text, "OFF");
+  EXPECT_EQ(Ctl(project, kOccsCoreFreq).text, "8 MHz");
+  EXPECT_FALSE(Ctl(project, kOccsPostscalerList).enabled);
 }
 
 // ---- edits of the page ----
 
 TEST(OccsTest, CrystalFrequencyTextMustBeOneNumber) {
-  OccsProject project("CVX-03", kClassicDefines);
-  Page& page = project.OpenPage();
-  EXPECT_EQ(project.Ctl(kOccsXtalFreqEdit).text, "8");
+  ModuleProject project = OccsProject("CVX-03", kClassicDefines);
+  Page& page = project.OpenPage("OCCS");
+  EXPECT_EQ(Ctl(project, kOccsXtalFreqEdit).text, "8");
 
   ASSERT_TRUE(page.TypeText(kOccsXtalFreqEdit, "8x"));
-  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().input, 0.0f);
-  EXPECT_EQ(project.Ctl(kOccsInputFreq).text, "OFF");
+  EXPECT_FLOAT_EQ(Occs(project).ComputeClocks().input, 0.0f);
+  EXPECT_EQ(Ctl(project, kOccsInputFreq).text, "OFF");
   EXPECT_FLOAT_EQ(project.Doc().GetSettings().extClkMHz, 8.0f);  // the project keeps its value
   for (const char* text : {"nan", "-8", "8 ", ""}) {
     ASSERT_TRUE(page.TypeText(kOccsXtalFreqEdit, text));
-    EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().input, 0.0f) << text;
+    EXPECT_FLOAT_EQ(Occs(project).ComputeClocks().input, 0.0f) << text;
   }
 
   ASSERT_TRUE(page.TypeText(kOccsXtalFreqEdit, "4"));
   EXPECT_FLOAT_EQ(project.Doc().GetSettings().extClkMHz, 4.0f);
-  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().system, 40.0f);
+  EXPECT_FLOAT_EQ(Occs(project).ComputeClocks().system, 40.0f);
   EXPECT_NE(project.SavedHeader().find("#define APPCFG_EXTCLK 4000000L\n"), std::string::npos);
 }
 
 TEST(OccsTest, RetrimClockOutsideTheTrimRangeIsWarned) {
-  OccsProject project("CVX-08", "#define OCCS_PLLCR_INIT 0x0082U\n");
-  Page& page = project.OpenPage();
-  EXPECT_FALSE(project.Ctl(kOccsRetrimEdit).enabled);
+  ModuleProject project = OccsProject("CVX-08", "#define OCCS_PLLCR_INIT 0x0082U\n");
+  Page& page = project.OpenPage("OCCS");
+  EXPECT_FALSE(Ctl(project, kOccsRetrimEdit).enabled);
   ASSERT_TRUE(page.Click(kOccsFactoryTrim));
-  EXPECT_TRUE(project.Ctl(kOccsRetrimEdit).enabled);
-  EXPECT_FALSE(project.Ctl(kOccsTrimEdit).enabled);
+  EXPECT_TRUE(Ctl(project, kOccsRetrimEdit).enabled);
+  EXPECT_FALSE(Ctl(project, kOccsTrimEdit).enabled);
 
   const std::string tip =
       "Internal relaxation oscillator may be trimmed by 40% in time-domain (approx 5.7 to 13.3 MHz).";
@@ -318,67 +258,67 @@ TEST(OccsTest, RetrimClockOutsideTheTrimRangeIsWarned) {
   for (const Case& c : {Case{"13100000", true}, Case{"13000000", false}, Case{"5700000", false},
                         Case{"5600000", true}, Case{"8000000", false}}) {
     ASSERT_TRUE(page.TypeText(kOccsRetrimEdit, c.hertz));
-    EXPECT_EQ(project.WarningOf(kOccsRetrimRange), c.warned ? tip : "") << c.hertz;
-    EXPECT_EQ(project.Ctl(kOccsRetrimRange).text, "(appr 6...13 MHz)");
+    EXPECT_EQ(WarningOf(project, kOccsRetrimRange), c.warned ? tip : "") << c.hertz;
+    EXPECT_EQ(Ctl(project, kOccsRetrimRange).text, "(appr 6...13 MHz)");
   }
-  EXPECT_EQ(project.RegValue(6), 8000000u);
-  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().input, 8.0f);
+  EXPECT_EQ(RegValue(project, 6), 8000000u);
+  EXPECT_FLOAT_EQ(Occs(project).ComputeClocks().input, 8.0f);
 
   // With the oscillator not used the re-trim clock does not matter.
   ASSERT_TRUE(page.TypeText(kOccsRetrimEdit, "13100000"));
   ASSERT_TRUE(page.SelectItem(kOccsRelaxList, 1));
-  EXPECT_EQ(project.WarningOf(kOccsRetrimRange), "");
-  EXPECT_FALSE(project.Ctl(kOccsFactoryTrim).enabled);
+  EXPECT_EQ(WarningOf(project, kOccsRetrimRange), "");
+  EXPECT_FALSE(Ctl(project, kOccsFactoryTrim).enabled);
 }
 
 TEST(OccsTest, MultiplierAndDivisorOutsideTheirRangesCountAsZero) {
-  OccsProject project("CVX-03", kClassicDefines);
-  Page& page = project.OpenPage();
+  ModuleProject project = OccsProject("CVX-03", kClassicDefines);
+  Page& page = project.OpenPage("OCCS");
 
   ASSERT_TRUE(page.TypeText(kOccsCopDivisorEdit, "4096"));
-  EXPECT_NE(project.Ctl(kOccsCopTimeout).text, "OFF");
+  EXPECT_NE(Ctl(project, kOccsCopTimeout).text, "OFF");
   ASSERT_TRUE(page.TypeText(kOccsCopDivisorEdit, "0"));
-  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().copTimeoutSeconds, 0.0f);
-  EXPECT_EQ(project.Ctl(kOccsCopTimeout).text, "OFF");
+  EXPECT_FLOAT_EQ(Occs(project).ComputeClocks().copTimeoutSeconds, 0.0f);
+  EXPECT_EQ(Ctl(project, kOccsCopTimeout).text, "OFF");
   ASSERT_TRUE(page.TypeText(kOccsCopDivisorEdit, "4097"));
-  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().copTimeoutSeconds, 0.0f);
+  EXPECT_FLOAT_EQ(Occs(project).ComputeClocks().copTimeoutSeconds, 0.0f);
 
   ASSERT_TRUE(page.TypeText(kOccsMultiplyEdit, "129"));
-  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().vco, 0.0f);
-  EXPECT_EQ(project.WarningOf(kOccsVcoRange),
+  EXPECT_FLOAT_EQ(Occs(project).ComputeClocks().vco, 0.0f);
+  EXPECT_EQ(WarningOf(project, kOccsVcoRange),
             "PLL output frequency should be kept between 80 and 240 MHz on this device");
 
   // Outside the classic group the divisor reaches 65536.
-  OccsProject later("CVX-07", "#define APPCFG_EXTCLK 8000000L\n");
-  Page& laterPage = later.OpenPage();
+  ModuleProject later = OccsProject("CVX-07", "#define APPCFG_EXTCLK 8000000L\n");
+  Page& laterPage = later.OpenPage("OCCS");
   ASSERT_TRUE(laterPage.TypeText(kOccsCopDivisorEdit, "65536"));
-  EXPECT_GT(later.Occs().ComputeClocks().copTimeoutSeconds, 0.0f);
+  EXPECT_GT(Occs(later).ComputeClocks().copTimeoutSeconds, 0.0f);
   ASSERT_TRUE(laterPage.TypeText(kOccsCopDivisorEdit, "65537"));
-  EXPECT_FLOAT_EQ(later.Occs().ComputeClocks().copTimeoutSeconds, 0.0f);
+  EXPECT_FLOAT_EQ(Occs(later).ComputeClocks().copTimeoutSeconds, 0.0f);
 }
 
 TEST(OccsTest, SystemClockAndPllLimitsRaiseTheirWarnings) {
-  OccsProject project("CVX-03", kClassicDefines);
-  Page& page = project.OpenPage();
+  ModuleProject project = OccsProject("CVX-03", kClassicDefines);
+  Page& page = project.OpenPage("OCCS");
   ASSERT_TRUE(page.TypeText(kOccsMultiplyEdit, "25"));  // VCO 200, system 100 MHz
-  EXPECT_EQ(project.WarningOf(kOccsCoreRange),
+  EXPECT_EQ(WarningOf(project, kOccsCoreRange),
             "Current operating system frequency exceeds the maximum which is 80 MHz");
-  EXPECT_EQ(project.Ctl(kOccsCoreRange).textColour, kWarningTextColour);
-  EXPECT_EQ(project.WarningOf(kOccsVcoRange), "");
+  EXPECT_EQ(Ctl(project, kOccsCoreRange).textColour, kWarningTextColour);
+  EXPECT_EQ(WarningOf(project, kOccsVcoRange), "");
 
   ASSERT_TRUE(page.TypeText(kOccsMultiplyEdit, "31"));  // VCO 248
-  EXPECT_EQ(project.WarningOf(kOccsVcoRange),
+  EXPECT_EQ(WarningOf(project, kOccsVcoRange),
             "PLL output frequency should be kept between 80 and 240 MHz on this device");
 
   ASSERT_TRUE(page.TypeText(kOccsMultiplyEdit, "20"));
-  EXPECT_EQ(project.WarningOf(kOccsCoreRange), "");
-  EXPECT_EQ(project.WarningOf(kOccsVcoRange), "");
-  EXPECT_EQ(project.Ctl(kOccsCoreRange).textColour, kNormalTextColour);
+  EXPECT_EQ(WarningOf(project, kOccsCoreRange), "");
+  EXPECT_EQ(WarningOf(project, kOccsVcoRange), "");
+  EXPECT_EQ(Ctl(project, kOccsCoreRange).textColour, kNormalTextColour);
 
   // The saved header holds the fields the lists chose.
   ASSERT_TRUE(page.SelectItem(kOccsPostscalerList, 1));
   ASSERT_TRUE(page.SelectItem(kOccsLockModeList, 0));
-  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().system, 40.0f);
+  EXPECT_FLOAT_EQ(Occs(project).ComputeClocks().system, 40.0f);
   const std::map<std::string, std::string> saved = Defines(project.SavedHeader());
   EXPECT_EQ(saved.at("OCCS_PLLDB_INIT"), "0x2413U");
   EXPECT_EQ(saved.at("OCCS_REQUIRED_LOCK_MODE"), "0x0020U");
@@ -389,96 +329,96 @@ TEST(OccsTest, SystemClockAndPllLimitsRaiseTheirWarnings) {
 // ---- the second layout ----
 
 TEST(OccsTest, MasterOscillatorListWritesTwoRegisters) {
-  OccsProject project("CVX-28", "#define APPCFG_EXTCLK 10000000L\n#define APPCFG_EXTAL 8000000L\n"
+  ModuleProject project = OccsProject("CVX-28", "#define APPCFG_EXTCLK 10000000L\n#define APPCFG_EXTAL 8000000L\n"
                                 "#define OCCS_CTRL_INIT 0x0082U\n#define OCCS_DIVBY_INIT 0x2000U\n");
   ASSERT_TRUE(project.Opened());
-  OccsClocks clocks = project.Occs().ComputeClocks();
+  OccsClocks clocks = Occs(project).ComputeClocks();
   EXPECT_FLOAT_EQ(clocks.vco, 192.0f);
   EXPECT_FLOAT_EQ(clocks.system, 32.0f);
   EXPECT_FLOAT_EQ(clocks.hsStored, 96.0f);
 
-  Page& page = project.OpenPage();
-  EXPECT_EQ(project.Ctl(kOccsMstrOscList).selection, 0);
-  EXPECT_FALSE(project.Ctl(kOccsClkinEdit).enabled);
+  Page& page = project.OpenPage("OCCS");
+  EXPECT_EQ(Ctl(project, kOccsMstrOscList).selection, 0);
+  EXPECT_FALSE(Ctl(project, kOccsClkinEdit).enabled);
 
   ASSERT_TRUE(page.SelectItem(kOccsMstrOscList, 2));  // CLKIN
-  EXPECT_TRUE(project.RegValue(0) & 0x4u);
-  EXPECT_TRUE(project.RegValue(2) & 0x400u);
-  EXPECT_TRUE(project.Ctl(kOccsClkinEdit).enabled);
-  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().input, 10.0f);
+  EXPECT_TRUE(RegValue(project, 0) & 0x4u);
+  EXPECT_TRUE(RegValue(project, 2) & 0x400u);
+  EXPECT_TRUE(Ctl(project, kOccsClkinEdit).enabled);
+  EXPECT_FLOAT_EQ(Occs(project).ComputeClocks().input, 10.0f);
 
   ASSERT_TRUE(page.SelectItem(kOccsMstrOscList, 1));  // crystal oscillator / XTAL
-  EXPECT_TRUE(project.RegValue(0) & 0x4u);
-  EXPECT_FALSE(project.RegValue(2) & 0x400u);
-  EXPECT_FLOAT_EQ(project.Occs().ComputeClocks().input, 8.0f);
+  EXPECT_TRUE(RegValue(project, 0) & 0x4u);
+  EXPECT_FALSE(RegValue(project, 2) & 0x400u);
+  EXPECT_FLOAT_EQ(Occs(project).ComputeClocks().input, 8.0f);
   // Crystal off by default: the edit holds the direct clock on XTAL.
-  EXPECT_EQ(project.Ctl(kOccsXtalFreqCaption).text, "Direct clock frequency (XTAL):");
+  EXPECT_EQ(Ctl(project, kOccsXtalFreqCaption).text, "Direct clock frequency (XTAL):");
   ASSERT_TRUE(page.Click(kOccsCrystalEnable));
-  EXPECT_EQ(project.Ctl(kOccsXtalFreqCaption).text, "Crystal oscilator frequency:");
+  EXPECT_EQ(Ctl(project, kOccsXtalFreqCaption).text, "Crystal oscilator frequency:");
   ASSERT_TRUE(page.TypeText(kOccsXtalFreqEdit, "4"));
   EXPECT_FLOAT_EQ(project.Doc().GetSettings().extalMHz, 4.0f);
   EXPECT_FLOAT_EQ(project.Doc().GetSettings().extClkMHz, 10.0f);
 
   ASSERT_TRUE(page.SelectItem(kOccsMstrOscList, 0));
-  EXPECT_FALSE(project.RegValue(0) & 0x4u);
+  EXPECT_FALSE(RegValue(project, 0) & 0x4u);
 
   // The relaxation oscillator switched off while it is the master oscillator.
   ASSERT_TRUE(page.Click(kOccsRelaxEnable));
-  project.Occs().CheckWarnings();
-  EXPECT_EQ(project.WarningOf(kOccsMstrOscCaption),
+  Occs(project).CheckWarnings();
+  EXPECT_EQ(WarningOf(project, kOccsMstrOscCaption),
             "Internal relaxation oscillator is not enabled (and is selected as MSTR_OSC).");
-  EXPECT_EQ(project.Ctl(kOccsMstrOscCaption).text, "MSTR_OSC source");
+  EXPECT_EQ(Ctl(project, kOccsMstrOscCaption).text, "MSTR_OSC source");
   ASSERT_TRUE(page.Click(kOccsRelaxEnable));
-  project.Occs().CheckWarnings();
-  EXPECT_EQ(project.WarningOf(kOccsMstrOscCaption), "");
+  Occs(project).CheckWarnings();
+  EXPECT_EQ(WarningOf(project, kOccsMstrOscCaption), "");
 }
 
 TEST(OccsTest, BrelPageNotesTheUserSlotThatServesTheClockInterrupt) {
-  OccsProject plain("CVX-28", "#define OCCS_CTRL_INIT 0x0082U\n");
-  plain.OpenPage();
-  EXPECT_FALSE(plain.Ctl(kOccsUserVectorNote).shown);
+  ModuleProject plain = OccsProject("CVX-28", "#define OCCS_CTRL_INIT 0x0082U\n");
+  plain.OpenPage("OCCS");
+  EXPECT_FALSE(Ctl(plain, kOccsUserVectorNote).shown);
 
   // USER1 takes vector 11, the clock module's loss of lock / clock interrupt.
-  OccsProject slot("CVX-28", "#define OCCS_CTRL_INIT 0x0082U\n#define WINTC_IAR0_INIT 0x000BU\n"
+  ModuleProject slot = OccsProject("CVX-28", "#define OCCS_CTRL_INIT 0x0082U\n#define WINTC_IAR0_INIT 0x000BU\n"
                              "#define INT_VECTOR_ADDR_45 ClockLossIsr\n");
   ASSERT_TRUE(slot.Opened());
-  slot.OpenPage();
-  const Control& note = slot.Ctl(kOccsUserVectorNote);
+  slot.OpenPage("OCCS");
+  const Control& note = Ctl(slot, kOccsUserVectorNote);
   EXPECT_TRUE(note.shown);
   EXPECT_EQ(PlainTextOf(note.text), "NOTE: defined as USER1 (ClockLossIsr) in WINTC module.");
   EXPECT_EQ(FirstLinkOf(note.text).rfind("tarq:WINTC/INTC", 0), 0u);
 }
 
 TEST(OccsTest, DornHalvesTheCrystalAndKeepsItsOwnLimits) {
-  OccsProject project("CVX-31", "#define APPCFG_EXTAL 8000000L\n#define OCCS_CTRL_INIT 0x0086U\n"
+  ModuleProject project = OccsProject("CVX-31", "#define APPCFG_EXTAL 8000000L\n#define OCCS_CTRL_INIT 0x0086U\n"
                                 "#define OCCS_DIVBY_INIT 0x201DU\n#define OCCS_OSCTL_INIT 0x0200U\n");
   ASSERT_TRUE(project.Opened());
-  OccsClocks clocks = project.Occs().ComputeClocks();  // crystal, multiplier 30
+  OccsClocks clocks = Occs(project).ComputeClocks();  // crystal, multiplier 30
   EXPECT_FLOAT_EQ(clocks.input, 8.0f);
   EXPECT_FLOAT_EQ(clocks.vco, 240.0f);
   EXPECT_FLOAT_EQ(clocks.system, 60.0f);
   EXPECT_FLOAT_EQ(clocks.hsStored, 120.0f);
   project.Doc().OnIdle();
-  EXPECT_EQ(project.WarningOf(kOccsHsLabel), "");
-  EXPECT_EQ(project.WarningOf(kOccsVcoRange), "");
+  EXPECT_EQ(WarningOf(project, kOccsHsLabel), "");
+  EXPECT_EQ(WarningOf(project, kOccsVcoRange), "");
 
-  Page& page = project.OpenPage();
+  Page& page = project.OpenPage("OCCS");
   ASSERT_TRUE(page.Click(kOccsDivideBy2));
-  clocks = project.Occs().ComputeClocks();
+  clocks = Occs(project).ComputeClocks();
   EXPECT_FLOAT_EQ(clocks.input, 4.0f);
   EXPECT_FLOAT_EQ(clocks.vco, 120.0f);  // still inside 120...240
-  EXPECT_EQ(project.WarningOf(kOccsVcoRange), "");
+  EXPECT_EQ(WarningOf(project, kOccsVcoRange), "");
   ASSERT_TRUE(page.TypeText(kOccsMultiplyEdit, "29"));
-  EXPECT_EQ(project.WarningOf(kOccsVcoRange),
+  EXPECT_EQ(WarningOf(project, kOccsVcoRange),
             "PLL output frequency should be kept between 120 and 240 MHz on this device");
 }
 
 // ---- pins ----
 
 TEST(OccsTest, SignalUseFollowsTheOscillatorSettings) {
-  OccsProject casp("CVX-25", "#define OCCS_PLLCR_INIT 0x0086U\n#define OCCS_OSCTL_INIT 0x0800U\n");
+  ModuleProject casp = OccsProject("CVX-25", "#define OCCS_PLLCR_INIT 0x0086U\n#define OCCS_OSCTL_INIT 0x0800U\n");
   ASSERT_TRUE(casp.Opened());
-  CpmOCCS& occs = casp.Occs();
+  CpmOCCS& occs = Occs(casp);
   // External clock on XTAL with the oscillator in high-power mode.
   EXPECT_TRUE(occs.IsSignalUsed("EXTAL"));
   EXPECT_TRUE(occs.IsSignalUsed("xtal"));
@@ -493,11 +433,11 @@ TEST(OccsTest, SignalUseFollowsTheOscillatorSettings) {
   occs.Registers()[0].value = 0x0082;  // relaxation oscillator: no pins at all
   EXPECT_FALSE(occs.IsSignalUsed("CLKIN_ALT"));
 
-  OccsProject classic("CVX-03", kClassicDefines);
-  EXPECT_FALSE(classic.Occs().IsSignalUsed("EXTAL"));  // no relaxation oscillator part
+  ModuleProject classic = OccsProject("CVX-03", kClassicDefines);
+  EXPECT_FALSE(Occs(classic).IsSignalUsed("EXTAL"));  // no relaxation oscillator part
 
-  OccsProject brel("CVX-28", "#define OCCS_CTRL_INIT 0x0086U\n#define OCCS_OSCTL_INIT 0x1200U\n");
-  CpmOCCS& second = brel.Occs();
+  ModuleProject brel = OccsProject("CVX-28", "#define OCCS_CTRL_INIT 0x0086U\n#define OCCS_OSCTL_INIT 0x1200U\n");
+  CpmOCCS& second = Occs(brel);
   // Crystal selected but the crystal oscillator off: a direct clock on XTAL.
   EXPECT_TRUE(second.IsSignalUsed("XTAL"));
   EXPECT_FALSE(second.IsSignalUsed("EXTAL"));
@@ -512,37 +452,37 @@ TEST(OccsTest, SignalUseFollowsTheOscillatorSettings) {
 
 TEST(OccsTest, TeboClkinPinNeedsGpioInputMode) {
   // The part's own port B: pin 6 starts in peripheral mode.
-  OccsProject project("CVX-21", "#define EXTCLK 4000000L\n#define OCCS_PLLCR_INIT 0x0086U\n");
+  ModuleProject project = OccsProject("CVX-21", "#define EXTCLK 4000000L\n#define OCCS_PLLCR_INIT 0x0086U\n");
   ASSERT_TRUE(project.Opened());
   CModuleBase* port = project.Doc().FindModule("GPIO_B", "");
   ASSERT_NE(port, nullptr);
   project.Doc().OnIdle();
-  EXPECT_EQ(project.WarningOf(CModule::kPinWarningControlId),
+  EXPECT_EQ(WarningOf(project, CModule::kPinWarningControlId),
             "The GPIO_B6 pin is now in Peripheral mode which may prevent using it as CLKIN.");
 
   port->FindOwnRegister("PER_INIT")->value = 0x00BF;
   port->FindOwnRegister("DDR_INIT")->value = 0x0040;
-  project.Occs().CheckWarnings();
-  EXPECT_EQ(project.WarningOf(CModule::kPinWarningControlId),
+  Occs(project).CheckWarnings();
+  EXPECT_EQ(WarningOf(project, CModule::kPinWarningControlId),
             "The GPIO_B6 pin is now in Output mode which prevents using the pin as CLKIN.");
 
   port->FindOwnRegister("DDR_INIT")->value = 0;
-  project.OpenPage();
-  project.Occs().CheckWarnings();
-  EXPECT_EQ(project.WarningOf(CModule::kPinWarningControlId), "");  // a note, not a warning
-  const Control& note = project.Ctl(CModule::kPinWarningControlId);
+  project.OpenPage("OCCS");
+  Occs(project).CheckWarnings();
+  EXPECT_EQ(WarningOf(project, CModule::kPinWarningControlId), "");  // a note, not a warning
+  const Control& note = Ctl(project, CModule::kPinWarningControlId);
   EXPECT_TRUE(note.shown);
   EXPECT_EQ(note.text, "The GPIO_B6 pin should be left in Input mode to operate as CLKIN pin.");
 
-  ASSERT_TRUE(project.Occs().GetPage()->SelectItem(kOccsRelaxList, 0));  // relaxation used
-  project.Occs().CheckWarnings();
-  EXPECT_FALSE(project.Ctl(CModule::kPinWarningControlId).shown);
+  ASSERT_TRUE(Occs(project).GetPage()->SelectItem(kOccsRelaxList, 0));  // relaxation used
+  Occs(project).CheckWarnings();
+  EXPECT_FALSE(Ctl(project, CModule::kPinWarningControlId).shown);
 }
 
 // ---- clock queries ----
 
 TEST(OccsTest, OtherModulesReadTheClocksAndTheInfoBarIsTold) {
-  OccsProject project("CVX-21", "#define OCCS_PLLCR_INIT 0x0082U\n");
+  ModuleProject project = OccsProject("CVX-21", "#define OCCS_PLLCR_INIT 0x0082U\n");
   ASSERT_TRUE(project.Opened());
   CModule reader([] {
     ArchitectureEntry entry;
@@ -557,22 +497,22 @@ TEST(OccsTest, OtherModulesReadTheClocksAndTheInfoBarIsTold) {
 
   HintRecorder recorder;
   project.Doc().AddObserver(&recorder);
-  project.Occs().UpdateValues();  // page closed: nothing to tell
+  Occs(project).UpdateValues();  // page closed: nothing to tell
   EXPECT_EQ(recorder.Count(kHintClocksChanged), 0);
-  Page& page = project.OpenPage();
+  Page& page = project.OpenPage("OCCS");
   recorder.hints.clear();
   ASSERT_TRUE(page.SelectItem(kOccsPostscalerList, 1));
   EXPECT_GE(recorder.Count(kHintClocksChanged), 1);
   EXPECT_FLOAT_EQ(reader.GetBusClockMHz(), 16.0f);
   project.Doc().RemoveObserver(&recorder);
 
-  OccsProject without("CVX-21", "", [](ModuleFactory& factory) {
+  ModuleProject without = OccsProject("CVX-21", "", [](ModuleFactory& factory) {
     factory.Register("OCCS", [](const ArchitectureEntry&, CModuleBase*) {
       return std::unique_ptr<CModuleBase>();
     });
   });
   ASSERT_TRUE(without.Opened());
-  EXPECT_FALSE(without.HasOccs());
+  EXPECT_FALSE(HasOccs(without));
   reader.InitModule(without.Doc());
   reader.OnModulesReady();
   EXPECT_FLOAT_EQ(reader.GetBusClockMHz(), 0.0f);
@@ -584,14 +524,15 @@ TEST(OccsTest, OtherModulesReadTheClocksAndTheInfoBarIsTold) {
 // A project for every known part (8 MHz external clock) with the row it chose.
 struct PartProject {
   std::string part;
-  std::unique_ptr<OccsProject> project;
+  std::unique_ptr<ModuleProject> project;
 };
 std::vector<PartProject> EveryPart() {
   std::vector<PartProject> parts;
   for (const KnownPart& known : KnownParts()) {
     const std::string part = known.name;
-    auto project = std::make_unique<OccsProject>(part, "#define APPCFG_EXTCLK 8000000L\n");
-    if (!project->Opened() || !project->HasOccs()) continue;
+    auto project = std::make_unique<ModuleProject>(
+        ProjectSpec{.part = part, .defines = "#define APPCFG_EXTCLK 8000000L\n", .idle = false});
+    if (!project->Opened() || !HasOccs(*project)) continue;
     parts.push_back({part, std::move(project)});
   }
   return parts;
@@ -602,12 +543,12 @@ TEST(OccsVariantTest, EveryRowIsChosenBySomePartAndDeclaresItsPageWithoutFault) 
   ASSERT_GE(parts.size(), 30u);
   std::map<std::string, int> chosen;
   for (PartProject& p : parts) {
-    CpmOCCS& occs = p.project->Occs();
+    CpmOCCS& occs = Occs(*p.project);
     ASSERT_NE(occs.Variant(), nullptr) << p.part;
     ++chosen[occs.Variant()->name];
     EXPECT_EQ(occs.Declaration().Verify(), std::vector<std::string>()) << p.part;
     // Every declared control reaches the page under its id.
-    Page& page = p.project->OpenPage();
+    Page& page = p.project->OpenPage("OCCS");
     for (const DeclaredControl* control : occs.Declaration().Controls())
       for (uint32_t id : control->Ids()) EXPECT_NE(page.Find(id), nullptr) << p.part << " " << id;
     EXPECT_NE(page.Find(CModule::kPinWarningControlId), nullptr) << p.part;
@@ -616,7 +557,7 @@ TEST(OccsVariantTest, EveryRowIsChosenBySomePartAndDeclaresItsPageWithoutFault) 
   // The rows a part name picks: the part tweaks win over their group.
   auto rowOf = [&parts](const std::string& part) -> std::string {
     for (PartProject& p : parts)
-      if (p.part == part) return p.project->Occs().Variant()->name;
+      if (p.part == part) return Occs(*p.project).Variant()->name;
     return "(no project)";
   };
   EXPECT_EQ(rowOf("CVX-02"), "CVX-02");
@@ -630,28 +571,28 @@ TEST(OccsVariantTest, EveryRowIsChosenBySomePartAndDeclaresItsPageWithoutFault) 
 
 TEST(OccsVariantTest, OnlyThePartThatAlwaysRunsFromItsRelaxationOscillatorLocksItsList) {
   for (PartProject& p : EveryPart()) {
-    OccsProject& project = *p.project;
-    Page& page = project.OpenPage();
+    ModuleProject& project = *p.project;
+    Page& page = project.OpenPage("OCCS");
     const Control* list = page.Find(kOccsRelaxList);
     // The list exists where the first layout has a relaxation oscillator.
-    const bool firstWithRelax = project.Occs().HasRelaxationOscillator() && !project.Occs().UsesSecondLayout();
+    const bool firstWithRelax = Occs(project).HasRelaxationOscillator() && !Occs(project).UsesSecondLayout();
     ASSERT_EQ(list != nullptr, firstWithRelax) << p.part;
     if (!list) continue;
     const bool locked = p.part == "CVX-02";
     EXPECT_EQ(list->enabled, !locked) << p.part;
     // "Not used" written behind the page's back: CVX-02 returns to its oscillator.
-    project.Occs().Registers()[0].value |= 1u << 2;
-    project.Occs().UpdateEnables();
-    EXPECT_EQ(project.Ctl(kOccsRelaxList).enabled, !locked) << p.part;
-    EXPECT_EQ((project.RegValue(0) >> 2) & 1u, locked ? 0u : 1u) << p.part;
+    Occs(project).Registers()[0].value |= 1u << 2;
+    Occs(project).UpdateEnables();
+    EXPECT_EQ(Ctl(project, kOccsRelaxList).enabled, !locked) << p.part;
+    EXPECT_EQ((RegValue(project, 0) >> 2) & 1u, locked ? 0u : 1u) << p.part;
   }
 }
 
 TEST(OccsVariantTest, TrimAndRetrimFollowTheRelaxationOscillatorOnEveryPartThatHasOne) {
   for (PartProject& p : EveryPart()) {
-    OccsProject& project = *p.project;
-    CpmOCCS& occs = project.Occs();
-    Page& page = project.OpenPage();
+    ModuleProject& project = *p.project;
+    CpmOCCS& occs = Occs(project);
+    Page& page = project.OpenPage("OCCS");
     ASSERT_EQ(page.Find(kOccsTrimEdit) != nullptr, occs.HasRelaxationOscillator()) << p.part;
     if (!occs.HasRelaxationOscillator()) continue;
     // Put the relaxation oscillator in use: first layout "Used" (CTRL bit 2 clear); second
@@ -660,38 +601,38 @@ TEST(OccsVariantTest, TrimAndRetrimFollowTheRelaxationOscillatorOnEveryPartThatH
     occs.Registers()[2].value &= ~(1u << 15);
     occs.Registers()[5].value = 0;  // own trim value
     occs.UpdateEnables();
-    EXPECT_TRUE(project.Ctl(kOccsTrimEdit).enabled) << p.part;
-    EXPECT_TRUE(project.Ctl(kOccsTrimCaption).enabled) << p.part;
-    EXPECT_FALSE(project.Ctl(kOccsRetrimEdit).enabled) << p.part;
-    EXPECT_FALSE(project.Ctl(kOccsRetrimUnit).enabled) << p.part;
+    EXPECT_TRUE(Ctl(project, kOccsTrimEdit).enabled) << p.part;
+    EXPECT_TRUE(Ctl(project, kOccsTrimCaption).enabled) << p.part;
+    EXPECT_FALSE(Ctl(project, kOccsRetrimEdit).enabled) << p.part;
+    EXPECT_FALSE(Ctl(project, kOccsRetrimUnit).enabled) << p.part;
     ASSERT_TRUE(page.Click(kOccsFactoryTrim)) << p.part;
-    EXPECT_FALSE(project.Ctl(kOccsTrimEdit).enabled) << p.part;
-    EXPECT_TRUE(project.Ctl(kOccsRetrimEdit).enabled) << p.part;
-    EXPECT_TRUE(project.Ctl(kOccsRetrimRange).enabled) << p.part;
+    EXPECT_FALSE(Ctl(project, kOccsTrimEdit).enabled) << p.part;
+    EXPECT_TRUE(Ctl(project, kOccsRetrimEdit).enabled) << p.part;
+    EXPECT_TRUE(Ctl(project, kOccsRetrimRange).enabled) << p.part;
     // 8 MHz re-trim clock: the input frequency is the re-trim clock, not the crystal.
     ASSERT_TRUE(page.TypeText(kOccsRetrimEdit, "8000000")) << p.part;
-    EXPECT_EQ(project.Ctl(kOccsInputFreq).text, "8 MHz") << p.part;
+    EXPECT_EQ(Ctl(project, kOccsInputFreq).text, "8 MHz") << p.part;
     // Relaxation oscillator out of use (first layout "Not used", second layout disabled):
     // neither trim entry applies. CVX-02 cannot leave its oscillator.
     occs.Registers()[0].value |= 1u << 2;
     occs.Registers()[2].value |= 1u << 15;
     occs.UpdateEnables();
     if (p.part == "CVX-02") {
-      EXPECT_TRUE(project.Ctl(kOccsRetrimEdit).enabled);
+      EXPECT_TRUE(Ctl(project, kOccsRetrimEdit).enabled);
       continue;
     }
-    EXPECT_FALSE(project.Ctl(kOccsTrimEdit).enabled) << p.part;
-    EXPECT_FALSE(project.Ctl(kOccsRetrimEdit).enabled) << p.part;
-    EXPECT_FALSE(project.Ctl(kOccsFactoryTrim).enabled) << p.part;
+    EXPECT_FALSE(Ctl(project, kOccsTrimEdit).enabled) << p.part;
+    EXPECT_FALSE(Ctl(project, kOccsRetrimEdit).enabled) << p.part;
+    EXPECT_FALSE(Ctl(project, kOccsFactoryTrim).enabled) << p.part;
   }
 }
 
 TEST(OccsVariantTest, EachExternalClockSelectionUsesItsOwnPins) {
   bool seen = false;
   for (PartProject& p : EveryPart()) {
-    OccsProject& project = *p.project;
-    CpmOCCS& occs = project.Occs();
-    Page& page = project.OpenPage();
+    ModuleProject& project = *p.project;
+    CpmOCCS& occs = Occs(project);
+    Page& page = project.OpenPage("OCCS");
     const bool hasList = page.Find(kOccsExtClockList) != nullptr;
     if (!hasList) {
       // Without the list no part answers for the alternate input.
@@ -720,7 +661,7 @@ TEST(OccsVariantTest, EachExternalClockSelectionUsesItsOwnPins) {
       EXPECT_EQ(occs.IsSignalUsed("XTAL"), c.extal) << at;
       // The oscillator power applies only to the crystal input.
       occs.UpdateEnables();
-      EXPECT_EQ(project.Ctl(kOccsOscPowerList).enabled, c.selection == 2) << at;
+      EXPECT_EQ(Ctl(project, kOccsOscPowerList).enabled, c.selection == 2) << at;
     }
   }
   EXPECT_TRUE(seen);
@@ -731,16 +672,16 @@ TEST(OccsVariantTest, PostscalerFieldHoldsEveryItemOfItsList) {
   // by its own power of two. The PLL runs at 8 MHz x multiplier; with the last of n items
   // the PLL output falls by 2^(n-1) against the first item.
   for (PartProject& p : EveryPart()) {
-    OccsProject& project = *p.project;
-    CpmOCCS& occs = project.Occs();
-    Page& page = project.OpenPage();
+    ModuleProject& project = *p.project;
+    CpmOCCS& occs = Occs(project);
+    Page& page = project.OpenPage("OCCS");
     ASSERT_TRUE(page.SelectItem(kOccsClockSourceList, 1)) << p.part;  // the PLL
-    const int items = static_cast<int>(project.Ctl(kOccsPostscalerList).items.size());
+    const int items = static_cast<int>(Ctl(project, kOccsPostscalerList).items.size());
     ASSERT_GE(items, 4) << p.part;
     ASSERT_TRUE(page.SelectItem(kOccsPostscalerList, 0)) << p.part;
     const float first = occs.ComputeClocks().output;
     ASSERT_TRUE(page.SelectItem(kOccsPostscalerList, items - 1)) << p.part;
-    EXPECT_EQ(project.Ctl(kOccsPostscalerList).selection, items - 1) << p.part;
+    EXPECT_EQ(Ctl(project, kOccsPostscalerList).selection, items - 1) << p.part;
     const float last = occs.ComputeClocks().output;
     if (first > 0) EXPECT_FLOAT_EQ(last * static_cast<float>(1 << (items - 1)), first) << p.part;
     else ADD_FAILURE() << p.part << ": no clock from the PLL";
@@ -752,7 +693,7 @@ TEST(OccsPartnerTest, TheCrystalPinsServeTheWatchdogAndTheClockOutputsThatNeedTh
   // direct clock only when some partner needs the crystal clock.
   const std::string defines = "#define OCCS_CTRL_INIT 0x0082U\n#define OCCS_OSCTL_INIT 0x1000U\n";
   WatchdogStub* watchdog = nullptr;
-  OccsProject project("CVX-28", defines, [&watchdog](ModuleFactory& factory) {
+  ModuleProject project = OccsProject("CVX-28", defines, [&watchdog](ModuleFactory& factory) {
     factory.Register("COP_Brel", [&watchdog](const ArchitectureEntry& entry, CModuleBase*) {
       auto stub = std::make_unique<WatchdogStub>(entry);
       watchdog = stub.get();
@@ -761,7 +702,7 @@ TEST(OccsPartnerTest, TheCrystalPinsServeTheWatchdogAndTheClockOutputsThatNeedTh
   });
   ASSERT_TRUE(project.Opened());
   ASSERT_NE(watchdog, nullptr);
-  CpmOCCS& occs = project.Occs();
+  CpmOCCS& occs = Occs(project);
   ASSERT_FALSE(occs.IsCrystalOscillatorEnabled());
   ASSERT_EQ(occs.GetMasterOscillatorSource(), 0);
   EXPECT_FALSE(occs.IsSignalUsed("XTAL"));

@@ -5,12 +5,10 @@
 #include <map>
 #include <memory>
 
-#include "../project/ProjectTestSupport.h"
+#include "../support/ModuleHarness.h"
 #include "framework/Host.h"
-#include "modules/ModuleKinds.h"
 #include "modules/gpio.h"
 #include "modules/pinout.h"
-#include "project/ProjDoc.h"
 
 namespace tarq {
 namespace {
@@ -65,50 +63,30 @@ class FakePage : public HtmlView {
   int view = 0;
 };
 
-class PinoutProject {
- public:
-  PinoutProject() : folder_("pinout") {
-    folder_.Write("CVX-28.cfg",
-                  ".BEGIN_TREE_LIST\n"
-                  "PINOUT PINOUT NONE IRQ: \"!Pinout!Package Pins\"\n"
-                  "SYS SYS_Brel NONE IRQ: \"System\"\n"
-                  "GPIO_A GPIO NONE IRQ: \"Port A\"\n"
-                  "GPIO_B GPIO NONE IRQ: \"Port B\"\n"
-                  "SCI_0 EMPTY NONE IRQ: \"Serial\"\n"
-                  ".END_TREE_LIST\n"
-                  ".BEGIN_MODULE_INFO\n"
-                  "PINOUT\n{\n  PAGE=../../etc/CVX-28.html\n  CPUNAME=CVX-28\n  PRELIMINARY=Yes\n}\n"
-                  "GPIO_A\n{\n  0, SCI_0.RXD\n  3, PWM.PWM3, GPS0:SCI_0.TXD\n  PER=0\n}\n"
-                  "GPIO_B\n{\n  2, SPI_0.MISO, GPS23:SCI_0.TXD\n  PER=0\n}\n"
-                  ".END_MODULE_INFO\n");
-    folder_.Write("project/ApplicationConfig/appconfig.h", "#define CVX-28\n");
-    DocumentEnvironment environment;
-    environment.programFolder = folder_.Root();
-    environment.readUserOptions = false;
-    doc_ = std::make_unique<CProjDoc>(host_, environment, RegisterBuiltInModuleKinds);
-    opened_ = doc_->OpenProject(folder_.Path("project"));
-  }
-  bool Opened() const { return opened_; }
-  CProjDoc& Doc() { return *doc_; }
-  CpmPINOUT& Pinout() { return dynamic_cast<CpmPINOUT&>(*doc_->FindModule("PINOUT", "")); }
-  CpmGPIO& Port(char letter) {
-    return dynamic_cast<CpmGPIO&>(*doc_->FindModule(std::string("GPIO_") + letter, ""));
-  }
-  std::string Root() const { return folder_.Root(); }
-
- private:
-  TempFolder folder_;
-  CollectingHost host_;
-  std::unique_ptr<CProjDoc> doc_;
-  bool opened_ = false;
-};
+// A Brel project whose tree and port descriptions are the test's own.
+ModuleProject PinoutProject() {
+  return ModuleProject({.part = "CVX-28",
+                        .tree = "PINOUT PINOUT NONE IRQ: \"!Pinout!Package Pins\"\n"
+                                "SYS SYS_Brel NONE IRQ: \"System\"\n"
+                                "GPIO_A GPIO NONE IRQ: \"Port A\"\n"
+                                "GPIO_B GPIO NONE IRQ: \"Port B\"\n"
+                                "SCI_0 EMPTY NONE IRQ: \"Serial\"\n",
+                        .moduleInfo = "PINOUT\n{\n  PAGE=../../etc/CVX-28.html\n  CPUNAME=CVX-28\n"
+                                      "  PRELIMINARY=Yes\n}\n"
+                                      "GPIO_A\n{\n  0, SCI_0.RXD\n  3, PWM.PWM3, GPS0:SCI_0.TXD\n  PER=0\n}\n"
+                                      "GPIO_B\n{\n  2, SPI_0.MISO, GPS23:SCI_0.TXD\n  PER=0\n}\n",
+                        .idle = false});
+}
+CpmGPIO& Port(ModuleProject& project, char letter) {
+  return project.Module<CpmGPIO>(std::string("GPIO_") + letter);
+}
 
 TEST(Pinout, FillsThePageOnceTheProjectIsLoadedAndRetriesFailedPinNames) {
-  PinoutProject project;
+  ModuleProject project = PinoutProject();
   ASSERT_TRUE(project.Opened());
-  CpmPINOUT& pinout = project.Pinout();
+  CpmPINOUT& pinout = project.Module<CpmPINOUT>("PINOUT");
   // The page comes from the program's pages folder whatever path the parameter gives.
-  EXPECT_EQ(pinout.GetStartUrl(), "file://" + (std::filesystem::absolute(project.Root()) / "pages" / "CVX-28.html").generic_string());
+  EXPECT_EQ(pinout.GetStartUrl(), "file://" + (std::filesystem::absolute(project.ProgramFolder()) / "pages" / "CVX-28.html").generic_string());
   EXPECT_TRUE(pinout.IsPreliminary());
   // PER of both ports; the Brel group lists no SYS registers here.
   EXPECT_EQ(pinout.RunTimeRegisters().size(), 2u);
@@ -129,7 +107,7 @@ TEST(Pinout, FillsThePageOnceTheProjectIsLoadedAndRetriesFailedPinNames) {
   EXPECT_EQ(page.preliminary, "1");
   ASSERT_EQ(page.pins.size(), 3u);
   EXPECT_EQ(page.pins["GPIO_A3"].first, "GPIO_A3");
-  EXPECT_EQ(page.pins["GPIO_A3"].second, project.Port('A').PinLink(3) + "?tiptext=Pinout%3A%20GPIO_A3");
+  EXPECT_EQ(page.pins["GPIO_A3"].second, Port(project, 'A').PinLink(3) + "?tiptext=Pinout%3A%20GPIO_A3");
   // A project without SCI_1 leaves its box alone; names without the prefix likewise.
   EXPECT_EQ(page.boxes.count("GPIOXB_SCI_1"), 0u);
   EXPECT_EQ(page.boxes.count("OTHER"), 0u);
@@ -143,10 +121,10 @@ TEST(Pinout, FillsThePageOnceTheProjectIsLoadedAndRetriesFailedPinNames) {
 }
 
 TEST(Pinout, CheckBoxStatesAndClicksThatPlaceTheSignals) {
-  PinoutProject project;
+  ModuleProject project = PinoutProject();
   ASSERT_TRUE(project.Opened());
   project.Doc().OnIdle();
-  CpmPINOUT& pinout = project.Pinout();
+  CpmPINOUT& pinout = project.Module<CpmPINOUT>("PINOUT");
   FakePage page;
   page.boxNames = "GPIOXB_SCI_0,GPIOXB_SCI_0__b2,GPIOXB_SCI_0__a3";
   pinout.AttachView(&page);
@@ -154,14 +132,14 @@ TEST(Pinout, CheckBoxStatesAndClicksThatPlaceTheSignals) {
   EXPECT_EQ(page.boxes["GPIOXB_SCI_0"], 0);
 
   // Two signals, one placed: partly.
-  project.Port('A').SelectFunction(0, 1);
+  Port(project, 'A').SelectFunction(0, 1);
   EXPECT_EQ(pinout.CheckBoxState("GPIOXB_SCI_0"), 2);
   EXPECT_EQ(pinout.CheckBoxState("GPIOXB_SCI_0__a3"), 0);
 
   // A click on the box for port B pin 2 places TXD there, not on the earlier A3.
   pinout.OnLinkQuery(&pinout, "tarqna:PINOUT/PINOUT?GPIOXB_SCI_0__b2", "GPIOXB_SCI_0__b2");
-  EXPECT_EQ(project.Port('B').CurrentFunctionName(2), "TXD");
-  EXPECT_EQ(project.Port('A').CurrentFunction(3), 0);
+  EXPECT_EQ(Port(project, 'B').CurrentFunctionName(2), "TXD");
+  EXPECT_EQ(Port(project, 'A').CurrentFunction(3), 0);
   EXPECT_EQ(page.boxes["GPIOXB_SCI_0"], 1);
   EXPECT_EQ(page.boxes["GPIOXB_SCI_0__b2"], 1);
   EXPECT_EQ(page.pins["GPIO_B2"].first, "TXD");
@@ -173,27 +151,17 @@ TEST(Pinout, LinksEachPortsPeripheralModeRegisterAndTheClockOutputRegisterWhenAP
   // clock-output pin on port A.
   for (const bool clockOutputPin : {false, true}) {
     SCOPED_TRACE(clockOutputPin);
-    TempFolder folder("pinout-tebo");
-    folder.Write("CVX-21.cfg",
-                 std::string(".BEGIN_TREE_LIST\n"
-                             "PINOUT PINOUT NONE IRQ: \"!Pinout!Package Pins\"\n"
-                             "SYS SYS_V2_Classic NONE IRQ: \"System\"\n"
-                             "GPIO_A GPIO NONE IRQ: \"Port A\"\n"
-                             "GPIO_C GPIO NONE IRQ: \"Port C\"\n"
-                             ".END_TREE_LIST\n"
-                             ".BEGIN_MODULE_INFO\n"
-                             "PINOUT\n{\n  CPUNAME=CVX-21\n}\n"
-                             "GPIO_A\n{\n") +
-                     (clockOutputPin ? "  0, CLKOSR6:SYS.CLKO0\n" : "  0, SCI_0.RXD\n") +
-                     "}\nGPIO_C\n{\n  1, SCI_0.TXD\n}\n.END_MODULE_INFO\n");
-    folder.Write("project/ApplicationConfig/appconfig.h", "#define CVX-21\n");
-    CollectingHost host;
-    DocumentEnvironment environment;
-    environment.programFolder = folder.Root();
-    environment.readUserOptions = false;
-    CProjDoc doc(host, environment, RegisterBuiltInModuleKinds);
-    ASSERT_TRUE(doc.OpenProject(folder.Path("project")));
-    auto& pinout = dynamic_cast<CpmPINOUT&>(*doc.FindModule("PINOUT", ""));
+    ModuleProject project({.part = "CVX-21",
+                           .tree = "PINOUT PINOUT NONE IRQ: \"!Pinout!Package Pins\"\n"
+                                   "SYS SYS_V2_Classic NONE IRQ: \"System\"\n"
+                                   "GPIO_A GPIO NONE IRQ: \"Port A\"\n"
+                                   "GPIO_C GPIO NONE IRQ: \"Port C\"\n",
+                           .moduleInfo = std::string("PINOUT\n{\n  CPUNAME=CVX-21\n}\nGPIO_A\n{\n") +
+                                         (clockOutputPin ? "  0, CLKOSR6:SYS.CLKO0\n" : "  0, SCI_0.RXD\n") +
+                                         "}\nGPIO_C\n{\n  1, SCI_0.TXD\n}\n",
+                           .idle = false});
+    ASSERT_TRUE(project.Opened());
+    auto& pinout = project.Module<CpmPINOUT>("PINOUT");
     std::vector<std::string> names;
     for (const Register* reg : pinout.RunTimeRegisters()) names.push_back(reg->name);
     std::vector<std::string> expected{"PER_INIT", "PER_INIT", "-SIM_GPS_INIT"};
@@ -201,7 +169,7 @@ TEST(Pinout, LinksEachPortsPeripheralModeRegisterAndTheClockOutputRegisterWhenAP
     EXPECT_EQ(names, expected);
     // The port registers are the ports' own, in port order.
     ASSERT_GE(pinout.RunTimeRegisters().size(), 2u);
-    EXPECT_EQ(pinout.RunTimeRegisters()[1], doc.FindModule("GPIO_C", "")->FindOwnRegister("PER_INIT"));
+    EXPECT_EQ(pinout.RunTimeRegisters()[1], &project.Reg("GPIO_C", "PER_INIT"));
   }
 }
 

@@ -8,36 +8,18 @@
 #include <optional>
 #include <vector>
 
-#include "../project/ProjectTestSupport.h"
+#include "../support/ModuleHarness.h"
 #include "framework/Host.h"
-#include "modules/ModuleKinds.h"
 #include "modules/sys.h"
-#include "project/ProjDoc.h"
 
 namespace tarq {
 namespace {
-
-// A module that only has registers: it stands in for modules whose clock the system module
-// checks, and (with a capability below) for the partners it asks for facts.
-class StubModule : public CModule {
- public:
-  StubModule(const ArchitectureEntry& entry, CModuleBase* parent, std::vector<RegisterDecl> regs)
-      : CModule(entry, parent) {
-    InitRegisters(regs.data(), regs.size());
-  }
-
- protected:
-  uint32_t Field(size_t reg, int low, int high) const {
-    return (Registers()[reg].value >> low) & ((1u << (high - low + 1)) - 1);
-  }
-  bool Bit(size_t reg, int bit) const { return Field(reg, bit, bit) != 0; }
-};
 
 // Partners as the later modules will offer them, answering from their register bits.
 class ClockStub : public StubModule, public ClockSource {
  public:
   ClockStub(const ArchitectureEntry& entry, CModuleBase* parent)
-      : StubModule(entry, parent, {{"CTRL_INIT", 0x0011, DW16}, {"OSCTL_INIT", 0x1600, DW16}}) {}
+      : StubModule(entry, {{"CTRL_INIT", 0x0011, DW16}, {"OSCTL_INIT", 0x1600, DW16}}, parent) {}
   float GetBusClockMHz() const override { return 0; }
   float GetHighSpeedClockMHz() const override { return 0; }
   float GetSystemClockMHz() const override { return 0; }
@@ -51,14 +33,14 @@ class ClockStub : public StubModule, public ClockSource {
 class PowerStub : public StubModule, public PowerManagement {
  public:
   PowerStub(const ArchitectureEntry& entry, CModuleBase* parent)
-      : StubModule(entry, parent, {{"-PMC_CR2_INIT", 0x00FF, DW16}}) {}
+      : StubModule(entry, {{"-PMC_CR2_INIT", 0x00FF, DW16}}, parent) {}
   bool IsLowPowerOscillatorEnabled() const override { return Bit(0, 8); }
 };
 
 class ComparatorStub : public StubModule, public Comparator {
  public:
   ComparatorStub(const ArchitectureEntry& entry, CModuleBase* parent)
-      : StubModule(entry, parent, {{"CR1_INIT", 0, DW16}}) {}
+      : StubModule(entry, {{"CR1_INIT", 0, DW16}}, parent) {}
   int ComparatorIndex() const override { return GetPrefix().back() - '0'; }
   bool IsEnabled() const override { return Bit(0, 0); }
   bool IsWindowingOrSampling() const override { return Field(0, 6, 7) != 0; }
@@ -67,7 +49,7 @@ class ComparatorStub : public StubModule, public Comparator {
 class DelayStub : public StubModule, public DelayBlock {
  public:
   DelayStub(const ArchitectureEntry& entry, CModuleBase* parent)
-      : StubModule(entry, parent, {{"-PDB_SCR_INIT", 0, DW16}}) {}
+      : StubModule(entry, {{"-PDB_SCR_INIT", 0, DW16}}, parent) {}
   // Trigger A is bit 1, trigger B bit 0.
   bool IsTriggerEnabled(int trigger) const override {
     return IsSelected() && Bit(0, trigger == 0 ? 1 : 0);
@@ -77,7 +59,7 @@ class DelayStub : public StubModule, public DelayBlock {
 class PwmStub : public StubModule, public PwmGenerator {
  public:
   PwmStub(const ArchitectureEntry& entry, CModuleBase* parent)
-      : StubModule(entry, parent, {{"PMCTL_INIT", 0, DW16}, {"PMSRC_INIT", 0, DW16}}) {}
+      : StubModule(entry, {{"PMCTL_INIT", 0, DW16}, {"PMSRC_INIT", 0, DW16}}, parent) {}
   bool IsRunning() const override { return Bit(0, 0); }
   // Input n's source field (bits 0..1, 2..4, 5..7) reads 1 when it comes from SYS.
   bool UsesSystemSource(int input) const override {
@@ -86,71 +68,31 @@ class PwmStub : public StubModule, public PwmGenerator {
   }
 };
 
-void RegisterStub(ModuleFactory& factory, const std::string& kind, std::vector<RegisterDecl> regs) {
-  factory.Register(kind, [regs](const ArchitectureEntry& entry, CModuleBase* parent) {
-    return std::unique_ptr<CModuleBase>(std::make_unique<StubModule>(entry, parent, regs));
-  });
+// A project of one part whose architecture file lists exactly the given tree lines, with
+// the stand-in partners.
+ModuleProject SysProject(const std::string& part, const std::string& tree,
+                         const std::string& defines = {}, const std::string& definedPart = {},
+                         const std::string& moduleInfo = {}) {
+  return ModuleProject({.part = part,
+                        .defines = defines,
+                        .tree = tree,
+                        .moduleInfo = moduleInfo,
+                        .definedPart = definedPart,
+                        .factory = [](ModuleFactory& factory) {
+                          RegisterStub(factory, "STUB", {{"CTRL_INIT", 0, DW16}});
+                          factory.Register<ClockStub>("OCCS_T");
+                          factory.Register<PowerStub>("PMC_T");
+                          factory.Register<ComparatorStub>("HSCMP_T");
+                          factory.Register<DelayStub>("PDB_T");
+                          factory.Register<PwmStub>("PWM_T");
+                        }});
 }
-
-template <class Stub>
-void RegisterPartner(ModuleFactory& factory, const std::string& kind) {
-  factory.Register(kind, [](const ArchitectureEntry& entry, CModuleBase* parent) {
-    return std::unique_ptr<CModuleBase>(std::make_unique<Stub>(entry, parent));
-  });
+CSysModule& Sys(ModuleProject& project) { return *CSysModule::Find(&project.Doc()); }
+// The warning text at a SYS control, or nothing.
+std::optional<std::string> SysWarning(ModuleProject& project, const std::string& caption) {
+  const std::optional<Warning> warning = project.WarningAt("SYS", Sys(project).ControlId(caption));
+  return warning ? std::optional<std::string>(warning->text) : std::nullopt;
 }
-
-// A project of one part whose architecture file lists exactly the given tree lines.
-class SysProject {
- public:
-  SysProject(const std::string& part, const std::string& tree, const std::string& defines = {},
-             const std::string& definedPart = {}, const std::string& parameters = {})
-      : folder_("sys") {
-    folder_.Write(part + ".cfg", ".BEGIN_TREE_LIST\n" + tree + ".END_TREE_LIST\n" + parameters);
-    folder_.Write("project/ApplicationConfig/appconfig.h",
-                  "#define " + (definedPart.empty() ? part : definedPart) + "\n" + defines);
-    DocumentEnvironment environment;
-    environment.programFolder = folder_.Root();
-    environment.readUserOptions = false;
-    doc_ = std::make_unique<CProjDoc>(host_, environment, RegisterBuiltInModuleKinds);
-    ModuleFactory& factory = doc_->GetFactory();
-    RegisterStub(factory, "STUB", {{"CTRL_INIT", 0, DW16}});
-    RegisterPartner<ClockStub>(factory, "OCCS_T");
-    RegisterPartner<PowerStub>(factory, "PMC_T");
-    RegisterPartner<ComparatorStub>(factory, "HSCMP_T");
-    RegisterPartner<DelayStub>(factory, "PDB_T");
-    RegisterPartner<PwmStub>(factory, "PWM_T");
-    opened_ = doc_->OpenProject(folder_.Path("project"));
-    if (opened_) doc_->OnIdle();
-  }
-
-  bool Opened() const { return opened_; }
-  CProjDoc& Doc() { return *doc_; }
-  CSysModule& Sys() { return *CSysModule::Find(doc_.get()); }
-  CModuleBase& Module(const std::string& name) { return *doc_->FindModule(name, ""); }
-  Register& Reg(const std::string& module, const std::string& name) {
-    return *Module(module).FindOwnRegister(name);
-  }
-  void Check() { doc_->CheckAllWarnings(false); }
-  // The warning text at a SYS control, or nothing.
-  std::optional<std::string> WarningAt(const std::string& caption) {
-    const uint32_t id = Sys().ControlId(caption);
-    for (const Warning& warning : doc_->GetWarnings()->Entries())
-      if (warning.page == &Sys() && warning.id == id) return warning.text;
-    return std::nullopt;
-  }
-  size_t SysWarningCount() {
-    size_t count = 0;
-    for (const Warning& warning : doc_->GetWarnings()->Entries()) count += warning.page == &Sys();
-    return count;
-  }
-  const CollectingHost& Host() const { return host_; }
-
- private:
-  TempFolder folder_;
-  CollectingHost host_;
-  std::unique_ptr<CProjDoc> doc_;
-  bool opened_ = false;
-};
 
 const char* const kBrelSys = "SYS SYS_Brel NONE IRQ: \"System Integration\"\n";
 
@@ -175,11 +117,11 @@ TEST(SysVariants, EveryKindOnEveryChipGroupDeclaresAPageWithoutFaults) {
   for (const GroupPart& group : kGroupParts) {
     for (const char* kind : kSysKinds) {
       SCOPED_TRACE(std::string(kind) + " on " + group.part);
-      SysProject project(group.part,
+      ModuleProject project = SysProject(group.part,
                          std::string("SYS ") + kind + " NONE IRQ:14 \"System Integration\"\n", {},
                          group.defined);
       ASSERT_TRUE(project.Opened());
-      CSysModule& sys = project.Sys();
+      CSysModule& sys = Sys(project);
       EXPECT_EQ(sys.Declaration().Verify(), std::vector<std::string>());
       // Every clock row names a box of this variant, bound to a register of its table.
       for (const CSysModule::ClockRow& row : sys.ClockRows()) {
@@ -214,10 +156,10 @@ TEST(SysVariants, TheV2RowFollowsThePartAndDecidesTablesAndItems) {
   };
   for (const Expect& e : expected) {
     SCOPED_TRACE(e.part.part);
-    SysProject project(e.part.part, "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n", {},
+    ModuleProject project = SysProject(e.part.part, "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n", {},
                        e.part.defined);
     ASSERT_TRUE(project.Opened());
-    auto& sys = dynamic_cast<CpmSYS_V2&>(project.Sys());
+    auto& sys = dynamic_cast<CpmSYS_V2&>(Sys(project));
     EXPECT_STREQ(sys.Variant().name, e.row);
     EXPECT_EQ(sys.ListItems("Stop disable").size(), e.stopItems);
     EXPECT_EQ(sys.ListItems("Wait disable").size(), e.stopItems);
@@ -236,15 +178,14 @@ TEST(SysVariants, TheV2RowFollowsThePartAndDecidesTablesAndItems) {
 TEST(SysVariants, ClockOutputBoxesNameThePinThePortDescriptionsGive) {
   // Pins of port F carry the SYS clock outputs 0 and 3 (behind a selector bit as well); bit 7
   // belongs to another module and bit 8 to no pin, so those boxes keep the general caption.
-  SysProject project("CVX-17",
+  ModuleProject project = SysProject("CVX-17",
                      "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n"
                      "GPIO_F GPIO NONE IRQ: \"Port F\"\n",
                      {}, {},
-                     ".BEGIN_MODULE_INFO\nGPIO_F\n{\n    0, CLKOSR6:SYS.CLKO0\n"
-                     "    1, CLKOSR7:OCCS.XTAL\n    3, GPS1&CLKOSR9:SYS.CLKO3\n}\n"
-                     ".END_MODULE_INFO\n");
+                     "GPIO_F\n{\n    0, CLKOSR6:SYS.CLKO0\n"
+                     "    1, CLKOSR7:OCCS.XTAL\n    3, GPS1&CLKOSR9:SYS.CLKO3\n}\n");
   ASSERT_TRUE(project.Opened());
-  CSysModule& sys = project.Sys();
+  CSysModule& sys = Sys(project);
   EXPECT_NE(sys.ControlId("CLKO0 clock on GPIO_F0"), 0u);
   EXPECT_NE(sys.ControlId("CLKO1 clock on GPIO"), 0u);
   EXPECT_NE(sys.ControlId("CLKO2 clock on GPIO"), 0u);
@@ -270,10 +211,10 @@ TEST(SysVariants, SourceListsFollowTheirOutputBoxOnEveryPageThatHasOne) {
                             {"CVX-31", "SYS_V2_Dorn", "Enable CLKOUT", "CLKOUT source", 1u << 5}};
   for (const Output& output : outputs) {
     SCOPED_TRACE(output.list);
-    SysProject project(output.part,
+    ModuleProject project = SysProject(output.part,
                        std::string("SYS ") + output.kind + " NONE IRQ: \"System Integration\"\n");
     ASSERT_TRUE(project.Opened());
-    CSysModule& sys = project.Sys();
+    CSysModule& sys = Sys(project);
     Register& clkosr = project.Reg("SYS", "-SIM_CLKOSR_INIT");
     clkosr.value = 0xFFFF;  // every output off
     ASSERT_TRUE(sys.CreatePage());
@@ -289,11 +230,11 @@ TEST(SysVariants, SourceListsFollowTheirOutputBoxOnEveryPageThatHasOne) {
 }
 
 TEST(SysVariants, HiddenListsStayBoundButOutOfTheHeaderComment) {
-  SysProject classic("CVX-01", "SYS SYS_V1 NONE IRQ: \"System Integration\"\n");
-  SysProject dorn("CVX-31", "SYS SYS_V2_Dorn NONE IRQ: \"System Integration\"\n");
-  for (SysProject* project : {&classic, &dorn}) {
+  ModuleProject classic = SysProject("CVX-01", "SYS SYS_V1 NONE IRQ: \"System Integration\"\n");
+  ModuleProject dorn = SysProject("CVX-31", "SYS SYS_V2_Dorn NONE IRQ: \"System Integration\"\n");
+  for (ModuleProject* project : {&classic, &dorn}) {
     ASSERT_TRUE(project->Opened());
-    CSysModule& sys = project->Sys();
+    CSysModule& sys = Sys(*project);
     ASSERT_TRUE(sys.CreatePage());
     std::string comment;
     sys.GenerateComment(comment);
@@ -304,30 +245,30 @@ TEST(SysVariants, HiddenListsStayBoundButOutOfTheHeaderComment) {
   }
   // The hidden lists still read their fields.
   dorn.Reg("SYS", "-SIM_CLKOSR_INIT").value = 0x0003;
-  EXPECT_EQ(dorn.Sys().Selection("CLKOUT select:"), 3);
+  EXPECT_EQ(Sys(dorn).Selection("CLKOUT select:"), 3);
 }
 
 // ---------------------------------------------------------------- peripheral clock check
 
 TEST(SysPeripheralClock, AlternativeNamesFindTheirBoxAndUnknownNamesAreNeverChecked) {
-  SysProject project("CVX-28",
+  ModuleProject project = SysProject("CVX-28",
                      std::string(kBrelSys) +
                          "PIT_2 STUB NONE IRQ: \"!Interval Timer!PIT\"\n"
                          "QT_0 STUB NONE IRQ: \"Channel 0\"\n"
                          "XYZ STUB NONE IRQ: \"Unknown\"\n",
                      "#define PIT_2_CTRL_INIT 0x0001U\n#define XYZ_CTRL_INIT 0x0001U\n");
   ASSERT_TRUE(project.Opened());
-  CSysModule& sys = project.Sys();
+  CSysModule& sys = Sys(project);
   EXPECT_EQ(sys.FindClockRow("PIT_2"), sys.FindClockRow("PIT"));
   EXPECT_EQ(sys.FindClockRow("SCI"), sys.FindClockRow("SCI_0"));
   EXPECT_EQ(sys.FindClockRow("PIT_"), -1);  // whole alternatives only
   EXPECT_EQ(sys.FindClockRow("XYZ"), -1);
 
   // PIT_2 is in use (loaded) with PCE bit 2 clear; the warning names its display name.
-  EXPECT_EQ(project.WarningAt("PIT"), ClockOff("Interval Timer"));
+  EXPECT_EQ(SysWarning(project, "PIT"), ClockOff("Interval Timer"));
   // QT_0 has its clock off too but is not in use.
-  EXPECT_FALSE(project.WarningAt("Timer Channel 0"));
-  EXPECT_EQ(project.SysWarningCount(), 1u);
+  EXPECT_FALSE(SysWarning(project, "Timer Channel 0"));
+  EXPECT_EQ(project.WarningsOf("SYS").size(), 1u);
 
   // Checking the box on the page clears it; the box stays, back in black.
   ASSERT_TRUE(sys.CreatePage());
@@ -337,7 +278,7 @@ TEST(SysPeripheralClock, AlternativeNamesFindTheirBoxAndUnknownNamesAreNeverChec
   ASSERT_TRUE(sys.GetPage()->Click(sys.ControlId("PIT")));
   EXPECT_EQ(project.Reg("SYS", "-SIM_PCE_INIT").value, 0x0004u);
   project.Check();
-  EXPECT_FALSE(project.WarningAt("PIT"));
+  EXPECT_FALSE(SysWarning(project, "PIT"));
   EXPECT_TRUE(pitBox->shown);
   EXPECT_EQ(pitBox->text, "PIT");
   EXPECT_EQ(pitBox->textColour, kNormalTextColour);
@@ -345,175 +286,175 @@ TEST(SysPeripheralClock, AlternativeNamesFindTheirBoxAndUnknownNamesAreNeverChec
   // The check keeps working with the page gone; ticking the module in the tree counts too.
   sys.DestroyPage();
   project.Reg("SYS", "-SIM_PCE_INIT").value = 0;
-  project.Module("QT_0").SetSelected(true);
+  (*project.Find("QT_0")).SetSelected(true);
   project.Check();
-  EXPECT_EQ(project.WarningAt("PIT"), ClockOff("Interval Timer"));
-  EXPECT_EQ(project.WarningAt("Timer Channel 0"), ClockOff("QT_0"));
+  EXPECT_EQ(SysWarning(project, "PIT"), ClockOff("Interval Timer"));
+  EXPECT_EQ(SysWarning(project, "Timer Channel 0"), ClockOff("QT_0"));
 }
 
 TEST(SysPeripheralClock, ModulesSharingABoxKeepItsWarningWhileAnyOfThemNeedsIt) {
   // PIT_0 (in use) is checked before PIT_1 (not in use): the later check must not clear it.
-  SysProject project(
+  ModuleProject project = SysProject(
       "CVX-28",
       std::string(kBrelSys) + "PIT_0 STUB NONE IRQ: \"Timer\"\nPIT_1 STUB NONE IRQ: \"Timer\"\n",
       "#define PIT_0_CTRL_INIT 0x0001U\n");
   ASSERT_TRUE(project.Opened());
-  EXPECT_EQ(project.WarningAt("PIT"), ClockOff("PIT_0"));
-  project.Module("PIT_0").SetSelected(false);
+  EXPECT_EQ(SysWarning(project, "PIT"), ClockOff("PIT_0"));
+  (*project.Find("PIT_0")).SetSelected(false);
   project.Check();
-  EXPECT_FALSE(project.WarningAt("PIT"));
+  EXPECT_FALSE(SysWarning(project, "PIT"));
 }
 
 TEST(SysPeripheralClock, IsNotRequestedOnTheClassicGroup) {
-  SysProject project("CVX-03", std::string(kBrelSys) + "PIT STUB NONE IRQ: \"Timer\"\n",
+  ModuleProject project = SysProject("CVX-03", std::string(kBrelSys) + "PIT STUB NONE IRQ: \"Timer\"\n",
                      "#define PIT_CTRL_INIT 0x0001U\n");
   ASSERT_TRUE(project.Opened());
-  EXPECT_EQ(project.SysWarningCount(), 0u);
+  EXPECT_EQ(project.WarningsOf("SYS").size(), 0u);
 }
 
 TEST(SysPeripheralClock, DornWarnsAboutTheCanControllerClockEvenWhenItIsUnused) {
-  SysProject project("CVX-31",
+  ModuleProject project = SysProject("CVX-31",
                      "SYS SYS_V2_Dorn NONE IRQ: \"System Integration\"\n"
                      "YSCAN STUB NONE IRQ: \"CAN\"\nDAC STUB NONE IRQ: \"DAC\"\n");
   ASSERT_TRUE(project.Opened());
-  EXPECT_EQ(project.WarningAt("YSCAN"),
+  EXPECT_EQ(SysWarning(project, "YSCAN"),
             "To prevent memory read acces error, the YSCAN module clock should be enabled.");
-  EXPECT_FALSE(project.WarningAt("DAC"));  // other unused modules: no warning
-  project.Module("YSCAN").SetSelected(true);
+  EXPECT_FALSE(SysWarning(project, "DAC"));  // other unused modules: no warning
+  (*project.Find("YSCAN")).SetSelected(true);
   project.Check();
-  EXPECT_EQ(project.WarningAt("YSCAN"), ClockOff("YSCAN"));
+  EXPECT_EQ(SysWarning(project, "YSCAN"), ClockOff("YSCAN"));
   project.Reg("SYS", "-SIM_PCE1_INIT").value |= 1;
   project.Check();
-  EXPECT_FALSE(project.WarningAt("YSCAN"));
+  EXPECT_FALSE(SysWarning(project, "YSCAN"));
 }
 
 TEST(SysPeripheralClock, ClassicLayoutReadsTheRegisterAndCvx06HasNoCheck) {
-  SysProject fenn("CVX-08",
+  ModuleProject fenn = SysProject("CVX-08",
                   "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n"
                   "QT_A STUB NONE IRQ: \"Timer A\"\nZCAN2 STUB NONE IRQ: \"CAN\"\n",
                   "#define QT_A_CTRL_INIT 1\n#define ZCAN2_CTRL_INIT 1\n");
   ASSERT_TRUE(fenn.Opened());
-  EXPECT_EQ(fenn.SysWarningCount(), 0u);  // PCE resets to 0xFFFF outside Tebo and Casp
+  EXPECT_EQ(fenn.WarningsOf("SYS").size(), 0u);  // PCE resets to 0xFFFF outside Tebo and Casp
   fenn.Reg("SYS", "-SIM_PCE_INIT").value = 0xFFBF;
   fenn.Reg("SYS", "-SIM_PCE2_INIT").value = 0;
   fenn.Check();
-  EXPECT_EQ(fenn.WarningAt("TMR A"), ClockOff("QT_A"));
+  EXPECT_EQ(SysWarning(fenn, "TMR A"), ClockOff("QT_A"));
   // CAN2 has no box on this part, so nothing can show its warning.
-  EXPECT_EQ(fenn.SysWarningCount(), 1u);
+  EXPECT_EQ(fenn.WarningsOf("SYS").size(), 1u);
 
-  SysProject cvx06("CVX-37",
+  ModuleProject cvx06 = SysProject("CVX-37",
                    "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n"
                    "QT_A STUB NONE IRQ: \"Timer A\"\n",
                    "#define QT_A_CTRL_INIT 1\n", "CVX-06");
   ASSERT_TRUE(cvx06.Opened());
-  EXPECT_EQ(cvx06.Sys().GetRegisterCount(), 5u);
-  EXPECT_EQ(cvx06.Sys().Registers()[1].name, "-SIM_PUDR_INIT");
-  EXPECT_EQ(cvx06.SysWarningCount(), 0u);
+  EXPECT_EQ(Sys(cvx06).GetRegisterCount(), 5u);
+  EXPECT_EQ(Sys(cvx06).Registers()[1].name, "-SIM_PUDR_INIT");
+  EXPECT_EQ(cvx06.WarningsOf("SYS").size(), 0u);
 }
 
 // ---------------------------------------------------------------- Brel cross-module checks
 
 TEST(SysBrelChecks, HighSpeedClockNeedsThePllAndAMissingClockModuleCountsAsOff) {
-  SysProject project("CVX-28", kBrelSys);
+  ModuleProject project = SysProject("CVX-28", kBrelSys);
   ASSERT_TRUE(project.Opened());
   project.Reg("SYS", "-SIM_PCR_INIT").value = 0xB000;  // timer, PWM and SCI from HS_PERF
   project.Check();
-  EXPECT_EQ(project.WarningAt("Timer clock sourced from HS_PERF (3x System Clock)"),
+  EXPECT_EQ(SysWarning(project, "Timer clock sourced from HS_PERF (3x System Clock)"),
             "PLL must be ON and selected in OCCS if sourcing timer from HS_PERF");
-  EXPECT_EQ(project.WarningAt("PWM clock sourced from HS_PERF (3x System Clock)"),
+  EXPECT_EQ(SysWarning(project, "PWM clock sourced from HS_PERF (3x System Clock)"),
             "PLL must be ON and selected in OCCS if sourcing PWM from HS_PERF");
-  EXPECT_EQ(project.WarningAt("SCI clock sourced from HS_PERF (3x System Clock)"),
+  EXPECT_EQ(SysWarning(project, "SCI clock sourced from HS_PERF (3x System Clock)"),
             "PLL must be ON and selected in OCCS if sourcing SCI from HS_PERF");
 
-  SysProject withPll("CVX-28", std::string("OCCS OCCS_T NONE IRQ: \"Clock\"\n") + kBrelSys);
+  ModuleProject withPll = SysProject("CVX-28", std::string("OCCS OCCS_T NONE IRQ: \"Clock\"\n") + kBrelSys);
   ASSERT_TRUE(withPll.Opened());
   withPll.Reg("SYS", "-SIM_PCR_INIT").value = 0x1000;
   withPll.Check();
-  EXPECT_TRUE(withPll.WarningAt("SCI clock sourced from HS_PERF (3x System Clock)"));
+  EXPECT_TRUE(SysWarning(withPll, "SCI clock sourced from HS_PERF (3x System Clock)"));
   withPll.Reg("OCCS", "CTRL_INIT").value &= ~0x10u;  // "Enable PLL" is checked
   withPll.Check();
-  EXPECT_EQ(withPll.SysWarningCount(), 0u);
+  EXPECT_EQ(withPll.WarningsOf("SYS").size(), 0u);
 }
 
 TEST(SysBrelChecks, ClockOutputsNeedTheirOscillator) {
-  SysProject project("CVX-28", std::string("OCCS OCCS_T NONE IRQ: \"Clock\"\n") + kBrelSys +
+  ModuleProject project = SysProject("CVX-28", std::string("OCCS OCCS_T NONE IRQ: \"Clock\"\n") + kBrelSys +
                                    "PMC PMC_T NONE IRQ: \"Power\"\n");
   ASSERT_TRUE(project.Opened());
   Register& clkosr = project.Reg("SYS", "-SIM_CLKOSR_INIT");
   clkosr.value = 0x2004;  // CLKO_0 on, 1 kHz oscillator; PMC oscillator off
   project.Check();
-  EXPECT_EQ(project.WarningAt("Enable CLKO_0"),
+  EXPECT_EQ(SysWarning(project, "Enable CLKO_0"),
             "1 kHz oscilator in PMC module is not enabled and is selected as CLKO_0");
   project.Reg("PMC", "-PMC_CR2_INIT").value |= 0x100;
   project.Check();
-  EXPECT_FALSE(project.WarningAt("Enable CLKO_0"));
+  EXPECT_FALSE(SysWarning(project, "Enable CLKO_0"));
 
   // OSCTL 0x1600 has the crystal oscillator off and the relaxation oscillator on.
   clkosr.value = 0x0525;  // CLKO_0 off (source 5), CLKO_1 on with source 5
   project.Check();
-  EXPECT_FALSE(project.WarningAt("Enable CLKO_0"));
-  EXPECT_EQ(project.WarningAt("Enable CLKO_1"),
+  EXPECT_FALSE(SysWarning(project, "Enable CLKO_0"));
+  EXPECT_EQ(SysWarning(project, "Enable CLKO_1"),
             "XTAL pin is not configured properly and is needed for CLKO_1 if crystal oscilator "
             "is not enabled - see OCCS");
   clkosr.value = 0x2006;  // CLKO_0 on the relaxation oscillator, which runs
   project.Check();
-  EXPECT_EQ(project.SysWarningCount(), 0u);
+  EXPECT_EQ(project.WarningsOf("SYS").size(), 0u);
   project.Reg("OCCS", "OSCTL_INIT").value |= 0x8000;
   project.Check();
-  EXPECT_EQ(project.WarningAt("Enable CLKO_0"),
+  EXPECT_EQ(SysWarning(project, "Enable CLKO_0"),
             "Relaxation oscilator in OCCS module is not enabled and is selected as CLKO_0");
 }
 
 TEST(SysBrelChecks, TimerInputsFaultsAndPwmSourcesNeedTheirSourceModule) {
-  SysProject noPwm("CVX-28", kBrelSys);
+  ModuleProject noPwm = SysProject("CVX-28", kBrelSys);
   ASSERT_TRUE(noPwm.Opened());
   noPwm.Reg("SYS", "-SIM_PCE_INIT").value = 0x0003;   // both timer channels
   noPwm.Reg("SYS", "-SIM_IPS1_INIT").value = 0x0004;  // T0 from PWM
   noPwm.Check();
-  EXPECT_FALSE(noPwm.WarningAt("Timer T0:"));  // a missing PWM counts as enabled
+  EXPECT_FALSE(SysWarning(noPwm, "Timer T0:"));  // a missing PWM counts as enabled
 
-  SysProject project("CVX-28", std::string(kBrelSys) +
+  ModuleProject project = SysProject("CVX-28", std::string(kBrelSys) +
                                    "PWM PWM_T NONE IRQ: \"PWM\"\n"
                                    "HSCMP_1 HSCMP_T NONE IRQ: \"Comparator\"\n");
   ASSERT_TRUE(project.Opened());
   project.Reg("SYS", "-SIM_PCE_INIT").value = 0x0001;  // timer channel 0 only
   project.Reg("SYS", "-SIM_IPS1_INIT").value = 0x0004;
   project.Check();
-  EXPECT_EQ(project.WarningAt("Timer T0:"),
+  EXPECT_EQ(SysWarning(project, "Timer T0:"),
             "The module which provides selected source signal \"PWM\"  for Timer T0 is not "
             "enabled.");
   project.Reg("SYS", "-SIM_IPS1_INIT").value = 0x0000;  // package pin: never a warning
   project.Check();
-  EXPECT_FALSE(project.WarningAt("Timer T0:"));
+  EXPECT_FALSE(SysWarning(project, "Timer T0:"));
 
   // FAULT2 and FAULT3 from comparators, checked only while the PWM runs.
   project.Reg("SYS", "-SIM_IPS0_INIT").value = 0x0C00;
   project.Check();
-  EXPECT_FALSE(project.WarningAt("FAULT2:"));
+  EXPECT_FALSE(SysWarning(project, "FAULT2:"));
   project.Reg("PWM", "PMCTL_INIT").value = 1;
   project.Check();
-  EXPECT_EQ(project.WarningAt("FAULT2:"),
+  EXPECT_EQ(SysWarning(project, "FAULT2:"),
             "Comparator 1 (HSCMP_1) module is not enabled (and is selected as FAULT2 source).");
-  EXPECT_EQ(project.WarningAt("FAULT3:"),
+  EXPECT_EQ(SysWarning(project, "FAULT3:"),
             "Comparator 2 (HSCMP_2) module is not enabled (and is selected as FAULT3 source).");
   project.Reg("HSCMP_1", "CR1_INIT").value = 1;
   project.Check();
-  EXPECT_FALSE(project.WarningAt("FAULT2:"));
-  EXPECT_TRUE(project.WarningAt("FAULT3:"));
+  EXPECT_FALSE(SysWarning(project, "FAULT2:"));
+  EXPECT_TRUE(SysWarning(project, "FAULT3:"));
 
   // PSRC1 on timer channel T1 (off) matters only while the PWM takes input 1 from SYS.
   project.Reg("SYS", "-SIM_IPS0_INIT").value = 4 << 3;
   project.Check();
-  EXPECT_FALSE(project.WarningAt("PSRC1:"));
+  EXPECT_FALSE(SysWarning(project, "PSRC1:"));
   project.Reg("PWM", "PMSRC_INIT").value = 1 << 2;
   project.Check();
-  EXPECT_EQ(project.WarningAt("PSRC1:"),
+  EXPECT_EQ(SysWarning(project, "PSRC1:"),
             "The module which provides selected source signal \"Timer channel T1\" for PWM is "
             "not enabled.");
 }
 
 TEST(SysBrelChecks, WindowingIsCheckedOnlyForComparatorsThatWindowOrSample) {
-  SysProject project("CVX-28", std::string(kBrelSys) +
+  ModuleProject project = SysProject("CVX-28", std::string(kBrelSys) +
                                    "HSCMP_0 HSCMP_T NONE IRQ: \"Comparator\"\n"
                                    "PDB PDB_T NONE IRQ: \"Delay\"\n");
   ASSERT_TRUE(project.Opened());
@@ -521,23 +462,23 @@ TEST(SysBrelChecks, WindowingIsCheckedOnlyForComparatorsThatWindowOrSample) {
   ips1.value = 2 << 6;                              // C0_WS on PDB trigger A
   project.Reg("HSCMP_0", "CR1_INIT").value = 0x01;  // enabled, no window or sample mode
   project.Check();
-  EXPECT_FALSE(project.WarningAt("C0_WS:"));
+  EXPECT_FALSE(SysWarning(project, "C0_WS:"));
   project.Reg("HSCMP_0", "CR1_INIT").value = 0x41;  // windowing
   project.Check();
-  EXPECT_EQ(project.WarningAt("C0_WS:"),
+  EXPECT_EQ(SysWarning(project, "C0_WS:"),
             "The module which provides selected source signal \"PDB Trigger A\" for Comparator "
             "Windowing/Sampling is not enabled.");
   // A trigger counts only while the delay block is in use.
   project.Reg("PDB", "-PDB_SCR_INIT").value = 0x0002;
   project.Check();
-  EXPECT_TRUE(project.WarningAt("C0_WS:"));
-  project.Module("PDB").SetSelected(true);
+  EXPECT_TRUE(SysWarning(project, "C0_WS:"));
+  (*project.Find("PDB")).SetSelected(true);
   project.Check();
-  EXPECT_FALSE(project.WarningAt("C0_WS:"));
+  EXPECT_FALSE(SysWarning(project, "C0_WS:"));
   ips1.value = 4 << 6;  // tied low
   project.Reg("PDB", "-PDB_SCR_INIT").value = 0;
   project.Check();
-  EXPECT_FALSE(project.WarningAt("C0_WS:"));
+  EXPECT_FALSE(SysWarning(project, "C0_WS:"));
 }
 
 // ---------------------------------------------------------------- reload-sync rule
@@ -545,13 +486,13 @@ TEST(SysBrelChecks, WindowingIsCheckedOnlyForComparatorsThatWindowOrSample) {
 TEST(SysClassicChecks, ReloadSyncNeedsTheTimerAtLeastAsFastAsThePwmOnTeboOnly) {
   for (const char* part : {"CVX-21", "CVX-08"}) {
     SCOPED_TRACE(part);
-    SysProject project(part, "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n");
+    ModuleProject project = SysProject(part, "SYS SYS_V2_Classic NONE IRQ: \"System Integration\"\n");
     ASSERT_TRUE(project.Opened());
-    EXPECT_EQ(project.Sys().Registers()[5].name, "-SIM_GPS_INIT");
+    EXPECT_EQ(Sys(project).Registers()[5].name, "-SIM_GPS_INIT");
     project.Reg("SYS", "-SIM_CONROL_INIT").value = 1 << 9;
     project.Reg("SYS", "-SIM_GPS_INIT").value = 1 << 14;  // PWM from HS_PERF, timer not
     project.Check();
-    const auto warning = project.WarningAt("Timer clock sourced from HS_PERF (3x System Clock)");
+    const auto warning = SysWarning(project, "Timer clock sourced from HS_PERF (3x System Clock)");
     if (std::string(part) == "CVX-21") {
       EXPECT_EQ(warning,
                 "When PWM reload pulse is routed to Timer, the Timer must run at the "
@@ -561,16 +502,16 @@ TEST(SysClassicChecks, ReloadSyncNeedsTheTimerAtLeastAsFastAsThePwmOnTeboOnly) {
     }
     project.Reg("SYS", "-SIM_GPS_INIT").value = 3 << 14;
     project.Check();
-    EXPECT_FALSE(project.WarningAt("Timer clock sourced from HS_PERF (3x System Clock)"));
+    EXPECT_FALSE(SysWarning(project, "Timer clock sourced from HS_PERF (3x System Clock)"));
   }
 }
 
 // ---------------------------------------------------------------- lists and pin signals
 
 TEST(SysLists, PinFunctionListsWriteTheirSelectBitsAndSignalsFollowTheSettings) {
-  SysProject project("CVX-28", kBrelSys);
+  ModuleProject project = SysProject("CVX-28", kBrelSys);
   ASSERT_TRUE(project.Opened());
-  CSysModule& sys = project.Sys();
+  CSysModule& sys = Sys(project);
   ASSERT_TRUE(sys.CreatePage());
   Page& page = *sys.GetPage();
   // GPIO B4 is a three-bit field at bit 11 of GPSB0; "RXD" is item 4.
@@ -601,23 +542,23 @@ TEST(SysLists, PinFunctionListsWriteTheirSelectBitsAndSignalsFollowTheSettings) 
 }
 
 TEST(SysLists, V2PagesPickTheTextsOfTheirPart) {
-  SysProject fenn("CVX-08", "SYS SYS_V2_Classic NONE IRQ:17 \"System Integration\"\n");
-  SysProject tebo("CVX-21", "SYS SYS_V2_Classic NONE IRQ:14 \"System Integration\"\n");
+  ModuleProject fenn = SysProject("CVX-08", "SYS SYS_V2_Classic NONE IRQ:17 \"System Integration\"\n");
+  ModuleProject tebo = SysProject("CVX-21", "SYS SYS_V2_Classic NONE IRQ:14 \"System Integration\"\n");
   ASSERT_TRUE(fenn.Opened());
   ASSERT_TRUE(tebo.Opened());
-  EXPECT_EQ(fenn.Sys().ListItems("CLKOUT mode:")[1], "Off: Tristated");
-  EXPECT_EQ(tebo.Sys().ListItems("CLKOUT mode:")[1], "Off: 0");
-  EXPECT_EQ(fenn.Sys().ListItems("Stop disable").size(), 3u);
-  EXPECT_EQ(tebo.Sys().ListItems("Wait disable").size(), 4u);
-  ASSERT_TRUE(fenn.Sys().CreatePage());
-  EXPECT_EQ(fenn.Sys().GetPage()->Find(fenn.Sys().ListId("CLKOUT mode:"))->items[1],
+  EXPECT_EQ(Sys(fenn).ListItems("CLKOUT mode:")[1], "Off: Tristated");
+  EXPECT_EQ(Sys(tebo).ListItems("CLKOUT mode:")[1], "Off: 0");
+  EXPECT_EQ(Sys(fenn).ListItems("Stop disable").size(), 3u);
+  EXPECT_EQ(Sys(tebo).ListItems("Wait disable").size(), 4u);
+  ASSERT_TRUE(Sys(fenn).CreatePage());
+  EXPECT_EQ(Sys(fenn).GetPage()->Find(Sys(fenn).ListId("CLKOUT mode:"))->items[1],
             "Off: Tristated");
   // The low-voltage interrupt gets its interrupt panel placeholder.
-  EXPECT_NE(fenn.Sys().GetPage()->Find(CModule::kInterruptPanelBase), nullptr);
+  EXPECT_NE(Sys(fenn).GetPage()->Find(CModule::kInterruptPanelBase), nullptr);
 
-  SysProject dorn("CVX-31", "SYS SYS_V2_Dorn NONE IRQ: \"System Integration\"\n");
+  ModuleProject dorn = SysProject("CVX-31", "SYS SYS_V2_Dorn NONE IRQ: \"System Integration\"\n");
   ASSERT_TRUE(dorn.Opened());
-  CSysModule& sys = dorn.Sys();
+  CSysModule& sys = Sys(dorn);
   ASSERT_TRUE(sys.CreatePage());
   EXPECT_FALSE(sys.GetPage()->Find(sys.ListId("CLKOUT select:"))->shown);
   // TB1 reaches its pin through "Timer B1:" on its GPIO item, with the timer clocked.

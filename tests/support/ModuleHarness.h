@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -16,6 +17,7 @@
 
 #include "../project/ProjectTestSupport.h"
 #include "framework/Capabilities.h"
+#include "framework/Hints.h"
 #include "framework/Module.h"
 #include "framework/Warnings.h"
 #include "modules/ModuleKinds.h"
@@ -25,12 +27,21 @@
 namespace tarq {
 
 // A stand-in module that only has registers: what a module under test reads of a partner
-// that is not itself under test.
+// that is not itself under test. A partner stand-in derives from it and answers its
+// capability from its register bits.
 class StubModule : public CModule {
  public:
-  StubModule(const ArchitectureEntry& entry, std::vector<RegisterDecl> table) : CModule(entry) {
+  StubModule(const ArchitectureEntry& entry, std::vector<RegisterDecl> table,
+             CModuleBase* parent = nullptr)
+      : CModule(entry, parent) {
     InitRegisters(table.data(), table.size());
   }
+
+ protected:
+  uint32_t Field(size_t reg, int low, int high) const {
+    return (Registers()[reg].value >> low) & ((1u << (high - low + 1)) - 1);
+  }
+  bool Bit(size_t reg, int bit) const { return Field(reg, bit, bit) != 0; }
 };
 
 // A stand-in clock source with clocks the test sets.
@@ -55,6 +66,7 @@ struct ProjectSpec {
   std::string moduleInfo;           // module information of an own tree
   std::string definedPart;          // the part the header names, when it differs
   std::function<void(ModuleFactory&)> factory;  // registers stand-ins before the open
+  bool idle = true;                 // runs the idle step after the open, as a shown document does
 };
 
 class ModuleProject {
@@ -73,15 +85,18 @@ class ModuleProject {
       folder_.Write(spec.part + ".cfg", cfg);
       environment.programFolder = folder_.Root();
     }
+    programFolder_ = environment.programFolder;
     doc_ = std::make_unique<CProjDoc>(host_, environment, RegisterBuiltInModuleKinds);
     if (spec.factory) spec.factory(doc_->GetFactory());
     opened_ = doc_->OpenProject(folder_.Path("project"));
-    if (opened_) doc_->OnIdle();
+    if (opened_ && spec.idle) doc_->OnIdle();
   }
 
   bool Opened() const { return opened_; }
   CProjDoc& Doc() { return *doc_; }
   CollectingHost& Host() { return host_; }
+  // The folder the architecture file is read from (the test's own one with an own tree).
+  const std::string& ProgramFolder() const { return programFolder_; }
 
   CModuleBase* Find(const std::string& prefix) { return doc_->FindModule(prefix, ""); }
   template <class ModuleClass>
@@ -117,6 +132,11 @@ class ModuleProject {
       if (warning.page == Find(prefix) && warning.id == id) return warning;
     return std::nullopt;
   }
+  // The text of the warning at a control, or empty.
+  std::string WarningText(const std::string& prefix, uint32_t id) {
+    const std::optional<Warning> warning = WarningAt(prefix, id);
+    return warning ? warning->text : std::string();
+  }
   std::vector<Warning> WarningsOf(const std::string& prefix) {
     std::vector<Warning> found;
     for (const Warning& warning : doc_->GetWarnings()->Entries())
@@ -138,15 +158,24 @@ class ModuleProject {
   CollectingHost host_;
   std::unique_ptr<CProjDoc> doc_;
   std::string headerPath_;
+  std::string programFolder_;
   bool opened_ = false;
 };
 
 // Registers a stand-in kind with a register table.
 inline void RegisterStub(ModuleFactory& factory, const std::string& kind,
                          std::vector<RegisterDecl> table) {
-  factory.Register(kind, [table](const ArchitectureEntry& entry, CModuleBase*) {
-    return std::unique_ptr<CModuleBase>(std::make_unique<StubModule>(entry, table));
+  factory.Register(kind, [table](const ArchitectureEntry& entry, CModuleBase* parent) {
+    return std::unique_ptr<CModuleBase>(std::make_unique<StubModule>(entry, table, parent));
   });
 }
+
+// Records the hints the document sends to its observers.
+class HintRecorder : public DocumentObserver {
+ public:
+  void OnHint(int hint, CModuleBase*) override { hints.push_back(hint); }
+  int Count(int hint) const { return static_cast<int>(std::count(hints.begin(), hints.end(), hint)); }
+  std::vector<int> hints;
+};
 
 }  // namespace tarq
