@@ -188,7 +188,9 @@ TEST(GpioPorts, EightPinPortsOfEveryGroupAndTheirParameters) {
     EXPECT_EQ(pur.value, 0x000Fu);
     EXPECT_EQ(pur.resetValue, 0x000Fu);
     EXPECT_EQ(b.FindOwnRegister("PER_INIT")->value, 0x00F0u);
-    if (c.registers > 6) EXPECT_EQ(b.FindOwnRegister("PPMODE_INIT")->value, 0x0003u);
+    if (c.registers > 6) {
+      EXPECT_EQ(b.FindOwnRegister("PPMODE_INIT")->value, 0x0003u);
+    }
     EXPECT_EQ(b.CurrentFunctionName(4), "S4");
     EXPECT_EQ(b.CurrentFunctionName(3), "GPIO_B3");
   }
@@ -420,8 +422,9 @@ TEST(GpioVariants, EveryChipGroupDeclaresItsRowsAndAppliesItsRules) {
       const bool brel = name == "Brel";
       const size_t registers = name == "Classic" ? 6 : brel ? 10 : name == "Later" ? 7 : 8;
       EXPECT_EQ(a.GetRegisterCount(), registers);
-      if (registers > CpmGPIO::kPpmode)
+      if (registers > CpmGPIO::kPpmode) {
         EXPECT_EQ(a.Registers()[CpmGPIO::kPpmode].Has(NOSHOWLIST), brel);
+      }
 
       ASSERT_TRUE(a.CreatePage());
       ASSERT_TRUE(b.CreatePage());
@@ -447,7 +450,9 @@ TEST(GpioVariants, EveryChipGroupDeclaresItsRowsAndAppliesItsRules) {
         ASSERT_TRUE(a.GetPage()->SelectItem(a.FindPinDlg(2)->FullId(CpmGPIO_PinDlg::kOutputModeList),
                                             static_cast<int>(positions) - 1));
         EXPECT_EQ(a.FindOwnRegister("PPMODE_INIT")->value & 0x4u, 0x4u);
-        if (positions == 3) EXPECT_EQ(a.FindOwnRegister("DRIVE_INIT")->value & 0x4u, 0x4u);
+        if (positions == 3) {
+          EXPECT_EQ(a.FindOwnRegister("DRIVE_INIT")->value & 0x4u, 0x4u);
+        }
       }
 
       // The enables of every pin in every state.

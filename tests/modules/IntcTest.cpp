@@ -225,7 +225,9 @@ TEST(IntcLayouts, EveryRowDeclaresItsPageWithoutFaultAndOnlyTheControlsItHas) {
     EXPECT_EQ(slots, row.userSlots);
     EXPECT_EQ(Intc(project).ControlId("Make USER6 Fast Interrupt") != 0, row.userSlots > 0);
     EXPECT_EQ(page.Find(1180 + static_cast<uint32_t>(row.jtagBoxes)), nullptr);
-    if (row.jtagBoxes > 0) EXPECT_NE(page.Find(1180 + static_cast<uint32_t>(row.jtagBoxes) - 1), nullptr);
+    if (row.jtagBoxes > 0) {
+      EXPECT_NE(page.Find(1180 + static_cast<uint32_t>(row.jtagBoxes) - 1), nullptr);
+    }
     // Only the user-slot row links a slot; its link goes to the slot's source edit.
     EXPECT_EQ(intc.UserSlotLink(2, "x").empty(), row.userSlots == 0);
     // Every vector has its row on the page.

@@ -166,8 +166,9 @@ TEST(SysVariants, TheV2RowFollowsThePartAndDecidesTablesAndItems) {
     EXPECT_EQ(sys.ListId("DPORT clock to processor core") != 0, e.dport);
     EXPECT_EQ(sys.ControlId("CAN2") != 0, e.can2);
     EXPECT_EQ(sys.FindClockRow("ZCAN2") >= 0, e.can2);
-    if (const Register* pce2 = sys.FindOwnRegister("-SIM_PCE2_INIT"))
+    if (const Register* pce2 = sys.FindOwnRegister("-SIM_PCE2_INIT")) {
       EXPECT_EQ((pce2->flags & DUMMYREG) == 0, e.can2);
+    }
     if (const Register* pce = sys.FindOwnRegister("-SIM_PCE_INIT"))
       EXPECT_EQ(pce->value, e.pceReset);
     else

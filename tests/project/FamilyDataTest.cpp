@@ -359,8 +359,9 @@ TEST(FamilyData, PinDescriptionsNameExistingModulesAndDistinctSelectors) {
       const std::string at = partName + " " + port;
       std::set<int> pins;
       uint32_t peripheralAtReset = 0x00FF;
-      if (gpio.contains("info") && gpio["info"].contains("PER"))
+      if (gpio.contains("info") && gpio["info"].contains("PER")) {
         ASSERT_TRUE(ReadNumber(gpio["info"]["PER"].get<std::string>(), peripheralAtReset)) << at;
+      }
       for (const std::string& line :
            gpio.value("pins", json::array()).get<std::vector<std::string>>()) {
         PinDescription description;
