@@ -106,7 +106,7 @@ void CpmPMC::Declare(PageDeclaration& d) {
   // Parts without the low-voltage vector have no interrupt area.
   if (!InterruptUsers().empty()) {
     d.NextBand();
-    d.Group("LVD Interrupt");
+    d.Group("LVD Interrupt Service Routine");
     d.Link({.key = kNoteKey, .shown = false});
     d.InterruptPanels(kInterruptPanelWidth);
   }
