@@ -131,6 +131,16 @@ class Comparator {
   virtual bool IsWindowingOrSampling() const = 0;
 };
 
+// An analog-to-digital converter, as the delay block that triggers it sees it.
+class AnalogConverter {
+ public:
+  virtual ~AnalogConverter() = default;
+  // Which converter this is (0 for the first).
+  virtual int ConverterIndex() const = 0;
+  // Whether a conversion starts on the hardware trigger (rather than by software).
+  virtual bool UsesHardwareTrigger() const = 0;
+};
+
 // The power management controller.
 class PowerManagement {
  public:

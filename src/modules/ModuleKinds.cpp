@@ -3,10 +3,14 @@
 // tree.
 #include "modules/ModuleKinds.h"
 
+#include "modules/cop.h"
 #include "modules/gpio.h"
 #include "modules/intc.h"
 #include "modules/occs.h"
+#include "modules/pdb.h"
 #include "modules/pinout.h"
+#include "modules/pit.h"
+#include "modules/pmc.h"
 #include "modules/sys.h"
 #include "project/UnrecognisedDefinitions.h"
 
@@ -19,6 +23,10 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterSysModuleKinds(factory);
   RegisterGpioModuleKinds(factory);
   RegisterPinoutModuleKinds(factory);
+  RegisterCopModuleKinds(factory);
+  RegisterPitModuleKinds(factory);
+  RegisterPmcModuleKinds(factory);
+  RegisterPdbModuleKinds(factory);
 }
 
 }  // namespace tarq

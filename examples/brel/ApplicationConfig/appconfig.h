@@ -34,7 +34,7 @@
 .*/
 #define SIM_GPSA_INIT                     0x0001U
 #define SIM_GPSB0_INIT                    0x2000U
-#define SIM_PCE_INIT                      0x08A1U
+#define SIM_PCE_INIT                      0x08B1U
 
 /*.
     PMC Configuration

@@ -1,0 +1,46 @@
+// The power management controller of the Brel and Dorn groups ("PMC"): low-voltage detect,
+// voltage regulator trim and the 1 kHz low-power oscillator.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "framework/Capabilities.h"
+#include "framework/Declaration.h"
+#include "framework/Module.h"
+
+namespace tarq {
+
+class ModuleFactory;
+
+class CpmPMC : public CModule, public PowerManagement {
+ public:
+  explicit CpmPMC(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
+
+  void InitModule(ModuleContext& doc) override;
+  void BuildPage(Page& page) override { decl_.BuildPage(page); }
+  void UpdateEnables() override;
+
+  // ---- the power facts the system module asks ----
+  bool IsLowPowerOscillatorEnabled() const override;
+
+  bool IsLowVoltageDetectEnabled() const;
+  const PageDeclaration& Declaration() const { return decl_; }
+  uint32_t ControlIdOf(const std::string& key) const;
+
+  // Keys of the controls whose captions repeat or are not unique.
+  static constexpr const char* kLvdFactoryKey = "Use Factory Trim Value (LVD)";
+  static constexpr const char* kOscFactoryKey = "Use Factory Trim Value (1 kHz)";
+  static constexpr const char* kOscTrimKey = "1 kHz Trim:";
+  static constexpr const char* kNoteKey = "user slot note";
+
+ private:
+  void Declare(PageDeclaration& d);
+  bool Bit(size_t reg, int bit) const;
+
+  PageDeclaration decl_{*this};
+};
+
+void RegisterPmcModuleKinds(ModuleFactory& factory);
+
+}  // namespace tarq
