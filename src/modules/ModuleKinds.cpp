@@ -7,6 +7,7 @@
 #include "modules/intc.h"
 #include "modules/occs.h"
 #include "modules/pinout.h"
+#include "modules/sci.h"
 #include "modules/sys.h"
 #include "project/UnrecognisedDefinitions.h"
 
@@ -19,6 +20,7 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterSysModuleKinds(factory);
   RegisterGpioModuleKinds(factory);
   RegisterPinoutModuleKinds(factory);
+  RegisterSciModuleKinds(factory);
 }
 
 }  // namespace tarq

@@ -31,7 +31,7 @@
     SYS Configuration
 --------------------------------------------
 .*/
-#define SIM_GPS_INIT                      0x000CU
+#define SIM_GPS_INIT                      0x00CCU
 #define SIM_PCE_INIT                      0xA051U
 
 /*.
