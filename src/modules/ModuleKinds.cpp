@@ -8,6 +8,7 @@
 #include "modules/occs.h"
 #include "modules/pinout.h"
 #include "modules/sci.h"
+#include "modules/spi.h"
 #include "modules/sys.h"
 #include "project/UnrecognisedDefinitions.h"
 
@@ -21,6 +22,7 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterGpioModuleKinds(factory);
   RegisterPinoutModuleKinds(factory);
   RegisterSciModuleKinds(factory);
+  RegisterSpiModuleKinds(factory);
 }
 
 }  // namespace tarq
