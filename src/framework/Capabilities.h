@@ -39,7 +39,8 @@ class InterruptController {
   // Takes over an interrupt user of `user` (a CModule) once every module exists.
   virtual void AttachInterruptUser(CModuleBase& user, InterruptUser& record) = 0;
   // Claims (enable) or releases the vector of an interrupt user for `module` and sets its
-  // ISR name; false when another module holds the vector.
+  // ISR name; false when another module holds the vector. A release that passes the claim's
+  // name clears a remembered name equal to it instead of restoring it.
   virtual bool ClaimVector(const InterruptUser& user, bool enable, const std::string& isrName,
                            CModuleBase* module) = 0;
   // The user slot (1..6) that serves a vector, with the slot's ISR name; -1 when none does.

@@ -188,7 +188,9 @@ DeclaredControl& PageDeclaration::Add(ControlDecl decl) {
       faults_.push_back("control \"" + KeyOf(d) + "\" names register " + d.field.reg +
                         ", which the table lacks");
     } else {
-      auto binding = MakeBinding(control);
+      auto binding = d.makeBinding
+                         ? d.makeBinding(RegisterRef::Named(module_, d.field.reg), d.label)
+                         : MakeBinding(control);
       control.binding = binding.get();
       bindings_.push_back(std::move(binding));
     }

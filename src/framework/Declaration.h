@@ -101,6 +101,10 @@ struct ControlDecl {
   bool unbound = false;           // Box: a view option of the page that no register holds
   std::function<bool()> enabled{};  // enable rule, applied by ApplyRules; none: untouched
   std::function<bool()> visible{};  // show rule, applied by ApplyRules; none: untouched
+  // A binding the module makes itself on the field's register (a box over a text register);
+  // none: the kind's own binding. It gets the register and the label.
+  std::function<std::unique_ptr<CSetCtrl>(RegisterRef reg, const std::string& label)>
+      makeBinding{};
 };
 
 // One declared control as the module sees it after declaration.

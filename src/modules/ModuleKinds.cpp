@@ -11,6 +11,8 @@
 #include "modules/pinout.h"
 #include "modules/pit.h"
 #include "modules/pmc.h"
+#include "modules/sci.h"
+#include "modules/spi.h"
 #include "modules/sys.h"
 #include "project/UnrecognisedDefinitions.h"
 
@@ -27,6 +29,8 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterPitModuleKinds(factory);
   RegisterPmcModuleKinds(factory);
   RegisterPdbModuleKinds(factory);
+  RegisterSciModuleKinds(factory);
+  RegisterSpiModuleKinds(factory);
 }
 
 }  // namespace tarq

@@ -512,9 +512,11 @@ bool CpmINTC::ClaimVector(const InterruptUser& user, bool enable, const std::str
     reg->value = isrName.empty() ? 0 : 1;
   } else if (claim.claimed) {
     // Releasing gives the vector back the name it had before the first claim. A vector that
-    // is not claimed keeps the name the user gave it.
-    reg->text = claim.savedText;
-    reg->value = claim.savedValue;
+    // is not claimed keeps the name the user gave it. A remembered name that is the claimer's
+    // own (read from a project saved while the claim held) was never the user's: it goes.
+    const bool ownName = !isrName.empty() && claim.savedText == isrName;
+    reg->text = ownName ? std::string() : claim.savedText;
+    reg->value = ownName ? 0 : claim.savedValue;
     claim = Claim{};
   }
   RefreshPanels(vector);

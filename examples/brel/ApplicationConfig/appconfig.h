@@ -34,7 +34,7 @@
 .*/
 #define SIM_GPSA_INIT                     0x0001U
 #define SIM_GPSB0_INIT                    0x2000U
-#define SIM_PCE_INIT                      0x08B1U
+#define SIM_PCE_INIT                      0x08F1U
 
 /*.
     PMC Configuration
@@ -66,7 +66,7 @@
     GPIO_B Configuration
 --------------------------------------------
 .*/
-#define GPIO_B_PER_INIT                   0x0010U
+#define GPIO_B_PER_INIT                   0x001FU
 
 /*.
     SCI_0 Configuration
@@ -74,6 +74,13 @@
 .*/
 #define SCI_0_SCIBR_INIT                  0x0138U
 #define SCI_0_SCICR_INIT                  0x000CU
+
+/*.
+    SPI_0 Configuration
+--------------------------------------------
+.*/
+#define SPI_0_SPDSCR_INIT                 0x0097U
+#define SPI_0_SPSCR_INIT                  0x2160U
 
 /*.
     PWM Configuration

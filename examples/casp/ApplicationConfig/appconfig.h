@@ -32,7 +32,7 @@
 --------------------------------------------
 .*/
 #define SIM_GPSB0_INIT                    0x0010U
-#define SIM_PCE0_INIT                     0x5411U
+#define SIM_PCE0_INIT                     0x5415U
 #define SIM_PCE1_INIT                     0x1001U
 
 /*.
@@ -53,7 +53,7 @@
     GPIO_B Configuration
 --------------------------------------------
 .*/
-#define GPIO_B_PER_INIT                   0x0050U
+#define GPIO_B_PER_INIT                   0x005FU
 
 /*.
     SCI_0 Configuration
@@ -62,6 +62,15 @@
 #define SCI_0_SCIBR_INIT                  0x0110U
 #define SCI_0_SCICR_INIT                  0x000CU
 #define SCI_0_SCICR2_INIT                 0x0020U
+
+/*.
+    SPI_0 Configuration
+--------------------------------------------
+.*/
+#define SPI_0_SPDSCR_INIT                 0x008FU
+#define SPI_0_SPSCR_INIT                  0x4160U
+#define SPI_0_FIFO_INIT                   0x0005U
+#define SPI_0_DELAY_INIT                  0x0020U
 
 /*.
     PIT_0 Configuration

@@ -31,7 +31,7 @@
     SYS Configuration
 --------------------------------------------
 .*/
-#define SIM_GPS_INIT                      0x000CU
+#define SIM_GPS_INIT                      0x0C0CU
 #define SIM_PCE_INIT                      0xA051U
 
 /*.
@@ -53,6 +53,12 @@
 --------------------------------------------
 .*/
 #define GPIO_B_PER_INIT                   0x0033U
+
+/*.
+    GPIO_D Configuration
+--------------------------------------------
+.*/
+#define GPIO_D_PER_INIT                   0x0003U
 
 /*.
     SCI_0 Configuration

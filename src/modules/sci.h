@@ -1,0 +1,105 @@
+// The serial communication interface: baud-rate divisor, frame format, loop and wake-up
+// modes, interrupts, the FIFO queues where the part has them, and the settings of the kit's
+// serial driver. In the driver's modes the module claims its interrupt vectors at the
+// interrupt controller and names their service routines.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "framework/Bindings.h"
+#include "framework/Capabilities.h"
+#include "framework/Declaration.h"
+#include "framework/Module.h"
+
+namespace tarq {
+
+class ModuleFactory;
+
+// What a chip group's SCI is made of. One row per group; the part chooses it once.
+struct SciVariant {
+  enum class HighSpeedBox { None, Shared, PerInstance };
+
+  const char* name;
+  std::vector<int> partTests;  // the part tests that choose the row (any); empty: the fallback
+  bool fineTune = false;       // divisor in bits 3..15 with the fine-tune field in bits 0..2
+  bool secondControl = false;  // SCICR2 is a register of the part (LIN autobaud)
+  bool fifo = false;           // RX and TX FIFO queues
+  // The system module's box that feeds the SCI from the high-speed clock: one for every
+  // instance ("SCI clock ...") or one per instance ("SCI0 clock ...", "SCI1 clock ...").
+  HighSpeedBox highSpeedBox = HighSpeedBox::None;
+  // Driver modes force the RX Full, RX Error and TX Empty enables; the user-slot notes.
+  bool forcedInterrupts = false;
+  bool userSlotNotes = false;
+  // ISR name suffixes, one per interrupt user; an empty suffix gives an empty name.
+  std::vector<std::string> isrSuffixes;
+};
+
+std::span<const SciVariant> SciVariants();
+
+class CpmSCI : public CModule {
+ public:
+  explicit CpmSCI(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
+
+  void InitModule(ModuleContext& doc) override;
+  void BuildPage(Page& page) override;
+  void UpdateValues() override;
+  void UpdateEnables() override;
+  void CheckWarnings() override;
+  void OnControlEvent(Page& page, Control& control, ControlEvent event) override;
+  bool IsSignalUsed(const std::string& signal) const override;
+  // The character type the program fills in is no user change: an untouched module stays
+  // unwritten, and the type is written ("UWord16" when none was given) only with the module.
+  bool WriteDefines(std::string& text) override;
+
+  // ---- facts ----
+  // The last digit of the module name, else 0 ("SCI_1" 1, "SCI" 0).
+  int InstanceNumber() const;
+  // "-SCI0CHAR" for instance 0, "-SCI1CHAR" for any other.
+  std::string CharTypeRegisterName() const;
+  // The divisor (13 bits), the fine-tune value (0 where the part has none).
+  uint32_t Divisor() const;
+  uint32_t FineTune() const;
+  // The clock the SCI divides, in Hz: the bus clock, or the high-speed clock where the
+  // system module's box for this instance is checked.
+  double InputClockHz() const;
+  // The baud rate in bit/s; 0 for a divisor of 0 or of 8192 and above, or no clock.
+  double BaudRate() const;
+  // The driver mode as a list position: 0 "Disabled", 1 "Blocking/Non-blocking",
+  // 2 "Buffered"; -1 for a value no item stands for.
+  int DriverMode() const;
+  // The ISR name of interrupt user n in a driver mode ("Sci0TxEmptyISR"; empty without a suffix).
+  std::string IsrName(size_t user) const;
+  // Whether the last claim of the driver mode's vectors failed.
+  bool VectorClaimFailed() const { return vectorFailure_; }
+
+  const SciVariant* Variant() const { return variant_; }
+  const PageDeclaration& Declaration() const { return decl_; }
+  // The id of a declared control by key; 0 when the variant lacks it.
+  uint32_t ControlId(const std::string& key) const;
+
+  static constexpr const char* kModeKey = "Mode of operation:";
+  static constexpr const char* kClaimFailedText = "Could not set interrupt vectors required by this mode";
+
+ private:
+  void DeclareRegisters();
+  void DeclarePage(PageDeclaration& d);
+  // Claims (in a driver mode) or releases the vectors; sets the failure flag.
+  void ClaimVectors();
+  void ForceDriverInterrupts();
+  void UpdateBufferBoxes();
+  void UpdateUserSlotNotes();
+  Register* Reg(const std::string& name) const;
+  uint32_t Field(const std::string& reg, int low, int high) const;
+  bool Checked(const std::string& key) const;
+
+  const SciVariant* variant_ = nullptr;
+  PageDeclaration decl_{*this};
+  bool vectorFailure_ = false;
+};
+
+void RegisterSciModuleKinds(ModuleFactory& factory);
+
+}  // namespace tarq
