@@ -4,6 +4,7 @@
 #include "modules/ModuleKinds.h"
 
 #include "modules/gpio.h"
+#include "modules/i2c.h"
 #include "modules/intc.h"
 #include "modules/occs.h"
 #include "modules/pinout.h"
@@ -19,6 +20,7 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterSysModuleKinds(factory);
   RegisterGpioModuleKinds(factory);
   RegisterPinoutModuleKinds(factory);
+  RegisterI2cModuleKinds(factory);
 }
 
 }  // namespace tarq
