@@ -9,6 +9,7 @@
 #include "modules/occs.h"
 #include "modules/pinout.h"
 #include "modules/sys.h"
+#include "modules/xbar.h"
 #include "project/UnrecognisedDefinitions.h"
 
 namespace tarq {
@@ -21,6 +22,7 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterGpioModuleKinds(factory);
   RegisterPinoutModuleKinds(factory);
   RegisterI2cModuleKinds(factory);
+  RegisterXbarModuleKinds(factory);
 }
 
 }  // namespace tarq
