@@ -443,7 +443,7 @@ void CpmI2C_Casp::DeclareControls(PageDeclaration& d) {
     if (n % 2 == 0) d.NextBand();
     d.Group(kGroups[n].title);
     for (const Box& box : kGroups[n].boxes)
-      d.Box({.caption = box.caption, .field = Bit("IENBL_INIT", box.bit), .label = "Interrupt",
+      d.Box({.caption = box.caption, .field = Bit("IENBL_INIT", box.bit),
              .comment = kLabelWhileChecked});
     if (n < InterruptUsers().size()) {
       const uint32_t placeholder = kInterruptPanelBase + static_cast<uint32_t>(n);
