@@ -147,11 +147,11 @@ void CI2cModule::DeclareDivider(PageDeclaration& d, const char* reg, bool noiseF
           .width = 70, .captionWidth = 170});
   d.List({.caption = "Prescaler divider values:", .field = Bits(reg, 3, 5), .items = kPrescalerItems,
           .width = 140, .captionWidth = 170});
-  bool first = true;
+  // The prescaler's values, three to a row so that the row stays within the group.
+  int shown = 0;
   for (const char* value : {"scl2start", "scl2stop", "scl2tap", "tap2tap", "NfOffset"}) {
     if (!noiseFilter && std::string(value) == "NfOffset") continue;
-    d.Display({.caption = value, .width = 36, .newRow = first});
-    first = false;
+    d.Display({.caption = value, .width = 36, .newRow = shown++ % 3 == 0});
   }
   d.List({.caption = "Shift register Tap point:", .field = Bits(reg, 0, 2), .items = kTapItems,
           .width = 70, .captionWidth = 170});
