@@ -111,6 +111,26 @@ class CrossbarOutputSelector {
   virtual std::string OutputLink(int output) const = 0;
 };
 
+// A quad-timer channel, as the modules its output feeds see it.
+class QuadTimerChannel {
+ public:
+  virtual ~QuadTimerChannel() = default;
+  // The channel's name, e.g. "QT_B0".
+  virtual std::string TimerChannelName() const = 0;
+  // Whether its count mode stands at stop (the first position).
+  virtual bool IsStopped() const = 0;
+};
+
+// The output triggers of a PWM sub-module, as the crossbar sees them.
+class PwmTriggerSource {
+ public:
+  virtual ~PwmTriggerSource() = default;
+  // Which sub-module this is (0 for PWM_0).
+  virtual int SubmoduleIndex() const = 0;
+  // Whether output trigger n (0..5, the enables of the trigger control register) is on.
+  virtual bool IsOutputTriggerEnabled(int trigger) const = 0;
+};
+
 // The PWM generator, as the system module's source selections see it.
 class PwmGenerator {
  public:

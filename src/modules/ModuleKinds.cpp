@@ -5,6 +5,7 @@
 
 #include "modules/cop.h"
 #include "modules/gpio.h"
+#include "modules/i2c.h"
 #include "modules/intc.h"
 #include "modules/occs.h"
 #include "modules/pdb.h"
@@ -14,6 +15,7 @@
 #include "modules/sci.h"
 #include "modules/spi.h"
 #include "modules/sys.h"
+#include "modules/xbar.h"
 #include "project/UnrecognisedDefinitions.h"
 
 namespace tarq {
@@ -31,6 +33,8 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterPdbModuleKinds(factory);
   RegisterSciModuleKinds(factory);
   RegisterSpiModuleKinds(factory);
+  RegisterI2cModuleKinds(factory);
+  RegisterXbarModuleKinds(factory);
 }
 
 }  // namespace tarq
