@@ -222,8 +222,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(warnings->List()->topLevelItemCount(), 0);
     warnings->ShowAllBox()->setChecked(true);
     session.Idle();
-    QCOMPARE(warnings->List()->topLevelItemCount(), 1);
+    // SCI_1 and the unselected SPI_0, whose pins are not routed.
+    QCOMPARE(warnings->List()->topLevelItemCount(), 2);
     QCOMPARE(warnings->List()->topLevelItem(0)->text(0), QString("SCI_1"));
+    QCOMPARE(warnings->List()->topLevelItem(1)->text(0), QString("SPI_0"));
 
     // Selecting SCI_1 in the tree keeps it listed with the box unchecked.
     warnings->ShowAllBox()->setChecked(false);
