@@ -37,29 +37,19 @@ const CopVariant kVariants[] = {
 }  // namespace
 
 CpmCOP_Brel::CpmCOP_Brel(const ArchitectureEntry& entry, CModuleBase* parent)
-    : CModule(entry, parent) {}
+    : CDeclaredModule(entry, parent) {}
 
 std::span<const CopVariant> CpmCOP_Brel::Variants() { return kVariants; }
 
-void CpmCOP_Brel::InitModule(ModuleContext& doc) {
-  SetContext(&doc);
-  DestroyPage();
-  variant_ = &kVariants[std::size(kVariants) - 1];
-  for (const CopVariant& row : kVariants) {
-    if (row.partTest < 0 || doc.TestPart(row.partTest)) {
-      variant_ = &row;
-      break;
-    }
-  }
-  InitRegisters(kCopRegisters, std::size(kCopRegisters));
-  CModule::InitModule(doc);
-  decl_.Clear();
-  Declare(decl_);
-  ClearCommentItems();
-  decl_.AddCommentItems();
+void CpmCOP_Brel::ChooseVariant(ModuleContext& doc) {
+  variant_ = &ChooseRow<CopVariant>(kVariants, doc, &CopVariant::partTest);
 }
 
-void CpmCOP_Brel::Declare(PageDeclaration& d) {
+void CpmCOP_Brel::DeclareRegisters() {
+  InitRegisters(kCopRegisters, std::size(kCopRegisters));
+}
+
+void CpmCOP_Brel::DeclarePage(PageDeclaration& d) {
   const std::string ctl = "COPCTL_INIT";
   d.Group("Watchdog");
   d.Box({.caption = "COP Enable", .field = {.reg = ctl, .low = 1}, .label = "COP operation",

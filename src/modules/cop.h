@@ -8,7 +8,7 @@
 #include <string>
 
 #include "framework/Capabilities.h"
-#include "framework/Declaration.h"
+#include "framework/DeclaredModule.h"
 #include "framework/Module.h"
 
 namespace tarq {
@@ -25,16 +25,13 @@ struct CopVariant {
   bool busClockGateCheck = true;
 };
 
-class CpmCOP_Brel : public CModule, public WatchdogClock {
+class CpmCOP_Brel : public CDeclaredModule, public WatchdogClock {
  public:
   explicit CpmCOP_Brel(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
 
   static std::span<const CopVariant> Variants();
   const CopVariant& Variant() const { return *variant_; }
 
-  void InitModule(ModuleContext& doc) override;
-  void BuildPage(Page& page) override { decl_.BuildPage(page); }
-  void UpdateEnables() override { decl_.ApplyRules(); }
   void UpdateValues() override;
   void CheckWarnings() override;
 
@@ -48,17 +45,17 @@ class CpmCOP_Brel : public CModule, public WatchdogClock {
   // The warning of the clock-source checks; empty when none applies.
   std::string ClockSourceProblem() const;
 
-  const PageDeclaration& Declaration() const { return decl_; }
   // The control the clock-source warning is shown at (the source list's caption).
   uint32_t ClockSourceWarningId() const;
   uint32_t TimeoutDisplayId() const;
 
  private:
   uint32_t Field(const DeclaredControl* control) const;
-  void Declare(PageDeclaration& d);
+  void ChooseVariant(ModuleContext& doc) override;
+  void DeclareRegisters() override;
+  void DeclarePage(PageDeclaration& d) override;
 
   const CopVariant* variant_ = nullptr;
-  PageDeclaration decl_{*this};
 };
 
 void RegisterCopModuleKinds(ModuleFactory& factory);

@@ -80,22 +80,9 @@ I2cDividerCounts ComputeI2cDivider(uint32_t dividerRegister, int filterWidth) {
 
 // ============================== CI2cModule ==============================
 
-CI2cModule::~CI2cModule() {
-  // The page's controls point at the bindings: the page goes first.
-  DestroyPage();
-}
-
-void CI2cModule::InitModule(ModuleContext& doc) {
-  SetContext(&doc);
-  DestroyPage();
-  ChooseVariant(doc);
-  DeclareRegisters();
-  CModule::InitModule(doc);
-  decl_.Clear();
+void CI2cModule::DeclarePage(PageDeclaration& d) {
   sideIds_.clear();
-  DeclareControls(decl_);
-  ClearCommentItems();
-  decl_.AddCommentItems();
+  DeclareControls(d);
 }
 
 void CI2cModule::UpdateEnables() {

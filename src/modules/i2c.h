@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/Declaration.h"
+#include "framework/DeclaredModule.h"
 #include "framework/Module.h"
 
 namespace tarq {
@@ -32,24 +32,19 @@ I2cDividerCounts ComputeI2cDivider(uint32_t dividerRegister, int filterWidth);
 
 // What the frequency-divider controllers and the FIFO controller share: the declaration and
 // the order of the start steps.
-class CI2cModule : public CModule {
+class CI2cModule : public CDeclaredModule {
  public:
-  using CModule::CModule;
-  ~CI2cModule() override;
+  using CDeclaredModule::CDeclaredModule;
 
-  void InitModule(ModuleContext& doc) override;
-  void BuildPage(Page& page) override { decl_.BuildPage(page); }
   void UpdateEnables() override;
 
-  const PageDeclaration& Declaration() const { return decl_; }
   // The text a display shows now (tests and `show` read the same); empty without a page.
   std::string DisplayText(const std::string& key) const;
 
  protected:
-  virtual void DeclareRegisters() = 0;
   virtual void DeclareControls(PageDeclaration& d) = 0;
-  // Chooses the variant row once the part is known (before the registers).
-  virtual void ChooseVariant(ModuleContext& doc) { (void)doc; }
+  // The page: the side controls are counted afresh, then the class declares its controls.
+  void DeclarePage(PageDeclaration& d) override;
   virtual void UpdateNotes() {}
 
   // A field of the module's own register; 0 when the register is missing.
@@ -64,7 +59,6 @@ class CI2cModule : public CModule {
   void DeclareDivider(PageDeclaration& d, const char* reg, bool noiseFilter);
   void ShowDivider(const I2cDividerCounts& counts, double hertz);
 
-  PageDeclaration decl_{*this};
   std::vector<std::pair<std::string, uint32_t>> sideIds_;
 };
 

@@ -50,22 +50,14 @@ std::string DelayTimeKey(int t) { return Format("Trigger %s delay time:", kTrigg
 
 }  // namespace
 
-CpmPDB::CpmPDB(const ArchitectureEntry& entry, CModuleBase* parent) : CModule(entry, parent) {}
+CpmPDB::CpmPDB(const ArchitectureEntry& entry, CModuleBase* parent)
+    : CDeclaredModule(entry, parent) {}
 
-void CpmPDB::InitModule(ModuleContext& doc) {
-  SetContext(&doc);
-  DestroyPage();
-  InitRegisters(kPdbRegisters, std::size(kPdbRegisters));
-  CModule::InitModule(doc);
-  decl_.Clear();
-  Declare(decl_);
-  ClearCommentItems();
-  decl_.AddCommentItems();
+void CpmPDB::DeclareRegisters() { InitRegisters(kPdbRegisters, std::size(kPdbRegisters)); }
+
+void CpmPDB::DeclarePage(PageDeclaration& d) {
   // The external trigger input is a pin.
   SetHasPins(true);
-}
-
-void CpmPDB::Declare(PageDeclaration& d) {
   std::vector<std::string> prescalers;
   for (int n = 0; n < 8; ++n) prescalers.push_back(Format("peripheral clock / %d", 1 << n));
 

@@ -8,20 +8,17 @@
 #include <string>
 
 #include "framework/Capabilities.h"
-#include "framework/Declaration.h"
+#include "framework/DeclaredModule.h"
 #include "framework/Module.h"
 
 namespace tarq {
 
 class ModuleFactory;
 
-class CpmPDB : public CModule, public DelayBlock {
+class CpmPDB : public CDeclaredModule, public DelayBlock {
  public:
   explicit CpmPDB(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
 
-  void InitModule(ModuleContext& doc) override;
-  void BuildPage(Page& page) override { decl_.BuildPage(page); }
-  void UpdateEnables() override { decl_.ApplyRules(); }
   void UpdateValues() override;
   void CheckWarnings() override;
   bool IsSignalUsed(const std::string& signal) const override;
@@ -35,18 +32,17 @@ class CpmPDB : public CModule, public DelayBlock {
   double DelaySeconds(int trigger) const;
   int InputTrigger() const;
 
-  const PageDeclaration& Declaration() const { return decl_; }
   // The control of a key; its caption for the captioned kinds when `caption` is set.
   uint32_t ControlIdOf(const std::string& key, bool caption = false) const;
 
  private:
-  void Declare(PageDeclaration& d);
+  void DeclareRegisters() override;
+  void DeclarePage(PageDeclaration& d) override;
   uint32_t Field(size_t reg, int low, int high) const;
   // Whether the setting that feeds input trigger n is on; true when nothing tells otherwise.
   bool InputSourceEnabled(int input, std::string& name) const;
   bool ConverterUsesHardwareTrigger(int converter) const;
 
-  PageDeclaration decl_{*this};
 };
 
 void RegisterPdbModuleKinds(ModuleFactory& factory);

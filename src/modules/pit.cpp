@@ -34,33 +34,22 @@ const PitVariant kVariants[] = {
 
 }  // namespace
 
-CpmPIT::CpmPIT(const ArchitectureEntry& entry, CModuleBase* parent) : CModule(entry, parent) {}
+CpmPIT::CpmPIT(const ArchitectureEntry& entry, CModuleBase* parent)
+    : CDeclaredModule(entry, parent) {}
 
 std::span<const PitVariant> CpmPIT::Variants() { return kVariants; }
 
-void CpmPIT::InitModule(ModuleContext& doc) {
-  SetContext(&doc);
-  DestroyPage();
-  variant_ = &kVariants[std::size(kVariants) - 1];
-  for (const PitVariant& row : kVariants) {
-    if (row.partTest < 0 || doc.TestPart(row.partTest)) {
-      variant_ = &row;
-      break;
-    }
-  }
+void CpmPIT::ChooseVariant(ModuleContext& doc) {
+  variant_ = &ChooseRow<PitVariant>(kVariants, doc, &PitVariant::partTest);
   const std::string& name = GetPrefix();
   instance_ = !name.empty() && std::isdigit(static_cast<unsigned char>(name.back()))
                   ? name.back() - '0'
                   : 0;
-  InitRegisters(kPitRegisters, std::size(kPitRegisters));
-  CModule::InitModule(doc);
-  decl_.Clear();
-  Declare(decl_);
-  ClearCommentItems();
-  decl_.AddCommentItems();
 }
 
-void CpmPIT::Declare(PageDeclaration& d) {
+void CpmPIT::DeclareRegisters() { InitRegisters(kPitRegisters, std::size(kPitRegisters)); }
+
+void CpmPIT::DeclarePage(PageDeclaration& d) {
   std::vector<std::string> prescalers;
   for (int n = 0; n < 16; ++n) prescalers.push_back(Format("/ %u", 1u << n));
 

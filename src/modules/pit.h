@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "framework/Declaration.h"
+#include "framework/DeclaredModule.h"
 #include "framework/Module.h"
 
 namespace tarq {
@@ -20,7 +20,7 @@ struct PitVariant {
   bool interruptArea = false;   // the vector's panel and the user-slot note on the page
 };
 
-class CpmPIT : public CModule {
+class CpmPIT : public CDeclaredModule {
  public:
   explicit CpmPIT(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
 
@@ -29,24 +29,22 @@ class CpmPIT : public CModule {
   // The timer's number: the last character of the module name when it is a digit, else 0.
   int Instance() const { return instance_; }
 
-  void InitModule(ModuleContext& doc) override;
-  void BuildPage(Page& page) override { decl_.BuildPage(page); }
   void UpdateEnables() override;
   void UpdateValues() override;
 
   // The interrupt rate in Hz; 0 without a bus clock.
   double InterruptRateHz() const;
 
-  const PageDeclaration& Declaration() const { return decl_; }
   uint32_t ControlIdOf(const std::string& key) const;
 
  private:
-  void Declare(PageDeclaration& d);
+  void ChooseVariant(ModuleContext& doc) override;
+  void DeclareRegisters() override;
+  void DeclarePage(PageDeclaration& d) override;
   bool SlaveMode() const;
 
   const PitVariant* variant_ = nullptr;
   int instance_ = 0;
-  PageDeclaration decl_{*this};
 };
 
 void RegisterPitModuleKinds(ModuleFactory& factory);

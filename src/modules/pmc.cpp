@@ -37,25 +37,17 @@ std::vector<std::string> RegulatorTrimItems() {
 
 }  // namespace
 
-CpmPMC::CpmPMC(const ArchitectureEntry& entry, CModuleBase* parent) : CModule(entry, parent) {}
+CpmPMC::CpmPMC(const ArchitectureEntry& entry, CModuleBase* parent)
+    : CDeclaredModule(entry, parent) {}
 
-void CpmPMC::InitModule(ModuleContext& doc) {
-  SetContext(&doc);
-  DestroyPage();
-  InitRegisters(kPmcRegisters, std::size(kPmcRegisters));
-  CModule::InitModule(doc);
-  decl_.Clear();
-  Declare(decl_);
-  ClearCommentItems();
-  decl_.AddCommentItems();
-}
+void CpmPMC::DeclareRegisters() { InitRegisters(kPmcRegisters, std::size(kPmcRegisters)); }
 
 bool CpmPMC::Bit(size_t reg, int bit) const { return (Registers()[reg].value >> bit) & 1u; }
 
 bool CpmPMC::IsLowVoltageDetectEnabled() const { return Bit(kScr, 3); }
 bool CpmPMC::IsLowPowerOscillatorEnabled() const { return Bit(kCr2, 8); }
 
-void CpmPMC::Declare(PageDeclaration& d) {
+void CpmPMC::DeclarePage(PageDeclaration& d) {
   auto lvd = [this] { return IsLowVoltageDetectEnabled(); };
   auto lvdBox = [&](const char* caption, int bit) {
     d.Box({.caption = caption, .field = {.reg = kScrName, .low = bit}, .comment = kState,

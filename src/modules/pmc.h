@@ -6,26 +6,23 @@
 #include <string>
 
 #include "framework/Capabilities.h"
-#include "framework/Declaration.h"
+#include "framework/DeclaredModule.h"
 #include "framework/Module.h"
 
 namespace tarq {
 
 class ModuleFactory;
 
-class CpmPMC : public CModule, public PowerManagement {
+class CpmPMC : public CDeclaredModule, public PowerManagement {
  public:
   explicit CpmPMC(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
 
-  void InitModule(ModuleContext& doc) override;
-  void BuildPage(Page& page) override { decl_.BuildPage(page); }
   void UpdateEnables() override;
 
   // ---- the power facts the system module asks ----
   bool IsLowPowerOscillatorEnabled() const override;
 
   bool IsLowVoltageDetectEnabled() const;
-  const PageDeclaration& Declaration() const { return decl_; }
   uint32_t ControlIdOf(const std::string& key) const;
 
   // Keys of the controls whose captions repeat or are not unique.
@@ -35,10 +32,10 @@ class CpmPMC : public CModule, public PowerManagement {
   static constexpr const char* kNoteKey = "user slot note";
 
  private:
-  void Declare(PageDeclaration& d);
+  void DeclareRegisters() override;
+  void DeclarePage(PageDeclaration& d) override;
   bool Bit(size_t reg, int bit) const;
 
-  PageDeclaration decl_{*this};
 };
 
 void RegisterPmcModuleKinds(ModuleFactory& factory);

@@ -149,7 +149,8 @@ class CharTypeBox : public CSetCtrl {
 
 std::span<const SciVariant> SciVariants() { return Rows(); }
 
-CpmSCI::CpmSCI(const ArchitectureEntry& entry, CModuleBase* parent) : CModule(entry, parent) {}
+CpmSCI::CpmSCI(const ArchitectureEntry& entry, CModuleBase* parent)
+    : CDeclaredModule(entry, parent) {}
 
 int CpmSCI::InstanceNumber() const {
   const std::string& name = GetPrefix();
@@ -162,25 +163,8 @@ std::string CpmSCI::CharTypeRegisterName() const {
   return InstanceNumber() == 0 ? "-SCI0CHAR" : "-SCI1CHAR";
 }
 
-void CpmSCI::InitModule(ModuleContext& doc) {
-  SetContext(&doc);
-  DestroyPage();
-  variant_ = &Rows().back();
-  for (const SciVariant& row : Rows()) {
-    bool chosen = row.partTests.empty();
-    for (int test : row.partTests) chosen = chosen || doc.TestPart(test);
-    if (chosen) {
-      variant_ = &row;
-      break;
-    }
-  }
-  DeclareRegisters();
-  CModule::InitModule(doc);
-  decl_.Clear();
-  SetHasPins(false);
-  DeclarePage(decl_);
-  ClearCommentItems();
-  decl_.AddCommentItems();
+void CpmSCI::ChooseVariant(ModuleContext& doc) {
+  variant_ = &ChooseRow<SciVariant>(Rows(), doc, &SciVariant::partTests);
 }
 
 void CpmSCI::DeclareRegisters() {
@@ -337,8 +321,6 @@ void CpmSCI::DeclarePage(PageDeclaration& d) {
   for (const Hook& hook : hooks)
     d.Text({.caption = hook.caption, .field = {.reg = hook.reg}, .width = 150, .visible = hook.shown});
 }
-
-void CpmSCI::BuildPage(Page& page) { decl_.BuildPage(page); }
 
 // ---- facts ----
 

@@ -11,7 +11,7 @@
 
 #include "framework/Bindings.h"
 #include "framework/Capabilities.h"
-#include "framework/Declaration.h"
+#include "framework/DeclaredModule.h"
 #include "framework/Module.h"
 
 namespace tarq {
@@ -39,12 +39,10 @@ struct SciVariant {
 
 std::span<const SciVariant> SciVariants();
 
-class CpmSCI : public CModule {
+class CpmSCI : public CDeclaredModule {
  public:
   explicit CpmSCI(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
 
-  void InitModule(ModuleContext& doc) override;
-  void BuildPage(Page& page) override;
   void UpdateValues() override;
   void UpdateEnables() override;
   void CheckWarnings() override;
@@ -76,7 +74,6 @@ class CpmSCI : public CModule {
   bool VectorClaimFailed() const { return vectorFailure_; }
 
   const SciVariant* Variant() const { return variant_; }
-  const PageDeclaration& Declaration() const { return decl_; }
   // The id of a declared control by key; 0 when the variant lacks it.
   uint32_t ControlId(const std::string& key) const;
 
@@ -84,8 +81,9 @@ class CpmSCI : public CModule {
   static constexpr const char* kClaimFailedText = "Could not set interrupt vectors required by this mode";
 
  private:
-  void DeclareRegisters();
-  void DeclarePage(PageDeclaration& d);
+  void ChooseVariant(ModuleContext& doc) override;
+  void DeclareRegisters() override;
+  void DeclarePage(PageDeclaration& d) override;
   // Claims (in a driver mode) or releases the vectors; sets the failure flag.
   void ClaimVectors();
   void ForceDriverInterrupts();
@@ -96,7 +94,6 @@ class CpmSCI : public CModule {
   bool Checked(const std::string& key) const;
 
   const SciVariant* variant_ = nullptr;
-  PageDeclaration decl_{*this};
   bool vectorFailure_ = false;
 };
 

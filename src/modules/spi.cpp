@@ -59,7 +59,8 @@ const std::vector<SpiVariant>& Rows() {
 
 std::span<const SpiVariant> SpiVariants() { return Rows(); }
 
-CpmSPI::CpmSPI(const ArchitectureEntry& entry, CModuleBase* parent) : CModule(entry, parent) {}
+CpmSPI::CpmSPI(const ArchitectureEntry& entry, CModuleBase* parent)
+    : CDeclaredModule(entry, parent) {}
 
 int CpmSPI::InstanceNumber() const {
   const std::string& name = GetPrefix();
@@ -68,25 +69,8 @@ int CpmSPI::InstanceNumber() const {
   return 0;
 }
 
-void CpmSPI::InitModule(ModuleContext& doc) {
-  SetContext(&doc);
-  DestroyPage();
-  variant_ = &Rows().back();
-  for (const SpiVariant& row : Rows()) {
-    bool chosen = row.partTests.empty();
-    for (int test : row.partTests) chosen = chosen || doc.TestPart(test);
-    if (chosen) {
-      variant_ = &row;
-      break;
-    }
-  }
-  DeclareRegisters();
-  CModule::InitModule(doc);
-  decl_.Clear();
-  SetHasPins(false);
-  DeclarePage(decl_);
-  ClearCommentItems();
-  decl_.AddCommentItems();
+void CpmSPI::ChooseVariant(ModuleContext& doc) {
+  variant_ = &ChooseRow<SpiVariant>(Rows(), doc, &SpiVariant::partTests);
 }
 
 const char* CpmSPI::DataRegister() const { return variant_->classic ? kSpdsr : kSpdscr; }
@@ -222,8 +206,6 @@ void CpmSPI::DeclarePage(PageDeclaration& d) {
         {"TX finished:", "TX_FINISHED_HOOK"}})
     d.Text({.caption = caption, .field = {.reg = reg}, .width = 150, .visible = driver});
 }
-
-void CpmSPI::BuildPage(Page& page) { decl_.BuildPage(page); }
 
 // ---- facts ----
 

@@ -10,7 +10,7 @@
 
 #include "framework/Bindings.h"
 #include "framework/Capabilities.h"
-#include "framework/Declaration.h"
+#include "framework/DeclaredModule.h"
 #include "framework/Module.h"
 
 namespace tarq {
@@ -34,12 +34,10 @@ struct SpiVariant {
 
 std::span<const SpiVariant> SpiVariants();
 
-class CpmSPI : public CModule {
+class CpmSPI : public CDeclaredModule {
  public:
   explicit CpmSPI(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
 
-  void InitModule(ModuleContext& doc) override;
-  void BuildPage(Page& page) override;
   void UpdateValues() override;
   void UpdateEnables() override;
   void CheckWarnings() override;
@@ -65,7 +63,6 @@ class CpmSPI : public CModule {
   bool VectorClaimFailed() const { return vectorFailure_; }
 
   const SpiVariant* Variant() const { return variant_; }
-  const PageDeclaration& Declaration() const { return decl_; }
   // The id of a declared control (its caption where it has one); 0 when the variant lacks it.
   uint32_t ControlId(const std::string& key) const;
 
@@ -74,8 +71,9 @@ class CpmSPI : public CModule {
   static constexpr const char* kClaimFailedText = "Could not set interrupt vectors required by this mode";
 
  private:
-  void DeclareRegisters();
-  void DeclarePage(PageDeclaration& d);
+  void ChooseVariant(ModuleContext& doc) override;
+  void DeclareRegisters() override;
+  void DeclarePage(PageDeclaration& d) override;
   void ClaimVectors();
   void UpdateUserSlotNotes();
   uint32_t Field(const std::string& reg, int low, int high) const;
@@ -83,7 +81,6 @@ class CpmSPI : public CModule {
   const char* DataRegister() const;
 
   const SpiVariant* variant_ = nullptr;
-  PageDeclaration decl_{*this};
   bool vectorFailure_ = false;
 };
 
