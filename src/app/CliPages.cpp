@@ -147,7 +147,7 @@ int RunShow(const CliRequest& request, CProjDocBase& doc, std::ostream& out, std
                                     {"text", warning.text},
                                     {"link", warning.link}});
     }
-    out << result.dump(2) << "\n";
+    out << DumpJson(result) << "\n";
     return kExitOk;
   }
   for (CModuleBase* module : modules) {
@@ -296,7 +296,7 @@ int RunSet(const CliRequest& request, CProjDocBase& doc, std::ostream& out, std:
   doc.OnIdle();
   PrintWarnings(doc, false, request.json, out);
   if (request.save && !doc.Save()) {
-    err << "tarq-cli: saving " << doc.GetPath() << " failed\n";
+    PrintSaveFailure(doc, err);
     return kExitFailed;
   }
   return kExitOk;
@@ -318,7 +318,7 @@ int RunFollow(const CliRequest& request, CProjDocBase& doc, std::ostream& out, s
   doc.OnIdle();
   PrintWarnings(doc, false, false, out);
   if (request.save && !doc.Save()) {
-    err << "tarq-cli: saving " << doc.GetPath() << " failed\n";
+    PrintSaveFailure(doc, err);
     return kExitFailed;
   }
   return kExitOk;

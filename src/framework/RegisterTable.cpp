@@ -138,7 +138,9 @@ int CModuleBase::LoadDefines(HeaderFile& header) {
     reg.savedValue = reg.value;
     reg.savedText = reg.text;
     reg.flags |= LOADED;
-    if (definition) definition->used = true;
+    // Only a register that writes its definition takes it; a placeholder that is never
+    // written leaves it to the unrecognised definitions, which keep it.
+    if (definition && !reg.Has(DUMMYREG)) definition->used = true;
     ++found;
   }
 

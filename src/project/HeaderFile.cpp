@@ -430,6 +430,17 @@ void HeaderFile::Parse(std::string_view content) {
   trailer.clear();
   guardName.clear();
   parameterBlocks.clear();
+  skippedLines.clear();
+  {
+    // The file's kind of line break: what most of its first lines end with.
+    size_t breaks = 0, crlfBreaks = 0;
+    for (size_t nl = content.find('\n'); nl != std::string_view::npos && breaks < 1000;
+         nl = content.find('\n', nl + 1)) {
+      ++breaks;
+      if (nl > 0 && content[nl - 1] == '\r') ++crlfBreaks;
+    }
+    crlf = crlfBreaks * 2 > breaks;
+  }
   // Nodes and string buffers of the previous read are reused, so reading a header again
   // into the same record allocates next to nothing.
   auto recycled = std::move(definitions);
@@ -463,6 +474,34 @@ void HeaderFile::Parse(std::string_view content) {
   // and ends on a #define line keeps that line's start in front of the comment.
   size_t runStart = 0;
   int runLine = -1;
+  size_t definitionCount = 0;
+
+  // Lines of the generated section that yield no definition, by the offset of their start.
+  std::vector<size_t> skippedStarts;
+  // Where the last definition's line (or the last internal comment) ends.
+  size_t sectionEnd = 0;
+  auto recordLines = [&](size_t from, size_t to) {
+    size_t pos = from;
+    while (true) {
+      skippedStarts.push_back(pos);
+      const size_t nl = content.find('\n', pos);
+      if (nl == std::string_view::npos || nl + 1 >= to) return;
+      pos = nl + 1;
+    }
+  };
+  auto skipToken = [&](const Token& t) {
+    if (!inPreamble) recordLines(t.lineStart, t.end);
+  };
+  // Ordinary comments of the section not yet known to belong to a definition.
+  std::vector<std::pair<size_t, size_t>> pendingComments;
+  auto flushPendingComments = [&]() {
+    for (const auto& [from, to] : pendingComments) recordLines(from, to);
+    pendingComments.clear();
+  };
+  auto lineEndAfter = [&](size_t pos) {
+    const size_t nl = content.find('\n', pos);
+    return nl == std::string_view::npos ? content.size() : nl + 1;
+  };
 
   // Skips the tokens left on the line that `line` ends at (comments are still searched).
   auto skipRestOfLine = [&](int line) {
@@ -490,15 +529,24 @@ void HeaderFile::Parse(std::string_view content) {
         if (!text.empty() && text.back() == '.') {
           trailer.assign(content.substr(t.end));
           endMarker = true;
+        } else {
+          sectionEnd = std::max(sectionEnd, lineEndAfter(t.end));
         }
       } else {
-        if (t.endLine != commentLine) lineComments.clear();
+        if (t.endLine != commentLine) {
+          lineComments.clear();
+          flushPendingComments();
+        }
         commentLine = t.endLine;
         AppendCommentPart(lineComments, text);
+        if (!inPreamble) pendingComments.emplace_back(t.lineStart, t.end);
       }
       continue;
     }
-    if (t.kind != TokenKind::Word) continue;
+    if (t.kind != TokenKind::Word) {
+      skipToken(t);
+      continue;
+    }
     const std::string_view word = textOf(t);
 
     if (word == "#ifndef" && inPreamble) {
@@ -517,14 +565,21 @@ void HeaderFile::Parse(std::string_view content) {
       skipRestOfLine(name.endLine);
       continue;
     }
-    if (word != "#define") continue;
+    if (word != "#define") {
+      skipToken(t);
+      continue;
+    }
 
     // The name: the next token on the line, comments skipped.
     const int defineLine = t.startLine;
     comment.clear();
     // Comments of the line before, or those in front of #define on its own line.
-    if (commentLine == defineLine - 1 || commentLine == defineLine)
+    if (commentLine == defineLine - 1 || commentLine == defineLine) {
       AppendCommentPart(comment, lineComments);
+      pendingComments.clear();
+    } else {
+      flushPendingComments();
+    }
     commentLine = -1;
     lineComments.clear();
 
@@ -537,6 +592,7 @@ void HeaderFile::Parse(std::string_view content) {
       name = tokens.Next();
     }
     if (name.kind == TokenKind::End || name.startLine != line) {
+      skipToken(t);
       tokens.PushBack(name);
       continue;
     }
@@ -581,6 +637,7 @@ void HeaderFile::Parse(std::string_view content) {
       line = v.endLine;
       previousEnd = v.end;
     }
+    sectionEnd = std::max(sectionEnd, lineEndAfter(previousEnd));
 
     auto slot = definitions.lower_bound(defName);
     if (slot == definitions.end() || slot->first != defName) {
@@ -597,6 +654,24 @@ void HeaderFile::Parse(std::string_view content) {
     definition.value = value;
     definition.comment = comment;
     definition.used = false;
+    definition.order = definitionCount++;
+  }
+  flushPendingComments();
+
+  if (!endMarker && !inPreamble) {
+    // No end marker: what follows the last definition is the user's closing text (it is
+    // kept as the trailer), and only the lines before it belong to the generated section.
+    const std::string_view tail = content.substr(std::min(sectionEnd, content.size()));
+    if (!TrimView(tail).empty()) trailer.assign(tail);
+    std::erase_if(skippedStarts, [&](size_t start) { return start >= sectionEnd; });
+  }
+  std::sort(skippedStarts.begin(), skippedStarts.end());
+  skippedStarts.erase(std::unique(skippedStarts.begin(), skippedStarts.end()), skippedStarts.end());
+  for (size_t start : skippedStarts) {
+    const size_t nl = content.find('\n', start);
+    const std::string_view line = TrimView(
+        content.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start));
+    if (!line.empty()) skippedLines.emplace_back(line);
   }
 
   if (inPreamble) preambleEnd = content.size();

@@ -5,9 +5,12 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sys/stat.h>
 #include <system_error>
+#include <unordered_set>
 
 #include "app/CommandLine.h"
+#include "framework/Bindings.h"
 #include "framework/Hints.h"
 #include "framework/TextUtil.h"
 #include "project/ArchitectureFile.h"
@@ -46,9 +49,30 @@ std::string ResolveHeaderPath(const std::string& path) {
   return (error ? resolved : absolute).lexically_normal().string();
 }
 
+constexpr const char* kDroppedLinesQuestion =
+    "The generated section holds %d line(s) that are not definitions, for example \"%s\". Tarq "
+    "does not keep them. Save anyway?";
+constexpr const char* kChangedOnDiskQuestion =
+    "The file has been changed by another program. Reload it and lose your changes, or keep "
+    "your version?";
+constexpr const char* kInvalidValuesCaption = "Invalid values found (ignoring):";
+
 bool IsExistingFile(const std::string& path) {
   std::error_code error;
   return fs::exists(path, error) && !fs::is_directory(path, error);
+}
+
+// The trimmed lines of a text, for telling whether a line is written again.
+std::unordered_set<std::string_view> LinesOf(std::string_view text) {
+  std::unordered_set<std::string_view> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    lines.insert(TrimView(text.substr(start, end - start)));
+    start = end + 1;
+  }
+  return lines;
 }
 
 }  // namespace
@@ -109,6 +133,11 @@ void CProjDocBase::ResetContent(bool releaseLock) {
   firstUpdateDone_ = false;
   closingWithoutQuestion_ = false;
   saveAndExitPosted_ = false;
+  reloadRequested_ = false;
+  saveError_.clear();
+  refusedLines_.clear();
+  headerNotes_.clear();
+  readStamp_ = FileStamp{};
 
   // Views and lists point at modules: empty them before the modules go.
   tree_.Clear();
@@ -160,7 +189,7 @@ bool CProjDocBase::OpenProject(const std::string& requestedPath) {
     return false;
   }
 
-  if (!secondary_) {
+  if (!secondary_ && environment_.takeLock) {
     LockProbe probe = lock_.Take(headerPath);
     if (probe.state == LockState::HeldElsewhere) {
       lastError_ = kAlreadyOpenQuestion;
@@ -182,7 +211,21 @@ bool CProjDocBase::OpenProject(const std::string& requestedPath) {
     return false;
   }
 
-  ReadDocumentSettings(*mainHeader_, settings_, options_);
+  std::vector<std::string> invalidSettings;
+  ReadDocumentSettings(*mainHeader_, settings_, options_, &invalidSettings);
+  if (!invalidSettings.empty()) {
+    std::string report = std::string(kInvalidValuesCaption) + "\n\n";
+    for (const std::string& line : invalidSettings) report += "     " + line + "\n";
+    host_->ShowMessage(report, MessageIcon::Exclamation);
+  }
+  {
+    struct stat info {};
+    readStamp_ = FileStamp{};
+    if (::stat(headerPath.c_str(), &info) == 0)
+      readStamp_ = {true, static_cast<uintmax_t>(info.st_size),
+                    static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL +
+                        info.st_mtim.tv_nsec};
+  }
   ReplaceOlderPartName(settings_);
   partResults_ = ComputePartResults(settings_.partName);
   savedOptions_ = options_;
@@ -205,6 +248,7 @@ bool CProjDocBase::OpenProject(const std::string& requestedPath) {
 
   for (size_t i = 0; i < modules_.size(); ++i) modules_[i]->InitModule(*this);
   LoadAllDefines();
+  CollectHeaderNotes(invalidSettings);
   warningsEnabled_ = true;
   for (size_t i = 0; i < modules_.size(); ++i) modules_[i]->FixDefaults();
   CheckAllWarnings(true);
@@ -383,6 +427,24 @@ void CProjDocBase::Broadcast(int hint, CModuleBase* sender) {
   for (size_t i = 0; i < modules_.size(); ++i) {
     if (modules_[i].get() != sender) modules_[i]->OnUpdate(hint, sender);
   }
+  // A change of values, pages or the selection asks for a warnings pass, whatever views
+  // there are; the pass itself sends such hints too, and they ask for nothing.
+  switch (hint) {
+    case kHintTreeCurrentModule:
+    case kHintModuleSelectionToggled:
+    case kHintPaneShown:
+    case kHintValueChanged:
+    case kHintChoiceChanged:
+    case kHintCheckChanged:
+    case kHintPageRefreshed:
+    case kHintPageUpdated:
+    case kHintChildPageRefreshed:
+    case kHintChildPageUpdated:
+      if (loaded_ && !inWarningsPass_) CheckAllWarnings(true);
+      break;
+    default:
+      break;
+  }
 }
 
 void CProjDocBase::CheckAllWarnings(bool deferred) {
@@ -394,7 +456,9 @@ void CProjDocBase::CheckAllWarnings(bool deferred) {
   }
   if (warningsEnabled_) {
     updatePending_ = false;
+    inWarningsPass_ = true;
     for (size_t i = 0; i < modules_.size(); ++i) modules_[i]->CheckWarnings();
+    inWarningsPass_ = false;
   }
   Broadcast(kHintWarningsPassDone, nullptr);
 }
@@ -494,26 +558,70 @@ bool CProjDocBase::SaveProject(const std::string& path) { return SaveProjectTo(p
 
 bool CProjDocBase::SaveProjectTo(const std::string& path, bool markSaved) {
   WaitCursor wait(*host_);
+  saveError_.clear();
+  refusedLines_.clear();
+  reloadRequested_ = false;
   const bool reprocess = environment_.reprocess;
-  if (!reprocess && views_.commitCurrentPage && !views_.commitCurrentPage()) return false;
+  if (!reprocess && views_.commitCurrentPage && !views_.commitCurrentPage()) {
+    saveError_ = "the page on screen holds a value that is not valid";
+    return false;
+  }
   bool succeeded = true;
-  if (!ValidateAllModules(!reprocess)) {
+  CModuleBase* invalid = nullptr;
+  if (!ValidateAllModules(!reprocess, &invalid)) {
+    saveError_ = DescribeInvalidControl(invalid);
     if (!reprocess) return false;
     succeeded = false;  // a batch run still writes what it has, but reports the failure
   }
+  if (!ConfirmChangedOnDisk(path)) return false;
 
+  std::string reason;
   HeaderWriteContext context;
   context.settings = &settings_;
   context.options = &options_;
   context.host = host_;
+  context.failureReason = &reason;
+  auto fail = [&](const std::string& why) {
+    succeeded = false;
+    if (saveError_.empty()) saveError_ = why;
+  };
   for (auto& [key, header] : pluginHeaders_) {
     std::string text;
-    if (!BuildModuleText(*header, text)) return false;
-    if (!WriteHeaderFile(*header, header->path, text, false, context)) succeeded = false;
+    if (!BuildModuleText(*header, text)) {
+      fail("a module question was cancelled");
+      return false;
+    }
+    if (!ConfirmDroppedLines(*header, text)) {
+      fail(Format("'%s' holds lines that are not definitions", header->path.c_str()));
+      continue;
+    }
+    if (!WriteHeaderFile(*header, header->path, text, false, context)) fail(reason);
   }
   std::string text;
-  if (!BuildModuleText(*mainHeader_, text)) return false;
-  if (!WriteHeaderFile(*mainHeader_, path, text, true, context)) succeeded = false;
+  if (!BuildModuleText(*mainHeader_, text)) {
+    fail("a module question was cancelled");
+    return false;
+  }
+  bool mainWritten = false;
+  if (!ConfirmDroppedLines(*mainHeader_, text)) {
+    fail(Format("'%s' holds lines that are not definitions", path.c_str()));
+  } else if (!WriteHeaderFile(*mainHeader_, path, text, true, context)) {
+    fail(reason);
+  } else {
+    mainWritten = true;
+  }
+  if (mainWritten && path == path_) {
+    // What the file holds now: later saves compare against it, and what reading found is
+    // gone from it except the settings lines kept as they stood.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0)
+      readStamp_ = {true, static_cast<uintmax_t>(info.st_size),
+                    static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL +
+                        info.st_mtim.tv_nsec};
+    std::erase_if(headerNotes_, [](const HeaderNote& note) { return !note.module.empty() ||
+                                                                    !note.lines.empty(); });
+    mainHeader_->skippedLines.clear();
+  }
 
   if (succeeded && markSaved) {
     for (const auto& module : modules_) module->MarkSaved();
@@ -522,6 +630,108 @@ bool CProjDocBase::SaveProjectTo(const std::string& path, bool markSaved) {
     savedSettings_ = settings_;
   }
   return succeeded;
+}
+
+bool CProjDocBase::ConfirmDroppedLines(const HeaderFile& header, const std::string& moduleText) {
+  if (header.skippedLines.empty()) return true;
+  // A line the save writes again (an "#undef" of a register, say) is not lost.
+  const std::unordered_set<std::string_view> written = LinesOf(moduleText);
+  std::vector<std::string> dropped;
+  for (const std::string& line : header.skippedLines)
+    if (!written.count(TrimView(line))) dropped.push_back(line);
+  if (dropped.empty()) return true;
+  const std::string question = Format(kDroppedLinesQuestion, static_cast<int>(dropped.size()),
+                                      dropped.front().c_str());
+  if (host_->AskYesNoLosingData(question) == Answer::Yes) return true;
+  refusedLines_.insert(refusedLines_.end(), dropped.begin(), dropped.end());
+  return false;
+}
+
+bool CProjDocBase::ConfirmChangedOnDisk(const std::string& target) {
+  if (!readStamp_.known || target != path_) return true;
+  struct stat info {};
+  if (::stat(target.c_str(), &info) != 0) return true;  // gone: nothing to overwrite
+  const FileStamp now{true, static_cast<uintmax_t>(info.st_size),
+                      static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL +
+                          info.st_mtim.tv_nsec};
+  if (now == readStamp_) return true;
+  switch (host_->AskReloadOrKeep(kChangedOnDiskQuestion)) {
+    case Answer::No:  // keep this version: it overwrites the file
+      return true;
+    case Answer::Yes:
+      reloadRequested_ = true;
+      saveError_ = Format("'%s' has been changed by another program; it is to be reloaded",
+                          target.c_str());
+      return false;
+    default:
+      saveError_ = Format("'%s' has been changed by another program since it was read",
+                          target.c_str());
+      return false;
+  }
+}
+
+void CProjDocBase::CollectHeaderNotes(const std::vector<std::string>& invalidSettings) {
+  headerNotes_.clear();
+  for (const std::string& line : invalidSettings)
+    headerNotes_.push_back({"", std::string(kInvalidValuesCaption) + " " + line, {}});
+  // Registers whose value did not read: the save writes their reset values instead.
+  for (const auto& module : modules_) {
+    for (const Register& reg : module->Registers()) {
+      if (!reg.Has(LOADED) || reg.Has(STRVALUE) || reg.Has(NOVALUE)) continue;
+      uint32_t value = 0;
+      if (ReadCIntegerPrefix(reg.text, value)) continue;
+      headerNotes_.push_back({module->GetPrefix(),
+                              std::string(kInvalidValuesCaption) + " #define " +
+                                  module->GetDefineName(reg) + " " + reg.text,
+                              {}});
+    }
+  }
+  const std::vector<std::string>& skipped = mainHeader_->skippedLines;
+  if (!skipped.empty()) {
+    headerNotes_.push_back(
+        {"",
+         Format("The generated section holds %d line(s) that are not definitions, for example "
+                "\"%s\". Tarq does not keep them.",
+                static_cast<int>(skipped.size()), skipped.front().c_str()),
+         skipped});
+  }
+}
+
+std::string CProjDocBase::DescribeInvalidControl(CModuleBase* module) {
+  if (module == nullptr) return "a module page holds a value that is not valid";
+  std::string control;
+  std::string message;
+  if (Page* page = module->GetPage()) {
+    // The first control whose check fails, with the message it would show.
+    CollectingHost collecting;
+    Host* previous = host_;
+    host_ = &collecting;
+    std::function<bool(Page&)> find = [&](Page& current) {
+      for (size_t i = 0; i < current.GetControlCount(); ++i) {
+        Control& item = current.ControlAt(i);
+        if (!item.shown || !item.enabled) continue;
+        if (item.binding && !item.binding->Validate(true)) {
+          control = item.binding->GetLabel();
+          if (control.empty()) control = item.text;
+          if (control.empty()) control = Format("#%u", item.id);
+          return true;
+        }
+        if (Page* child = current.GetChildPage(item.id))
+          if (find(*child)) return true;
+      }
+      return false;
+    };
+    find(*page);
+    host_ = previous;
+    for (const std::string& text : collecting.Messages()) {
+      if (!message.empty()) message += " ";
+      message += Trim(text);
+    }
+  }
+  std::string description = "the selection of module " + module->GetLabel() + " is not valid";
+  if (!control.empty()) description += ": control \"" + control + "\"";
+  if (!message.empty()) description += ": " + message;
+  return description;
 }
 
 bool CProjDocBase::Save() { return SaveProject(path_); }

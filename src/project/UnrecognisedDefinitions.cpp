@@ -1,5 +1,7 @@
 #include "project/UnrecognisedDefinitions.h"
 
+#include <algorithm>
+
 #include "framework/TextUtil.h"
 #include "project/HeaderFile.h"
 
@@ -26,11 +28,16 @@ int CpmUNREC::LoadDefines(HeaderFile& header) {
   if (!GetDefineSource()) SetDefineSource(&header);
   // Every entry is kept whole, however many there are: a cut one would be lost on save.
   entries_.clear();
+  // In the order the header had them: a save must not scramble the users' diffs.
+  std::vector<const Definition*> unused;
   for (const auto& [name, definition] : header.definitions) {
-    if (definition.used) continue;
-    entries_.push_back(
-        {definition.name.empty() ? name : definition.name, definition.value, definition.comment});
+    if (!definition.used) unused.push_back(&definition);
   }
+  std::stable_sort(unused.begin(), unused.end(),
+            [](const Definition* a, const Definition* b) { return a->order < b->order; });
+  entries_.reserve(unused.size());
+  for (const Definition* definition : unused)
+    entries_.push_back({definition->name, definition->value, definition->comment});
   SetSelected(!entries_.empty());
   rememberedSelected_ = IsSelected();
   return static_cast<int>(entries_.size());

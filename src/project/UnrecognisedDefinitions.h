@@ -23,7 +23,7 @@ class CpmUNREC : public CModule {
 
   CpmUNREC();
 
-  // Collects every definition of the header that nothing has used, in map order. The
+  // Collects every definition of the header that nothing has used, in file order. The
   // module is selected exactly when there is one or more. Returns the number collected.
   int LoadDefines(HeaderFile& header) override;
   // Replaces `text` (this module's whole section) with the user definitions block, or
