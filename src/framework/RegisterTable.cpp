@@ -252,8 +252,38 @@ bool CModuleBase::WriteDefines(std::string& text) {
 
 // ---- user entry ----
 
+bool CModuleBase::CheckTextValue(const std::string& text, bool identifier, std::string& message) {
+  if (identifier && !text.empty()) {
+    const auto isStart = [](char c) {
+      return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_';
+    };
+    bool valid = isStart(text.front());
+    for (char c : text) valid = valid && (isStart(c) || std::isdigit(static_cast<unsigned char>(c)));
+    if (!valid) {
+      message = "'" + text +
+                "' is not a valid interrupt routine name: use a C identifier (letters, digits and "
+                "'_', not beginning with a digit), or leave it empty.";
+      return false;
+    }
+    return true;
+  }
+  const char* problem = nullptr;
+  if (text.find_first_of("\r\n") != std::string::npos) problem = "a line break";
+  else if (text.find('\0') != std::string::npos) problem = "a NUL character";
+  else if (!text.empty() && text.back() == '\\') problem = "a backslash at its end";
+  else if (text.find("/*") != std::string::npos || text.find("*/") != std::string::npos ||
+           text.find("//") != std::string::npos)
+    problem = "a comment opener or closer";
+  if (problem == nullptr) return true;
+  message = std::string("This text cannot stand in the configuration file: it holds ") + problem +
+            ".";
+  return false;
+}
+
 bool CModuleBase::ParseValue(Register& reg, const std::string& text, std::string& message) {
   if (reg.Has(STRVALUE)) {
+    // The text becomes a define value: it must not break the header's lines or comments.
+    if (!CheckTextValue(text, false, message)) return false;
     if (reg.Has(FLOATVALUE)) {
       double number = 0;
       const std::string trimmed = TrimRight(text);

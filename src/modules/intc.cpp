@@ -248,6 +248,7 @@ void CpmINTC::BindControls() {
                             true);
         fastIsr_[k].Bind({this, kRegFiva0 + static_cast<size_t>(k)},
                          Format("Fast interrupt %d ISR name", k));
+        fastIsr_[k].RequireIdentifier();
         AddCommentItems({{&fastSource_[k], 0}, {&fastIsr_[k], 0}});
       }
       break;
@@ -262,6 +263,7 @@ void CpmINTC::BindControls() {
         const uint32_t vector = count >= kUserSlots ? count - kUserSlots + i : 0;
         userIsr_[i].Bind({this, firstVectorRegister_ + 2 * vector},
                          Format("USER%d ISR name", i + 1));
+        userIsr_[i].RequireIdentifier();
         AddCommentItems({{&userSource_[i], 0}, {&userIsr_[i], 0}});
       }
       fastUser6_.Bind({this, kRegFastInt}, 0);
@@ -472,6 +474,7 @@ void CpmINTC::FillPanel(Page& panel, uint32_t vector, bool wide) {
   const IntcVector& entry = vectors_[vector];
   if (wide) panel.AddStatic(kPanelSource, entry.text).layout.width = kSourceWidth;
   record.isr.Bind({this, firstVectorRegister_ + 2 * vector}, entry.text + " ISR name");
+  record.isr.RequireIdentifier();
   panel.AddEdit(kPanelIsr, &record.isr).layout.width = kIsrWidth;
   std::vector<std::string> displays, values;
   PriorityItems(vector, displays, values);

@@ -55,6 +55,11 @@ class ExampleCopy {
     return RunCli(command + " '" + root_.string() + "'" + extra, out ? out : &ignored,
                   err ? err : &ignored);
   }
+  // The same with the arguments after the path given as they stand.
+  int Cli(const std::string& command, std::string* out, std::string* err,
+          const char* extra) const {
+    return Cli(command, out, err, std::string(extra));
+  }
 
  private:
   TempFolder folder_;
@@ -187,6 +192,36 @@ TEST(DataLoss, AFullDiskLeavesHeaderAndBackupAsTheyWere) {
   EXPECT_EQ(project.Cli("reprocess"), 0);
   EXPECT_NE(project.Text().find("#define   USER_MARK"), std::string::npos);
   EXPECT_EQ(ReadFile(project.Backup()), header);
+}
+
+}  // namespace
+}  // namespace tarq
+
+namespace tarq {
+namespace {
+
+// ---- 5: names written into the header ----
+
+TEST(DataLoss, InterruptRoutineNamesAndTextsThatBreakTheHeaderAreRefused) {
+  ExampleCopy project("classic");
+  const std::string before = project.Text();
+  const std::string control = "48. Timer A Channel 0 ISR name";
+  for (const char* name : {"isr /* x", "isr\\\\", "a*/ b", "two words", "9lives", "x\\nB 1"}) {
+    std::string out, err;
+    EXPECT_EQ(project.Cli("set --save", &out, &err,
+                          std::string(" ITCN '") + control + "=" + name + "'"),
+              1)
+        << name;
+    EXPECT_NE(err.find("is not a valid interrupt routine name"), std::string::npos) << err;
+    EXPECT_EQ(project.Text(), before) << name;
+  }
+  std::string err;
+  EXPECT_EQ(project.Cli("set --save", nullptr, &err, " ITCN '" + control + "=Speed_Loop2'"), 0)
+      << err;
+  EXPECT_NE(project.Text().find("#define INT_VECTOR_ADDR_48                Speed_Loop2\n"),
+            std::string::npos);
+  EXPECT_EQ(project.Cli("set --save", nullptr, &err, " ITCN '" + control + "='"), 0) << err;
+  EXPECT_EQ(project.Text().find("INT_VECTOR_ADDR_48"), std::string::npos);
 }
 
 }  // namespace
