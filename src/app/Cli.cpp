@@ -119,7 +119,7 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
     return parse;
   }
   if (help->parsed() || app.get_subcommands().empty()) {
-    parse.text = app.help();
+    parse.text = app.get_formatter()->make_help(&app, "tarq-cli", CLI::AppFormatMode::Normal);
     parse.exitCode = help->parsed() ? kExitOk : kExitUsage;
     parse.ok = false;
     return parse;

@@ -73,7 +73,7 @@ void CModule::CheckPinWarnings() {
 bool CModule::FixPins() {
   ModuleContext* context = GetContext();
   if (!context) return false;
-  const PinPlacement placement = PlaceMissingSignals(*context, *this, {});
+  const PinPlacement placement = PlaceMissingSignals(*context, *this, {}, true);
   // The user learns what moved and what could not be placed.
   context->GetHost().ShowMessage(DescribePlacement(placement), MessageIcon::Information);
   if (placement.placed.empty()) return false;

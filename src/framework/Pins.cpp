@@ -219,7 +219,7 @@ SignalMap CollectSignals(ModuleContext& context, CModuleBase& module, const std:
 }
 
 PinPlacement PlaceMissingSignals(ModuleContext& context, CModuleBase& module,
-                                 const std::string& filter) {
+                                 const std::string& filter, bool freePinsOnly) {
   PinPlacement placement;
   const SignalMap signalMap = CollectSignals(context, module, filter, true);
   std::set<std::pair<const PinPort*, int>> taken;
@@ -230,6 +230,7 @@ PinPlacement PlaceMissingSignals(ModuleContext& context, CModuleBase& module,
   const std::string& name = module.GetPrefix();
   auto isFree = [&](const SignalPin& candidate) {
     if (taken.count({candidate.port, candidate.pin})) return false;
+    if (!freePinsOnly) return true;
     const int current = candidate.port->CurrentFunction(candidate.pin);
     if (current == 0) return true;
     const PinDescription* description = candidate.port->FindPin(candidate.pin);
@@ -247,6 +248,9 @@ PinPlacement PlaceMissingSignals(ModuleContext& context, CModuleBase& module,
         break;
       }
     }
+    // An explicit placement (the pinout page's module box) takes the first candidate when
+    // every one is taken by another signal of the module.
+    if (choice == nullptr && !freePinsOnly) choice = &pins.candidates.front();
     if (choice == nullptr) {
       placement.missing.push_back(signal);
       continue;
@@ -259,7 +263,7 @@ PinPlacement PlaceMissingSignals(ModuleContext& context, CModuleBase& module,
 }
 
 bool AssignMissingSignals(ModuleContext& context, CModuleBase& module, const std::string& filter) {
-  return !PlaceMissingSignals(context, module, filter).placed.empty();
+  return !PlaceMissingSignals(context, module, filter, false).placed.empty();
 }
 
 std::string DescribePlacement(const PinPlacement& placement) {

@@ -122,12 +122,14 @@ struct PinPlacement {
   std::vector<std::string> missing;
 };
 // Selects, for every used signal of `module` that no pin carries, its function on the first
-// candidate pin that is in GPIO mode or carries one of the module's own signals (skipping
-// pins this pass has already given to another of its signals). A pin routed to another
-// peripheral is never taken.
+// candidate pin (skipping pins this pass has already given to another of its signals). With
+// `freePinsOnly` (FIXPINS) only a pin in GPIO mode or carrying one of the module's own
+// signals is taken, never one routed to another peripheral; the signals without such a pin
+// stay missing.
 PinPlacement PlaceMissingSignals(ModuleContext& context, CModuleBase& module,
-                                 const std::string& filter);
-// The same; true when any pin changed.
+                                 const std::string& filter, bool freePinsOnly);
+// The user's explicit placement (the pinout page's module box): any candidate pin, the
+// first one when all are taken. True when any pin changed.
 bool AssignMissingSignals(ModuleContext& context, CModuleBase& module, const std::string& filter);
 // The report of a placement for the user.
 std::string DescribePlacement(const PinPlacement& placement);

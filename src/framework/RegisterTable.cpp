@@ -157,7 +157,9 @@ int CModuleBase::LoadDefines(HeaderFile& header) {
 
 std::string CModuleBase::FormatValue(const Register& reg, bool withSuffix) {
   if (reg.Has(STRVALUE)) return reg.text;
-  if (reg.Has(DECVALUE)) return Format("%d", static_cast<int>(reg.value));
+  // 32-bit decimal values are unsigned: 3000000000 must read back as it was written.
+  if (reg.Has(DECVALUE))
+    return reg.Has(DW32) ? Format("%u", reg.value) : Format("%d", static_cast<int>(reg.value));
   if (reg.Has(DW16)) return Format(withSuffix ? "0x%04XU" : "0x%04X", reg.value);
   if (reg.Has(DW32)) return Format(withSuffix ? "0x%08XU" : "0x%08X", reg.value);
   return Format(withSuffix ? "0x%02XU" : "0x%02X", reg.value);

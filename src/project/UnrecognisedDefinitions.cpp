@@ -64,6 +64,13 @@ bool CpmUNREC::WriteDefines(std::string& text) {
   return true;
 }
 
+void CpmUNREC::BuildPage(Page& page) {
+  page.AddStatic(kPageTextId, kPageText).layout.row = 0;
+  Control& list = page.AddListBox(kListId, GetListLines());
+  list.layout.row = 1;
+  list.layout.width = 600;
+}
+
 std::vector<std::string> CpmUNREC::GetListLines() const {
   std::vector<std::string> lines;
   lines.reserve(entries_.size());

@@ -31,6 +31,10 @@ class CpmUNREC : public CModule {
   bool WriteDefines(std::string& text) override;
   // The user decides with the tree's check box, although there are no registers.
   bool IsSelectable() const override { return true; }
+  // The page: the text and the list box of the definitions, which fills the page.
+  void BuildPage(Page& page) override;
+  static constexpr uint32_t kPageTextId = 1000;
+  static constexpr uint32_t kListId = 1001;
 
   const std::vector<Entry>& Entries() const { return entries_; }
   // The page's list: one "#define NAME VALUE" line per entry.
@@ -64,8 +68,10 @@ class CpmVOID : public CPageOnlyModule {
 class CpmEMPTY : public CPageOnlyModule {
  public:
   static constexpr const char* kPageText = "See submodules of this module.";
+  static constexpr uint32_t kPageTextId = 1000;
   using CPageOnlyModule::CPageOnlyModule;
   const char* GetPageText() const { return kPageText; }
+  void BuildPage(Page& page) override { page.AddStatic(kPageTextId, kPageText); }
 };
 
 // Module with an empty page, created by class name only.

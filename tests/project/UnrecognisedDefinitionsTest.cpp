@@ -190,3 +190,34 @@ TEST(PageOnlyModules, HaveNoRegistersAreNeverSelectedAndWriteNothing) {
 
 }  // namespace
 }  // namespace tarq
+
+namespace tarq {
+namespace {
+
+TEST_F(UnrecFixture, PageShowsTheTextAndTheDefinitionsInItsListBox) {
+  unrec.LoadDefines(header);
+  ASSERT_TRUE(unrec.CreatePage());
+  Page& page = *unrec.GetPage();
+  const Control* text = page.Find(CpmUNREC::kPageTextId);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->text, CpmUNREC::kPageText);
+  const Control* list = page.Find(CpmUNREC::kListId);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->kind, ControlKind::ListBox);
+  EXPECT_EQ(list->items, unrec.GetListLines());
+  EXPECT_EQ(list->items.size(), 2u);
+}
+
+TEST(PageOnlyModules, TheGroupPageSaysWhereItsContentIs) {
+  ArchitectureEntry entry;
+  entry.name = "GPIO";
+  entry.kind = "EMPTY";
+  CpmEMPTY group(entry, nullptr);
+  ASSERT_TRUE(group.CreatePage());
+  const Control* text = group.GetPage()->Find(CpmEMPTY::kPageTextId);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->text, "See submodules of this module.");
+}
+
+}  // namespace
+}  // namespace tarq
