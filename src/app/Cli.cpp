@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <iostream>
 #include <nlohmann/json.hpp>
 
@@ -357,23 +358,32 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
       ((request.command == CliRequest::Command::Set ||
         request.command == CliRequest::Command::Follow) &&
        request.save);
-  CProjDoc doc(host, documentEnvironment);
+  auto document = std::make_unique<CProjDoc>(host, documentEnvironment);
+  CProjDoc& doc = *document;
   doc.SetIdleReached(true);
   if (!doc.OpenProject(request.path)) {
     // The reason has been shown through the host.
     err << "tarq-cli: cannot open project '" << request.path << "'\n";
     return kExitUsage;
   }
+  int code = kExitUsage;
   switch (request.command) {
-    case CliRequest::Command::Info: return RunInfo(doc, request.json, out);
-    case CliRequest::Command::Check: return RunCheck(doc, request.all, request.json, out);
-    case CliRequest::Command::Reprocess: return RunReprocess(doc, err);
+    case CliRequest::Command::Info: code = RunInfo(doc, request.json, out); break;
+    case CliRequest::Command::Check: code = RunCheck(doc, request.all, request.json, out); break;
+    case CliRequest::Command::Reprocess: code = RunReprocess(doc, err); break;
     case CliRequest::Command::SelfTest:
     case CliRequest::Command::Show:
     case CliRequest::Command::Set:
-    case CliRequest::Command::Follow: return RunPageCommand(request, doc, out, err);
-    default: return kExitUsage;
+    case CliRequest::Command::Follow: code = RunPageCommand(request, doc, out, err); break;
+    default: break;
   }
+  if (environment.leaveDocumentAtExit) {
+    // The process ends now: the lock goes, the memory is the system's to take back, which
+    // is much faster than taking a large project apart piece by piece.
+    doc.PrepareForExit();
+    (void)document.release();
+  }
+  return code;
 }
 
 std::string ExecutableFolder() {

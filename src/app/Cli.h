@@ -40,6 +40,9 @@ CliParse ParseCliArguments(const std::vector<std::string>& arguments);
 struct CliEnvironment {
   std::string programFolder;  // holds the architecture files
   Host* host = nullptr;       // messages and questions; a BatchHost in the real program
+  // The process ends right after the request: the document is not taken apart (its lock
+  // and temporary files are removed).
+  bool leaveDocumentAtExit = false;
 };
 
 class CProjDocBase;

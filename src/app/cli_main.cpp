@@ -17,5 +17,6 @@ int main(int argc, char** argv) {
   tarq::CliEnvironment environment;
   environment.programFolder = tarq::ExecutableFolder();
   environment.host = &host;
+  environment.leaveDocumentAtExit = true;
   return tarq::RunCliRequest(parse.request, environment, std::cout, std::cerr);
 }

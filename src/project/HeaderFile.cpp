@@ -1,6 +1,7 @@
 #include "project/HeaderFile.h"
 
 #include <pcre2.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -372,10 +373,25 @@ bool HeaderFile::Read(const std::string& filePath, Host* reportErrors) {
           MessageIcon::Exclamation);
     return false;
   }
-  std::string content;
-  char buffer[64 * 1024];
+  // Sized once from the file's length and read in one piece, without filling the buffer
+  // first; a file that grows meanwhile is read on in pieces.
+  size_t capacity = 64 * 1024;
+  struct stat info {};
+  if (::fstat(::fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+    capacity = static_cast<size_t>(info.st_size) + 1;
+  std::unique_ptr<char[]> buffer(new char[capacity]);
+  size_t length = 0;
   size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
+  while ((got = std::fread(buffer.get() + length, 1, capacity - length, file)) > 0) {
+    length += got;
+    if (length == capacity) {
+      std::unique_ptr<char[]> larger(new char[capacity * 2]);
+      std::memcpy(larger.get(), buffer.get(), length);
+      buffer = std::move(larger);
+      capacity *= 2;
+    }
+  }
+  const std::string_view content(buffer.get(), length);
   const bool readError = std::ferror(file) != 0;
   const int error = errno;
   std::fclose(file);

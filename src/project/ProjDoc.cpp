@@ -16,6 +16,7 @@
 #include "project/ArchitectureFile.h"
 #include "project/DocumentSettings.h"
 #include "project/HeaderWriter.h"
+#include "project/UnrecognisedDefinitions.h"
 
 namespace fs = std::filesystem;
 
@@ -520,6 +521,9 @@ bool CProjDocBase::ValidateAllModules(bool ask, CModuleBase** failed) {
   CModuleBase* shown = views_.currentModule ? views_.currentModule() : nullptr;
   for (size_t i = 0; i < modules_.size(); ++i) {
     CModuleBase* module = modules_[i].get();
+    // The unrecognised definitions have nothing to validate; their page would only list
+    // every one of them again.
+    if (dynamic_cast<CpmUNREC*>(module) != nullptr && !module->HasPage()) continue;
     // Validation reads the page's controls: build the page when it is not open.
     const bool madeHere = !module->HasPage();
     module->CreatePage();
@@ -542,6 +546,13 @@ bool CProjDocBase::BuildModuleText(HeaderFile& header, std::string& text) {
   for (size_t i = 0; i < modules_.size(); ++i) {
     CModuleBase* module = modules_[i].get();
     if (!module->IsDefineSource(&header)) continue;
+    if (auto* unrecognised = dynamic_cast<CpmUNREC*>(module)) {
+      // Its block is its whole section; a large one goes straight into the text.
+      const size_t before = text.size();
+      if (unrecognised->IsSelected()) unrecognised->AppendBlock(text, options_.keepUserComments);
+      if (text.size() != before) text += '\n';
+      continue;
+    }
     std::string section = "/*.\n";
     module->GenerateComment(section);
     section += "\n.*/\n";
@@ -549,7 +560,10 @@ bool CProjDocBase::BuildModuleText(HeaderFile& header, std::string& text) {
     if (!module->WriteDefines(section)) return false;
     // A module left out of the file contributes nothing, not even its comment.
     if (!module->IsSelected()) section.clear();
-    if (!section.empty()) text += section + "\n";
+    if (!section.empty()) {
+      text += section;
+      text += '\n';
+    }
   }
   return true;
 }

@@ -80,6 +80,12 @@ class CProjDocBase : public ModuleContext {
   bool OpenProject(const std::string& path);
   // Empties the document: modules, header, warnings, tree; releases and deletes the lock.
   void Reset();
+  // The process is about to end without destroying the document: releases and deletes the
+  // lock and removes the temporary files, nothing else.
+  void PrepareForExit() {
+    lock_.Release();
+    DeleteTemporaryPaths();
+  }
   const std::string& GetLastError() const { return lastError_; }
 
   // ---- saving ----

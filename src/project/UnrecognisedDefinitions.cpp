@@ -33,30 +33,50 @@ int CpmUNREC::LoadDefines(HeaderFile& header) {
   for (const auto& [name, definition] : header.definitions) {
     if (!definition.used) unused.push_back(&definition);
   }
-  std::stable_sort(unused.begin(), unused.end(),
-            [](const Definition* a, const Definition* b) { return a->order < b->order; });
+  const auto byOrder = [](const Definition* a, const Definition* b) { return a->order < b->order; };
+  if (!std::is_sorted(unused.begin(), unused.end(), byOrder))
+    std::stable_sort(unused.begin(), unused.end(), byOrder);
   entries_.reserve(unused.size());
   for (const Definition* definition : unused)
     entries_.push_back({definition->name, definition->value, definition->comment});
+  unused = {};
   SetSelected(!entries_.empty());
   rememberedSelected_ = IsSelected();
   return static_cast<int>(entries_.size());
 }
 
 std::string CpmUNREC::BuildBlock(bool keepUserComments) const {
-  if (entries_.empty()) return {};
-  std::string block = kBlockHead;
-  for (const Entry& entry : entries_) {
-    std::string line = "#define   " + entry.name;
-    PadTo(line, kValueColumn);
-    line += " " + entry.value;
-    if (keepUserComments) {
-      PadTo(line, kCommentColumn);
-      if (!entry.comment.empty()) line += " /* " + entry.comment + " */";
-    }
-    block += line + "\n";
-  }
+  std::string block;
+  AppendBlock(block, keepUserComments);
   return block;
+}
+
+void CpmUNREC::AppendBlock(std::string& block, bool keepUserComments) const {
+  if (entries_.empty()) return;
+  block += kBlockHead;
+  size_t size = block.size();
+  for (const Entry& entry : entries_)
+    size += kCommentColumn + entry.name.size() + entry.value.size() + entry.comment.size() + 8;
+  block.reserve(size);
+  // Each line is put together in place: a block of many thousand lines is written often.
+  for (const Entry& entry : entries_) {
+    const size_t lineStart = block.size();
+    block += "#define   ";
+    block += entry.name;
+    if (block.size() - lineStart < kValueColumn) block.append(kValueColumn - (block.size() - lineStart), ' ');
+    block += ' ';
+    block += entry.value;
+    if (keepUserComments) {
+      if (block.size() - lineStart < kCommentColumn)
+        block.append(kCommentColumn - (block.size() - lineStart), ' ');
+      if (!entry.comment.empty()) {
+        block += " /* ";
+        block += entry.comment;
+        block += " */";
+      }
+    }
+    block += '\n';
+  }
 }
 
 bool CpmUNREC::WriteDefines(std::string& text) {
@@ -74,8 +94,13 @@ void CpmUNREC::BuildPage(Page& page) {
 std::vector<std::string> CpmUNREC::GetListLines() const {
   std::vector<std::string> lines;
   lines.reserve(entries_.size());
-  for (const Entry& entry : entries_)
-    lines.push_back(Format("#define %s %s", entry.name.c_str(), entry.value.c_str()));
+  for (const Entry& entry : entries_) {
+    std::string line = "#define ";
+    line += entry.name;
+    line += ' ';
+    line += entry.value;
+    lines.push_back(std::move(line));
+  }
   return lines;
 }
 

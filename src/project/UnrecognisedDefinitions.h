@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "framework/Module.h"
@@ -12,10 +13,12 @@ namespace tarq {
 
 class CpmUNREC : public CModule {
  public:
+  // Views of a definition of the module's define source, which outlives the module's use
+  // of it (the document drops its modules before its header): nothing is copied.
   struct Entry {
-    std::string name;
-    std::string value;
-    std::string comment;
+    std::string_view name;
+    std::string_view value;
+    std::string_view comment;
   };
 
   static constexpr const char* kPageText =
@@ -41,6 +44,8 @@ class CpmUNREC : public CModule {
   std::vector<std::string> GetListLines() const;
   // The block as written, regardless of the selection.
   std::string BuildBlock(bool keepUserComments) const;
+  // The same appended to `text`, without a copy of its own.
+  void AppendBlock(std::string& text, bool keepUserComments) const;
 
  private:
   std::vector<Entry> entries_;
