@@ -212,6 +212,8 @@ void CModuleBase::BuildDefineText(std::string& text, bool& changed) const {
     } else if (reg.value != 0) {
       const std::string value = reg.Has(QUOTEDVALUE) ? "\"" + reg.text + "\"" : reg.text;
       line = "#define " + name + " " + padding + " " + value;
+      // A text read with a backslash at its end stood before a blank: keep the line whole.
+      if (!value.empty() && value.back() == '\\') line += ' ';
     }
     if (line.empty()) continue;
 

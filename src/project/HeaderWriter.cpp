@@ -60,6 +60,12 @@ std::string BannerDate(std::time_t now) {
                 local.tm_sec);
 }
 
+// A value read from a header that ends in a backslash (it stood before a blank there) gets
+// the blank back, so the written line does not join the next one.
+std::string LineSafe(const std::string& value) {
+  return !value.empty() && value.back() == '\\' ? value + " " : value;
+}
+
 // Whole hertz of a clock setting. The exact hertz (read or typed) and then the integer read
 // from the header are kept while the megahertz value still matches them, so single
 // precision never alters a value.
@@ -81,7 +87,7 @@ void AppendClockLine(std::string& text, const char* prefix, const char* name, fl
     text += Format("#define %s%s %lluL\n", prefix, name, ClockHertz(megahertz, hertz, valueText));
   } else if (keepText) {
     text += Format("#define %s%s", prefix, name);
-    if (!valueText.empty()) text += " " + valueText;
+    if (!valueText.empty()) text += " " + LineSafe(valueText);
     text += "\n";
   }
 }
@@ -90,11 +96,13 @@ void AppendSettingsLines(std::string& text, const ProjectSettings& settings,
                          const Options& options) {
   if (settings.partRow >= 0 && settings.partRow < kKnownPartCount)
     text += Format("#define %s\n", KnownParts()[static_cast<size_t>(settings.partRow)].name);
-  if (!settings.partNumber.empty()) text += "#define APPCFG_PARTNUM  " + settings.partNumber + "\n";
-  if (!settings.package.empty()) text += "#define APPCFG_PACKAGE  " + settings.package + "\n";
+  if (!settings.partNumber.empty())
+    text += "#define APPCFG_PARTNUM  " + LineSafe(settings.partNumber) + "\n";
+  if (!settings.package.empty()) text += "#define APPCFG_PACKAGE  " + LineSafe(settings.package) + "\n";
   // The mask number is taken from the header like the other settings, so a save must not
   // drop it.
-  if (!settings.maskNumber.empty()) text += "#define APPCFG_MASKNUM  " + settings.maskNumber + "\n";
+  if (!settings.maskNumber.empty())
+    text += "#define APPCFG_MASKNUM  " + LineSafe(settings.maskNumber) + "\n";
   const char* prefix = settings.prefixedNames ? "APPCFG_" : "";
   AppendClockLine(text, prefix, "EXTCLK", settings.extClkMHz, settings.extClkHz,
                   settings.extClkText, settings.extClkKeepText);

@@ -66,6 +66,9 @@ void CpmUNREC::AppendBlock(std::string& block, bool keepUserComments) const {
     if (block.size() - lineStart < kValueColumn) block.append(kValueColumn - (block.size() - lineStart), ' ');
     block += ' ';
     block += entry.value;
+    // A value that ends in a backslash stood before a blank: without it the line would
+    // join the next one.
+    if (!entry.value.empty() && entry.value.back() == '\\') block += ' ';
     if (keepUserComments) {
       if (block.size() - lineStart < kCommentColumn)
         block.append(kCommentColumn - (block.size() - lineStart), ' ');
