@@ -425,9 +425,11 @@ int RunSet(const CliRequest& request, CProjDocBase& doc, std::ostream& out, std:
     if (target.control->binding != nullptr && !target.control->binding->Validate(true)) return kExitFailed;
     if (!module->ValidateControls(true)) return kExitFailed;
   }
+  // Saved first: the warnings printed are those `check` gives for the saved result.
+  const bool saved = !request.save || doc.Save();
   doc.OnIdle();
   PrintWarnings(doc, false, request.json, out);
-  if (request.save && !doc.Save()) {
+  if (!saved) {
     PrintSaveFailure(doc, err);
     return kExitFailed;
   }
@@ -448,8 +450,10 @@ int RunFollow(const CliRequest& request, CProjDocBase& doc, std::ostream& out, s
   doc.OnIdle();
   target->OpenLink(request.link, {});
   doc.OnIdle();
+  const bool saved = !request.save || doc.Save();
+  doc.OnIdle();
   PrintWarnings(doc, false, false, out);
-  if (request.save && !doc.Save()) {
+  if (!saved) {
     PrintSaveFailure(doc, err);
     return kExitFailed;
   }

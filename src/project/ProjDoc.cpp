@@ -219,14 +219,7 @@ bool CProjDocBase::OpenProject(const std::string& requestedPath) {
     for (const std::string& line : invalidSettings) report += "     " + line + "\n";
     host_->ShowMessage(report, MessageIcon::Exclamation);
   }
-  {
-    struct stat info {};
-    readStamp_ = FileStamp{};
-    if (::stat(headerPath.c_str(), &info) == 0)
-      readStamp_ = {true, static_cast<uintmax_t>(info.st_size),
-                    static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL +
-                        info.st_mtim.tv_nsec};
-  }
+  readStamp_ = StampOf(headerPath);
   ReplaceOlderPartName(settings_);
   partResults_ = ComputePartResults(settings_.partName);
   savedOptions_ = options_;
@@ -627,11 +620,7 @@ bool CProjDocBase::SaveProjectTo(const std::string& path, bool markSaved) {
   if (mainWritten && path == path_) {
     // What the file holds now: later saves compare against it, and what reading found is
     // gone from it except the settings lines kept as they stood.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0)
-      readStamp_ = {true, static_cast<uintmax_t>(info.st_size),
-                    static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL +
-                        info.st_mtim.tv_nsec};
+    readStamp_ = StampOf(path);
     std::erase_if(headerNotes_, [](const HeaderNote& note) { return !note.module.empty() ||
                                                                     !note.lines.empty(); });
     mainHeader_->skippedLines.clear();
@@ -663,12 +652,8 @@ bool CProjDocBase::ConfirmDroppedLines(const HeaderFile& header, const std::stri
 
 bool CProjDocBase::ConfirmChangedOnDisk(const std::string& target) {
   if (!readStamp_.known || target != path_) return true;
-  struct stat info {};
-  if (::stat(target.c_str(), &info) != 0) return true;  // gone: nothing to overwrite
-  const FileStamp now{true, static_cast<uintmax_t>(info.st_size),
-                      static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL +
-                          info.st_mtim.tv_nsec};
-  if (now == readStamp_) return true;
+  const FileStamp now = StampOf(target);
+  if (!now.known || now == readStamp_) return true;  // gone: nothing to overwrite
   switch (host_->AskReloadOrKeep(kChangedOnDiskQuestion)) {
     case Answer::No:  // keep this version: it overwrites the file
       return true;
@@ -682,6 +667,13 @@ bool CProjDocBase::ConfirmChangedOnDisk(const std::string& target) {
                           target.c_str());
       return false;
   }
+}
+
+CProjDocBase::FileStamp CProjDocBase::StampOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return {};
+  return {true, static_cast<uintmax_t>(info.st_size),
+          static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec};
 }
 
 void CProjDocBase::CollectHeaderNotes(const std::vector<std::string>& invalidSettings) {
@@ -771,6 +763,7 @@ bool CProjDocBase::SaveAs(const std::string& target) {
   std::error_code error;
   fs::path absolute = fs::absolute(target, error);
   SetPathAndTitle((error ? fs::path(target) : absolute).lexically_normal().string());
+  readStamp_ = StampOf(path_);  // the file the document now stands for, as just written
   return true;
 }
 

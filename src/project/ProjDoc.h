@@ -266,6 +266,7 @@ class CProjDocBase : public ModuleContext {
     bool operator==(const FileStamp&) const = default;
   };
   FileStamp readStamp_;
+  static FileStamp StampOf(const std::string& path);
 };
 
 // The document of the Corvex family: its module factory (the built-in module kinds).
