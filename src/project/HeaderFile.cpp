@@ -410,6 +410,8 @@ bool HeaderFile::Read(const std::string& filePath, Host* reportErrors) {
 
 void HeaderFile::Clear() {
   definitions.clear();
+  fileOrder.clear();
+  skippedLines.clear();
   parameterBlocks.clear();
 }
 
@@ -447,6 +449,7 @@ void HeaderFile::Parse(std::string_view content) {
   guardName.clear();
   parameterBlocks.clear();
   skippedLines.clear();
+  fileOrder.clear();
   {
     // The file's kind of line break: what most of its first lines end with.
     size_t breaks = 0, crlfBreaks = 0;
@@ -491,6 +494,7 @@ void HeaderFile::Parse(std::string_view content) {
   size_t runStart = 0;
   int runLine = -1;
   size_t definitionCount = 0;
+  auto lastSlot = definitions.end();  // where the previous definition went
 
   // Lines of the generated section that yield no definition, by the offset of their start.
   std::vector<size_t> skippedStarts;
@@ -655,7 +659,16 @@ void HeaderFile::Parse(std::string_view content) {
     }
     sectionEnd = std::max(sectionEnd, lineEndAfter(previousEnd));
 
-    auto slot = definitions.lower_bound(defName);
+    // Definitions often come in name order (a module's registers, a block of the user's):
+    // then the new one goes right after the one before it, without a search.
+    auto slot = definitions.end();
+    if (lastSlot != definitions.end() && lastSlot->first < defName) {
+      slot = std::next(lastSlot);
+      if (slot != definitions.end() && !(defName <= slot->first))
+        slot = definitions.lower_bound(defName);
+    } else {
+      slot = definitions.lower_bound(defName);
+    }
     if (slot == definitions.end() || slot->first != defName) {
       if (!recycled.empty()) {
         auto node = recycled.extract(recycled.begin());
@@ -665,12 +678,14 @@ void HeaderFile::Parse(std::string_view content) {
         slot = definitions.emplace_hint(slot, defName, Definition{});
       }
     }
+    lastSlot = slot;
     Definition& definition = slot->second;
     definition.name = defName;
     definition.value = value;
     definition.comment = comment;
     definition.used = false;
     definition.order = definitionCount++;
+    fileOrder.push_back(&definition);
   }
   flushPendingComments();
 

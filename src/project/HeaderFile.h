@@ -49,6 +49,10 @@ class HeaderFile {
   std::string trailer;   // trimmed at both ends, then one line break appended
   std::string guardName;
   std::map<std::string, Definition> definitions;
+  // The definitions as the file gave them, a redefined name at each of its places; the
+  // place whose index is the definition's `order` is the one that won. Filled by Parse;
+  // whoever takes definitions out of the map clears it (Clear does).
+  std::vector<const Definition*> fileOrder;
   std::map<std::string, ParameterBlock> parameterBlocks;
   // Lines of the generated section that are not definitions (#if, #include, code, comments
   // that belong to no definition), in file order, without their line breaks. In a header

@@ -30,8 +30,19 @@ int CpmUNREC::LoadDefines(HeaderFile& header) {
   entries_.clear();
   // In the order the header had them: a save must not scramble the users' diffs.
   std::vector<const Definition*> unused;
-  for (const auto& [name, definition] : header.definitions) {
-    if (!definition.used) unused.push_back(&definition);
+  size_t winners = 0;
+  for (size_t i = 0; i < header.fileOrder.size(); ++i) {
+    const Definition* definition = header.fileOrder[i];
+    if (definition->order != i) continue;  // redefined later: that place counts
+    ++winners;
+    if (!definition->used) unused.push_back(definition);
+  }
+  if (winners != header.definitions.size()) {
+    // A record not made by Parse (or changed since): its map decides.
+    unused.clear();
+    for (const auto& [name, definition] : header.definitions) {
+      if (!definition.used) unused.push_back(&definition);
+    }
   }
   const auto byOrder = [](const Definition* a, const Definition* b) { return a->order < b->order; };
   if (!std::is_sorted(unused.begin(), unused.end(), byOrder))
