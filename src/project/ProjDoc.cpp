@@ -692,7 +692,20 @@ void CProjDocBase::CollectHeaderNotes(const std::vector<std::string>& invalidSet
                               {}});
     }
   }
-  const std::vector<std::string>& skipped = mainHeader_->skippedLines;
+  // An "#undef" the save writes again (a presence-only register that is off, with every
+  // register written) is Tarq's own line, not one that would be lost.
+  std::unordered_set<std::string> rewritten;
+  if (options_.generateDefaults && !mainHeader_->skippedLines.empty()) {
+    for (const auto& module : modules_) {
+      if (!module->IsSelected() || !module->IsDefineSource(mainHeader_.get())) continue;
+      for (const Register& reg : module->Registers())
+        if (reg.Has(NOVALUE) && !reg.Has(DUMMYREG) && !reg.Has(INTERNAL) && reg.value == 0)
+          rewritten.insert("#undef " + module->GetDefineName(reg));
+    }
+  }
+  std::vector<std::string> skipped;
+  for (const std::string& line : mainHeader_->skippedLines)
+    if (!rewritten.count(line)) skipped.push_back(line);
   if (!skipped.empty()) {
     headerNotes_.push_back(
         {"",

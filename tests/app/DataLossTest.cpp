@@ -226,3 +226,21 @@ TEST(DataLoss, InterruptRoutineNamesAndTextsThatBreakTheHeaderAreRefused) {
 
 }  // namespace
 }  // namespace tarq
+
+namespace tarq {
+namespace {
+
+// Tarq's own "#undef" lines (every register written) are no lines a save would lose.
+TEST(DataLoss, TarqsOwnUndefLinesAreNotAskedAbout) {
+  ExampleCopy project("later");
+  project.Replace("#define APPCFG_DFLTS_OMITTED 1\n", "");
+  std::string out, err;
+  ASSERT_EQ(project.Cli("reprocess", &out, &err), 0) << err;
+  ASSERT_NE(project.Text().find("\n#undef "), std::string::npos);
+  EXPECT_EQ(project.Cli("reprocess", &out, &err), 0) << err;
+  EXPECT_EQ(err.find("not definitions"), std::string::npos) << err;
+  EXPECT_EQ(project.Cli("check", &out, &err), 0) << out;
+}
+
+}  // namespace
+}  // namespace tarq
