@@ -172,8 +172,16 @@ bool WriteTemporary(const std::string& target, std::initializer_list<std::string
   temporary = pattern;
   // The new file takes the old one's permissions (mkstemp makes it private).
   struct stat old {};
-  if (::stat(target.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
-  else ::fchmod(fd, 0666 & ~CurrentUmask());
+  if (::stat(target.c_str(), &old) == 0) {
+    // The owner stays the file's owner where the system lets us say so (a save as root).
+    if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
+        ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+      // Not allowed: the new file keeps our owner, as a copy would.
+    }
+    ::fchmod(fd, old.st_mode & 07777);
+  } else {
+    ::fchmod(fd, 0666 & ~CurrentUmask());
+  }
   error = 0;
   for (const std::string_view text : pieces) {
     size_t done = 0;
