@@ -1,5 +1,6 @@
 #include "ui/GuiHost.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
@@ -57,8 +58,8 @@ Answer GuiHost::Ask(Buttons buttons, const std::string& text, MessageIcon icon) 
       break;
     case Buttons::ReloadKeepCancel:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-      box.setButtonText(QMessageBox::Yes, "&Reload");
-      box.setButtonText(QMessageBox::No, "&Keep my version");
+      box.button(QMessageBox::Yes)->setText("&Reload");
+      box.button(QMessageBox::No)->setText("&Keep my version");
       box.setDefaultButton(QMessageBox::Cancel);
       break;
   }
