@@ -29,6 +29,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   header.FindParameter("SCI_0", "MODE");
 
+  // Skipped lines are whole lines of text, never empty.
+  for (const std::string& line : header.skippedLines)
+    if (line.empty() || line.find('\n') != std::string::npos) __builtin_trap();
+  // The file order names every definition exactly once at the place that won.
+  size_t winners = 0;
+  for (size_t i = 0; i < header.fileOrder.size(); ++i)
+    if (header.fileOrder[i]->order == i) ++winners;
+  if (winners != header.definitions.size()) __builtin_trap();
+
   // The trailer always ends with exactly the one appended line break.
   if (header.trailer.empty() || header.trailer.back() != '\n') __builtin_trap();
 

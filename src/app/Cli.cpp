@@ -3,8 +3,11 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <iostream>
 #include <nlohmann/json.hpp>
 
@@ -21,10 +24,30 @@ namespace tarq {
 
 namespace {
 
+constexpr const char* kSubcommands[] = {"parts", "info",  "check", "reprocess", "selftest",
+                                        "show",  "set",   "follow", "help"};
+
 bool IsSubcommand(const std::string& word) {
-  for (const char* known : {"parts", "info", "check", "reprocess", "selftest", "show", "set", "follow"})
+  for (const char* known : kSubcommands)
     if (word == known) return true;
   return false;
+}
+
+std::string SubcommandList() {
+  std::string list;
+  for (const char* known : kSubcommands) {
+    if (!list.empty()) list += ", ";
+    list += known;
+  }
+  return list;
+}
+
+// A word that names no file and looks like no path was meant as a subcommand.
+bool LooksLikeMistypedCommand(const std::string& word) {
+  if (word.empty() || word.front() == '-' || word.front() == '/') return false;
+  if (word.find_first_of("/\\.") != std::string::npos) return false;
+  std::error_code error;
+  return !std::filesystem::exists(word, error);
 }
 
 // The desktop program's command line: a path with switches.
@@ -34,15 +57,19 @@ CliParse ParseDesktopStyle(const std::vector<std::string>& arguments) {
   parse.ok = true;
   parse.exitCode = kExitOk;
   parse.request.path = info.fileName;
-  parse.request.command = info.reprocess ? CliRequest::Command::Reprocess : CliRequest::Command::Info;
+  parse.request.command = info.selfTest    ? CliRequest::Command::SelfTest
+                          : info.reprocess ? CliRequest::Command::Reprocess
+                                           : CliRequest::Command::Info;
   return parse;
 }
 
 CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
   CliParse parse;
   CLI::App app{"Tarq: configuration of the Corvex peripherals, headless front end", "tarq-cli"};
-  app.require_subcommand(1);
+  app.require_subcommand(0, 1);
+  app.set_version_flag("--version", std::string("tarq-cli ") + TARQ_VERSION_TEXT);
   CliRequest& request = parse.request;
+  CLI::App* help = app.add_subcommand("help", "Print this help");
 
   CLI::App* parts = app.add_subcommand("parts", "List the known parts and their chip groups");
   CLI::App* info = app.add_subcommand("info", "Part, settings, clocks and module tree of a project");
@@ -66,7 +93,11 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
   set->add_option("PATH", request.path, "Project folder or header file")->required();
   std::string setPrefix;  // one module; kept apart so the assignments take the rest
   set->add_option("PREFIX", setPrefix, "The module")->required();
-  set->add_option("ASSIGNMENT", request.assignments, "CONTROL=VALUE, in order")->required();
+  set->add_option("ASSIGNMENT", request.assignments,
+                  "CONTROL=VALUE, in order. CONTROL is the window text, the caption before the "
+                  "control, GROUP/CONTROL, #ID, or #PAGE/CONTROL for a control of a child page "
+                  "(PAGE and CONTROL each an id or a text)")
+      ->required();
   set->add_flag("--save", request.save, "Save as Save does");
   set->add_flag("--json", request.json, "Print the warnings as JSON");
   CLI::App* follow = app.add_subcommand("follow", "Follow a link as the program does");
@@ -74,8 +105,10 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
   follow->add_option("LINK", request.link, "tarq: or tarqna: link")->required();
   follow->add_flag("--save", request.save, "Save as Save does");
   app.footer(
-      "Exit codes: 0 success; 1 the save failed (reprocess) or warnings were found (check);\n"
-      "2 usage error or the project cannot be opened.");
+      "Exit codes: 0 success; 1 the save failed (reprocess, set --save, follow --save), warnings\n"
+      "were found (check) or a value was refused (set); 2 usage error or the project cannot be\n"
+      "opened.\n"
+      "The desktop program's switches work too: tarq-cli PATH -reprocess, tarq-cli PATH /selftest.");
 
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
   try {
@@ -85,6 +118,12 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
     const int code = app.exit(error, out, err);
     parse.text = out.str() + err.str();
     parse.exitCode = code == 0 ? kExitOk : kExitUsage;
+    parse.ok = false;
+    return parse;
+  }
+  if (help->parsed() || app.get_subcommands().empty()) {
+    parse.text = app.get_formatter()->make_help(&app, "tarq-cli", CLI::AppFormatMode::Normal);
+    parse.exitCode = help->parsed() ? kExitOk : kExitUsage;
     parse.ok = false;
     return parse;
   }
@@ -169,9 +208,16 @@ int RunInfo(CProjDocBase& doc, bool json, std::ostream& out) {
     result["settings"] = SettingsToJson(doc);
     result["system_clock"] = system;
     result["bus_clock"] = bus;
+    // The same in whole hertz (null when there is no such clock).
+    auto hertz = [](float mhz) -> nlohmann::json {
+      if (mhz <= 0) return nullptr;
+      return static_cast<long long>(std::llround(static_cast<double>(mhz) * 1e6));
+    };
+    result["system_clock_hz"] = hertz(clock ? clock->GetSystemClockMHz() : 0.0f);
+    result["bus_clock_hz"] = hertz(clock ? clock->GetBusClockMHz() : 0.0f);
     result["tree"] = nlohmann::json::array();
     for (const auto& node : doc.GetTree().TopLevel()) result["tree"].push_back(TreeToJson(*node));
-    out << result.dump(2) << "\n";
+    out << DumpJson(result) << "\n";
     return kExitOk;
   }
   out << "Project:       " << doc.GetTitle() << "\n"
@@ -202,13 +248,29 @@ int RunCheck(CProjDocBase& doc, bool all, bool json, std::ostream& out) {
 int RunReprocess(CProjDocBase& doc, std::ostream& err) {
   doc.OnIdle();  // the first update recomputes every module
   if (!doc.SaveAndExit()) {
-    err << "tarq-cli: saving " << doc.GetPath() << " failed\n";
+    PrintSaveFailure(doc, err);
     return kExitFailed;
   }
   return kExitOk;
 }
 
 }  // namespace
+
+std::string DumpJson(const nlohmann::json& value) {
+  // Header bytes need not be UTF-8: such bytes become U+FFFD, the header keeps its own.
+  return value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+void PrintSaveFailure(CProjDocBase& doc, std::ostream& err) {
+  err << "tarq-cli: saving " << doc.GetPath() << " failed";
+  if (!doc.GetSaveError().empty()) err << ": " << doc.GetSaveError();
+  err << "\n";
+  if (!doc.GetRefusedLines().empty()) {
+    err << "tarq-cli: the generated section holds these lines that are not definitions; Tarq does "
+           "not keep them, so the header was not written:\n";
+    for (const std::string& line : doc.GetRefusedLines()) err << "    " << line << "\n";
+  }
+}
 
 int PrintWarnings(CProjDocBase& doc, bool all, bool json, std::ostream& out) {
   nlohmann::json list = nlohmann::json::array();
@@ -229,17 +291,50 @@ int PrintWarnings(CProjDocBase& doc, bool all, bool json, std::ostream& out) {
       for (const std::string& link : warning.links) out << "    " << link << "\n";
     }
   }
+  // What reading found that the save resets or keeps as it stands.
+  const std::string headerName = std::filesystem::path(doc.GetPath()).filename().string();
+  for (const CProjDocBase::HeaderNote& note : doc.GetHeaderNotes()) {
+    CModuleBase* module = note.module.empty() ? nullptr : doc.FindModule(note.module, "");
+    if (!all && module != nullptr && !module->IsSelected()) continue;
+    ++count;
+    if (json) {
+      list.push_back({{"module", note.module},
+                      {"class", module != nullptr ? module->GetClass() : std::string()},
+                      {"id", 0},
+                      {"text", note.text},
+                      {"link", ""},
+                      {"links", nlohmann::json::array()}});
+    } else {
+      out << (note.module.empty() ? headerName : note.module) << ": " << note.text << "\n";
+      for (const std::string& line : note.lines) out << "    " << line << "\n";
+    }
+  }
   if (json)
-    out << nlohmann::json{{"part", doc.GetSettings().partName}, {"warnings", list}}.dump(2)
+    out << DumpJson(nlohmann::json{{"part", doc.GetSettings().partName}, {"warnings", list}})
         << "\n";
   return count;
 }
 
 CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
-  if (!arguments.empty() && !IsSubcommand(arguments.front()) && arguments.front() != "--help" &&
-      arguments.front() != "-h")
-    return ParseDesktopStyle(arguments);
-  return ParseSubcommands(arguments);
+  if (arguments.empty()) return ParseSubcommands(arguments);
+  const std::string& first = arguments.front();
+  if (IsSubcommand(first) || first == "--help" || first == "-h" || first == "--version")
+    return ParseSubcommands(arguments);
+  // The desktop program's command line has switches; a first word that is no path and no
+  // switch among the arguments means a mistyped subcommand.
+  const bool anySwitch = std::any_of(arguments.begin(), arguments.end(), [](const std::string& a) {
+    return !a.empty() && (a.front() == '-' || (a.front() == '/' && a.find('/', 1) == std::string::npos &&
+                                               !std::filesystem::exists(a)));
+  });
+  if (!anySwitch && LooksLikeMistypedCommand(first)) {
+    CliParse parse;
+    parse.ok = false;
+    parse.exitCode = kExitUsage;
+    parse.text = "tarq-cli: unknown command '" + first + "'; the commands are " +
+                 SubcommandList() + " (tarq-cli --help tells more)\n";
+    return parse;
+  }
+  return ParseDesktopStyle(arguments);
 }
 
 int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, std::ostream& out,
@@ -252,23 +347,39 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
   DocumentEnvironment documentEnvironment;
   documentEnvironment.programFolder = environment.programFolder;
   documentEnvironment.reprocess = request.command == CliRequest::Command::Reprocess;
-  CProjDoc doc(host, documentEnvironment, RegisterBuiltInModuleKinds);
+  // Only a command that saves takes the lock; the others read, as an import does, and work
+  // while the desktop program has the project open.
+  documentEnvironment.takeLock =
+      request.command == CliRequest::Command::Reprocess ||
+      ((request.command == CliRequest::Command::Set ||
+        request.command == CliRequest::Command::Follow) &&
+       request.save);
+  auto document = std::make_unique<CProjDoc>(host, documentEnvironment, RegisterBuiltInModuleKinds);
+  CProjDoc& doc = *document;
   doc.SetIdleReached(true);
   if (!doc.OpenProject(request.path)) {
     // The reason has been shown through the host.
     err << "tarq-cli: cannot open project '" << request.path << "'\n";
     return kExitUsage;
   }
+  int code = kExitUsage;
   switch (request.command) {
-    case CliRequest::Command::Info: return RunInfo(doc, request.json, out);
-    case CliRequest::Command::Check: return RunCheck(doc, request.all, request.json, out);
-    case CliRequest::Command::Reprocess: return RunReprocess(doc, err);
+    case CliRequest::Command::Info: code = RunInfo(doc, request.json, out); break;
+    case CliRequest::Command::Check: code = RunCheck(doc, request.all, request.json, out); break;
+    case CliRequest::Command::Reprocess: code = RunReprocess(doc, err); break;
     case CliRequest::Command::SelfTest:
     case CliRequest::Command::Show:
     case CliRequest::Command::Set:
-    case CliRequest::Command::Follow: return RunPageCommand(request, doc, out, err);
-    default: return kExitUsage;
+    case CliRequest::Command::Follow: code = RunPageCommand(request, doc, out, err); break;
+    default: break;
   }
+  if (environment.leaveDocumentAtExit) {
+    // The process ends now: the lock goes, the memory is the system's to take back, which
+    // is much faster than taking a large project apart piece by piece.
+    doc.PrepareForExit();
+    (void)document.release();
+  }
+  return code;
 }
 
 std::string ExecutableFolder() {

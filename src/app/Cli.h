@@ -2,6 +2,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,9 @@ CliParse ParseCliArguments(const std::vector<std::string>& arguments);
 struct CliEnvironment {
   std::string programFolder;  // holds the architecture files
   Host* host = nullptr;       // messages and questions; a BatchHost in the real program
+  // The process ends right after the request: the document is not taken apart (its lock
+  // and temporary files are removed).
+  bool leaveDocumentAtExit = false;
 };
 
 class CProjDocBase;
@@ -47,6 +51,11 @@ int RunPageCommand(const CliRequest& request, CProjDocBase& doc, std::ostream& o
                    std::ostream& err);
 // Prints the warnings as `check` does; returns how many were printed.
 int PrintWarnings(CProjDocBase& doc, bool all, bool json, std::ostream& out);
+
+// JSON text with bytes that are not UTF-8 replaced (U+FFFD), never an exception.
+std::string DumpJson(const nlohmann::json& value);
+// "saving PATH failed: why", and the lines a save refused to drop.
+void PrintSaveFailure(CProjDocBase& doc, std::ostream& err);
 
 int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, std::ostream& out,
                   std::ostream& err);

@@ -1,5 +1,6 @@
 // The page commands of tarq-cli: show, set, follow and selftest drive the same page models
 // as the desktop program.
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -147,7 +148,7 @@ int RunShow(const CliRequest& request, CProjDocBase& doc, std::ostream& out, std
                                     {"text", warning.text},
                                     {"link", warning.link}});
     }
-    out << result.dump(2) << "\n";
+    out << DumpJson(result) << "\n";
     return kExitOk;
   }
   for (CModuleBase* module : modules) {
@@ -164,45 +165,175 @@ int RunShow(const CliRequest& request, CProjDocBase& doc, std::ostream& out, std
   return kExitOk;
 }
 
-// CONTROL is "#id", an exact window text, or the caption before the control; "GROUP/CONTROL"
-// looks only inside the group box of that title.
-ControlRef FindTarget(CModuleBase& module, Page& page, const std::string& name) {
-  if (!name.empty() && name[0] == '#') {
-    uint32_t id = 0;
-    if (!ReadCIntegerExact(name.substr(1), id)) return {};
-    return module.FindControlById(id);
+// ---- finding the control a `set` names ----
+
+bool IsInputControl(const Control& control) {
+  return control.kind != ControlKind::StaticText && control.kind != ControlKind::GroupBox &&
+         control.kind != ControlKind::Placeholder &&
+         control.kind != ControlKind::LinkText && control.kind != ControlKind::ReadOnlyDisplay;
+}
+
+// A page and every child page below it, in the order `show` prints them.
+void CollectPages(Page& page, std::vector<Page*>& pages) {
+  pages.push_back(&page);
+  for (size_t i = 0; i < page.GetControlCount(); ++i)
+    if (Page* child = page.GetChildPage(page.ControlAt(i).id)) CollectPages(*child, pages);
+}
+
+ControlRef RefOf(Page& page, Control& control) {
+  if (control.id != 0) {
+    if (ControlRef ref = page.FindControlById(control.id); ref && ref.control == &control)
+      return ref;
   }
-  uint32_t group = 0;
-  std::string wanted = name;
-  const size_t slash = name.find('/');
-  if (slash != std::string::npos) {
-    const std::string title = name.substr(0, slash);
-    for (size_t i = 0; i < page.GetControlCount(); ++i) {
-      const Control& control = page.ControlAt(i);
-      if (control.kind == ControlKind::GroupBox && control.text == title) {
-        group = control.id;
-        wanted = name.substr(slash + 1);
-        break;
-      }
-    }
-  }
-  for (size_t i = 0; i < page.GetControlCount(); ++i) {
-    Control& control = page.ControlAt(i);
-    if (group != 0 && control.layout.groupBox != group) continue;
-    const bool inputControl = control.kind != ControlKind::StaticText &&
-                              control.kind != ControlKind::GroupBox;
-    if (inputControl && control.text == wanted) return {&page, &control, control.id};
-    if (control.kind == ControlKind::StaticText && control.text == wanted &&
-        i + 1 < page.GetControlCount()) {
-      Control& next = page.ControlAt(i + 1);
-      return {&page, &next, next.id};
-    }
-  }
-  if (group == 0) {
-    ControlRef ref = module.FindControlByText(name);
-    if (ref && ref.control->kind != ControlKind::StaticText) return ref;
+  return {&page, &control, control.id};
+}
+
+// The title of a scope: a group box's text, or a child page's first caption.
+std::string ChildPageTitle(Page& child) {
+  for (size_t i = 0; i < child.GetControlCount(); ++i) {
+    const Control& control = child.ControlAt(i);
+    if (control.kind == ControlKind::StaticText && !control.text.empty())
+      return WithoutTrailingColons(control.text);
   }
   return {};
+}
+
+// Controls of `pages` (restricted to one group box when `group` is not 0) that `name`
+// names, as `show` prints them: the label in brackets, the caption before the control, a
+// button's text; failing those, the window text of another control.
+std::vector<ControlRef> MatchByName(const std::vector<Page*>& pages, uint32_t group,
+                                    const std::string& name, const std::string& title = {}) {
+  const std::string wanted = WithoutTrailingColons(name);
+  // Inside a titled row the label may repeat the row's title: "48. Timer A/priority" names
+  // "48. Timer A priority", "Pin  4/Function" names "Pin  4: Function".
+  auto labelFits = [&](const std::string& label) {
+    if (label.empty()) return false;
+    if (label == wanted) return true;
+    return !title.empty() && (label == title + " " + wanted || label == title + ": " + wanted);
+  };
+  std::vector<ControlRef> byLabel, byText;
+  auto add = [](std::vector<ControlRef>& list, const ControlRef& ref) {
+    for (const ControlRef& known : list)
+      if (known.control == ref.control) return;
+    list.push_back(ref);
+  };
+  for (Page* page : pages) {
+    for (size_t i = 0; i < page->GetControlCount(); ++i) {
+      Control& control = page->ControlAt(i);
+      if (group != 0 && control.layout.groupBox != group) continue;
+      if (control.kind == ControlKind::StaticText) {
+        // A caption names the control after it.
+        if (!wanted.empty() && WithoutTrailingColons(control.text) == wanted &&
+            i + 1 < page->GetControlCount() && IsInputControl(page->ControlAt(i + 1)))
+          add(byLabel, RefOf(*page, page->ControlAt(i + 1)));
+        continue;
+      }
+      if (!IsInputControl(control)) continue;
+      const std::string label = LabelOf(*page, control);
+      if (labelFits(label) ||
+          (control.IsButton() && WithoutTrailingColons(control.text) == wanted))
+        add(byLabel, RefOf(*page, control));
+      else if (control.text == name)
+        add(byText, RefOf(*page, control));
+    }
+  }
+  return byLabel.empty() ? byText : byLabel;
+}
+
+// CONTROL is "#ID" (a full id as `show --json` gives it), "#PAGE/CONTROL" (a child page's
+// id and, in it, a control's id or name), "GROUP/CONTROL" (a group box title or a child
+// page's first caption, then a name inside it), or a name: the label `show` prints in
+// brackets, the caption before the control, or its window text. A name that fits several
+// controls is refused with their ids.
+ControlRef FindTarget(CModuleBase& module, Page& page, const std::string& name,
+                      std::string& error) {
+  std::vector<Page*> pages;
+  CollectPages(page, pages);
+  auto unique = [&](const std::vector<ControlRef>& found) -> ControlRef {
+    if (found.size() == 1) return found.front();
+    if (found.empty()) {
+      error = "no control '" + name + "' on the page of " + module.GetPrefix();
+      return {};
+    }
+    error = "'" + name + "' names " + std::to_string(found.size()) + " controls on the page of " +
+            module.GetPrefix() + " (";
+    for (size_t i = 0; i < found.size(); ++i) {
+      if (i > 0) error += ", ";
+      const Page* owner = found[i].page;
+      error += owner != &page ? Format("#%u/%u", owner->GetChildId(), found[i].control->id)
+                              : Format("#%u", found[i].control->id);
+    }
+    error += "); name one by its id or as GROUP/CONTROL";
+    return {};
+  };
+
+  if (!name.empty() && name[0] == '#') {
+    const std::string rest = name.substr(1);
+    const size_t slash = rest.find('/');
+    uint32_t id = 0;
+    if (slash == std::string::npos) {
+      ControlRef ref;
+      if (ReadCIntegerExact(rest, id)) ref = module.FindControlById(id);
+      if (!ref || !IsInputControl(*ref.control)) {
+        error = "no control '" + name + "' on the page of " + module.GetPrefix();
+        return {};
+      }
+      return ref;
+    }
+    Page* child = nullptr;
+    if (ReadCIntegerExact(rest.substr(0, slash), id)) {
+      for (Page* candidate : pages)
+        if (candidate != &page && candidate->GetChildId() == id) child = candidate;
+    }
+    if (child == nullptr) {
+      error = "no child page '#" + rest.substr(0, slash) + "' on the page of " + module.GetPrefix();
+      return {};
+    }
+    const std::string inner = rest.substr(slash + 1);
+    std::vector<Page*> scope;
+    CollectPages(*child, scope);
+    uint32_t controlId = 0;
+    if (ReadCIntegerExact(inner, controlId)) {
+      for (Page* candidate : scope)
+        if (Control* control = candidate->Find(controlId); control && IsInputControl(*control))
+          return RefOf(*candidate, *control);
+    }
+    return unique(MatchByName(scope, 0, inner));
+  }
+
+  // GROUP/CONTROL: only when GROUP is a group title or a child page's caption.
+  for (size_t slash = name.find('/'); slash != std::string::npos;
+       slash = name.find('/', slash + 1)) {
+    const std::string title = WithoutTrailingColons(name.substr(0, slash));
+    const std::string inner = name.substr(slash + 1);
+    std::vector<ControlRef> found;
+    bool scoped = false;
+    for (Page* candidate : pages) {
+      for (size_t i = 0; i < candidate->GetControlCount(); ++i) {
+        const Control& control = candidate->ControlAt(i);
+        if (control.kind == ControlKind::GroupBox && WithoutTrailingColons(control.text) == title) {
+          scoped = true;
+          for (const ControlRef& ref : MatchByName({candidate}, control.id, inner))
+            found.push_back(ref);
+        }
+      }
+      if (candidate != &page && ChildPageTitle(*candidate) == title) {
+        scoped = true;
+        std::vector<Page*> scope;
+        CollectPages(*candidate, scope);
+        for (const ControlRef& ref : MatchByName(scope, 0, inner, title)) found.push_back(ref);
+      }
+    }
+    if (scoped) {
+      std::vector<ControlRef> distinct;
+      for (const ControlRef& ref : found)
+        if (std::none_of(distinct.begin(), distinct.end(),
+                         [&](const ControlRef& known) { return known.control == ref.control; }))
+          distinct.push_back(ref);
+      return unique(distinct);
+    }
+  }
+  return unique(MatchByName(pages, 0, name));
 }
 
 bool ParseSwitchValue(const std::string& value, bool& on) {
@@ -279,9 +410,10 @@ int RunSet(const CliRequest& request, CProjDocBase& doc, std::ostream& out, std:
     }
     const std::string name = assignment.substr(0, equals);
     const std::string value = assignment.substr(equals + 1);
-    const ControlRef target = FindTarget(*module, *page, name);
+    std::string findError;
+    const ControlRef target = FindTarget(*module, *page, name, findError);
     if (!target) {
-      err << "tarq-cli: no control '" << name << "' on the page of " << module->GetPrefix() << "\n";
+      err << "tarq-cli: " << findError << "\n";
       return kExitFailed;
     }
     std::string error;
@@ -293,10 +425,12 @@ int RunSet(const CliRequest& request, CProjDocBase& doc, std::ostream& out, std:
     if (target.control->binding != nullptr && !target.control->binding->Validate(true)) return kExitFailed;
     if (!module->ValidateControls(true)) return kExitFailed;
   }
+  // Saved first: the warnings printed are those `check` gives for the saved result.
+  const bool saved = !request.save || doc.Save();
   doc.OnIdle();
   PrintWarnings(doc, false, request.json, out);
-  if (request.save && !doc.Save()) {
-    err << "tarq-cli: saving " << doc.GetPath() << " failed\n";
+  if (!saved) {
+    PrintSaveFailure(doc, err);
     return kExitFailed;
   }
   return kExitOk;
@@ -316,9 +450,11 @@ int RunFollow(const CliRequest& request, CProjDocBase& doc, std::ostream& out, s
   doc.OnIdle();
   target->OpenLink(request.link, {});
   doc.OnIdle();
+  const bool saved = !request.save || doc.Save();
+  doc.OnIdle();
   PrintWarnings(doc, false, false, out);
-  if (request.save && !doc.Save()) {
-    err << "tarq-cli: saving " << doc.GetPath() << " failed\n";
+  if (!saved) {
+    PrintSaveFailure(doc, err);
     return kExitFailed;
   }
   return kExitOk;

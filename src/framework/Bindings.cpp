@@ -982,10 +982,28 @@ void CSetString::Refresh() {
   ShowText(reg && reg->value != 0 ? reg->text : std::string());
 }
 
+bool CSetString::Validate(bool showMessages) {
+  const Control* control = GetWnd();
+  if (!control) return true;
+  std::string message;
+  if (CModuleBase::CheckTextValue(Trim(control->text), identifier_, message)) {
+    ShowBackground(false);
+    return true;
+  }
+  ShowBackground(true);
+  if (showMessages) {
+    if (Host* host = GetHost()) host->ShowMessage(message, MessageIcon::Exclamation);
+  }
+  return false;
+}
+
 void CSetString::Update() {
   const Control* control = GetWnd();
   Register* reg = Reg();
   if (!control || !reg) return;
+  // A text that cannot stand in the header never reaches the register.
+  std::string message;
+  if (!CModuleBase::CheckTextValue(Trim(control->text), identifier_, message)) return;
   // Kept whole: a cut text would be written back damaged.
   reg->text = Trim(control->text);
   reg->value = reg->text.empty() ? 0 : 1;

@@ -321,9 +321,16 @@ class CSetString : public CSetCtrl {
   void Update() override;
   std::string GetDescription(bool detail, uint32_t style) const override;
   void OnControlEvent(ControlEvent event) override;
+  // The text must be able to stand as a define value (and be a C identifier when asked).
+  bool Validate(bool showMessages) override;
   const char* GetKindName() const override { return "CSetString"; }
   // The text the control shows, or the register's text without a control.
   std::string GetText() const;
+  // The text names an interrupt routine: only a C identifier (or nothing) is taken.
+  void RequireIdentifier() { identifier_ = true; }
+
+ private:
+  bool identifier_ = false;
 };
 
 }  // namespace tarq

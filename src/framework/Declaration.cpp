@@ -162,6 +162,7 @@ std::unique_ptr<CSetCtrl> PageDeclaration::MakeBinding(const DeclaredControl& co
     case DeclKind::Text: {
       auto text = std::make_unique<CSetString>();
       text->Bind(reg, decl.label);
+      if (decl.identifier) text->RequireIdentifier();
       return text;
     }
     default:

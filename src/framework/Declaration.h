@@ -99,6 +99,7 @@ struct ControlDecl {
   bool shown = true;       // initial show state
   bool enableWhole = false;       // the enable rule covers the caption and the unit as well
   bool unbound = false;           // Box: a view option of the page that no register holds
+  bool identifier = false;        // Text: the value names a C function (an interrupt routine)
   std::function<bool()> enabled{};  // enable rule, applied by ApplyRules; none: untouched
   std::function<bool()> visible{};  // show rule, applied by ApplyRules; none: untouched
   // A binding the module makes itself on the field's register (a box over a text register);

@@ -41,6 +41,18 @@ Answer BatchHost::AskOkCancel(const std::string& text) {
   return Answer::Cancel;
 }
 
+Answer BatchHost::AskYesNoLosingData(const std::string& text) {
+  ++messageCount;
+  PrintQuestion(quiet, text, Answer::No);
+  return Answer::No;
+}
+
+Answer BatchHost::AskReloadOrKeep(const std::string& text) {
+  ++messageCount;
+  PrintQuestion(quiet, text, Answer::Cancel);
+  return Answer::Cancel;
+}
+
 void BatchHost::BeginProgress(const std::string& caption, int steps) {
   if (!quiet && steps > 0) std::cerr << caption << " (" << steps << " steps)\n";
 }

@@ -24,6 +24,13 @@ class Host {
   virtual Answer AskYesNo(const std::string& text, MessageIcon icon = MessageIcon::Question) = 0;
   // OK/Cancel question; answers Ok or Cancel.
   virtual Answer AskOkCancel(const std::string& text) = 0;
+  // Yes/No question whose Yes gives up some of the user's text; a batch run answers No.
+  virtual Answer AskYesNoLosingData(const std::string& text) {
+    return AskYesNo(text, MessageIcon::Exclamation);
+  }
+  // The file changed on disk: Yes reloads it, No keeps this version (and overwrites the
+  // file), Cancel stops. A batch run answers Cancel.
+  virtual Answer AskReloadOrKeep(const std::string& text) { return AskYesNoCancel(text); }
 
   virtual void BeginProgress(const std::string& caption, int steps) { (void)caption; (void)steps; }
   virtual void StepProgress() {}
@@ -47,13 +54,17 @@ class Host {
 
 // Batch answers: never waits for input and never loses data. Messages and questions go to
 // stderr with the answer given. Yes/No/Cancel answers Yes (keep the user's changes), Yes/No
-// answers Yes, OK/Cancel answers Cancel (a write protection is never overridden).
+// answers Yes, OK/Cancel answers Cancel (a write protection is never overridden); a question
+// whose Yes drops user text answers No, and a file changed on disk is neither reloaded nor
+// overwritten (Cancel).
 class BatchHost : public Host {
  public:
   void ShowMessage(const std::string& text, MessageIcon icon) override;
   Answer AskYesNoCancel(const std::string& text) override;
   Answer AskYesNo(const std::string& text, MessageIcon icon) override;
   Answer AskOkCancel(const std::string& text) override;
+  Answer AskYesNoLosingData(const std::string& text) override;
+  Answer AskReloadOrKeep(const std::string& text) override;
   void BeginProgress(const std::string& caption, int steps) override;
   void EndProgress() override;
   void PostWakeUp() override { wakeUpPosted = true; }

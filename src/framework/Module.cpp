@@ -1,6 +1,7 @@
 #include "framework/Module.h"
 
 #include "framework/Capabilities.h"
+#include "framework/Host.h"
 #include "framework/Pins.h"
 #include "framework/TextUtil.h"
 #include "project/KnownParts.h"
@@ -65,7 +66,11 @@ void CModule::CheckPinWarnings() {
 
 bool CModule::FixPins() {
   ModuleContext* context = GetContext();
-  if (!context || !AssignMissingSignals(*context, *this, {})) return false;
+  if (!context) return false;
+  const PinPlacement placement = PlaceMissingSignals(*context, *this, {}, true);
+  // The user learns what moved and what could not be placed.
+  context->GetHost().ShowMessage(DescribePlacement(placement), MessageIcon::Information);
+  if (placement.placed.empty()) return false;
   AnnouncePinChanges(*context, this);
   return true;
 }

@@ -99,6 +99,10 @@ class CModuleBase {
   static std::string FormatValue(const Register& reg, bool withSuffix);
   // Sets a register from user text; false with `message` filled when not acceptable.
   static bool ParseValue(Register& reg, const std::string& text, std::string& message);
+  // Whether a text can stand as a define value (no line break, NUL, trailing backslash or
+  // comment opener or closer); with `identifier`, whether it is a C identifier or empty
+  // (interrupt-routine names). False with `message` filled otherwise.
+  static bool CheckTextValue(const std::string& text, bool identifier, std::string& message);
   std::string GetDefineName(const Register& reg) const;
   // Finds a register by name here and, when `owner` is given, in the other modules.
   Register* FindRegister(const std::string& name, CModuleBase** owner = nullptr);

@@ -218,27 +218,69 @@ SignalMap CollectSignals(ModuleContext& context, CModuleBase& module, const std:
   return signalMap;
 }
 
-bool AssignMissingSignals(ModuleContext& context, CModuleBase& module, const std::string& filter) {
+PinPlacement PlaceMissingSignals(ModuleContext& context, CModuleBase& module,
+                                 const std::string& filter, bool freePinsOnly) {
+  PinPlacement placement;
   const SignalMap signalMap = CollectSignals(context, module, filter, true);
   std::set<std::pair<const PinPort*, int>> taken;
   for (const auto& [signal, pins] : signalMap)
     for (const SignalPin& pin : pins.selected) taken.insert({pin.port, pin.pin});
-  bool changed = false;
+  // A pin is free for this module when it is a GPIO or carries one of the module's own
+  // signals; a pin routed to another peripheral is never taken away from it.
+  const std::string& name = module.GetPrefix();
+  auto isFree = [&](const SignalPin& candidate) {
+    if (taken.count({candidate.port, candidate.pin})) return false;
+    if (!freePinsOnly) return true;
+    const int current = candidate.port->CurrentFunction(candidate.pin);
+    if (current == 0) return true;
+    const PinDescription* description = candidate.port->FindPin(candidate.pin);
+    return current > 0 && description != nullptr &&
+           static_cast<size_t>(current) <= description->functions.size() &&
+           description->functions[static_cast<size_t>(current) - 1].HasOwner(name);
+  };
   for (const auto& [signal, pins] : signalMap) {
     if (!pins.selected.empty() || pins.candidates.empty()) continue;
     // Two signals of one module cannot share a pin: the later one takes its next candidate.
-    const SignalPin* choice = &pins.candidates.front();
+    const SignalPin* choice = nullptr;
     for (const SignalPin& candidate : pins.candidates) {
-      if (!taken.count({candidate.port, candidate.pin})) {
+      if (isFree(candidate)) {
         choice = &candidate;
         break;
       }
     }
+    // An explicit placement (the pinout page's module box) takes the first candidate when
+    // every one is taken by another signal of the module.
+    if (choice == nullptr && !freePinsOnly) choice = &pins.candidates.front();
+    if (choice == nullptr) {
+      placement.missing.push_back(signal);
+      continue;
+    }
     choice->port->SelectFunction(choice->pin, choice->position);
     taken.insert({choice->port, choice->pin});
-    changed = true;
+    placement.placed.push_back(signal + " on " + choice->port->PinName(choice->pin));
   }
-  return changed;
+  return placement;
+}
+
+bool AssignMissingSignals(ModuleContext& context, CModuleBase& module, const std::string& filter) {
+  return !PlaceMissingSignals(context, module, filter, false).placed.empty();
+}
+
+std::string DescribePlacement(const PinPlacement& placement) {
+  std::string text;
+  auto list = [](const std::vector<std::string>& items) {
+    std::string joined;
+    for (const std::string& item : items) joined += (joined.empty() ? "" : ", ") + item;
+    return joined;
+  };
+  if (!placement.placed.empty()) text += "Signals assigned to pins: " + list(placement.placed) + ".";
+  if (!placement.missing.empty()) {
+    if (!text.empty()) text += "\n";
+    text += "No pin in GPIO mode is left for: " + list(placement.missing) +
+            ". Free a pin of another peripheral on the port pages first.";
+  }
+  if (text.empty()) text = "Every used signal already has a pin.";
+  return text;
 }
 
 void AnnouncePinChanges(ModuleContext& context, CModuleBase* sender) {

@@ -123,10 +123,24 @@ using SignalMap = std::map<std::string, SignalPins>;
 // the signals its IsSignalUsed denies are left out.
 SignalMap CollectSignals(ModuleContext& context, CModuleBase& module, const std::string& filter,
                          bool usedOnly);
+// What placing a module's missing signals did: "SIGNAL on GPIO_B4" for each one placed, and
+// the signals for which no pin was free.
+struct PinPlacement {
+  std::vector<std::string> placed;
+  std::vector<std::string> missing;
+};
 // Selects, for every used signal of `module` that no pin carries, its function on the first
-// candidate pin (skipping pins this pass has already given to another of its signals).
-// True when any pin changed.
+// candidate pin (skipping pins this pass has already given to another of its signals). With
+// `freePinsOnly` (FIXPINS) only a pin in GPIO mode or carrying one of the module's own
+// signals is taken, never one routed to another peripheral; the signals without such a pin
+// stay missing.
+PinPlacement PlaceMissingSignals(ModuleContext& context, CModuleBase& module,
+                                 const std::string& filter, bool freePinsOnly);
+// The user's explicit placement (the pinout page's module box): any candidate pin, the
+// first one when all are taken. True when any pin changed.
 bool AssignMissingSignals(ModuleContext& context, CModuleBase& module, const std::string& filter);
+// The report of a placement for the user.
+std::string DescribePlacement(const PinPlacement& placement);
 
 // After pins changed outside the port pages: open port pages read their rows again, the
 // views learn of the change from `sender`, and a warnings pass is requested.

@@ -138,7 +138,9 @@ int CModuleBase::LoadDefines(HeaderFile& header) {
     reg.savedValue = reg.value;
     reg.savedText = reg.text;
     reg.flags |= LOADED;
-    if (definition) definition->used = true;
+    // Only a register that writes its definition takes it; a placeholder that is never
+    // written leaves it to the unrecognised definitions, which keep it.
+    if (definition && !reg.Has(DUMMYREG)) definition->used = true;
     ++found;
   }
 
@@ -155,7 +157,9 @@ int CModuleBase::LoadDefines(HeaderFile& header) {
 
 std::string CModuleBase::FormatValue(const Register& reg, bool withSuffix) {
   if (reg.Has(STRVALUE)) return reg.text;
-  if (reg.Has(DECVALUE)) return Format("%d", static_cast<int>(reg.value));
+  // 32-bit decimal values are unsigned: 3000000000 must read back as it was written.
+  if (reg.Has(DECVALUE))
+    return reg.Has(DW32) ? Format("%u", reg.value) : Format("%d", static_cast<int>(reg.value));
   if (reg.Has(DW16)) return Format(withSuffix ? "0x%04XU" : "0x%04X", reg.value);
   if (reg.Has(DW32)) return Format(withSuffix ? "0x%08XU" : "0x%08X", reg.value);
   return Format(withSuffix ? "0x%02XU" : "0x%02X", reg.value);
@@ -208,6 +212,8 @@ void CModuleBase::BuildDefineText(std::string& text, bool& changed) const {
     } else if (reg.value != 0) {
       const std::string value = reg.Has(QUOTEDVALUE) ? "\"" + reg.text + "\"" : reg.text;
       line = "#define " + name + " " + padding + " " + value;
+      // A text read with a backslash at its end stood before a blank: keep the line whole.
+      if (!value.empty() && value.back() == '\\') line += ' ';
     }
     if (line.empty()) continue;
 
@@ -250,8 +256,38 @@ bool CModuleBase::WriteDefines(std::string& text) {
 
 // ---- user entry ----
 
+bool CModuleBase::CheckTextValue(const std::string& text, bool identifier, std::string& message) {
+  if (identifier && !text.empty()) {
+    const auto isStart = [](char c) {
+      return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_';
+    };
+    bool valid = isStart(text.front());
+    for (char c : text) valid = valid && (isStart(c) || std::isdigit(static_cast<unsigned char>(c)));
+    if (!valid) {
+      message = "'" + text +
+                "' is not a valid interrupt routine name: use a C identifier (letters, digits and "
+                "'_', not beginning with a digit), or leave it empty.";
+      return false;
+    }
+    return true;
+  }
+  const char* problem = nullptr;
+  if (text.find_first_of("\r\n") != std::string::npos) problem = "a line break";
+  else if (text.find('\0') != std::string::npos) problem = "a NUL character";
+  else if (!text.empty() && text.back() == '\\') problem = "a backslash at its end";
+  else if (text.find("/*") != std::string::npos || text.find("*/") != std::string::npos ||
+           text.find("//") != std::string::npos)
+    problem = "a comment opener or closer";
+  if (problem == nullptr) return true;
+  message = std::string("This text cannot stand in the configuration file: it holds ") + problem +
+            ".";
+  return false;
+}
+
 bool CModuleBase::ParseValue(Register& reg, const std::string& text, std::string& message) {
   if (reg.Has(STRVALUE)) {
+    // The text becomes a define value: it must not break the header's lines or comments.
+    if (!CheckTextValue(text, false, message)) return false;
     if (reg.Has(FLOATVALUE)) {
       double number = 0;
       const std::string trimmed = TrimRight(text);

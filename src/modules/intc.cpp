@@ -301,7 +301,7 @@ void CpmINTC::Declare() {
       d.Text({.caption = "Fast ISR Name:", .key = FastKey(k, "ISR"), .id = base + 4,
               .captionId = base + 3, .field = {.reg = Format("FIVA%d_INIT", k)},
               .label = Format("Fast interrupt %d ISR name", k), .width = kIsrWidth,
-              .newRow = false});
+              .newRow = false, .identifier = true});
     }
     d.Link({.key = "fast note", .id = 1030, .shown = false});
   }
@@ -324,7 +324,7 @@ void CpmINTC::Declare() {
       d.Text({.caption = "ISR Name:", .key = UserKey(slot, "ISR"), .id = base + 3,
               .captionId = base + 2,
               .field = {.reg = Format("-INT_VECTOR_ADDR_%u", UserSlotVector(slot))},
-              .label = Format("USER%d ISR name", slot), .width = kIsrWidth, .newRow = false,
+              .label = Format("USER%d ISR name", slot), .width = kIsrWidth, .newRow = false, .identifier = true,
               .enabled = [this, slot] { return IsValidUserSource(GetUserSource(slot)); }});
       d.Link({.key = UserKey(slot, "duplicate"), .id = base + 4, .shown = false});
       d.Link({.key = UserKey(slot, "both ISR"), .id = base + 5, .shown = false});
@@ -581,6 +581,7 @@ void CpmINTC::FillPanel(Page& panel, uint32_t vector, bool wide) {
 
   const IntcVector& entry = vectors_[vector];
   record.isr.Bind({this, firstVectorRegister_ + 2 * vector}, entry.text + " ISR name");
+  record.isr.RequireIdentifier();
   std::vector<std::string> displays, values;
   PriorityItems(vector, displays, values);
   record.priority.Bind({this, firstVectorRegister_ + 2 * vector + 1}, false,

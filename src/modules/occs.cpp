@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "framework/Hints.h"
+#include "framework/Host.h"
 #include "framework/Links.h"
 #include "framework/Pins.h"
 #include "framework/TextUtil.h"
@@ -875,11 +876,34 @@ std::string CpmOCCS::FrequencyEditText(float mhz) const { return Format("%.7g", 
 void CpmOCCS::StoreFrequency(uint32_t editId, const std::string& text) {
   ModuleContext* context = GetContext();
   ProjectSettings* settings = context ? context->GetEditableSettings() : nullptr;
-  double value = 0;
-  // A text that is no frequency shows 0 MHz but leaves the project's value alone.
-  if (!settings || !ReadFloatExact(text, value) || !std::isfinite(value) || value < 0) return;
+  uint32_t hertz = 0;
+  // A text that is no frequency shows 0 MHz but leaves the project's value alone. The typed
+  // decimals become whole hertz exactly, not through single precision.
+  if (!settings || !ReadMegahertzText(text, hertz)) return;
   const bool crystal = UsesSecondLayout() && editId == kOccsXtalFreqEdit;
-  (crystal ? settings->extalMHz : settings->extClkMHz) = static_cast<float>(value);
+  (crystal ? settings->extalMHz : settings->extClkMHz) =
+      static_cast<float>(static_cast<double>(hertz) / 1e6);
+  (crystal ? settings->extalHz : settings->extClkHz) = hertz;
+  (crystal ? settings->extalKeepText : settings->extClkKeepText) = false;
+}
+
+bool CpmOCCS::ValidateControls(bool showMessages) {
+  if (!CModule::ValidateControls(showMessages)) return false;
+  for (const uint32_t id : {kOccsXtalFreqEdit, kOccsClkinEdit}) {
+    const Control* edit = OpenControl(id);
+    if (edit == nullptr || !edit->shown || !edit->enabled) continue;
+    uint32_t hertz = 0;
+    if (ReadMegahertzText(edit->text, hertz)) continue;
+    if (showMessages) {
+      if (Host* host = HostInForce())
+        host->ShowMessage("'" + edit->text +
+                              "' is not a frequency: type a number of megahertz such as 8 or "
+                              "18.432, from 0 to 4294.967295",
+                          MessageIcon::Exclamation);
+    }
+    return false;
+  }
+  return true;
 }
 
 void CpmOCCS::OnControlEvent(Page& page, Control& control, ControlEvent event) {

@@ -237,6 +237,8 @@ class CpmOCCS : public CModule, public ClockSource {
 
   // Reads a frequency text in MHz: exactly one finite, non-negative number, else 0.
   static float ParseMHz(const std::string& text);
+  // The frequency edits must hold a number of megahertz that fits 32 bits of hertz.
+  bool ValidateControls(bool showMessages) override;
 
  private:
   void ChooseTable(ModuleContext& doc);

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "framework/TextUtil.h"
 #include "project/HeaderFile.h"
@@ -30,33 +32,66 @@ void ReadPart(HeaderFile& header, ProjectSettings& settings) {
 }
 
 // The prefixed name wins; the bare one switches the project to un-prefixed clock names.
+// A value that is no plain number of hertz leaves the frequency at 0 and its text is kept
+// to be written back as it stands.
 void ReadClock(HeaderFile& header, const char* prefixedName, const char* plainName,
-               ProjectSettings& settings, float& megahertz, std::string& valueText) {
+               ProjectSettings& settings, float& megahertz, uint32_t& hertz,
+               std::string& valueText, bool& keepText, std::vector<std::string>* invalid) {
   Definition* definition = Take(header, prefixedName);
+  const char* name = prefixedName;
   if (!definition) {
     definition = Take(header, plainName);
     if (!definition) return;
+    name = plainName;
     settings.prefixedNames = false;
   }
   valueText = Trim(definition->value);
-  long long hertz = 0;
-  if (ReadClockHertz(valueText, hertz))
-    megahertz = static_cast<float>(static_cast<double>(hertz) / 1e6);
+  uint32_t read = 0;
+  if (ReadPlainHertz(valueText, read)) {
+    hertz = read;
+    megahertz = static_cast<float>(static_cast<double>(read) / 1e6);
+    keepText = read == 0;
+    return;
+  }
+  keepText = true;
+  if (invalid) invalid->push_back(std::string("#define ") + name + " " + valueText);
 }
 
 }  // namespace
 
 bool ReadClockHertz(std::string_view text, long long& hertz) {
-  const std::string trimmed = Trim(text);
-  const bool hex = trimmed.size() > 2 && trimmed[0] == '0' &&
-                   (trimmed[1] == 'x' || trimmed[1] == 'X') &&
-                   std::isxdigit(static_cast<unsigned char>(trimmed[2]));
-  const char* begin = trimmed.c_str();
-  char* end = nullptr;
-  errno = 0;
-  const long long value = std::strtoll(begin, &end, hex ? 16 : 10);
-  if (end == begin || errno == ERANGE) return false;
+  uint32_t value = 0;
+  if (!ReadPlainHertz(text, value)) return false;
   hertz = value;
+  return true;
+}
+
+bool ReadPlainHertz(std::string_view text, uint32_t& hertz) {
+  const std::string_view trimmed = TrimView(text);
+  size_t i = 0;
+  int base = 10;
+  if (trimmed.size() > 2 && trimmed[0] == '0' && (trimmed[1] == 'x' || trimmed[1] == 'X')) {
+    base = 16;
+    i = 2;
+  }
+  uint64_t value = 0;
+  size_t digits = 0;
+  for (; i < trimmed.size(); ++i, ++digits) {
+    const unsigned char c = static_cast<unsigned char>(trimmed[i]);
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (base == 16 && std::isxdigit(c)) digit = std::tolower(c) - 'a' + 10;
+    if (digit < 0) break;
+    value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+    if (value > 0xFFFFFFFFull) return false;
+  }
+  if (digits == 0) return false;
+  // Only the C integer suffixes may follow ("8000000L", "8000000UL").
+  const std::string_view suffix = trimmed.substr(i);
+  if (suffix.size() > 3) return false;
+  for (char c : suffix)
+    if (c != 'u' && c != 'U' && c != 'l' && c != 'L') return false;
+  hertz = static_cast<uint32_t>(value);
   return true;
 }
 
@@ -69,7 +104,8 @@ bool ReplaceOlderPartName(ProjectSettings& settings) {
   return true;
 }
 
-void ReadDocumentSettings(HeaderFile& header, ProjectSettings& settings, Options& options) {
+void ReadDocumentSettings(HeaderFile& header, ProjectSettings& settings, Options& options,
+                          std::vector<std::string>* invalidLines) {
   settings = ProjectSettings{};
   ReadPart(header, settings);
 
@@ -78,8 +114,10 @@ void ReadDocumentSettings(HeaderFile& header, ProjectSettings& settings, Options
     settings.partNumber = Trim(number->value);
   if (Definition* package = Take(header, "APPCFG_PACKAGE")) settings.package = Trim(package->value);
 
-  ReadClock(header, "APPCFG_EXTCLK", "EXTCLK", settings, settings.extClkMHz, settings.extClkText);
-  ReadClock(header, "APPCFG_EXTAL", "EXTAL", settings, settings.extalMHz, settings.extalText);
+  ReadClock(header, "APPCFG_EXTCLK", "EXTCLK", settings, settings.extClkMHz, settings.extClkHz,
+            settings.extClkText, settings.extClkKeepText, invalidLines);
+  ReadClock(header, "APPCFG_EXTAL", "EXTAL", settings, settings.extalMHz, settings.extalHz,
+            settings.extalText, settings.extalKeepText, invalidLines);
 
   // The line is only written when defaults are left out, so its absence means "all written".
   options.generateDefaults = true;

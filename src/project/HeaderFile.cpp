@@ -1,6 +1,7 @@
 #include "project/HeaderFile.h"
 
 #include <pcre2.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -372,10 +373,25 @@ bool HeaderFile::Read(const std::string& filePath, Host* reportErrors) {
           MessageIcon::Exclamation);
     return false;
   }
-  std::string content;
-  char buffer[64 * 1024];
+  // Sized once from the file's length and read in one piece, without filling the buffer
+  // first; a file that grows meanwhile is read on in pieces.
+  size_t capacity = 64 * 1024;
+  struct stat info {};
+  if (::fstat(::fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+    capacity = static_cast<size_t>(info.st_size) + 1;
+  std::unique_ptr<char[]> buffer(new char[capacity]);
+  size_t length = 0;
   size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
+  while ((got = std::fread(buffer.get() + length, 1, capacity - length, file)) > 0) {
+    length += got;
+    if (length == capacity) {
+      std::unique_ptr<char[]> larger(new char[capacity * 2]);
+      std::memcpy(larger.get(), buffer.get(), length);
+      buffer = std::move(larger);
+      capacity *= 2;
+    }
+  }
+  const std::string_view content(buffer.get(), length);
   const bool readError = std::ferror(file) != 0;
   const int error = errno;
   std::fclose(file);
@@ -394,6 +410,8 @@ bool HeaderFile::Read(const std::string& filePath, Host* reportErrors) {
 
 void HeaderFile::Clear() {
   definitions.clear();
+  fileOrder.clear();
+  skippedLines.clear();
   parameterBlocks.clear();
 }
 
@@ -430,6 +448,18 @@ void HeaderFile::Parse(std::string_view content) {
   trailer.clear();
   guardName.clear();
   parameterBlocks.clear();
+  skippedLines.clear();
+  fileOrder.clear();
+  {
+    // The file's kind of line break: what most of its first lines end with.
+    size_t breaks = 0, crlfBreaks = 0;
+    for (size_t nl = content.find('\n'); nl != std::string_view::npos && breaks < 1000;
+         nl = content.find('\n', nl + 1)) {
+      ++breaks;
+      if (nl > 0 && content[nl - 1] == '\r') ++crlfBreaks;
+    }
+    crlf = crlfBreaks * 2 > breaks;
+  }
   // Nodes and string buffers of the previous read are reused, so reading a header again
   // into the same record allocates next to nothing.
   auto recycled = std::move(definitions);
@@ -463,6 +493,35 @@ void HeaderFile::Parse(std::string_view content) {
   // and ends on a #define line keeps that line's start in front of the comment.
   size_t runStart = 0;
   int runLine = -1;
+  size_t definitionCount = 0;
+  auto lastSlot = definitions.end();  // where the previous definition went
+
+  // Lines of the generated section that yield no definition, by the offset of their start.
+  std::vector<size_t> skippedStarts;
+  // Where the last definition's line (or the last internal comment) ends.
+  size_t sectionEnd = 0;
+  auto recordLines = [&](size_t from, size_t to) {
+    size_t pos = from;
+    while (true) {
+      skippedStarts.push_back(pos);
+      const size_t nl = content.find('\n', pos);
+      if (nl == std::string_view::npos || nl + 1 >= to) return;
+      pos = nl + 1;
+    }
+  };
+  auto skipToken = [&](const Token& t) {
+    if (!inPreamble) recordLines(t.lineStart, t.end);
+  };
+  // Ordinary comments of the section not yet known to belong to a definition.
+  std::vector<std::pair<size_t, size_t>> pendingComments;
+  auto flushPendingComments = [&]() {
+    for (const auto& [from, to] : pendingComments) recordLines(from, to);
+    pendingComments.clear();
+  };
+  auto lineEndAfter = [&](size_t pos) {
+    const size_t nl = content.find('\n', pos);
+    return nl == std::string_view::npos ? content.size() : nl + 1;
+  };
 
   // Skips the tokens left on the line that `line` ends at (comments are still searched).
   auto skipRestOfLine = [&](int line) {
@@ -490,15 +549,24 @@ void HeaderFile::Parse(std::string_view content) {
         if (!text.empty() && text.back() == '.') {
           trailer.assign(content.substr(t.end));
           endMarker = true;
+        } else {
+          sectionEnd = std::max(sectionEnd, lineEndAfter(t.end));
         }
       } else {
-        if (t.endLine != commentLine) lineComments.clear();
+        if (t.endLine != commentLine) {
+          lineComments.clear();
+          flushPendingComments();
+        }
         commentLine = t.endLine;
         AppendCommentPart(lineComments, text);
+        if (!inPreamble) pendingComments.emplace_back(t.lineStart, t.end);
       }
       continue;
     }
-    if (t.kind != TokenKind::Word) continue;
+    if (t.kind != TokenKind::Word) {
+      skipToken(t);
+      continue;
+    }
     const std::string_view word = textOf(t);
 
     if (word == "#ifndef" && inPreamble) {
@@ -517,14 +585,21 @@ void HeaderFile::Parse(std::string_view content) {
       skipRestOfLine(name.endLine);
       continue;
     }
-    if (word != "#define") continue;
+    if (word != "#define") {
+      skipToken(t);
+      continue;
+    }
 
     // The name: the next token on the line, comments skipped.
     const int defineLine = t.startLine;
     comment.clear();
     // Comments of the line before, or those in front of #define on its own line.
-    if (commentLine == defineLine - 1 || commentLine == defineLine)
+    if (commentLine == defineLine - 1 || commentLine == defineLine) {
       AppendCommentPart(comment, lineComments);
+      pendingComments.clear();
+    } else {
+      flushPendingComments();
+    }
     commentLine = -1;
     lineComments.clear();
 
@@ -537,6 +612,7 @@ void HeaderFile::Parse(std::string_view content) {
       name = tokens.Next();
     }
     if (name.kind == TokenKind::End || name.startLine != line) {
+      skipToken(t);
       tokens.PushBack(name);
       continue;
     }
@@ -581,8 +657,18 @@ void HeaderFile::Parse(std::string_view content) {
       line = v.endLine;
       previousEnd = v.end;
     }
+    sectionEnd = std::max(sectionEnd, lineEndAfter(previousEnd));
 
-    auto slot = definitions.lower_bound(defName);
+    // Definitions often come in name order (a module's registers, a block of the user's):
+    // then the new one goes right after the one before it, without a search.
+    auto slot = definitions.end();
+    if (lastSlot != definitions.end() && lastSlot->first < defName) {
+      slot = std::next(lastSlot);
+      if (slot != definitions.end() && !(defName <= slot->first))
+        slot = definitions.lower_bound(defName);
+    } else {
+      slot = definitions.lower_bound(defName);
+    }
     if (slot == definitions.end() || slot->first != defName) {
       if (!recycled.empty()) {
         auto node = recycled.extract(recycled.begin());
@@ -592,11 +678,31 @@ void HeaderFile::Parse(std::string_view content) {
         slot = definitions.emplace_hint(slot, defName, Definition{});
       }
     }
+    lastSlot = slot;
     Definition& definition = slot->second;
     definition.name = defName;
     definition.value = value;
     definition.comment = comment;
     definition.used = false;
+    definition.order = definitionCount++;
+    fileOrder.push_back(&definition);
+  }
+  flushPendingComments();
+
+  if (!endMarker && !inPreamble) {
+    // No end marker: what follows the last definition is the user's closing text (it is
+    // kept as the trailer), and only the lines before it belong to the generated section.
+    const std::string_view tail = content.substr(std::min(sectionEnd, content.size()));
+    if (!TrimView(tail).empty()) trailer.assign(tail);
+    std::erase_if(skippedStarts, [&](size_t start) { return start >= sectionEnd; });
+  }
+  std::sort(skippedStarts.begin(), skippedStarts.end());
+  skippedStarts.erase(std::unique(skippedStarts.begin(), skippedStarts.end()), skippedStarts.end());
+  for (size_t start : skippedStarts) {
+    const size_t nl = content.find('\n', start);
+    const std::string_view line = TrimView(
+        content.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start));
+    if (!line.empty()) skippedLines.emplace_back(line);
   }
 
   if (inPreamble) preambleEnd = content.size();

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace tarq {
 
@@ -17,6 +18,7 @@ struct Definition {
   std::string value;    // rest of the line without comments, may be empty
   std::string comment;  // comment text without its surrounding blanks
   bool used = false;    // taken by a module, the document settings or the part decision
+  size_t order = 0;     // position in the file (of the definition that won), for writing back
 };
 
 using ParameterBlock = std::map<std::string, std::string>;
@@ -47,7 +49,17 @@ class HeaderFile {
   std::string trailer;   // trimmed at both ends, then one line break appended
   std::string guardName;
   std::map<std::string, Definition> definitions;
+  // The definitions as the file gave them, a redefined name at each of its places; the
+  // place whose index is the definition's `order` is the one that won. Filled by Parse;
+  // whoever takes definitions out of the map clears it (Clear does).
+  std::vector<const Definition*> fileOrder;
   std::map<std::string, ParameterBlock> parameterBlocks;
+  // Lines of the generated section that are not definitions (#if, #include, code, comments
+  // that belong to no definition), in file order, without their line breaks. In a header
+  // Tarq did not write, the section runs from the first to the last definition.
+  std::vector<std::string> skippedLines;
+  // The file's line breaks are "\r\n": generated lines are written the same way.
+  bool crlf = false;
 
  private:
   struct Patterns;

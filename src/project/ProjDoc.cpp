@@ -5,14 +5,18 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sys/stat.h>
 #include <system_error>
+#include <unordered_set>
 
+#include "framework/Bindings.h"
 #include "framework/Hints.h"
 #include "framework/TextUtil.h"
 #include "project/ArchitectureFile.h"
 #include "project/DocumentSettings.h"
 #include "project/HeaderWriter.h"
 #include "project/OptionsFile.h"
+#include "project/UnrecognisedDefinitions.h"
 
 namespace fs = std::filesystem;
 
@@ -46,9 +50,30 @@ std::string ResolveHeaderPath(const std::string& path) {
   return (error ? resolved : absolute).lexically_normal().string();
 }
 
+constexpr const char* kDroppedLinesQuestion =
+    "The generated section holds %d line(s) that are not definitions, for example \"%s\". Tarq "
+    "does not keep them. Save anyway?";
+constexpr const char* kChangedOnDiskQuestion =
+    "The file has been changed by another program. Reload it and lose your changes, or keep "
+    "your version?";
+constexpr const char* kInvalidValuesCaption = "Invalid values found (ignoring):";
+
 bool IsExistingFile(const std::string& path) {
   std::error_code error;
   return fs::exists(path, error) && !fs::is_directory(path, error);
+}
+
+// The trimmed lines of a text, for telling whether a line is written again.
+std::unordered_set<std::string_view> LinesOf(std::string_view text) {
+  std::unordered_set<std::string_view> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    lines.insert(TrimView(text.substr(start, end - start)));
+    start = end + 1;
+  }
+  return lines;
 }
 
 }  // namespace
@@ -111,6 +136,11 @@ void CProjDocBase::ResetContent(bool releaseLock) {
   firstUpdateDone_ = false;
   closingWithoutQuestion_ = false;
   saveAndExitPosted_ = false;
+  reloadRequested_ = false;
+  saveError_.clear();
+  refusedLines_.clear();
+  headerNotes_.clear();
+  readStamp_ = FileStamp{};
 
   // Views and lists point at modules: empty them before the modules go.
   tree_.Clear();
@@ -162,7 +192,7 @@ bool CProjDocBase::OpenProject(const std::string& requestedPath) {
     return false;
   }
 
-  if (!secondary_) {
+  if (!secondary_ && environment_.takeLock) {
     LockProbe probe = lock_.Take(headerPath);
     if (probe.state == LockState::HeldElsewhere) {
       lastError_ = kAlreadyOpenQuestion;
@@ -184,7 +214,14 @@ bool CProjDocBase::OpenProject(const std::string& requestedPath) {
     return false;
   }
 
-  ReadDocumentSettings(*mainHeader_, settings_, options_);
+  std::vector<std::string> invalidSettings;
+  ReadDocumentSettings(*mainHeader_, settings_, options_, &invalidSettings);
+  if (!invalidSettings.empty()) {
+    std::string report = std::string(kInvalidValuesCaption) + "\n\n";
+    for (const std::string& line : invalidSettings) report += "     " + line + "\n";
+    host_->ShowMessage(report, MessageIcon::Exclamation);
+  }
+  readStamp_ = StampOf(headerPath);
   ReplaceOlderPartName(settings_);
   partResults_ = ComputePartResults(settings_.partName);
   savedOptions_ = options_;
@@ -209,6 +246,7 @@ bool CProjDocBase::OpenProject(const std::string& requestedPath) {
   for (size_t i = 0; i < modules_.size(); ++i) modules_[i]->InitModule(*this);
   for (size_t i = 0; i < modules_.size(); ++i) modules_[i]->OnModulesReady();
   LoadAllDefines();
+  CollectHeaderNotes(invalidSettings);
   warningsEnabled_ = true;
   for (size_t i = 0; i < modules_.size(); ++i) modules_[i]->FixDefaults();
   CheckAllWarnings(true);
@@ -387,6 +425,24 @@ void CProjDocBase::Broadcast(int hint, CModuleBase* sender) {
   for (size_t i = 0; i < modules_.size(); ++i) {
     if (modules_[i].get() != sender) modules_[i]->OnUpdate(hint, sender);
   }
+  // A change of values, pages or the selection asks for a warnings pass, whatever views
+  // there are; the pass itself sends such hints too, and they ask for nothing.
+  switch (hint) {
+    case kHintTreeCurrentModule:
+    case kHintModuleSelectionToggled:
+    case kHintPaneShown:
+    case kHintValueChanged:
+    case kHintChoiceChanged:
+    case kHintCheckChanged:
+    case kHintPageRefreshed:
+    case kHintPageUpdated:
+    case kHintChildPageRefreshed:
+    case kHintChildPageUpdated:
+      if (loaded_ && !inWarningsPass_) CheckAllWarnings(true);
+      break;
+    default:
+      break;
+  }
 }
 
 void CProjDocBase::CheckAllWarnings(bool deferred) {
@@ -398,7 +454,9 @@ void CProjDocBase::CheckAllWarnings(bool deferred) {
   }
   if (warningsEnabled_) {
     updatePending_ = false;
+    inWarningsPass_ = true;
     for (size_t i = 0; i < modules_.size(); ++i) modules_[i]->CheckWarnings();
+    inWarningsPass_ = false;
   }
   Broadcast(kHintWarningsPassDone, nullptr);
 }
@@ -460,6 +518,9 @@ bool CProjDocBase::ValidateAllModules(bool ask, CModuleBase** failed) {
   CModuleBase* shown = views_.currentModule ? views_.currentModule() : nullptr;
   for (size_t i = 0; i < modules_.size(); ++i) {
     CModuleBase* module = modules_[i].get();
+    // The unrecognised definitions have nothing to validate; their page would only list
+    // every one of them again.
+    if (dynamic_cast<CpmUNREC*>(module) != nullptr && !module->HasPage()) continue;
     // Validation reads the page's controls: build the page when it is not open.
     const bool madeHere = !module->HasPage();
     module->CreatePage();
@@ -482,6 +543,13 @@ bool CProjDocBase::BuildModuleText(HeaderFile& header, std::string& text) {
   for (size_t i = 0; i < modules_.size(); ++i) {
     CModuleBase* module = modules_[i].get();
     if (!module->IsDefineSource(&header)) continue;
+    if (auto* unrecognised = dynamic_cast<CpmUNREC*>(module)) {
+      // Its block is its whole section; a large one goes straight into the text.
+      const size_t before = text.size();
+      if (unrecognised->IsSelected()) unrecognised->AppendBlock(text, options_.keepUserComments);
+      if (text.size() != before) text += '\n';
+      continue;
+    }
     std::string section = "/*.\n";
     module->GenerateComment(section);
     section += "\n.*/\n";
@@ -489,7 +557,10 @@ bool CProjDocBase::BuildModuleText(HeaderFile& header, std::string& text) {
     if (!module->WriteDefines(section)) return false;
     // A module left out of the file contributes nothing, not even its comment.
     if (!module->IsSelected()) section.clear();
-    if (!section.empty()) text += section + "\n";
+    if (!section.empty()) {
+      text += section;
+      text += '\n';
+    }
   }
   return true;
 }
@@ -498,26 +569,66 @@ bool CProjDocBase::SaveProject(const std::string& path) { return SaveProjectTo(p
 
 bool CProjDocBase::SaveProjectTo(const std::string& path, bool markSaved) {
   WaitCursor wait(*host_);
+  saveError_.clear();
+  refusedLines_.clear();
+  reloadRequested_ = false;
   const bool reprocess = environment_.reprocess;
-  if (!reprocess && views_.commitCurrentPage && !views_.commitCurrentPage()) return false;
+  if (!reprocess && views_.commitCurrentPage && !views_.commitCurrentPage()) {
+    saveError_ = "the page on screen holds a value that is not valid";
+    return false;
+  }
   bool succeeded = true;
-  if (!ValidateAllModules(!reprocess)) {
+  CModuleBase* invalid = nullptr;
+  if (!ValidateAllModules(!reprocess, &invalid)) {
+    saveError_ = DescribeInvalidControl(invalid);
     if (!reprocess) return false;
     succeeded = false;  // a batch run still writes what it has, but reports the failure
   }
+  if (!ConfirmChangedOnDisk(path)) return false;
 
+  std::string reason;
   HeaderWriteContext context;
   context.settings = &settings_;
   context.options = &options_;
   context.host = host_;
+  context.failureReason = &reason;
+  auto fail = [&](const std::string& why) {
+    succeeded = false;
+    if (saveError_.empty()) saveError_ = why;
+  };
   for (auto& [key, header] : pluginHeaders_) {
     std::string text;
-    if (!BuildModuleText(*header, text)) return false;
-    if (!WriteHeaderFile(*header, header->path, text, false, context)) succeeded = false;
+    if (!BuildModuleText(*header, text)) {
+      fail("a module question was cancelled");
+      return false;
+    }
+    if (!ConfirmDroppedLines(*header, text)) {
+      fail(Format("'%s' holds lines that are not definitions", header->path.c_str()));
+      continue;
+    }
+    if (!WriteHeaderFile(*header, header->path, text, false, context)) fail(reason);
   }
   std::string text;
-  if (!BuildModuleText(*mainHeader_, text)) return false;
-  if (!WriteHeaderFile(*mainHeader_, path, text, true, context)) succeeded = false;
+  if (!BuildModuleText(*mainHeader_, text)) {
+    fail("a module question was cancelled");
+    return false;
+  }
+  bool mainWritten = false;
+  if (!ConfirmDroppedLines(*mainHeader_, text)) {
+    fail(Format("'%s' holds lines that are not definitions", path.c_str()));
+  } else if (!WriteHeaderFile(*mainHeader_, path, text, true, context)) {
+    fail(reason);
+  } else {
+    mainWritten = true;
+  }
+  if (mainWritten && path == path_) {
+    // What the file holds now: later saves compare against it, and what reading found is
+    // gone from it except the settings lines kept as they stood.
+    readStamp_ = StampOf(path);
+    std::erase_if(headerNotes_, [](const HeaderNote& note) { return !note.module.empty() ||
+                                                                    !note.lines.empty(); });
+    mainHeader_->skippedLines.clear();
+  }
 
   if (succeeded && markSaved) {
     for (const auto& module : modules_) module->MarkSaved();
@@ -526,6 +637,124 @@ bool CProjDocBase::SaveProjectTo(const std::string& path, bool markSaved) {
     savedSettings_ = settings_;
   }
   return succeeded;
+}
+
+bool CProjDocBase::ConfirmDroppedLines(const HeaderFile& header, const std::string& moduleText) {
+  if (header.skippedLines.empty()) return true;
+  // A line the save writes again (an "#undef" of a register, say) is not lost.
+  const std::unordered_set<std::string_view> written = LinesOf(moduleText);
+  std::vector<std::string> dropped;
+  for (const std::string& line : header.skippedLines)
+    if (!written.count(TrimView(line))) dropped.push_back(line);
+  if (dropped.empty()) return true;
+  const std::string question = Format(kDroppedLinesQuestion, static_cast<int>(dropped.size()),
+                                      dropped.front().c_str());
+  if (host_->AskYesNoLosingData(question) == Answer::Yes) return true;
+  refusedLines_.insert(refusedLines_.end(), dropped.begin(), dropped.end());
+  return false;
+}
+
+bool CProjDocBase::ConfirmChangedOnDisk(const std::string& target) {
+  if (!readStamp_.known || target != path_) return true;
+  const FileStamp now = StampOf(target);
+  if (!now.known || now == readStamp_) return true;  // gone: nothing to overwrite
+  switch (host_->AskReloadOrKeep(kChangedOnDiskQuestion)) {
+    case Answer::No:  // keep this version: it overwrites the file
+      return true;
+    case Answer::Yes:
+      reloadRequested_ = true;
+      saveError_ = Format("'%s' has been changed by another program; it is to be reloaded",
+                          target.c_str());
+      return false;
+    default:
+      saveError_ = Format("'%s' has been changed by another program since it was read",
+                          target.c_str());
+      return false;
+  }
+}
+
+CProjDocBase::FileStamp CProjDocBase::StampOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return {};
+  return {true, static_cast<uintmax_t>(info.st_size),
+          static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec};
+}
+
+void CProjDocBase::CollectHeaderNotes(const std::vector<std::string>& invalidSettings) {
+  headerNotes_.clear();
+  for (const std::string& line : invalidSettings)
+    headerNotes_.push_back({"", std::string(kInvalidValuesCaption) + " " + line, {}});
+  // Registers whose value did not read: the save writes their reset values instead.
+  for (const auto& module : modules_) {
+    for (const Register& reg : module->Registers()) {
+      if (!reg.Has(LOADED) || reg.Has(STRVALUE) || reg.Has(NOVALUE)) continue;
+      uint32_t value = 0;
+      if (ReadCIntegerPrefix(reg.text, value)) continue;
+      headerNotes_.push_back({module->GetPrefix(),
+                              std::string(kInvalidValuesCaption) + " #define " +
+                                  module->GetDefineName(reg) + " " + reg.text,
+                              {}});
+    }
+  }
+  // An "#undef" the save writes again (a presence-only register that is off, with every
+  // register written) is Tarq's own line, not one that would be lost.
+  std::unordered_set<std::string> rewritten;
+  if (options_.generateDefaults && !mainHeader_->skippedLines.empty()) {
+    for (const auto& module : modules_) {
+      if (!module->IsSelected() || !module->IsDefineSource(mainHeader_.get())) continue;
+      for (const Register& reg : module->Registers())
+        if (reg.Has(NOVALUE) && !reg.Has(DUMMYREG) && !reg.Has(INTERNAL) && reg.value == 0)
+          rewritten.insert("#undef " + module->GetDefineName(reg));
+    }
+  }
+  std::vector<std::string> skipped;
+  for (const std::string& line : mainHeader_->skippedLines)
+    if (!rewritten.count(line)) skipped.push_back(line);
+  if (!skipped.empty()) {
+    headerNotes_.push_back(
+        {"",
+         Format("The generated section holds %d line(s) that are not definitions, for example "
+                "\"%s\". Tarq does not keep them.",
+                static_cast<int>(skipped.size()), skipped.front().c_str()),
+         skipped});
+  }
+}
+
+std::string CProjDocBase::DescribeInvalidControl(CModuleBase* module) {
+  if (module == nullptr) return "a module page holds a value that is not valid";
+  std::string control;
+  std::string message;
+  if (Page* page = module->GetPage()) {
+    // The first control whose check fails, with the message it would show.
+    CollectingHost collecting;
+    Host* previous = host_;
+    host_ = &collecting;
+    std::function<bool(Page&)> find = [&](Page& current) {
+      for (size_t i = 0; i < current.GetControlCount(); ++i) {
+        Control& item = current.ControlAt(i);
+        if (!item.shown || !item.enabled) continue;
+        if (item.binding && !item.binding->Validate(true)) {
+          control = item.binding->GetLabel();
+          if (control.empty()) control = item.text;
+          if (control.empty()) control = Format("#%u", item.id);
+          return true;
+        }
+        if (Page* child = current.GetChildPage(item.id))
+          if (find(*child)) return true;
+      }
+      return false;
+    };
+    find(*page);
+    host_ = previous;
+    for (const std::string& text : collecting.Messages()) {
+      if (!message.empty()) message += " ";
+      message += Trim(text);
+    }
+  }
+  std::string description = "the selection of module " + module->GetLabel() + " is not valid";
+  if (!control.empty()) description += ": control \"" + control + "\"";
+  if (!message.empty()) description += ": " + message;
+  return description;
 }
 
 bool CProjDocBase::Save() { return SaveProject(path_); }
@@ -551,6 +780,7 @@ bool CProjDocBase::SaveAs(const std::string& target) {
   std::error_code error;
   fs::path absolute = fs::absolute(target, error);
   SetPathAndTitle((error ? fs::path(target) : absolute).lexically_normal().string());
+  readStamp_ = StampOf(path_);  // the file the document now stands for, as just written
   return true;
 }
 

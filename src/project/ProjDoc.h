@@ -32,6 +32,9 @@ struct DocumentEnvironment {
   bool selfTest = false;        // "selftest" switch
   bool reprocess = false;       // "reprocess" switch
   bool readUserOptions = true;  // read the per-user options file on every reset
+  // Take the project's lock. Read-only commands open without it, as the secondary
+  // document does, so they work while the desktop program has the project open.
+  bool takeLock = true;
   std::string optionsFile;      // that file; empty means OptionsFilePath()
   // Asks the instance that holds a project's lock to come to the front. The GUI fills it;
   // the CLI leaves it empty.
@@ -77,6 +80,12 @@ class CProjDocBase : public ModuleContext {
   bool OpenProject(const std::string& path);
   // Empties the document: modules, header, warnings, tree; releases and deletes the lock.
   void Reset();
+  // The process is about to end without destroying the document: releases and deletes the
+  // lock and removes the temporary files, nothing else.
+  void PrepareForExit() {
+    lock_.Release();
+    DeleteTemporaryPaths();
+  }
   const std::string& GetLastError() const { return lastError_; }
 
   // ---- saving ----
@@ -95,6 +104,22 @@ class CProjDocBase : public ModuleContext {
   bool NeedsSaveQuestion() const { return !closingWithoutQuestion_ && IsModified(); }
   bool IsClosingWithoutQuestion() const { return closingWithoutQuestion_; }
   bool IsSaveAndExitPosted() const { return saveAndExitPosted_; }
+  // Why the last save failed (empty after a success).
+  const std::string& GetSaveError() const { return saveError_; }
+  // The lines of the generated section that the last save refused to drop.
+  const std::vector<std::string>& GetRefusedLines() const { return refusedLines_; }
+  // The last save found the header changed on disk and the user chose to reload it.
+  bool IsReloadRequested() const { return reloadRequested_; }
+
+  // What reading the project found that a save changes or keeps as it stands: values that
+  // do not read (a save resets registers, keeps settings lines) and the lines of the
+  // generated section that are not definitions. `check` reports them as warnings.
+  struct HeaderNote {
+    std::string module;  // the module's prefix; empty for the document's own settings
+    std::string text;
+    std::vector<std::string> lines;  // the lines concerned, when there are several
+  };
+  const std::vector<HeaderNote>& GetHeaderNotes() const { return headerNotes_; }
 
   // ---- modules ----
   // The factory: without an entry the unrecognised-definitions module. The module is
@@ -179,6 +204,15 @@ class CProjDocBase : public ModuleContext {
   void LoadAllDefines();
   void SetPathAndTitle(const std::string& headerPath);
   bool SaveProjectTo(const std::string& path, bool markSaved);
+  // Asks before a save drops lines of the generated section that are not definitions;
+  // false when the header must not be written.
+  bool ConfirmDroppedLines(const HeaderFile& header, const std::string& moduleText);
+  // Asks before overwriting a header that changed on disk since it was read; false when the
+  // save must stop.
+  bool ConfirmChangedOnDisk(const std::string& target);
+  void CollectHeaderNotes(const std::vector<std::string>& invalidSettings);
+  // Names the control of `module` whose value is not valid, with its message.
+  std::string DescribeInvalidControl(CModuleBase* module);
   // The module sections of one header; false when a module's question was cancelled.
   bool BuildModuleText(HeaderFile& header, std::string& text);
   void DeleteTemporaryPaths();
@@ -219,6 +253,20 @@ class CProjDocBase : public ModuleContext {
   bool firstUpdateDone_ = false;
   bool closingWithoutQuestion_ = false;
   bool saveAndExitPosted_ = false;
+  bool inWarningsPass_ = false;
+  bool reloadRequested_ = false;
+  std::string saveError_;
+  std::vector<std::string> refusedLines_;
+  std::vector<HeaderNote> headerNotes_;
+  // The main header as it was read (or last written): its size and time of last change.
+  struct FileStamp {
+    bool known = false;
+    uintmax_t size = 0;
+    long long modified = 0;
+    bool operator==(const FileStamp&) const = default;
+  };
+  FileStamp readStamp_;
+  static FileStamp StampOf(const std::string& path);
 };
 
 // The document of the Corvex family: its module factory, filled by `registerKinds` (the

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "framework/Module.h"
@@ -12,10 +13,12 @@ namespace tarq {
 
 class CpmUNREC : public CModule {
  public:
+  // Views of a definition of the module's define source, which outlives the module's use
+  // of it (the document drops its modules before its header): nothing is copied.
   struct Entry {
-    std::string name;
-    std::string value;
-    std::string comment;
+    std::string_view name;
+    std::string_view value;
+    std::string_view comment;
   };
 
   static constexpr const char* kPageText =
@@ -23,7 +26,7 @@ class CpmUNREC : public CModule {
 
   CpmUNREC();
 
-  // Collects every definition of the header that nothing has used, in map order. The
+  // Collects every definition of the header that nothing has used, in file order. The
   // module is selected exactly when there is one or more. Returns the number collected.
   int LoadDefines(HeaderFile& header) override;
   // Replaces `text` (this module's whole section) with the user definitions block, or
@@ -31,12 +34,18 @@ class CpmUNREC : public CModule {
   bool WriteDefines(std::string& text) override;
   // The user decides with the tree's check box, although there are no registers.
   bool IsSelectable() const override { return true; }
+  // The page: the text and the list box of the definitions, which fills the page.
+  void BuildPage(Page& page) override;
+  static constexpr uint32_t kPageTextId = 1000;
+  static constexpr uint32_t kListId = 1001;
 
   const std::vector<Entry>& Entries() const { return entries_; }
   // The page's list: one "#define NAME VALUE" line per entry.
   std::vector<std::string> GetListLines() const;
   // The block as written, regardless of the selection.
   std::string BuildBlock(bool keepUserComments) const;
+  // The same appended to `text`, without a copy of its own.
+  void AppendBlock(std::string& text, bool keepUserComments) const;
 
  private:
   std::vector<Entry> entries_;
@@ -64,8 +73,10 @@ class CpmVOID : public CPageOnlyModule {
 class CpmEMPTY : public CPageOnlyModule {
  public:
   static constexpr const char* kPageText = "See submodules of this module.";
+  static constexpr uint32_t kPageTextId = 1000;
   using CPageOnlyModule::CPageOnlyModule;
   const char* GetPageText() const { return kPageText; }
+  void BuildPage(Page& page) override { page.AddStatic(kPageTextId, kPageText); }
 };
 
 // Module with an empty page, created by class name only.

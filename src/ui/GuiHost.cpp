@@ -1,5 +1,6 @@
 #include "ui/GuiHost.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
@@ -55,6 +56,12 @@ Answer GuiHost::Ask(Buttons buttons, const std::string& text, MessageIcon icon) 
       box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
       box.setDefaultButton(QMessageBox::Ok);
       break;
+    case Buttons::ReloadKeepCancel:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+      box.button(QMessageBox::Yes)->setText("&Reload");
+      box.button(QMessageBox::No)->setText("&Keep my version");
+      box.setDefaultButton(QMessageBox::Cancel);
+      break;
   }
   // A wait cursor set by a save must not hide the arrow over the question.
   const bool waiting = waitDepth_ > 0;
@@ -79,6 +86,10 @@ Answer GuiHost::AskYesNoCancel(const std::string& text) {
 
 Answer GuiHost::AskYesNo(const std::string& text, MessageIcon icon) {
   return Ask(Buttons::YesNo, text, icon);
+}
+
+Answer GuiHost::AskReloadOrKeep(const std::string& text) {
+  return Ask(Buttons::ReloadKeepCancel, text, MessageIcon::Question);
 }
 
 Answer GuiHost::AskOkCancel(const std::string& text) {

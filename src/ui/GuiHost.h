@@ -33,6 +33,8 @@ class GuiHost : public QObject, public Host {
   Answer AskYesNoCancel(const std::string& text) override;
   Answer AskYesNo(const std::string& text, MessageIcon icon) override;
   Answer AskOkCancel(const std::string& text) override;
+  // "Reload" (Yes), "Keep my version" (No) or Cancel.
+  Answer AskReloadOrKeep(const std::string& text) override;
   void BeginProgress(const std::string& caption, int steps) override;
   void StepProgress() override;
   void EndProgress() override;
@@ -49,7 +51,7 @@ class GuiHost : public QObject, public Host {
   int WaitCursorDepth() const { return waitDepth_; }
 
  protected:
-  enum class Buttons { Ok, YesNoCancel, YesNo, OkCancel };
+  enum class Buttons { Ok, YesNoCancel, YesNo, OkCancel, ReloadKeepCancel };
   // The one place that shows a dialog; tests answer here instead.
   virtual Answer Ask(Buttons buttons, const std::string& text, MessageIcon icon);
 

@@ -206,7 +206,18 @@ QString WithHeaderExtension(QString path) {
 }  // namespace
 
 bool MainCommands::Save() {
-  const bool saved = window_.Document().Save();
+  CProjDoc& document = window_.Document();
+  const bool saved = document.Save();
+  if (!saved && document.IsReloadRequested()) {
+    // The user chose the file on disk over the changes made here.
+    if (document.OpenProject(document.GetPath())) {
+      window_.OnDocumentOpened();
+      window_.statusBar()->showMessage("Reloaded", 3000);
+    } else if (!document.IsLoaded()) {
+      Reinitialise();
+    }
+    return false;
+  }
   window_.statusBar()->showMessage(saved ? "Saved" : "Not saved", 3000);
   return saved;
 }

@@ -169,7 +169,10 @@ void MainWindow::RunIdleWork() {
 }
 
 void MainWindow::SaveAndExit() {
-  if (!document_.SaveAndExit()) return;
+  if (!document_.SaveAndExit()) {
+    if (document_.IsReloadRequested()) commands_->Save();  // reloads the file on disk
+    return;
+  }
   close();
 }
 

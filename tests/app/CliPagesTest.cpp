@@ -190,9 +190,10 @@ TEST(CliFollow, ALinkToAModuleOfTheProjectSucceedsAndOtherwiseFails) {
 }
 
 // The Brel example leaves the system module's fault and timer inputs without pins: check
-// names them with links to the ports and to the FIXPINS action, and following that action
-// places them and saves the port and pin-select registers.
-TEST(CliPins, CheckReportsUnroutedSignalsAndFixPinsPlacesThem) {
+// names them with links to the ports and to the FIXPINS action. Every candidate pin carries
+// another peripheral (A4/A5 PWM4/5, B4 RXD, B0..B3 the SPI), so following the action moves nothing and says
+// so; once A4 and A5 are GPIOs, it places FAULT1 and FAULT2 there and still cannot place T0.
+TEST(CliPins, CheckReportsUnroutedSignalsAndFixPinsNeverTakesRoutedPins) {
   ProjectCopy copy(fs::path(TARQ_SOURCE_DIR) / "examples" / "brel");
   std::string output;
   EXPECT_EQ(RunCli("check --json " + copy.root().string(), &output, nullptr), 1);
@@ -207,16 +208,42 @@ TEST(CliPins, CheckReportsUnroutedSignalsAndFixPinsPlacesThem) {
   EXPECT_EQ(pinWarning["links"], json::array({"tarq:GPIO_A/GPIO", "tarq:GPIO_B/GPIO",
                                               "tarqna:SYS/SYS_Brel?FIXPINS"}));
 
-  EXPECT_EQ(RunCli("follow " + copy.root().string() + " 'tarqna:SYS/SYS_Brel?FIXPINS' --save", &output), 0)
-      << output;
-  const std::string header = ReadFile(copy.header());
-  EXPECT_NE(header.find("#define SIM_GPSA_INIT                     0x0019U"), std::string::npos) << header;
-  EXPECT_NE(header.find("#define GPIO_A_PER_INIT                   0x003FU"), std::string::npos) << header;
+  const std::string before = ReadFile(copy.header());
+  std::string errors;
+  EXPECT_EQ(RunCli("follow " + copy.root().string() + " 'tarqna:SYS/SYS_Brel?FIXPINS' --save",
+                   &output, &errors),
+            0)
+      << errors;
+  EXPECT_NE(errors.find("No pin in GPIO mode is left for: FAULT1, FAULT2, T0."), std::string::npos)
+      << errors;
+  std::string header = ReadFile(copy.header());
+  for (const char* line : {"#define SIM_GPSA_INIT                     0x0001U",
+                           "#define GPIO_A_PER_INIT                   0x003FU",
+                           "#define GPIO_B_PER_INIT                   0x001FU",
+                           "    Pin  4: Function: PWM4, PullUp: Enable"})
+    EXPECT_NE(header.find(line), std::string::npos) << line << header;
+  EXPECT_EQ(header.find("FAULT1, PullUp"), std::string::npos);
+
+  // A4 and A5 made GPIOs: FAULT1 and FAULT2 go there, T0 stays missing.
+  const size_t per = header.find("#define GPIO_A_PER_INIT                   0x003FU");
+  header.replace(per, std::string("#define GPIO_A_PER_INIT                   0x003FU").size(),
+                 "#define GPIO_A_PER_INIT                   0x000FU");
+  std::ofstream(copy.header(), std::ios::binary | std::ios::trunc) << header;
+  EXPECT_EQ(RunCli("follow " + copy.root().string() + " 'tarqna:SYS/SYS_Brel?FIXPINS' --save",
+                   &output, &errors),
+            0)
+      << errors;
+  EXPECT_NE(errors.find("Signals assigned to pins: FAULT1 on GPIO_A4, FAULT2 on GPIO_A5."),
+            std::string::npos)
+      << errors;
+  EXPECT_NE(errors.find("No pin in GPIO mode is left for: T0."), std::string::npos) << errors;
+  header = ReadFile(copy.header());
+  EXPECT_NE(header.find("#define GPIO_A_PER_INIT                   0x003FU"), std::string::npos);
   EXPECT_NE(header.find("    Pin  4: Function: FAULT1, PullUp: Enable"), std::string::npos);
-  // The system module's pins are placed. One of them takes the GPIO_B pin that carried
-  // SCI_0's RXD, which the serial port then reports.
-  RunCli("check " + copy.root().string(), &output, nullptr);
-  EXPECT_EQ(output.find("SYS:"), std::string::npos) << output;
+  EXPECT_NE(header.find("#define GPIO_B_PER_INIT                   0x001FU"), std::string::npos);
+  EXPECT_EQ(RunCli("check " + copy.root().string(), &output, nullptr), 1) << output;
+  EXPECT_NE(output.find("One module signal (out of three) is not available"), std::string::npos)
+      << output;
 }
 
 }  // namespace

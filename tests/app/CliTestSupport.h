@@ -51,14 +51,15 @@ inline std::vector<fs::path> ExampleProjects() {
 }
 
 // Runs tarq-cli with shell-quoted arguments; returns its exit code. Without `errors` the
-// output holds stderr after stdout.
+// output holds stderr after stdout. `shellPrefix` runs in the same shell first (limits,
+// variables).
 inline int RunCli(const std::string& arguments, std::string* output = nullptr,
-                  std::string* errors = nullptr) {
+                  std::string* errors = nullptr, const std::string& shellPrefix = {}) {
   TempFolder folder;
   const fs::path out = folder.path() / "out.txt";
   const fs::path err = folder.path() / "err.txt";
-  const std::string command = std::string(TARQ_BINARY_DIR) + "/tarq-cli " + arguments + " >" +
-                              out.string() + " 2>" + err.string();
+  const std::string command = shellPrefix + std::string(TARQ_BINARY_DIR) + "/tarq-cli " +
+                              arguments + " >" + out.string() + " 2>" + err.string();
   const int status = std::system(command.c_str());
   if (output != nullptr) *output = ReadFile(out) + (errors == nullptr ? ReadFile(err) : "");
   if (errors != nullptr) *errors = ReadFile(err);

@@ -371,3 +371,27 @@ TEST(RegisterTable, ParametersAndResetOverrides) {
 
 }  // namespace
 }  // namespace tarq
+
+namespace tarq {
+namespace {
+
+TEST(RegisterTextValues, OnlyTextsThatCanStandInTheHeaderAreTaken) {
+  Register reg;
+  reg.flags = STRVALUE;
+  std::string message;
+  for (const char* bad : {"a\nb", "a\r", "x /* y", "y */", "a // b", "tail\\"}) {
+    EXPECT_FALSE(CModuleBase::ParseValue(reg, bad, message)) << bad;
+    EXPECT_NE(message.find("cannot stand in the configuration file"), std::string::npos);
+  }
+  EXPECT_FALSE(CModuleBase::ParseValue(reg, std::string("a\0b", 3), message));
+  EXPECT_TRUE(CModuleBase::ParseValue(reg, "(2 + 3) * x", message));
+  EXPECT_EQ(reg.text, "(2 + 3) * x");
+
+  EXPECT_TRUE(CModuleBase::CheckTextValue("", true, message));
+  EXPECT_TRUE(CModuleBase::CheckTextValue("_Isr9", true, message));
+  for (const char* bad : {"9isr", "isr x", "isr-1", "isr\\", "a*/b"})
+    EXPECT_FALSE(CModuleBase::CheckTextValue(bad, true, message)) << bad;
+}
+
+}  // namespace
+}  // namespace tarq

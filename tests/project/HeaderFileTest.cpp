@@ -104,7 +104,8 @@ TEST(HeaderFileGuard, GuardDefineStaysInPreambleAndYieldsNoDefinition) {
   Parsed p("#ifndef X_H /* guard */\n#define X_H\n\n#define A 1\nint code;\n#endif\n");
   EXPECT_EQ(p.header.guardName, "X_H");
   EXPECT_EQ(p.header.preamble, "#ifndef X_H /* guard */\n#define X_H");
-  EXPECT_EQ(p.header.trailer, "#endif\n");
+  // What follows the last definition of a header without end marker is kept.
+  EXPECT_EQ(p.header.trailer, "int code;\n#endif\n");
   EXPECT_EQ(p.Def("X_H"), nullptr);
   ASSERT_NE(p.Def("A"), nullptr);
   EXPECT_EQ(p.header.definitions.size(), 1u);

@@ -253,14 +253,20 @@ TEST_F(HeaderWriterFiles, FailuresLeaveTheHeaderAndSayWhy) {
   fs::create_directories(backup_);
   EXPECT_FALSE(Write("NEW\n"));
   EXPECT_EQ(host_.Messages(),
-            std::vector<std::string>{"Can not create backup file. Operation aborted."});
+            std::vector<std::string>{"Can not create backup file. Operation aborted.\n'" +
+                                     backup_ + "': Is a directory"});
   EXPECT_EQ(ReadFile(target_), "old");
 
   host_.entries.clear();
   target_ = (folder_ / "missing" / "appconfig.h").string();
   EXPECT_FALSE(Write("NEW\n"));
   EXPECT_EQ(host_.Messages(),
-            std::vector<std::string>{"Error openning destination file 'appconfig.h'"});
+            std::vector<std::string>{"An error occurred while writing '" + target_ +
+                                     "': No such file or directory"});
+  // Nothing is left beside the header.
+  size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder_)) ++files;
+  EXPECT_EQ(files, 2u);  // appconfig.h and the folder appconfig.bak
 }
 
 // A header the user wrote by hand is framed on the first save, every save backs up the one

@@ -520,3 +520,64 @@ TEST_F(ProjDocTest, EveryExampleProjectOpens) {
 
 }  // namespace
 }  // namespace tarq
+
+namespace tarq {
+namespace {
+
+TEST_F(ProjDocTest, LinesThatAreNotDefinitionsAreKeptUnlessTheUserLetsThemGo) {
+  auto doc = MakeDoc();
+  const std::string header = WriteProject(
+      "#ifndef GUARD\n#define GUARD\n#define CVX-03\n#if BOARD\n#define USER_A 1\n#endif\n"
+      "#define USER_B 2\n#endif\n");
+  const std::string original = ReadAll(header);
+  ASSERT_TRUE(doc->OpenProject(project.Root()));
+  ASSERT_EQ(doc->GetHeaderNotes().size(), 1u);
+  EXPECT_EQ(doc->GetHeaderNotes()[0].lines, (std::vector<std::string>{"#if BOARD", "#endif"}));
+
+  // No: nothing is written, the refused lines are known.
+  host.entries.clear();
+  host.answers = {Answer::No};
+  EXPECT_FALSE(doc->Save());
+  EXPECT_EQ(ReadAll(header), original);
+  EXPECT_EQ(doc->GetRefusedLines(), (std::vector<std::string>{"#if BOARD", "#endif"}));
+  ASSERT_EQ(host.entries.size(), 1u);
+  EXPECT_EQ(host.entries[0].kind, "yesno");
+  EXPECT_EQ(host.entries[0].text,
+            "The generated section holds 2 line(s) that are not definitions, for example \"#if "
+            "BOARD\". Tarq does not keep them. Save anyway?");
+
+  // Yes: the user lets them go; what the file holds now has none, so nothing is asked again.
+  host.answers = {Answer::Yes};
+  EXPECT_TRUE(doc->Save());
+  EXPECT_EQ(ReadAll(header).find("#if BOARD"), std::string::npos);
+  EXPECT_TRUE(doc->GetHeaderNotes().empty());
+  host.entries.clear();
+  EXPECT_TRUE(doc->Save());
+  EXPECT_TRUE(host.entries.empty());
+}
+
+TEST_F(ProjDocTest, AHeaderChangedOnDiskIsNotOverwrittenWithoutAsking) {
+  auto doc = MakeDoc();
+  const std::string header = WriteProject("#define CVX-03\n#define USER_A 1\n");
+  ASSERT_TRUE(doc->OpenProject(project.Root()));
+  std::ofstream(header, std::ios::app) << "#define USER_B 2\n";  // another size
+  const std::string changed = ReadAll(header);
+  host.answers = {Answer::Cancel};
+  EXPECT_FALSE(doc->Save());
+  EXPECT_FALSE(doc->IsReloadRequested());
+  EXPECT_EQ(ReadAll(header), changed);
+  host.answers = {Answer::Yes};
+  EXPECT_FALSE(doc->Save());
+  EXPECT_TRUE(doc->IsReloadRequested());
+  EXPECT_EQ(ReadAll(header), changed);
+  host.answers = {Answer::No};
+  EXPECT_TRUE(doc->Save());
+  EXPECT_EQ(ReadAll(header).find("USER_B"), std::string::npos);
+  // Its own save is no change by another program.
+  host.entries.clear();
+  EXPECT_TRUE(doc->Save());
+  EXPECT_TRUE(host.entries.empty());
+}
+
+}  // namespace
+}  // namespace tarq

@@ -64,15 +64,15 @@ struct UnrecFixture : ::testing::Test {
 TEST_F(UnrecFixture, CollectsOnlyUnclaimedDefinitionsBeforeTheEndMarker) {
   EXPECT_EQ(unrec.LoadDefines(header), 2);
   ASSERT_EQ(unrec.Entries().size(), 2u);
-  EXPECT_EQ(unrec.Entries()[0].name, "A_LONG_USER_MACRO_NAME_OF_MANY_CHARS");  // map order
-  EXPECT_EQ(unrec.Entries()[1].name, "FOO");
-  EXPECT_EQ(unrec.Entries()[1].comment, "my comment");
+  EXPECT_EQ(unrec.Entries()[0].name, "FOO");  // file order
+  EXPECT_EQ(unrec.Entries()[0].comment, "my comment");
+  EXPECT_EQ(unrec.Entries()[1].name, "A_LONG_USER_MACRO_NAME_OF_MANY_CHARS");
   EXPECT_TRUE(unrec.IsSelected());
   EXPECT_FALSE(unrec.IsModified());
   EXPECT_TRUE(unrec.IsDefineSource(&header));
   EXPECT_EQ(unrec.GetListLines(),
-            (std::vector<std::string>{"#define A_LONG_USER_MACRO_NAME_OF_MANY_CHARS (2 + 3)",
-                                      "#define FOO 1"}));
+            (std::vector<std::string>{"#define FOO 1",
+                                      "#define A_LONG_USER_MACRO_NAME_OF_MANY_CHARS (2 + 3)"}));
 }
 
 TEST_F(UnrecFixture, BlockReplacesTheSectionWithValuesInColumn42) {
@@ -81,10 +81,10 @@ TEST_F(UnrecFixture, BlockReplacesTheSectionWithValuesInColumn42) {
   ASSERT_EQ(text.substr(0, kBlockHead.size()), kBlockHead);
   const std::vector<std::string> lines = Lines(text.substr(kBlockHead.size()));
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], "#define   A_LONG_USER_MACRO_NAME_OF_MANY_CHARS (2 + 3)");  // no padding
-  EXPECT_EQ(lines[1].substr(0, 13), "#define   FOO");
-  EXPECT_EQ(lines[1].find_first_not_of(' ', 13), 41u);  // column 42
-  EXPECT_EQ(lines[1].substr(41), "1");
+  EXPECT_EQ(lines[1], "#define   A_LONG_USER_MACRO_NAME_OF_MANY_CHARS (2 + 3)");  // no padding
+  EXPECT_EQ(lines[0].substr(0, 13), "#define   FOO");
+  EXPECT_EQ(lines[0].find_first_not_of(' ', 13), 41u);  // column 42
+  EXPECT_EQ(lines[0].substr(41), "1");
   EXPECT_EQ(text.back(), '\n');
 }
 
@@ -94,10 +94,10 @@ TEST_F(UnrecFixture, KeptCommentsFollowColumn50AndTheBlockReadsBackTheSame) {
   const std::string text = Write();
   const std::vector<std::string> lines = Lines(text.substr(kBlockHead.size()));
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[1].substr(41, 1), "1");
-  EXPECT_EQ(lines[1].substr(42, 8), std::string(8, ' '));
-  EXPECT_EQ(lines[1].substr(50), " /* my comment */");
-  EXPECT_EQ(lines[0].find("/*"), std::string::npos);  // no comment, no comment marks
+  EXPECT_EQ(lines[0].substr(41, 1), "1");
+  EXPECT_EQ(lines[0].substr(42, 8), std::string(8, ' '));
+  EXPECT_EQ(lines[0].substr(50), " /* my comment */");
+  EXPECT_EQ(lines[1].find("/*"), std::string::npos);  // no comment, no comment marks
 
   HeaderFile again(true);
   again.Parse("#ifndef G\n#define G\n" + text + kEndMarker);
@@ -186,6 +186,37 @@ TEST(PageOnlyModules, HaveNoRegistersAreNeverSelectedAndWriteNothing) {
   EXPECT_EQ(unrec->GetPrefix(), "UNREC");
   EXPECT_EQ(unrec->GetClass(), "UNREC");
   EXPECT_TRUE(unrec->IsSelectable());
+}
+
+}  // namespace
+}  // namespace tarq
+
+namespace tarq {
+namespace {
+
+TEST_F(UnrecFixture, PageShowsTheTextAndTheDefinitionsInItsListBox) {
+  unrec.LoadDefines(header);
+  ASSERT_TRUE(unrec.CreatePage());
+  Page& page = *unrec.GetPage();
+  const Control* text = page.Find(CpmUNREC::kPageTextId);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->text, CpmUNREC::kPageText);
+  const Control* list = page.Find(CpmUNREC::kListId);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->kind, ControlKind::ListBox);
+  EXPECT_EQ(list->items, unrec.GetListLines());
+  EXPECT_EQ(list->items.size(), 2u);
+}
+
+TEST(PageOnlyModules, TheGroupPageSaysWhereItsContentIs) {
+  ArchitectureEntry entry;
+  entry.name = "GPIO";
+  entry.kind = "EMPTY";
+  CpmEMPTY group(entry, nullptr);
+  ASSERT_TRUE(group.CreatePage());
+  const Control* text = group.GetPage()->Find(CpmEMPTY::kPageTextId);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->text, "See submodules of this module.");
 }
 
 }  // namespace

@@ -85,6 +85,46 @@ class SaveTest : public QObject {
     QVERIFY(!session.document->IsModified());
   }
 
+  void aHeaderChangedOnDiskIsNotOverwrittenWithoutAsking() {
+    const char* question =
+        "The file has been changed by another program. Reload it and lose your changes, or keep "
+        "your version?";
+    for (const Answer answer : {Answer::Yes, Answer::No, Answer::Cancel}) {
+      Session session;
+      const QString header = session.project + "/ApplicationConfig/appconfig.h";
+      QVERIFY(session.window->ShowModule(session.Module("SCI_0")));
+      QTest::mouseClick(session.Widget(kIdReceive), Qt::LeftButton);
+      // Another editor (or a checkout) changes the file meanwhile.
+      QFile file(header);
+      QVERIFY(file.open(QIODevice::Append));
+      file.write("/* changed elsewhere */\n");
+      file.close();
+      const QByteArray onDisk = [&] {
+        QFile in(header);
+        in.open(QIODevice::ReadOnly);
+        return in.readAll();
+      }();
+      session.host.answers = {answer};
+      const bool saved = session.window->Commands()->Save();
+      QVERIFY(session.host.Saw(question));
+      QFile in(header);
+      QVERIFY(in.open(QIODevice::ReadOnly));
+      const QByteArray now = in.readAll();
+      if (answer == Answer::No) {
+        // Kept: this version overwrites the file.
+        QVERIFY(saved);
+        QVERIFY(!now.contains("changed elsewhere"));
+        QVERIFY(now.contains("#define SCI_0_SCICR_INIT"));
+      } else {
+        QVERIFY(!saved);
+        QCOMPARE(now, onDisk);
+        // Reloaded: the document shows the file again and has no changes.
+        if (answer == Answer::Yes) QVERIFY(!session.document->IsModified());
+        if (answer == Answer::Cancel) QVERIFY(session.document->IsModified());
+      }
+    }
+  }
+
   void failedOpenThatEmptiedTheDocumentAsksForAnotherFile() {
     Session session;
     // A header without a known part: reading starts, then the open fails and the

@@ -30,7 +30,8 @@ bool TestHost::Saw(const std::string& text) const {
 }
 
 Answer TestHost::Ask(Buttons buttons, const std::string& text, MessageIcon) {
-  static const char* const kKinds[] = {"message", "yesnocancel", "yesno", "okcancel"};
+  static const char* const kKinds[] = {"message", "yesnocancel", "yesno", "okcancel",
+                                       "reloadkeepcancel"};
   entries.push_back({kKinds[static_cast<int>(buttons)], text});
   if (buttons == Buttons::Ok) return Answer::Ok;
   if (answers.empty()) return defaultAnswer;

@@ -1,0 +1,4 @@
+#define CVX-30
+#define APPCFG_EXTCLK 8e6
+#define APPCFG_EXTAL -5
+#define APPCFG_MASKNUM 2K

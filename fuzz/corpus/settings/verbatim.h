@@ -1,0 +1,3 @@
+#define CVX-28
+#define EXTCLK (8000000L)
+#define EXTAL BOARD_XTAL_HZ
