@@ -1,0 +1,700 @@
+// The CAN controllers: bit timing, the baud-rate solver and the acceptance masks.
+#include "modules/can.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "framework/Hints.h"
+#include "framework/Host.h"
+#include "framework/Register.h"
+#include "framework/TextUtil.h"
+#include "project/ModuleFactory.h"
+
+namespace tarq {
+
+namespace can {
+
+// ---- displays ----
+
+double SerialClockMHz(double clockMHz, int prescaler) {
+  if (prescaler <= 0 || !(clockMHz > 0) || !std::isfinite(clockMHz)) return 0;
+  return clockMHz / prescaler;
+}
+
+std::string SerialClockText(double serialMHz) {
+  if (serialMHz >= 1) return Format("%g MHz", serialMHz);
+  if (serialMHz > 0) return Format("%g kHz", serialMHz * 1000);
+  return "???";
+}
+
+std::string QuantumText(double serialMHz) {
+  if (serialMHz >= 1) return Format("%g ns", 1000 / serialMHz);
+  if (serialMHz > 0) return Format("%g us", 1 / serialMHz);
+  return "???";
+}
+
+double BaudRate(double serialMHz, int quantaPerBit) {
+  if (quantaPerBit <= 0 || !(serialMHz > 0)) return 0;
+  return serialMHz * 1e6 / quantaPerBit;
+}
+
+std::string BaudText(double baud) {
+  if (!std::isfinite(baud)) return "???";
+  if (baud >= 1e6) return Format("%g MBaud", baud / 1e6);
+  if (baud >= 1000) return Format("%g kBaud", baud / 1000);
+  if (baud > 0) return Format("%g Baud", baud);
+  return "???";
+}
+
+// ---- the typed baud rate ----
+
+BaudRequest ParseBaudRate(const std::string& text, uint64_t clockHz) {
+  BaudRequest request;
+  double number = 0;
+  char unit = 0;
+  const int read = std::sscanf(text.c_str(), "%lf %c", &number, &unit);
+  if (read < 1) return request;
+  if (!std::isfinite(number) || number < 0) {
+    request.problem = "The baud rate must be a positive number.";
+    return request;
+  }
+  if (read == 1) {
+    request.typed = request.rate = number;
+    return request;
+  }
+  double factor = 1;
+  if (unit == 'k' || unit == 'K') factor = 1000;
+  if (unit == 'm' || unit == 'M') factor = 1e6;
+  request.typed = number * factor;
+  if (request.typed == 0) return request;
+  // Snapped to a whole divisor of the clock; without a clock, or above twice the clock, the
+  // divisor rounds to 0 and there is nothing to snap to.
+  const double f = static_cast<double>(clockHz);
+  const double divisor = f > 0 ? std::round(f / request.typed) : 0;
+  if (clockHz == 0) {
+    request.problem = "There is no CAN clock: the baud rate can not be achieved.";
+  } else if (divisor < 1) {
+    request.problem = "This baud rate is above the CAN clock and can not be achieved.";
+  } else {
+    request.rate = f / divisor;
+  }
+  return request;
+}
+
+// ---- rules ----
+
+std::vector<Violation> CheckZcanTiming(const ZcanTiming& t) {
+  std::vector<Violation> found;
+  if (t.propSeg < 1 || t.propSeg > 8)
+    found.push_back({1, "PROP_SEG must be between 1 and 8.", kZPropSeg});
+  if (t.phaseSeg1 < 1 || t.phaseSeg1 > 8)
+    found.push_back({2, "PHASE_SEG1 must be between 1 and 8.", kZPhaseSeg1});
+  if (t.threeSamples && t.phaseSeg1 <= 2)
+    found.push_back({3, "PHASE_SEG1 must be greater than 2 when three samples per bit are enabled.",
+                     kZPhaseSeg1});
+  // The information processing time: three quanta with the undivided clock, else two.
+  const int ipt = t.prescaler == 1 ? 3 : 2;
+  if (t.phaseSeg2 != std::max(ipt, t.phaseSeg1)) {
+    found.push_back(
+        {4,
+         t.phaseSeg1 < ipt
+             ? Format("PHASE_SEG2 must be equal to IPT (=%d) when IPT is greater than PHASE_SEG1.", ipt)
+             : Format("PHASE_SEG2 must be equal to PHASE_SEG1 when IPT (=%d) is less than or equal to "
+                      "PHASE_SEG1.",
+                      ipt),
+         kZPhaseSeg2});
+  }
+  const int sum = t.Quanta();
+  if (sum < 8 || sum > 25)
+    found.push_back({5,
+                     "The sum of timing parameters must be between 8 and 25. (SYNC_SEG + PROP_SEG + "
+                     "PHASE_SEG1 + PHASE_SEG2)",
+                     kZPropSeg, true});
+  if (t.rjw < 1 || t.rjw > 4) found.push_back({6, "RJW must be between 1 and 4.", kZRjw});
+  if (t.rjw > t.phaseSeg1)
+    found.push_back({7, "RJW must be less than or equal to PHASE_SEG1.", kZRjw});
+  if (t.prescaler == 1 && sum < 9)
+    found.push_back(
+        {8, "At least nine clocks per bit must be programmed when prescaler is one.", kZPrescaler});
+  return found;
+}
+
+std::vector<Violation> CheckYscanTiming(const YscanTiming& t) {
+  std::vector<Violation> found;
+  if (t.restrictedExtal) {
+    if (t.tseg2 > 7)
+      found.push_back({1, "TIME_SEG2 must be lower than 8 when CLKSRC=0 (EXTAL_CLK).", kYTseg2});
+    if (t.prescaler == 1)
+      found.push_back({1, "Prescaler must be greater than one when CLKSRC=0 (EXTAL_CLK).", kYPrescaler});
+  }
+  if (t.tseg2 < 2) found.push_back({2, "TIME_SEG2 must be greater than 1.", kYTseg2});
+  if (t.tseg2 == 2) {
+    if (t.tseg1 < 5 || t.tseg1 > 10)
+      found.push_back({3, "TIME_SEG1 must be between 5 and 10 when TIME_SEG2=2.", kYTseg1});
+    if (t.prescaler == 1)
+      found.push_back({3, "Prescaler must be greater than one when TIME_SEG2=2.", kYPrescaler});
+  } else {
+    if (t.tseg2 >= t.tseg1) found.push_back({4, "TIME_SEG1 must be higher than TIME_SEG2", kYTseg1});
+    if (t.tseg1 > t.tseg2 + 8)
+      found.push_back({4, "TIME_SEG1 must be lower or equal to (TIME_SEG2+8)", kYTseg1});
+  }
+  if (t.sjw < 1 || t.sjw > std::min(t.tseg2, 4))
+    found.push_back({5, "SJW must be between 1 and min(TSEG2,4).", kYSjw});
+  const int sum = t.Quanta();
+  if (sum < 8 || sum > 25)
+    found.push_back({6,
+                     "The sum of timing parameters must be between 8 and 25. (SYNC_SEG + TIME_SEG1 + "
+                     "TIME_SEG2)",
+                     kYTseg1, true});
+  return found;
+}
+
+// ---- the solver ----
+
+namespace {
+
+// The prescaler that makes `quanta` quanta per bit hit the rate exactly; 0 when none does.
+int ExactPrescaler(const SolverInput& in, int quanta, int maximum) {
+  const double f = static_cast<double>(in.clockHz);
+  const double perBit = quanta * in.rate;
+  if (f < perBit) return 0;
+  const double p = std::round(f / perBit);
+  if (p > maximum) return 0;
+  return std::llround(in.rate * quanta * p) == static_cast<long long>(in.clockHz) ? static_cast<int>(p)
+                                                                                   : 0;
+}
+
+Solution Row(const SolverInput& in, int p, int quanta, int a, int b, int c, int jump) {
+  Solution row{.prescaler = p, .quanta = quanta, .segments = {a, b, c}, .jump = jump};
+  row.rate = static_cast<double>(in.clockHz) / (static_cast<double>(p) * quanta);
+  const double reference = in.typed > 0 ? in.typed : in.rate;
+  row.errorPercent = reference > 0 ? (row.rate - reference) / reference * 100 : 0;
+  return row;
+}
+
+bool Usable(const SolverInput& in) {
+  return in.clockHz > 0 && in.rate > 0 && std::isfinite(in.rate);
+}
+
+}  // namespace
+
+std::vector<Solution> SolveZcan(const SolverInput& in) {
+  std::vector<Solution> rows;
+  if (!Usable(in)) return rows;
+  for (int quanta = in.currentPrescaler == 1 ? 10 : 8; quanta <= 25; ++quanta) {
+    const int p = ExactPrescaler(in, quanta, 256);
+    if (p == 0) continue;
+    for (int prop = 1; prop <= 8; ++prop)
+      for (int seg1 = 1; seg1 <= 8; ++seg1)
+        for (int seg2 = 1; seg2 <= 8; ++seg2) {
+          if (1 + prop + seg1 + seg2 != quanta) continue;
+          for (int rjw = 1; rjw <= std::min(seg1, 4); ++rjw) {
+            const ZcanTiming t{p, prop, seg1, seg2, rjw, in.threeSamples};
+            if (CheckZcanTiming(t).empty()) rows.push_back(Row(in, p, quanta, prop, seg1, seg2, rjw));
+          }
+        }
+  }
+  return rows;
+}
+
+std::vector<Solution> SolveYscan(const SolverInput& in) {
+  std::vector<Solution> rows;
+  if (!Usable(in)) return rows;
+  for (int quanta = 8; quanta <= 25; ++quanta) {
+    const int p = ExactPrescaler(in, quanta, 64);
+    if (p == 0 || (in.extal && p <= 1)) continue;
+    for (int tseg1 = 3; tseg1 <= 16; ++tseg1)
+      for (int tseg2 = 2; tseg2 <= 8; ++tseg2) {
+        if (1 + tseg1 + tseg2 != quanta) continue;
+        for (int sjw = 1; sjw <= std::min(tseg1, 4); ++sjw) {
+          const YscanTiming t{p, sjw, tseg1, tseg2, in.threeSamples, in.restrictedExtal};
+          if (CheckYscanTiming(t).empty()) rows.push_back(Row(in, p, quanta, tseg1, tseg2, 0, sjw));
+        }
+      }
+  }
+  return rows;
+}
+
+void SortSolutions(std::vector<Solution>& rows) {
+  std::stable_sort(rows.begin(), rows.end(), [](const Solution& a, const Solution& b) {
+    if (a.Exact() != b.Exact()) return a.Exact();
+    if (std::fabs(a.errorPercent) != std::fabs(b.errorPercent))
+      return std::fabs(a.errorPercent) < std::fabs(b.errorPercent);
+    return a.prescaler < b.prescaler;
+  });
+}
+
+// ---- acceptance masks ----
+
+uint32_t MaxMaskId(bool extended) { return extended ? 0x1FFFFFFFu : 0x7FFu; }
+
+uint32_t ReadMaskId(MaskPair pair) {
+  const uint32_t v = pair.low | (static_cast<uint32_t>(pair.high) << 16);
+  if (IsExtendedMask(pair.high)) return (((v >> 2) & 0x3FF80000u) | (v & 0x7FFFEu)) >> 1;
+  return v >> 21;
+}
+
+bool WriteMaskId(MaskPair& pair, uint32_t id) {
+  const bool extended = IsExtendedMask(pair.high);
+  if (id > MaxMaskId(extended)) return false;
+  if (extended) {
+    // The flag stays set whatever ID bit 2 (L bit 3) is.
+    pair.high = static_cast<uint16_t>(((id >> 15) & 7u) | 8u | ((id >> 18) << 5));
+    pair.low = static_cast<uint16_t>((id & 0x7FFFu) << 1);
+  } else {
+    pair.high = static_cast<uint16_t>(id << 5);
+    pair.low = 0;
+  }
+  return true;
+}
+
+}  // namespace can
+
+namespace {
+
+constexpr uint32_t kState = 1;  // boxes describe themselves as "Enabled" / "Disabled"
+constexpr int kInterruptPanelWidth = 420;
+
+constexpr const char* kMcr = "MCR_INIT";
+constexpr const char* kCtl0 = "CTL0_INIT";
+constexpr const char* kCtl1 = "CTL1_INIT";
+constexpr const char* kImask = "IMASK1_INIT";
+
+constexpr const char* kClockKey = "Module clock:";
+constexpr const char* kPrescalerKey = "Prescaler:";
+constexpr const char* kSerialKey = "Serial clock:";
+constexpr const char* kQuantumKey = "Time quantum:";
+constexpr const char* kPropKey = "PROP_SEG:";
+constexpr const char* kSeg1Key = "PHASE_SEG1:";
+constexpr const char* kSeg2Key = "PHASE_SEG2:";
+constexpr const char* kRjwKey = "RJW:";
+constexpr const char* kTimingKey = "Bit timing:";
+constexpr const char* kBaudKey = "Baud rate:";
+constexpr const char* kSolverKey = "Solver:";
+constexpr const char* kSolutionsKey = "Solutions:";
+constexpr const char* kColumnsKey = "solution columns";
+constexpr const char* kCalculateHref = "tarqcmd:calculate";
+constexpr const char* kRecalculateHref = "tarqcmd:baud";
+
+FieldSpec Bit(const std::string& reg, int bit, bool inverted = false) {
+  return {.reg = reg, .low = bit, .inverted = inverted};
+}
+FieldSpec Shown(const std::string& reg, int low, int high) {
+  return {.reg = reg, .low = low, .high = high, .offset = 1};
+}
+
+// The ID edit of a mask pair: the ID in hex, written into both registers in the pair's format.
+// An ID above the format's range is refused with a message, never truncated.
+class MaskIdEdit : public CSetCtrl {
+ public:
+  void Bind(RegisterRef low, RegisterRef high, const std::string& label) {
+    reg_ = low;
+    high_ = high;
+    SetGivenLabel(label);
+    Refresh();
+  }
+  can::MaskPair Pair() const {
+    const Register* low = reg_.Get();
+    const Register* high = high_.Get();
+    return {static_cast<uint16_t>(low ? low->value : 0), static_cast<uint16_t>(high ? high->value : 0)};
+  }
+  void Write(can::MaskPair pair) {
+    if (Register* low = reg_.Get()) low->value = pair.low;
+    if (Register* high = high_.Get()) high->value = pair.high;
+  }
+  uint32_t Id() const { return can::ReadMaskId(Pair()); }
+  void Refresh() override {
+    if (GetWnd()) {
+      ShowText(Format("0x%X", Id()));
+      ShowBackground(false);
+    }
+  }
+  // Parses the entry; false with the reason when it is no ID of the pair's format.
+  bool Parse(uint32_t& id, std::string& reason) const {
+    const Control* control = GetWnd();
+    const std::string entry = control ? Trim(control->text) : std::string();
+    const bool extended = can::IsExtendedMask(Pair().high);
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = entry.empty() ? 0 : std::strtoull(entry.c_str(), &end, 0);
+    if (entry.empty() || entry[0] == '-' || errno != 0 || (end && *end != '\0')) {
+      reason = Format("'%s' is not an ID.", entry.c_str());
+      return false;
+    }
+    if (value > can::MaxMaskId(extended)) {
+      reason = Format("The %s mask ID must be between 0 and 0x%X.", extended ? "29-bit" : "11-bit",
+                      can::MaxMaskId(extended));
+      return false;
+    }
+    id = static_cast<uint32_t>(value);
+    return true;
+  }
+  void Update() override {
+    uint32_t id = 0;
+    std::string reason;
+    if (!Parse(id, reason)) {
+      ShowBackground(true);
+      return;
+    }
+    can::MaskPair pair = Pair();
+    can::WriteMaskId(pair, id);
+    Write(pair);
+    ShowBackground(false);
+    Broadcast(kHintValueChanged);
+  }
+  bool Validate(bool showMessages) override {
+    if (!GetWnd()) return true;
+    uint32_t id = 0;
+    std::string reason;
+    if (Parse(id, reason)) return true;
+    ShowBackground(true);
+    if (showMessages) ShowError(reason);
+    return false;
+  }
+  void OnControlEvent(ControlEvent event) override {
+    if (event == ControlEvent::FocusLost || event == ControlEvent::TextSetByProgram) Update();
+  }
+  void SelfTest(const SelfTestLog& log) override {
+    const can::MaskPair before = Pair();
+    const bool extended = can::IsExtendedMask(before.high);
+    for (uint32_t id : {0u, extended ? 0x1ABCDE12u : 0x2A5u, can::MaxMaskId(extended)}) {
+      can::MaskPair pair = before;
+      can::WriteMaskId(pair, id);
+      Write(pair);
+      if (GetWnd()) Refresh();
+      log(Format("ED[%4d]; 0x%08X; ", static_cast<int>(GetCtrlId()), id) + Padded(RegisterText()) +
+          "; " + Padded(Format("Test Value 0x%X", id)) + "; " + Padded(SelfTestLabel()));
+    }
+    Write(before);
+    Refresh();
+  }
+  std::string GetDescription(bool detail, uint32_t style) const override {
+    (void)style;
+    if (!enabledByModule_) return {};
+    if (!detail) return label_;
+    return label_ + ": " + Format("0x%X", Id()) +
+           (can::IsExtendedMask(Pair().high) ? " (29-bit)" : " (11-bit)");
+  }
+  const char* GetKindName() const override { return "CSetValue"; }
+
+ private:
+  RegisterRef high_;
+};
+
+std::string SolutionText(const can::Solution& row, bool zcan) {
+  std::string text = Format("%9d %7d", row.prescaler, row.quanta);
+  const int columns = zcan ? 3 : 2;
+  for (int n = 0; n < columns; ++n) text += Format(" %7d", row.segments[n]);
+  text += Format(" %5d  %-12s %+.3f %%", row.jump, can::BaudText(row.rate).c_str(), row.errorPercent);
+  return text;
+}
+
+}  // namespace
+
+// ---- ZCAN ----
+
+CpmZCAN::CpmZCAN(const ArchitectureEntry& entry, CModuleBase* parent) : CDeclaredModule(entry, parent) {}
+
+void CpmZCAN::DeclareRegisters() {
+  static const RegisterDecl kRegisters[] = {
+      {kMcr, 0x5000, DW16 | NODEFAULT},         {kCtl0, 0, DW16 | NODEFAULT},
+      {kCtl1, 0, DW16 | NODEFAULT},             {kImask, 0, DW16},
+      {"RXGMASKL_INIT", 0xFFFE, DW16 | NODEFAULT}, {"RXGMASKH_INIT", 0xFFEF, DW16 | NODEFAULT},
+      {"RX14MASKL_INIT", 0xFFFE, DW16 | NODEFAULT}, {"RX14MASKH_INIT", 0xFFEF, DW16 | NODEFAULT},
+      {"RX15MASKL_INIT", 0xFFFE, DW16 | NODEFAULT}, {"RX15MASKH_INIT", 0xFFEF, DW16 | NODEFAULT},
+  };
+  InitRegisters(kRegisters, std::size(kRegisters));
+}
+
+void CpmZCAN::DeclarePage(PageDeclaration& d) {
+  d.Group("Bit Timing");
+  d.Display({.caption = kClockKey, .width = 110});
+  d.Value({.caption = kPrescalerKey, .field = Shown(kCtl1, 8, 15), .label = "Prescaler Divide Factor",
+           .number = {.hex = false}, .spin = {.minimum = 1, .maximum = 256}, .width = 70});
+  d.Display({.caption = kSerialKey, .width = 110});
+  d.Display({.caption = kQuantumKey, .width = 110});
+  d.Value({.caption = kPropKey, .field = Shown(kCtl0, 0, 2), .label = "Propagation Segment (PROP_SEG)",
+           .number = {.hex = false}, .spin = {.minimum = 1, .maximum = 8}, .width = 50});
+  d.Value({.caption = kSeg1Key, .field = Shown(kCtl1, 3, 5),
+           .label = "Phase Buffer Segment 1 (PHASE_SEG1)", .number = {.hex = false},
+           .spin = {.minimum = 1, .maximum = 8}, .width = 50});
+  d.Value({.caption = kSeg2Key, .field = Shown(kCtl1, 0, 2),
+           .label = "Phase Buffer Segment 2 (PHASE_SEG2)", .number = {.hex = false},
+           .spin = {.minimum = 1, .maximum = 8}, .width = 50});
+  d.Value({.caption = kRjwKey, .field = Shown(kCtl1, 6, 7),
+           .label = "Re-Synchronization Jump Width (RJW)", .number = {.hex = false},
+           .spin = {.minimum = 1, .maximum = 4}, .width = 50});
+  d.Radio({.caption = "One sample per bit", .field = Bit(kCtl0, 7, true),
+           .label = "Sampling: One sample per bit", .groupStart = true});
+  d.Radio({.caption = "Three samples per bit", .field = Bit(kCtl0, 7),
+           .label = "Sampling: Three samples per bit", .newRow = false});
+  d.Display({.caption = kTimingKey, .width = 330});
+
+  d.Group("Baud Rate");
+  d.Edit({.caption = kBaudKey, .width = 110});
+  d.Link({.caption = Format("<A HREF=\"%s\">Calculate parameters ---></A>", kCalculateHref),
+          .key = "Calculate parameters", .newRow = false});
+  d.Link({.caption = Format("<A HREF=\"%s\">&lt;--- Calculate baud rate</A>", kRecalculateHref),
+          .key = "Calculate baud rate", .newRow = false});
+  d.Display({.caption = kSolverKey, .width = 330});
+  d.Static({.caption = "Prescaler  TQ/bit  PROPSEG  PSEG1  PSEG2  RJW  Rate  Error", .key = kColumnsKey});
+  d.Static({.caption = kSolutionsKey});
+  const uint32_t listId = d.NextId();
+  d.Custom([listId](Page& page) { page.AddListBox(listId, {}).layout.width = 460; });
+  solutionsId_ = listId;
+
+  d.NextBand();
+  d.Group("Operation");
+  d.Box({.caption = "Listen Only mode", .field = Bit(kCtl0, 3), .comment = kState});
+  d.Radio({.caption = "Lowest MB transmitted first", .field = Bit(kCtl0, 4),
+           .label = "Transmission: Lowest number MB transmitted first", .groupStart = true});
+  d.Radio({.caption = "Lowest ID transmitted first", .field = Bit(kCtl0, 4, true),
+           .label = "Transmission: Lowest ID transmitted first", .newRow = false});
+  d.Box({.caption = "Timer Synch. mode", .field = Bit(kCtl0, 5), .label = "Timer Synchronization mode",
+         .comment = kState});
+  d.Box({.caption = "Loopback mode", .field = Bit(kCtl0, 6), .comment = kState});
+  d.Box({.caption = "Keep in Low-power mode ", .field = Bit(kMcr, 15),
+         .label = "Keep in low-power STOP mode", .comment = kState});
+  d.Box({.caption = "Enable Freeze/HALT", .field = Bit(kMcr, 14), .label = "Halt/Freeze sensitivity",
+         .comment = kState});
+  d.Box({.caption = "Keep in Freeze/HALT", .field = Bit(kMcr, 12), .label = "Keep in Halt/Freeze",
+         .comment = kState});
+  d.Box({.caption = "Self-wake up enable", .field = Bit(kMcr, 6), .label = "Self Wake Up",
+         .comment = kState});
+  d.Box({.caption = "Auto power save", .field = Bit(kMcr, 5), .comment = kState});
+
+  d.Group("Interrupts");
+  d.Box({.caption = "Error", .field = Bit(kCtl0, 14), .label = "Interrupts: Error  ", .comment = kState});
+  d.Box({.caption = "Bus Off", .field = Bit(kCtl0, 15), .label = "Interrupts: Bus Off",
+         .comment = kState, .newRow = false});
+  d.Box({.caption = "Wake Up", .field = Bit(kMcr, 10), .label = "Interrupts: Wake up",
+         .comment = kState, .newRow = false});
+  for (int mb = 0; mb < 16; ++mb)
+    d.Box({.caption = Format("MB %d", mb), .field = Bit(kImask, mb),
+           .label = Format("MB interrupts: MB%d ", mb), .comment = kState, .newRow = mb % 4 == 0});
+  d.InterruptPanels(kInterruptPanelWidth);
+
+  d.Group("Acceptance Masks");
+  struct Mask {
+    const char* caption;
+    const char* low;
+    const char* high;
+    const char* label;
+  };
+  for (const Mask& mask : {Mask{"Global Mask:", "RXGMASKL_INIT", "RXGMASKH_INIT", "Global mask ID"},
+                           Mask{"MB14 Mask:", "RX14MASKL_INIT", "RX14MASKH_INIT", "MB14 mask ID"},
+                           Mask{"MB15 Mask:", "RX15MASKL_INIT", "RX15MASKH_INIT", "MB15 mask ID"}}) {
+    const std::string high = mask.high;
+    d.Text({.caption = mask.caption, .field = {.reg = mask.low}, .label = mask.label, .width = 100,
+            .makeBinding = [this, high](RegisterRef reg, const std::string& label) {
+              auto edit = std::make_unique<MaskIdEdit>();
+              edit->Bind(reg, RegisterRef::Named(*this, high), label);
+              return std::unique_ptr<CSetCtrl>(std::move(edit));
+            }});
+    // The format flag is bit 3 of the H register only: writing an ID keeps it.
+    d.Box({.caption = "Extended ID mask", .key = std::string(mask.caption) + " Extended ID mask",
+           .field = Bit(mask.high, 3), .label = "Dummy IDE in mask register", .comment = kState,
+           .newRow = false});
+  }
+}
+
+uint32_t CpmZCAN::ControlIdOf(const std::string& key) const {
+  const DeclaredControl* control = decl_.Find(key);
+  return control ? control->id : 0;
+}
+
+uint32_t CpmZCAN::Field(const char* reg, int low, int high) const {
+  const Register* r = const_cast<CpmZCAN*>(this)->FindOwnRegister(reg);
+  if (!r) return 0;
+  return (r->value >> low) & ((1u << (high - low + 1)) - 1);
+}
+
+void CpmZCAN::SetField(const char* reg, int low, int high, uint32_t value) {
+  Register* r = FindOwnRegister(reg);
+  if (!r) return;
+  const uint32_t mask = ((1u << (high - low + 1)) - 1) << low;
+  r->value = (r->value & ~mask) | ((value << low) & mask);
+}
+
+can::ZcanTiming CpmZCAN::Timing() const {
+  return {.prescaler = static_cast<int>(Field(kCtl1, 8, 15)) + 1,
+          .propSeg = static_cast<int>(Field(kCtl0, 0, 2)) + 1,
+          .phaseSeg1 = static_cast<int>(Field(kCtl1, 3, 5)) + 1,
+          .phaseSeg2 = static_cast<int>(Field(kCtl1, 0, 2)) + 1,
+          .rjw = static_cast<int>(Field(kCtl1, 6, 7)) + 1,
+          .threeSamples = Field(kCtl0, 7, 7) != 0};
+}
+
+uint32_t CpmZCAN::TimingKey() const { return (Field(kCtl0, 0, 7) << 16) | Field(kCtl1, 0, 15); }
+
+void CpmZCAN::ShowTiming() {
+  const can::ZcanTiming t = Timing();
+  const double clock = ClockMHz();
+  const double serial = can::SerialClockMHz(clock, t.prescaler);
+  ShowControlText(ControlIdOf(kClockKey), clock > 0 ? Format("%g MHz", clock) : "???");
+  ShowControlText(ControlIdOf(kSerialKey), can::SerialClockText(serial));
+  ShowControlText(ControlIdOf(kQuantumKey), can::QuantumText(serial));
+  ShowControlText(ControlIdOf(kTimingKey), TimingText());
+}
+
+std::string CpmZCAN::TimingText() const {
+  const can::ZcanTiming t = Timing();
+  const std::vector<can::Violation> violations = can::CheckZcanTiming(t);
+  if (!violations.empty()) return violations.front().message;
+  return Format("sync 1 | prop %d | pseg1 %d | pseg2 %d = %d TQ", t.propSeg, t.phaseSeg1, t.phaseSeg2,
+                t.Quanta());
+}
+
+void CpmZCAN::UpdateValues() {
+  if (!GetPage() || applying_) return;
+  ShowTiming();
+  // The baud box follows the timing fields when they (or the clock) changed; a typed rate
+  // and its solutions stay until then.
+  const uint32_t key = TimingKey() ^ static_cast<uint32_t>(std::llround(ClockMHz() * 1000)) << 24;
+  if (shownTiming_ && *shownTiming_ == key) return;
+  shownTiming_ = key;
+  const can::ZcanTiming t = Timing();
+  const std::string text =
+      can::BaudText(can::BaudRate(can::SerialClockMHz(ClockMHz(), t.prescaler), t.Quanta()));
+  ShowControlText(ControlIdOf(kBaudKey), text);
+  const uint64_t clockHz = static_cast<uint64_t>(std::llround(std::max(0.0, ClockMHz()) * 1e6));
+  RunSolver(can::ParseBaudRate(text, clockHz), false);
+}
+
+void CpmZCAN::SolveTyped(const std::string& text, bool autoSelect) {
+  const uint64_t clockHz = static_cast<uint64_t>(std::llround(std::max(0.0, ClockMHz()) * 1e6));
+  RunSolver(can::ParseBaudRate(text, clockHz), autoSelect);
+  if (!autoSelect) return;
+  Host* host = GetContext() ? &GetContext()->GetHost() : nullptr;
+  if (selectedRow_ >= 0) {
+    ApplySolution(solutions_[static_cast<size_t>(selectedRow_)]);
+  } else if (!solutions_.empty()) {
+    if (host) host->ShowMessage("The prescaler must be changed to achieve this baud rate !");
+    selectedRow_ = 0;
+    ApplySolution(solutions_.front());
+  } else if (host) {
+    host->ShowMessage(solverMessage_.empty() ? "This baud rate can not be achieved." : solverMessage_);
+  }
+}
+
+void CpmZCAN::RunSolver(const can::BaudRequest& request, bool autoSelect) {
+  const can::ZcanTiming t = Timing();
+  const can::SolverInput in{
+      .clockHz = static_cast<uint64_t>(std::llround(std::max(0.0, ClockMHz()) * 1e6)),
+      .rate = request.rate,
+      .typed = request.typed,
+      .threeSamples = t.threeSamples,
+      .currentPrescaler = t.prescaler};
+  std::vector<can::Solution> found = can::SolveZcan(in);
+  // The first row (search order) with the current prescaler, and without auto-selection also
+  // the current segments.
+  std::optional<can::Solution> match;
+  for (const can::Solution& row : found) {
+    if (row.prescaler != t.prescaler) continue;
+    if (!autoSelect && (row.segments[0] != t.propSeg || row.segments[1] != t.phaseSeg1 ||
+                        row.segments[2] != t.phaseSeg2 || row.jump != t.rjw))
+      continue;
+    match = row;
+    break;
+  }
+  can::SortSolutions(found);
+  solutions_ = std::move(found);
+  selectedRow_ = -1;
+  if (match) {
+    for (size_t n = 0; n < solutions_.size(); ++n) {
+      const can::Solution& row = solutions_[n];
+      if (row.prescaler == match->prescaler && row.quanta == match->quanta &&
+          std::equal(std::begin(row.segments), std::end(row.segments), std::begin(match->segments)) &&
+          row.jump == match->jump) {
+        selectedRow_ = static_cast<int>(n);
+        break;
+      }
+    }
+  }
+  if (!request.problem.empty()) {
+    solverMessage_ = request.problem;
+  } else if (request.rate <= 0) {
+    solverMessage_ = "Type a baud rate (e.g. 500k).";
+  } else if (solutions_.empty()) {
+    solverMessage_ = "This baud rate can not be achieved.";
+  } else {
+    solverMessage_ = Format("%d solutions for %s", static_cast<int>(solutions_.size()),
+                            can::BaudText(request.rate).c_str());
+  }
+  ShowSolutions();
+}
+
+void CpmZCAN::ShowSolutions() {
+  ShowControlText(ControlIdOf(kSolverKey), solverMessage_);
+  Page* page = GetPage();
+  Control* list = page ? page->Find(solutionsId_) : nullptr;
+  if (!list) return;
+  std::vector<std::string> items;
+  items.reserve(solutions_.size());
+  for (const can::Solution& row : solutions_) items.push_back(SolutionText(row, true));
+  page->SetItems(solutionsId_, items);
+  page->SetSelection(solutionsId_, selectedRow_);
+}
+
+void CpmZCAN::ApplySolution(const can::Solution& row) {
+  applying_ = true;
+  const can::ZcanTiming t = Timing();
+  if (row.prescaler != t.prescaler) SetField(kCtl1, 8, 15, static_cast<uint32_t>(row.prescaler - 1));
+  SetField(kCtl0, 0, 2, static_cast<uint32_t>(row.segments[0] - 1));
+  SetField(kCtl1, 3, 5, static_cast<uint32_t>(row.segments[1] - 1));
+  SetField(kCtl1, 0, 2, static_cast<uint32_t>(row.segments[2] - 1));
+  SetField(kCtl1, 6, 7, static_cast<uint32_t>(row.jump - 1));
+  for (const char* key : {kPrescalerKey, kPropKey, kSeg1Key, kSeg2Key, kRjwKey})
+    if (const DeclaredControl* control = decl_.Find(key); control && control->binding)
+      control->binding->Refresh();
+  applying_ = false;
+  // The typed rate is now the fields' rate: the baud box follows the fields again.
+  if (ModuleContext* context = GetContext()) context->Broadcast(kHintValueChanged, this);
+  shownTiming_.reset();
+  UpdateValues();
+}
+
+void CpmZCAN::OnControlEvent(Page& page, Control& control, ControlEvent event) {
+  if (control.id == ControlIdOf(kBaudKey) && event == ControlEvent::FocusLost) {
+    SolveTyped(control.text, false);
+    return;
+  }
+  if (control.id == solutionsId_ && event == ControlEvent::SelectionChanged) {
+    if (control.selection >= 0 && static_cast<size_t>(control.selection) < solutions_.size() && !applying_)
+      ApplySolution(solutions_[static_cast<size_t>(control.selection)]);
+    return;
+  }
+  CDeclaredModule::OnControlEvent(page, control, event);
+}
+
+void CpmZCAN::OnLinkActivated(Page& page, Control& control, const std::string& href,
+                              const std::string& linkText) {
+  if (href == kCalculateHref) {
+    const ControlRef baud = FindControlById(ControlIdOf(kBaudKey));
+    SolveTyped(baud ? baud.control->text : std::string(), true);
+    return;
+  }
+  if (href == kRecalculateHref) {
+    const std::vector<can::Violation> violations = can::CheckZcanTiming(Timing());
+    if (!violations.empty() && GetContext()) GetContext()->GetHost().ShowMessage(violations.front().message);
+    shownTiming_.reset();
+    UpdateValues();
+    return;
+  }
+  CDeclaredModule::OnLinkActivated(page, control, href, linkText);
+}
+
+void CpmZCAN::CheckWarnings() {
+  CModule::CheckWarnings();
+  // Evaluated from the registers: the rules hold whether the page is open or not.
+  const std::vector<can::Violation> violations = can::CheckZcanTiming(Timing());
+  SetWarning(ControlIdOf(kTimingKey), !violations.empty(), TimingText(),
+             violations.empty() ? std::string() : violations.front().message);
+}
+
+void RegisterCanModuleKinds(ModuleFactory& factory) { factory.Register<CpmZCAN>("ZCAN"); }
+
+}  // namespace tarq
