@@ -7,10 +7,12 @@
 #include <cstdlib>
 #include <memory>
 
+#include "framework/Capabilities.h"
 #include "framework/Hints.h"
 #include "framework/Host.h"
 #include "framework/Register.h"
 #include "framework/TextUtil.h"
+#include "project/KnownParts.h"
 #include "project/ModuleFactory.h"
 
 namespace tarq {
@@ -384,9 +386,8 @@ class MaskIdEdit : public CSetCtrl {
   RegisterRef high_;
 };
 
-std::string SolutionText(const can::Solution& row, bool zcan) {
+std::string SolutionText(const can::Solution& row, int columns) {
   std::string text = Format("%9d %7d", row.prescaler, row.quanta);
-  const int columns = zcan ? 3 : 2;
   for (int n = 0; n < columns; ++n) text += Format(" %7d", row.segments[n]);
   text += Format(" %5d  %-12s %+.3f %%", row.jump, can::BaudText(row.rate).c_str(), row.errorPercent);
   return text;
@@ -394,9 +395,201 @@ std::string SolutionText(const can::Solution& row, bool zcan) {
 
 }  // namespace
 
+// ---- both controllers ----
+
+uint32_t CCanModule::ControlIdOf(const std::string& key) const {
+  const DeclaredControl* control = decl_.Find(key);
+  return control ? control->id : 0;
+}
+
+uint32_t CCanModule::Field(const std::string& reg, int low, int high) const {
+  const Register* r = const_cast<CCanModule*>(this)->FindOwnRegister(reg);
+  if (!r) return 0;
+  return (r->value >> low) & ((1u << (high - low + 1)) - 1);
+}
+
+void CCanModule::SetField(const std::string& reg, int low, int high, uint32_t value) {
+  Register* r = FindOwnRegister(reg);
+  if (!r) return;
+  const uint32_t mask = ((1u << (high - low + 1)) - 1) << low;
+  r->value = (r->value & ~mask) | ((value << low) & mask);
+}
+
+uint64_t CCanModule::ClockHz() const {
+  const double mhz = ClockMHz();
+  return mhz > 0 && std::isfinite(mhz) ? static_cast<uint64_t>(std::llround(mhz * 1e6)) : 0;
+}
+
+void CCanModule::DeclareBaudRate(PageDeclaration& d, const std::string& columns) {
+  d.Group("Baud Rate");
+  d.Edit({.caption = kBaudKey, .width = 110});
+  d.Link({.caption = Format("<A HREF=\"%s\">Calculate parameters ---></A>", kCalculateHref),
+          .key = "Calculate parameters", .newRow = false});
+  d.Link({.caption = Format("<A HREF=\"%s\">&lt;--- Calculate baud rate</A>", kRecalculateHref),
+          .key = "Calculate baud rate", .newRow = false});
+  d.Display({.caption = kSolverKey, .width = 330});
+  d.Static({.caption = columns, .key = kColumnsKey});
+  d.Static({.caption = kSolutionsKey});
+  const uint32_t listId = d.NextId();
+  d.Custom([listId](Page& page) { page.AddListBox(listId, {}).layout.width = 460; });
+  solutionsId_ = listId;
+}
+
+std::string CCanModule::TimingText() const {
+  const std::vector<can::Violation> violations = Violations();
+  if (!violations.empty()) return violations.front().message;
+  return SegmentText(Current());
+}
+
+std::string CCanModule::TimingKey() const {
+  const can::Solution t = Current();
+  return Format("%d/%d/%d/%d/%d/%d/%.6f", t.prescaler, t.quanta, t.segments[0], t.segments[1],
+                t.segments[2], t.jump, ClockMHz());
+}
+
+void CCanModule::UpdateValues() {
+  if (!GetPage() || applying_) return;
+  const can::Solution t = Current();
+  const double clock = ClockMHz();
+  const double serial = can::SerialClockMHz(clock, t.prescaler);
+  ShowControlText(ControlIdOf(kClockKey), clock > 0 ? Format("%g MHz", clock) : "???");
+  ShowControlText(ControlIdOf(kSerialKey), can::SerialClockText(serial));
+  ShowControlText(ControlIdOf(kQuantumKey), can::QuantumText(serial));
+  ShowControlText(ControlIdOf(kTimingKey), TimingText());
+  // The baud box follows the timing fields when they (or the clock) changed; a typed rate
+  // stays until then and is solved again (the sampling choice changes the rows).
+  const uint32_t baudId = ControlIdOf(kBaudKey);
+  const std::string key = TimingKey();
+  if (!shownTiming_ || *shownTiming_ != key) {
+    shownTiming_ = key;
+    ShowControlText(baudId, can::BaudText(can::BaudRate(serial, t.quanta)));
+  }
+  const ControlRef baud = FindControlById(baudId);
+  RunSolver(can::ParseBaudRate(baud ? baud.control->text : std::string(), ClockHz()), false);
+}
+
+void CCanModule::SolveTyped(const std::string& text, bool autoSelect) {
+  RunSolver(can::ParseBaudRate(text, ClockHz()), autoSelect);
+  if (!autoSelect) return;
+  Host* host = GetContext() ? &GetContext()->GetHost() : nullptr;
+  if (selectedRow_ >= 0) {
+    ApplySolution(solutions_[static_cast<size_t>(selectedRow_)]);
+  } else if (!solutions_.empty()) {
+    if (host) host->ShowMessage("The prescaler must be changed to achieve this baud rate !");
+    ApplySolution(solutions_.front());
+  } else if (host) {
+    host->ShowMessage(solverMessage_.rfind("Type", 0) == 0 || solverMessage_.empty()
+                          ? "This baud rate can not be achieved."
+                          : solverMessage_);
+  }
+}
+
+void CCanModule::RunSolver(const can::BaudRequest& request, bool autoSelect) {
+  const can::Solution t = Current();
+  std::vector<can::Solution> found = Solve(request);
+  // The first row (search order) with the current prescaler, and without auto-selection also
+  // the current segments.
+  std::optional<can::Solution> match;
+  for (const can::Solution& row : found) {
+    if (row.prescaler != t.prescaler) continue;
+    if (!autoSelect && (!std::equal(std::begin(row.segments), std::end(row.segments),
+                                    std::begin(t.segments)) ||
+                        row.jump != t.jump))
+      continue;
+    match = row;
+    break;
+  }
+  can::SortSolutions(found);
+  solutions_ = std::move(found);
+  selectedRow_ = -1;
+  for (size_t n = 0; match && n < solutions_.size(); ++n) {
+    const can::Solution& row = solutions_[n];
+    if (row.prescaler == match->prescaler && row.quanta == match->quanta &&
+        std::equal(std::begin(row.segments), std::end(row.segments), std::begin(match->segments)) &&
+        row.jump == match->jump) {
+      selectedRow_ = static_cast<int>(n);
+      break;
+    }
+  }
+  if (!request.problem.empty()) {
+    solverMessage_ = request.problem;
+  } else if (request.rate <= 0) {
+    solverMessage_ = "Type a baud rate (e.g. 500k).";
+  } else if (solutions_.empty()) {
+    solverMessage_ = "This baud rate can not be achieved.";
+  } else {
+    solverMessage_ = Format("%d solutions for %s", static_cast<int>(solutions_.size()),
+                            can::BaudText(request.rate).c_str());
+  }
+  ShowSolutions();
+}
+
+void CCanModule::ShowSolutions() {
+  ShowControlText(ControlIdOf(kSolverKey), solverMessage_);
+  Page* page = GetPage();
+  if (!page || !page->Find(solutionsId_)) return;
+  std::vector<std::string> items;
+  items.reserve(solutions_.size());
+  for (const can::Solution& row : solutions_) items.push_back(SolutionText(row, SegmentColumns()));
+  page->SetItems(solutionsId_, items);
+  page->SetSelection(solutionsId_, selectedRow_);
+}
+
+void CCanModule::ApplySolution(const can::Solution& row) {
+  applying_ = true;
+  WriteSolution(row);
+  for (const std::string& key : TimingKeys())
+    if (const DeclaredControl* control = decl_.Find(key); control && control->binding)
+      control->binding->Refresh();
+  applying_ = false;
+  if (ModuleContext* context = GetContext()) context->Broadcast(kHintValueChanged, this);
+  // The fields now hold the row: the baud box follows them again.
+  shownTiming_.reset();
+  UpdateValues();
+}
+
+void CCanModule::OnControlEvent(Page& page, Control& control, ControlEvent event) {
+  if (control.id == ControlIdOf(kBaudKey) && event == ControlEvent::FocusLost) {
+    SolveTyped(control.text, false);
+    return;
+  }
+  if (control.id == solutionsId_ && event == ControlEvent::SelectionChanged) {
+    if (!applying_ && control.selection >= 0 &&
+        static_cast<size_t>(control.selection) < solutions_.size())
+      ApplySolution(solutions_[static_cast<size_t>(control.selection)]);
+    return;
+  }
+  CDeclaredModule::OnControlEvent(page, control, event);
+}
+
+void CCanModule::OnLinkActivated(Page& page, Control& control, const std::string& href,
+                                 const std::string& linkText) {
+  if (href == kCalculateHref) {
+    const ControlRef baud = FindControlById(ControlIdOf(kBaudKey));
+    SolveTyped(baud ? baud.control->text : std::string(), true);
+    return;
+  }
+  if (href == kRecalculateHref) {
+    const std::vector<can::Violation> violations = Violations();
+    if (!violations.empty() && GetContext()) GetContext()->GetHost().ShowMessage(violations.front().message);
+    shownTiming_.reset();
+    UpdateValues();
+    return;
+  }
+  CDeclaredModule::OnLinkActivated(page, control, href, linkText);
+}
+
+void CCanModule::CheckWarnings() {
+  CModule::CheckWarnings();
+  // Evaluated from the registers: the rules hold whether the page is open or not.
+  const std::vector<can::Violation> violations = Violations();
+  SetWarning(ControlIdOf(kTimingKey), !violations.empty(), TimingText(),
+             violations.empty() ? std::string() : violations.front().message);
+}
+
 // ---- ZCAN ----
 
-CpmZCAN::CpmZCAN(const ArchitectureEntry& entry, CModuleBase* parent) : CDeclaredModule(entry, parent) {}
+CpmZCAN::CpmZCAN(const ArchitectureEntry& entry, CModuleBase* parent) : CCanModule(entry, parent) {}
 
 void CpmZCAN::DeclareRegisters() {
   static const RegisterDecl kRegisters[] = {
@@ -433,18 +626,7 @@ void CpmZCAN::DeclarePage(PageDeclaration& d) {
            .label = "Sampling: Three samples per bit", .newRow = false});
   d.Display({.caption = kTimingKey, .width = 330});
 
-  d.Group("Baud Rate");
-  d.Edit({.caption = kBaudKey, .width = 110});
-  d.Link({.caption = Format("<A HREF=\"%s\">Calculate parameters ---></A>", kCalculateHref),
-          .key = "Calculate parameters", .newRow = false});
-  d.Link({.caption = Format("<A HREF=\"%s\">&lt;--- Calculate baud rate</A>", kRecalculateHref),
-          .key = "Calculate baud rate", .newRow = false});
-  d.Display({.caption = kSolverKey, .width = 330});
-  d.Static({.caption = "Prescaler  TQ/bit  PROPSEG  PSEG1  PSEG2  RJW  Rate  Error", .key = kColumnsKey});
-  d.Static({.caption = kSolutionsKey});
-  const uint32_t listId = d.NextId();
-  d.Custom([listId](Page& page) { page.AddListBox(listId, {}).layout.width = 460; });
-  solutionsId_ = listId;
+  DeclareBaudRate(d, "Prescaler  TQ/bit  PROPSEG  PSEG1  PSEG2  RJW  Rate  Error");
 
   d.NextBand();
   d.Group("Operation");
@@ -501,24 +683,6 @@ void CpmZCAN::DeclarePage(PageDeclaration& d) {
   }
 }
 
-uint32_t CpmZCAN::ControlIdOf(const std::string& key) const {
-  const DeclaredControl* control = decl_.Find(key);
-  return control ? control->id : 0;
-}
-
-uint32_t CpmZCAN::Field(const char* reg, int low, int high) const {
-  const Register* r = const_cast<CpmZCAN*>(this)->FindOwnRegister(reg);
-  if (!r) return 0;
-  return (r->value >> low) & ((1u << (high - low + 1)) - 1);
-}
-
-void CpmZCAN::SetField(const char* reg, int low, int high, uint32_t value) {
-  Register* r = FindOwnRegister(reg);
-  if (!r) return;
-  const uint32_t mask = ((1u << (high - low + 1)) - 1) << low;
-  r->value = (r->value & ~mask) | ((value << low) & mask);
-}
-
 can::ZcanTiming CpmZCAN::Timing() const {
   return {.prescaler = static_cast<int>(Field(kCtl1, 8, 15)) + 1,
           .propSeg = static_cast<int>(Field(kCtl0, 0, 2)) + 1,
@@ -528,173 +692,229 @@ can::ZcanTiming CpmZCAN::Timing() const {
           .threeSamples = Field(kCtl0, 7, 7) != 0};
 }
 
-uint32_t CpmZCAN::TimingKey() const { return (Field(kCtl0, 0, 7) << 16) | Field(kCtl1, 0, 15); }
-
-void CpmZCAN::ShowTiming() {
+can::Solution CpmZCAN::Current() const {
   const can::ZcanTiming t = Timing();
-  const double clock = ClockMHz();
-  const double serial = can::SerialClockMHz(clock, t.prescaler);
-  ShowControlText(ControlIdOf(kClockKey), clock > 0 ? Format("%g MHz", clock) : "???");
-  ShowControlText(ControlIdOf(kSerialKey), can::SerialClockText(serial));
-  ShowControlText(ControlIdOf(kQuantumKey), can::QuantumText(serial));
-  ShowControlText(ControlIdOf(kTimingKey), TimingText());
+  return {.prescaler = t.prescaler,
+          .quanta = t.Quanta(),
+          .segments = {t.propSeg, t.phaseSeg1, t.phaseSeg2},
+          .jump = t.rjw};
 }
 
-std::string CpmZCAN::TimingText() const {
+std::vector<can::Violation> CpmZCAN::Violations() const { return can::CheckZcanTiming(Timing()); }
+
+std::vector<can::Solution> CpmZCAN::Solve(const can::BaudRequest& request) const {
   const can::ZcanTiming t = Timing();
-  const std::vector<can::Violation> violations = can::CheckZcanTiming(t);
-  if (!violations.empty()) return violations.front().message;
-  return Format("sync 1 | prop %d | pseg1 %d | pseg2 %d = %d TQ", t.propSeg, t.phaseSeg1, t.phaseSeg2,
-                t.Quanta());
+  return can::SolveZcan({.clockHz = ClockHz(),
+                         .rate = request.rate,
+                         .typed = request.typed,
+                         .threeSamples = t.threeSamples,
+                         .currentPrescaler = t.prescaler});
 }
 
-void CpmZCAN::UpdateValues() {
-  if (!GetPage() || applying_) return;
-  ShowTiming();
-  // The baud box follows the timing fields when they (or the clock) changed; a typed rate
-  // and its solutions stay until then.
-  const uint32_t key = TimingKey() ^ static_cast<uint32_t>(std::llround(ClockMHz() * 1000)) << 24;
-  if (shownTiming_ && *shownTiming_ == key) return;
-  shownTiming_ = key;
-  const can::ZcanTiming t = Timing();
-  const std::string text =
-      can::BaudText(can::BaudRate(can::SerialClockMHz(ClockMHz(), t.prescaler), t.Quanta()));
-  ShowControlText(ControlIdOf(kBaudKey), text);
-  const uint64_t clockHz = static_cast<uint64_t>(std::llround(std::max(0.0, ClockMHz()) * 1e6));
-  RunSolver(can::ParseBaudRate(text, clockHz), false);
-}
-
-void CpmZCAN::SolveTyped(const std::string& text, bool autoSelect) {
-  const uint64_t clockHz = static_cast<uint64_t>(std::llround(std::max(0.0, ClockMHz()) * 1e6));
-  RunSolver(can::ParseBaudRate(text, clockHz), autoSelect);
-  if (!autoSelect) return;
-  Host* host = GetContext() ? &GetContext()->GetHost() : nullptr;
-  if (selectedRow_ >= 0) {
-    ApplySolution(solutions_[static_cast<size_t>(selectedRow_)]);
-  } else if (!solutions_.empty()) {
-    if (host) host->ShowMessage("The prescaler must be changed to achieve this baud rate !");
-    selectedRow_ = 0;
-    ApplySolution(solutions_.front());
-  } else if (host) {
-    host->ShowMessage(solverMessage_.empty() ? "This baud rate can not be achieved." : solverMessage_);
-  }
-}
-
-void CpmZCAN::RunSolver(const can::BaudRequest& request, bool autoSelect) {
-  const can::ZcanTiming t = Timing();
-  const can::SolverInput in{
-      .clockHz = static_cast<uint64_t>(std::llround(std::max(0.0, ClockMHz()) * 1e6)),
-      .rate = request.rate,
-      .typed = request.typed,
-      .threeSamples = t.threeSamples,
-      .currentPrescaler = t.prescaler};
-  std::vector<can::Solution> found = can::SolveZcan(in);
-  // The first row (search order) with the current prescaler, and without auto-selection also
-  // the current segments.
-  std::optional<can::Solution> match;
-  for (const can::Solution& row : found) {
-    if (row.prescaler != t.prescaler) continue;
-    if (!autoSelect && (row.segments[0] != t.propSeg || row.segments[1] != t.phaseSeg1 ||
-                        row.segments[2] != t.phaseSeg2 || row.jump != t.rjw))
-      continue;
-    match = row;
-    break;
-  }
-  can::SortSolutions(found);
-  solutions_ = std::move(found);
-  selectedRow_ = -1;
-  if (match) {
-    for (size_t n = 0; n < solutions_.size(); ++n) {
-      const can::Solution& row = solutions_[n];
-      if (row.prescaler == match->prescaler && row.quanta == match->quanta &&
-          std::equal(std::begin(row.segments), std::end(row.segments), std::begin(match->segments)) &&
-          row.jump == match->jump) {
-        selectedRow_ = static_cast<int>(n);
-        break;
-      }
-    }
-  }
-  if (!request.problem.empty()) {
-    solverMessage_ = request.problem;
-  } else if (request.rate <= 0) {
-    solverMessage_ = "Type a baud rate (e.g. 500k).";
-  } else if (solutions_.empty()) {
-    solverMessage_ = "This baud rate can not be achieved.";
-  } else {
-    solverMessage_ = Format("%d solutions for %s", static_cast<int>(solutions_.size()),
-                            can::BaudText(request.rate).c_str());
-  }
-  ShowSolutions();
-}
-
-void CpmZCAN::ShowSolutions() {
-  ShowControlText(ControlIdOf(kSolverKey), solverMessage_);
-  Page* page = GetPage();
-  Control* list = page ? page->Find(solutionsId_) : nullptr;
-  if (!list) return;
-  std::vector<std::string> items;
-  items.reserve(solutions_.size());
-  for (const can::Solution& row : solutions_) items.push_back(SolutionText(row, true));
-  page->SetItems(solutionsId_, items);
-  page->SetSelection(solutionsId_, selectedRow_);
-}
-
-void CpmZCAN::ApplySolution(const can::Solution& row) {
-  applying_ = true;
-  const can::ZcanTiming t = Timing();
-  if (row.prescaler != t.prescaler) SetField(kCtl1, 8, 15, static_cast<uint32_t>(row.prescaler - 1));
+void CpmZCAN::WriteSolution(const can::Solution& row) {
+  // The prescaler only when it changes; then the segments and RJW in column order.
+  if (row.prescaler != Timing().prescaler) SetField(kCtl1, 8, 15, static_cast<uint32_t>(row.prescaler - 1));
   SetField(kCtl0, 0, 2, static_cast<uint32_t>(row.segments[0] - 1));
   SetField(kCtl1, 3, 5, static_cast<uint32_t>(row.segments[1] - 1));
   SetField(kCtl1, 0, 2, static_cast<uint32_t>(row.segments[2] - 1));
   SetField(kCtl1, 6, 7, static_cast<uint32_t>(row.jump - 1));
-  for (const char* key : {kPrescalerKey, kPropKey, kSeg1Key, kSeg2Key, kRjwKey})
-    if (const DeclaredControl* control = decl_.Find(key); control && control->binding)
-      control->binding->Refresh();
-  applying_ = false;
-  // The typed rate is now the fields' rate: the baud box follows the fields again.
-  if (ModuleContext* context = GetContext()) context->Broadcast(kHintValueChanged, this);
-  shownTiming_.reset();
-  UpdateValues();
 }
 
-void CpmZCAN::OnControlEvent(Page& page, Control& control, ControlEvent event) {
-  if (control.id == ControlIdOf(kBaudKey) && event == ControlEvent::FocusLost) {
-    SolveTyped(control.text, false);
-    return;
-  }
-  if (control.id == solutionsId_ && event == ControlEvent::SelectionChanged) {
-    if (control.selection >= 0 && static_cast<size_t>(control.selection) < solutions_.size() && !applying_)
-      ApplySolution(solutions_[static_cast<size_t>(control.selection)]);
-    return;
-  }
-  CDeclaredModule::OnControlEvent(page, control, event);
+std::vector<std::string> CpmZCAN::TimingKeys() const {
+  return {kPrescalerKey, kPropKey, kSeg1Key, kSeg2Key, kRjwKey};
 }
 
-void CpmZCAN::OnLinkActivated(Page& page, Control& control, const std::string& href,
-                              const std::string& linkText) {
-  if (href == kCalculateHref) {
-    const ControlRef baud = FindControlById(ControlIdOf(kBaudKey));
-    SolveTyped(baud ? baud.control->text : std::string(), true);
-    return;
-  }
-  if (href == kRecalculateHref) {
-    const std::vector<can::Violation> violations = can::CheckZcanTiming(Timing());
-    if (!violations.empty() && GetContext()) GetContext()->GetHost().ShowMessage(violations.front().message);
-    shownTiming_.reset();
-    UpdateValues();
-    return;
-  }
-  CDeclaredModule::OnLinkActivated(page, control, href, linkText);
+std::string CpmZCAN::SegmentText(const can::Solution& t) const {
+  return Format("sync 1 | prop %d | pseg1 %d | pseg2 %d = %d TQ", t.segments[0], t.segments[1],
+                t.segments[2], t.quanta);
 }
 
-void CpmZCAN::CheckWarnings() {
-  CModule::CheckWarnings();
-  // Evaluated from the registers: the rules hold whether the page is open or not.
-  const std::vector<can::Violation> violations = can::CheckZcanTiming(Timing());
-  SetWarning(ControlIdOf(kTimingKey), !violations.empty(), TimingText(),
-             violations.empty() ? std::string() : violations.front().message);
+// ---- YSCAN ----
+
+namespace {
+
+constexpr const char* kYCtl0 = "CANCTL0_INIT";
+constexpr const char* kYCtl1 = "CANCTL1_INIT";
+constexpr const char* kBtr0 = "CANBTR0_INIT";
+constexpr const char* kBtr1 = "CANBTR1_INIT";
+constexpr const char* kIdac = "CANIDAC_INIT";
+constexpr const char* kRier = "CANRIER_INIT";
+constexpr const char* kSjwKey = "SJW:";
+constexpr const char* kTseg1Key = "TSEG1:";
+constexpr const char* kTseg2Key = "TSEG2:";
+constexpr const char* kBusClockKey = "IP Bus clock";
+
+// The Casp parts with the controller (CVX-26, CVX-27) and the Dorn group have the full
+// control and interrupt map and no EXTAL restrictions; the Tebo parts have the clock source
+// at bit 0 and restrict the EXTAL clock.
+const YscanVariant kYscanVariants[] = {
+    {.name = "Casp and Dorn",
+     .partTests = {kTestCasp, kTestDorn},
+     .clockSourceBit = 6,
+     .extalLabel = "Clock Source: EXTAL_CLK",
+     .controlBits = true},
+    {.name = "Tebo",
+     .clockSourceBit = 0,
+     .extalLabel = "Clock Source: ECTAL_CLK",
+     .restrictedExtal = true},
+};
+
+}  // namespace
+
+CpmYSCAN::CpmYSCAN(const ArchitectureEntry& entry, CModuleBase* parent) : CCanModule(entry, parent) {}
+
+std::span<const YscanVariant> CpmYSCAN::Variants() { return kYscanVariants; }
+
+void CpmYSCAN::ChooseVariant(ModuleContext& doc) {
+  variant_ = &ChooseRow<YscanVariant>(kYscanVariants, doc, &YscanVariant::partTests);
 }
 
-void RegisterCanModuleKinds(ModuleFactory& factory) { factory.Register<CpmZCAN>("ZCAN"); }
+void CpmYSCAN::DeclareRegisters() {
+  std::vector<RegisterDecl> table = {
+      {kYCtl0, 0, DW16 | NODEFAULT}, {kYCtl1, 0, DW16 | NODEFAULT}, {kBtr0, 0, DW16 | NODEFAULT},
+      {kBtr1, 0, DW16},              {kIdac, 0, DW16},              {kRier, 0, DW16},
+      {"CANTCR_INIT", 0, DW16 | NODEFAULT},
+  };
+  static const char* const kCodes[] = {"CANIDAR0_INIT", "CANIDAR1_INIT", "CANIDAR2_INIT", "CANIDAR3_INIT",
+                                       "CANIDAR4_INIT", "CANIDAR5_INIT", "CANIDAR6_INIT", "CANIDAR7_INIT"};
+  static const char* const kMasks[] = {"CANIDMR0_INIT", "CANIDMR1_INIT", "CANIDMR2_INIT", "CANIDMR3_INIT",
+                                       "CANIDMR4_INIT", "CANIDMR5_INIT", "CANIDMR6_INIT", "CANIDMR7_INIT"};
+  for (const char* name : kCodes) table.push_back({name, 0, DW8});
+  for (const char* name : kMasks) table.push_back({name, 0, DW8});
+  InitRegisters(table.data(), table.size());
+}
+
+void CpmYSCAN::DeclarePage(PageDeclaration& d) {
+  const YscanVariant& v = *variant_;
+  d.Group("Bit Timing");
+  d.Radio({.caption = kBusClockKey, .field = Bit(kYCtl1, v.clockSourceBit),
+           .label = "Clock Source: IP_Bus Clock", .groupStart = true});
+  d.Radio({.caption = "EXTAL clock", .field = Bit(kYCtl1, v.clockSourceBit, true), .label = v.extalLabel,
+           .newRow = false});
+  d.Display({.caption = kClockKey, .width = 110});
+  d.Value({.caption = kPrescalerKey, .field = Shown(kBtr0, 0, 5), .label = "Prescaler Divide Factor",
+           .number = {.hex = false}, .spin = {.minimum = 1, .maximum = 64}, .width = 70});
+  d.Display({.caption = kSerialKey, .width = 110});
+  d.Display({.caption = kQuantumKey, .width = 110});
+  d.Value({.caption = kTseg1Key, .field = Shown(kBtr1, 0, 3), .label = "Time Segment 1 (TSEG1)",
+           .number = {.hex = false}, .spin = {.minimum = 1, .maximum = 16}, .width = 50});
+  d.Value({.caption = kTseg2Key, .field = Shown(kBtr1, 4, 6), .label = "Time Segment 2 (TSEG2)",
+           .number = {.hex = false}, .spin = {.minimum = 1, .maximum = 8}, .width = 50});
+  d.Value({.caption = kSjwKey, .field = Shown(kBtr0, 6, 7),
+           .label = "Re-Synchronization Jump Width (SJW)", .number = {.hex = false},
+           .spin = {.minimum = 1, .maximum = 4}, .width = 50});
+  d.Radio({.caption = "One sample per bit", .field = Bit(kBtr1, 7, true), .label = "One sample per bit",
+           .groupStart = true});
+  d.Radio({.caption = "Three samples per bit", .field = Bit(kBtr1, 7), .label = "Three samples per bit",
+           .newRow = false});
+  d.Display({.caption = kTimingKey, .width = 330});
+  DeclareBaudRate(d, "Prescaler  TQ/bit  TSEG1  TSEG2  SJW  Rate  Error");
+
+  d.NextBand();
+  if (v.controlBits) {
+    d.Group("Operation");
+    d.Box({.caption = "CAN Module Enable", .field = Bit(kYCtl1, 7), .comment = kState});
+    d.Box({.caption = "Keep CAN in INIT mode", .field = Bit(kYCtl0, 0), .comment = kState});
+    d.Box({.caption = "Wakeup Enable", .field = Bit(kYCtl0, 2), .comment = kState});
+    d.Box({.caption = "Timestamp Timer Enable", .field = Bit(kYCtl0, 3), .comment = kState});
+    d.Box({.caption = "CAN Stops in Wait Mode", .field = Bit(kYCtl0, 5), .comment = kState});
+    d.Box({.caption = "Wakeup Low-pass Filter Enable", .field = Bit(kYCtl1, 2), .comment = kState});
+    d.Box({.caption = "Manual Bus-off Recovery", .field = Bit(kYCtl1, 3), .comment = kState});
+    d.Box({.caption = "Listen Only Mode", .field = Bit(kYCtl1, 4), .comment = kState});
+    d.Box({.caption = "Loopback mode", .field = Bit(kYCtl1, 5), .comment = kState});
+
+    d.Group("Interrupts");
+    d.Box({.caption = "Wake-up", .field = Bit(kRier, 7), .label = "Interrupt: Wake-up", .comment = kState});
+    d.Box({.caption = "Receiver Full", .field = Bit(kRier, 0), .label = "Interrupt: Receiver Full",
+           .comment = kState});
+    d.Box({.caption = "Receiver Overrun", .field = Bit(kRier, 1), .label = "Interrupt: Receiver Overrun",
+           .comment = kState});
+    d.Box({.caption = "Status Change", .field = Bit(kRier, 6), .label = "Interrupt: Status Change",
+           .comment = kState});
+    d.List({.caption = "Status change (TX):", .field = {.reg = kRier, .low = 2, .high = 3},
+            .items = {"Disabled", "Bus-off only", "Bus-off and TxErr", "All state changes"},
+            .label = "Interrupt: Status Change Detection (TX)"});
+    d.List({.caption = "Status change (RX):", .field = {.reg = kRier, .low = 4, .high = 5},
+            .items = {"Disabled", "Bus-off only", "Bus-off and RxErr", "All state changes"},
+            .label = "Interrupt: Status Change Detection (RX)"});
+  }
+  d.InterruptPanels(kInterruptPanelWidth);
+
+  d.Group("Acceptance Filters");
+  d.List({.caption = "Acceptance filters:", .field = {.reg = kIdac, .low = 4, .high = 5},
+          .items = {"Two 32-bit filters", "Four 16-bit filters", "Eight 8-bit filters", "Filter closed"},
+          .label = "Acceptance filters mode"});
+  d.Static({.caption = "Mask values: bit=1 don't care, bit=0 must match ID"});
+  for (int n = 0; n < 8; ++n) {
+    d.Value({.caption = Format("Code %d:", n), .field = {.reg = Format("CANIDAR%d_INIT", n), .low = 0, .high = 7},
+             .label = Format("Acceptance code %d", n), .width = 50, .newRow = n % 2 == 0});
+    d.Value({.caption = Format("Mask %d:", n), .field = {.reg = Format("CANIDMR%d_INIT", n), .low = 0, .high = 7},
+             .label = Format("Acceptance mask %d", n), .width = 50, .newRow = false});
+  }
+}
+
+bool CpmYSCAN::UsesBusClock() const { return Field(kYCtl1, variant_->clockSourceBit, variant_->clockSourceBit) != 0; }
+
+double CpmYSCAN::ClockMHz() const {
+  if (UsesBusClock()) return GetBusClockMHz();
+  const ClockSource* clock = FindCapability<ClockSource>(GetContext());
+  return clock ? clock->GetCrystalFrequencyMHz() : 0;
+}
+
+can::YscanTiming CpmYSCAN::Timing() const {
+  return {.prescaler = static_cast<int>(Field(kBtr0, 0, 5)) + 1,
+          .sjw = static_cast<int>(Field(kBtr0, 6, 7)) + 1,
+          .tseg1 = static_cast<int>(Field(kBtr1, 0, 3)) + 1,
+          .tseg2 = static_cast<int>(Field(kBtr1, 4, 6)) + 1,
+          .threeSamples = Field(kBtr1, 7, 7) != 0,
+          .restrictedExtal = variant_->restrictedExtal && !UsesBusClock()};
+}
+
+can::Solution CpmYSCAN::Current() const {
+  const can::YscanTiming t = Timing();
+  return {.prescaler = t.prescaler, .quanta = t.Quanta(), .segments = {t.tseg1, t.tseg2, 0}, .jump = t.sjw};
+}
+
+std::vector<can::Violation> CpmYSCAN::Violations() const { return can::CheckYscanTiming(Timing()); }
+
+std::vector<can::Solution> CpmYSCAN::Solve(const can::BaudRequest& request) const {
+  const can::YscanTiming t = Timing();
+  return can::SolveYscan({.clockHz = ClockHz(),
+                          .rate = request.rate,
+                          .typed = request.typed,
+                          .threeSamples = t.threeSamples,
+                          .currentPrescaler = t.prescaler,
+                          .extal = !UsesBusClock(),
+                          .restrictedExtal = t.restrictedExtal});
+}
+
+void CpmYSCAN::WriteSolution(const can::Solution& row) {
+  if (row.prescaler != Timing().prescaler) SetField(kBtr0, 0, 5, static_cast<uint32_t>(row.prescaler - 1));
+  SetField(kBtr1, 0, 3, static_cast<uint32_t>(row.segments[0] - 1));
+  SetField(kBtr1, 4, 6, static_cast<uint32_t>(row.segments[1] - 1));
+  SetField(kBtr0, 6, 7, static_cast<uint32_t>(row.jump - 1));
+}
+
+std::vector<std::string> CpmYSCAN::TimingKeys() const { return {kPrescalerKey, kTseg1Key, kTseg2Key, kSjwKey}; }
+
+std::string CpmYSCAN::SegmentText(const can::Solution& t) const {
+  return Format("sync 1 | tseg1 %d | tseg2 %d = %d TQ", t.segments[0], t.segments[1], t.quanta);
+}
+
+bool CpmYSCAN::ValidateControls(bool showMessages) {
+  if (!CCanModule::ValidateControls(showMessages)) return false;
+  if (!showMessages || !IsSelected() || !GetContext()) return true;
+  Host& host = GetContext()->GetHost();
+  for (const can::Violation& violation : Violations()) {
+    const bool ignore = host.AskYesNo(violation.message + " Ignore?", MessageIcon::Exclamation) == Answer::Yes;
+    if (!ignore && !violation.sumRule) return false;
+  }
+  return true;
+}
+
+void RegisterCanModuleKinds(ModuleFactory& factory) {
+  factory.Register<CpmZCAN>("ZCAN");
+  factory.Register<CpmYSCAN>("YSCAN");
+}
 
 }  // namespace tarq

@@ -126,10 +126,12 @@ uint32_t MaxMaskId(bool extended);
 
 }  // namespace can
 
-// The ZedCAN controller of the classic, Tebo and later parts (ZCAN, ZCAN2).
-class CpmZCAN : public CDeclaredModule {
+// What both controllers share: the timing displays, the typed baud rate and its solution
+// list, and the timing rules in the warnings pass (so that they are reported with the page
+// closed as well).
+class CCanModule : public CDeclaredModule {
  public:
-  explicit CpmZCAN(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
+  using CDeclaredModule::CDeclaredModule;
 
   void UpdateValues() override;
   void CheckWarnings() override;
@@ -137,35 +139,109 @@ class CpmZCAN : public CDeclaredModule {
   void OnLinkActivated(Page& page, Control& control, const std::string& href,
                        const std::string& linkText) override;
 
-  can::ZcanTiming Timing() const;
+  // The clock the prescaler divides, in MHz.
+  virtual double ClockMHz() const = 0;
+  // The fields as a row: prescaler, quanta per bit, segments and jump width (shown values).
+  virtual can::Solution Current() const = 0;
+  // Every violated timing rule in checking order.
+  virtual std::vector<can::Violation> Violations() const = 0;
   // The bit's segments, or the first violated rule.
   std::string TimingText() const;
-  double ClockMHz() const { return GetBusClockMHz(); }
-  // The rows the list shows, in list order, and the text above it.
+
+  // The rows the list shows, in list order, and the solver's message.
   const std::vector<can::Solution>& Solutions() const { return solutions_; }
   const std::string& SolverMessage() const { return solverMessage_; }
-  // Solves `text` as if typed into the baud-rate box; auto-selection as the calculate command.
+  // Solves `text` as if typed into the baud-rate box; with auto-selection as the calculate
+  // command does (a chosen row is applied).
   void SolveTyped(const std::string& text, bool autoSelect);
   // Writes a solution row into the timing fields.
   void ApplySolution(const can::Solution& row);
   uint32_t ControlIdOf(const std::string& key) const;
 
+ protected:
+  virtual std::vector<can::Solution> Solve(const can::BaudRequest& request) const = 0;
+  virtual void WriteSolution(const can::Solution& row) = 0;
+  // Keys of the timing fields' controls (refreshed after a row is written).
+  virtual std::vector<std::string> TimingKeys() const = 0;
+  virtual std::string SegmentText(const can::Solution& current) const = 0;
+  virtual int SegmentColumns() const = 0;
+  // The baud-rate group: the box, the commands, the solver line and the solution list.
+  void DeclareBaudRate(PageDeclaration& d, const std::string& columns);
+  uint32_t Field(const std::string& reg, int low, int high) const;
+  void SetField(const std::string& reg, int low, int high, uint32_t value);
+  uint64_t ClockHz() const;
+
  private:
-  void DeclareRegisters() override;
-  void DeclarePage(PageDeclaration& d) override;
-  uint32_t Field(const char* reg, int low, int high) const;
-  void SetField(const char* reg, int low, int high, uint32_t value);
   void RunSolver(const can::BaudRequest& request, bool autoSelect);
   void ShowSolutions();
-  void ShowTiming();
-  uint32_t TimingKey() const;
+  std::string TimingKey() const;
 
   std::vector<can::Solution> solutions_;
   int selectedRow_ = -1;
   std::string solverMessage_;
-  std::optional<uint32_t> shownTiming_;  // the timing fields the baud box last showed
+  std::optional<std::string> shownTiming_;  // the fields and clock the baud box last showed
   bool applying_ = false;
   uint32_t solutionsId_ = 0;
+};
+
+// The ZedCAN controller of the classic, Tebo and later parts (ZCAN, ZCAN2).
+class CpmZCAN : public CCanModule {
+ public:
+  explicit CpmZCAN(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
+
+  can::ZcanTiming Timing() const;
+  double ClockMHz() const override { return GetBusClockMHz(); }
+  can::Solution Current() const override;
+  std::vector<can::Violation> Violations() const override;
+
+ private:
+  void DeclareRegisters() override;
+  void DeclarePage(PageDeclaration& d) override;
+  std::vector<can::Solution> Solve(const can::BaudRequest& request) const override;
+  void WriteSolution(const can::Solution& row) override;
+  std::vector<std::string> TimingKeys() const override;
+  std::string SegmentText(const can::Solution& current) const override;
+  int SegmentColumns() const override { return 3; }
+};
+
+// What tells the YSCAN controllers apart.
+struct YscanVariant {
+  const char* name = "";
+  std::vector<int> partTests{};  // the part tests that select the row; none: any part
+  int clockSourceBit = 0;        // CANCTL1 bit: set for the IP bus clock, clear for EXTAL
+  const char* extalLabel = "";
+  bool controlBits = false;      // the CANCTL0/CANCTL1 mode bits and the CANRIER enables
+  bool restrictedExtal = false;  // the EXTAL clock restricts TSEG2 and the prescaler
+};
+
+// The YSCAN controller of the Tebo, Casp and Dorn parts.
+class CpmYSCAN : public CCanModule {
+ public:
+  explicit CpmYSCAN(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
+
+  static std::span<const YscanVariant> Variants();
+  const YscanVariant& Variant() const { return *variant_; }
+  can::YscanTiming Timing() const;
+  bool UsesBusClock() const;
+  // The IP bus clock, or the crystal the clock module edits for the EXTAL clock.
+  double ClockMHz() const override;
+  can::Solution Current() const override;
+  std::vector<can::Violation> Violations() const override;
+  // Before a save: each violated rule asked with " Ignore?"; a "No" fails the validation
+  // (the quanta-sum rule never does).
+  bool ValidateControls(bool showMessages) override;
+
+ private:
+  void ChooseVariant(ModuleContext& doc) override;
+  void DeclareRegisters() override;
+  void DeclarePage(PageDeclaration& d) override;
+  std::vector<can::Solution> Solve(const can::BaudRequest& request) const override;
+  void WriteSolution(const can::Solution& row) override;
+  std::vector<std::string> TimingKeys() const override;
+  std::string SegmentText(const can::Solution& current) const override;
+  int SegmentColumns() const override { return 2; }
+
+  const YscanVariant* variant_ = nullptr;
 };
 
 void RegisterCanModuleKinds(ModuleFactory& factory);
