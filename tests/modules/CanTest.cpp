@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "../support/ModuleHarness.h"
+#include "framework/TextUtil.h"
 #include "modules/can.h"
 
 namespace tarq {
@@ -394,6 +395,77 @@ TEST(CanPage, MaskEditKeepsTheFormatFlagAndRefusesOutOfRangeIds) {
   page.FocusLost(edit);
   EXPECT_EQ(project.Reg("ZCAN", "RXGMASKH_INIT").value, 0xFFE0u);
   EXPECT_EQ(project.Reg("ZCAN", "RXGMASKL_INIT").value, 0u);
+}
+
+// ---- YSCAN ----
+
+TEST(YscanPage, VariantRowsDeclareCleanlyAndPlaceTheClockSource) {
+  const struct {
+    const char* part;
+    int clockBit;
+    bool controlBits;
+  } parts[] = {{"CVX-22", 0, false}, {"CVX-26", 6, true}, {"CVX-33", 6, true}};
+  for (const auto& expected : parts) {
+    ModuleProject project({.part = expected.part});
+    ASSERT_TRUE(project.Opened()) << expected.part;
+    auto& yscan = project.Module<CpmYSCAN>("YSCAN");
+    EXPECT_TRUE(yscan.Declaration().Verify().empty()) << expected.part;
+    EXPECT_EQ(yscan.Variant().clockSourceBit, expected.clockBit) << expected.part;
+    EXPECT_EQ(yscan.Declaration().Has("Loopback mode"), expected.controlBits) << expected.part;
+    // "IP Bus clock" sets the part's clock-source bit.
+    project.Reg("YSCAN", "CANCTL1_INIT").value = 1u << expected.clockBit;
+    EXPECT_TRUE(yscan.UsesBusClock()) << expected.part;
+  }
+}
+
+TEST(YscanPage, ExtalRunsOnTheCrystalTheClockModuleEdits) {
+  // Dorn parts keep the crystal in APPCFG_EXTAL. BTR0 0x01: prescaler 2; BTR1 0x3A:
+  // TSEG1 11, TSEG2 4 -> 16 quanta. 8 MHz / 2 = 4 MHz (250 ns), 4 MHz / 16 = 250 kBaud.
+  ModuleProject project({.part = "CVX-33",
+                         .defines = "#define APPCFG_EXTAL 8000000L\n#define YSCAN_CANBTR0_INIT 0x0001U\n"
+                                    "#define YSCAN_CANBTR1_INIT 0x003AU\n"});
+  ASSERT_TRUE(project.Opened());
+  auto& yscan = project.Module<CpmYSCAN>("YSCAN");
+  EXPECT_FALSE(yscan.UsesBusClock());
+  EXPECT_DOUBLE_EQ(yscan.ClockMHz(), 8.0);
+  project.OpenPage("YSCAN");
+  yscan.UpdateValues();
+  EXPECT_EQ(project.Ctl("YSCAN", yscan.ControlIdOf("Serial clock:"))->text, "4 MHz");
+  EXPECT_EQ(project.Ctl("YSCAN", yscan.ControlIdOf("Time quantum:"))->text, "250 ns");
+  EXPECT_EQ(project.Ctl("YSCAN", yscan.ControlIdOf("Baud rate:"))->text, "250 kBaud");
+  // The fields' own row is among the solutions (P x T = 32: P 2/T 16, P 4/T 8).
+  EXPECT_EQ(yscan.SolverMessage(), Format("%d solutions for 250 kBaud",
+                                          static_cast<int>(yscan.Solutions().size())));
+  ASSERT_FALSE(yscan.Solutions().empty());
+  for (const auto& row : yscan.Solutions()) EXPECT_EQ(row.prescaler * row.quanta, 32);
+}
+
+TEST(YscanPage, EveryRuleIsAskedBeforeASaveAndNoFailsTheValidation) {
+  // CVX-22 on EXTAL with prescaler 1 and TSEG2 8 (BTR1 0x70 | TSEG1 0x0F): both EXTAL rules.
+  ModuleProject project({.part = "CVX-22",
+                         .defines = "#define YSCAN_CANBTR0_INIT 0x0000U\n#define YSCAN_CANBTR1_INIT 0x007FU\n"});
+  ASSERT_TRUE(project.Opened());
+  auto& yscan = project.Module<CpmYSCAN>("YSCAN");
+  ASSERT_TRUE(yscan.IsSelected());
+  project.OpenPage("YSCAN");
+  project.Check();
+  EXPECT_EQ(project.WarningText("YSCAN", yscan.ControlIdOf("Bit timing:")),
+            "TIME_SEG2 must be lower than 8 when CLKSRC=0 (EXTAL_CLK).");
+  CollectingHost& host = project.Host();
+  host.entries.clear();
+  host.answers = {Answer::Yes, Answer::No};
+  EXPECT_FALSE(yscan.ValidateControls(true));
+  ASSERT_EQ(host.entries.size(), 2u);
+  EXPECT_EQ(host.entries[0].text, "TIME_SEG2 must be lower than 8 when CLKSRC=0 (EXTAL_CLK). Ignore?");
+  EXPECT_EQ(host.entries[1].text, "Prescaler must be greater than one when CLKSRC=0 (EXTAL_CLK). Ignore?");
+  host.entries.clear();
+  host.answers = {Answer::Yes, Answer::Yes};
+  EXPECT_TRUE(yscan.ValidateControls(true));
+  // On the IP bus clock the EXTAL rules are off and the timing (16 + 8 + 1 = 25) is valid.
+  project.Reg("YSCAN", "CANCTL1_INIT").value = 1;
+  host.entries.clear();
+  EXPECT_TRUE(yscan.ValidateControls(true));
+  EXPECT_TRUE(host.entries.empty());
 }
 
 }  // namespace
