@@ -903,9 +903,15 @@ std::string CpmYSCAN::SegmentText(const can::Solution& t) const {
 
 bool CpmYSCAN::ValidateControls(bool showMessages) {
   if (!CCanModule::ValidateControls(showMessages)) return false;
-  if (!showMessages || !IsSelected() || !GetContext()) return true;
+  if (!IsSelected() || !GetContext()) return true;
+  const std::vector<can::Violation> violations = Violations();
+  // Without messages nobody can be asked: a rule that could fail the check fails it, so that
+  // the save asks.
+  if (!showMessages)
+    return std::all_of(violations.begin(), violations.end(),
+                       [](const can::Violation& violation) { return violation.sumRule; });
   Host& host = GetContext()->GetHost();
-  for (const can::Violation& violation : Violations()) {
+  for (const can::Violation& violation : violations) {
     const bool ignore = host.AskYesNo(violation.message + " Ignore?", MessageIcon::Exclamation) == Answer::Yes;
     if (!ignore && !violation.sumRule) return false;
   }
