@@ -581,8 +581,10 @@ void CCanModule::OnLinkActivated(Page& page, Control& control, const std::string
 
 void CCanModule::CheckWarnings() {
   CModule::CheckWarnings();
-  // Evaluated from the registers: the rules hold whether the page is open or not.
-  const std::vector<can::Violation> violations = Violations();
+  // Evaluated from the registers: the rules hold whether the page is open or not. A
+  // controller that is not in use keeps its reset timing without a warning.
+  std::vector<can::Violation> violations = Violations();
+  if (!IsSelected()) violations.clear();
   SetWarning(ControlIdOf(kTimingKey), !violations.empty(), TimingText(),
              violations.empty() ? std::string() : violations.front().message);
 }

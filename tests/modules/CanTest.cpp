@@ -322,6 +322,16 @@ TEST(CanPage, RulesReachTheWarningsWithThePageClosed) {
   project.Reg("ZCAN", "CTL1_INIT").value = 0x0A52;
   project.Check();
   EXPECT_EQ(project.WarningText("ZCAN", id), "");
+
+  // Not in use: the reset timing (every field 1, PHASE_SEG2 below IPT 3) breaks rule 4 but
+  // raises no warning.
+  ModuleProject unused(Cvx07(""));
+  ASSERT_TRUE(unused.Opened());
+  auto& idle = unused.Module<CpmZCAN>("ZCAN");
+  ASSERT_FALSE(idle.IsSelected());
+  ASSERT_FALSE(idle.Violations().empty());
+  unused.Check();
+  EXPECT_TRUE(unused.WarningsOf("ZCAN").empty());
 }
 
 TEST(CanPage, TypedRateSolutionRowWritesTheFields) {
