@@ -424,7 +424,7 @@ void CCanModule::DeclareBaudRate(PageDeclaration& d, const std::string& columns)
   d.Group("Baud Rate");
   d.Edit({.caption = kBaudKey, .width = 110});
   d.Link({.caption = Format("<A HREF=\"%s\">Calculate parameters ---></A>", kCalculateHref),
-          .key = "Calculate parameters", .newRow = false});
+          .key = "Calculate parameters", .width = 190});
   d.Link({.caption = Format("<A HREF=\"%s\">&lt;--- Calculate baud rate</A>", kRecalculateHref),
           .key = "Calculate baud rate", .newRow = false});
   d.Display({.caption = kSolverKey, .width = 330});
@@ -639,15 +639,15 @@ void CpmZCAN::DeclarePage(PageDeclaration& d) {
            .label = "Transmission: Lowest ID transmitted first", .newRow = false});
   d.Box({.caption = "Timer Synch. mode", .field = Bit(kCtl0, 5), .label = "Timer Synchronization mode",
          .comment = kState});
-  d.Box({.caption = "Loopback mode", .field = Bit(kCtl0, 6), .comment = kState});
+  d.Box({.caption = "Loopback mode", .field = Bit(kCtl0, 6), .comment = kState, .newRow = false});
   d.Box({.caption = "Keep in Low-power mode ", .field = Bit(kMcr, 15),
          .label = "Keep in low-power STOP mode", .comment = kState});
   d.Box({.caption = "Enable Freeze/HALT", .field = Bit(kMcr, 14), .label = "Halt/Freeze sensitivity",
-         .comment = kState});
+         .comment = kState, .newRow = false});
   d.Box({.caption = "Keep in Freeze/HALT", .field = Bit(kMcr, 12), .label = "Keep in Halt/Freeze",
          .comment = kState});
   d.Box({.caption = "Self-wake up enable", .field = Bit(kMcr, 6), .label = "Self Wake Up",
-         .comment = kState});
+         .comment = kState, .newRow = false});
   d.Box({.caption = "Auto power save", .field = Bit(kMcr, 5), .comment = kState});
 
   d.Group("Interrupts");
@@ -816,29 +816,31 @@ void CpmYSCAN::DeclarePage(PageDeclaration& d) {
   if (v.controlBits) {
     d.Group("Operation");
     d.Box({.caption = "CAN Module Enable", .field = Bit(kYCtl1, 7), .comment = kState});
-    d.Box({.caption = "Keep CAN in INIT mode", .field = Bit(kYCtl0, 0), .comment = kState});
+    d.Box({.caption = "Keep CAN in INIT mode", .field = Bit(kYCtl0, 0), .comment = kState, .newRow = false});
     d.Box({.caption = "Wakeup Enable", .field = Bit(kYCtl0, 2), .comment = kState});
-    d.Box({.caption = "Timestamp Timer Enable", .field = Bit(kYCtl0, 3), .comment = kState});
+    d.Box({.caption = "Timestamp Timer Enable", .field = Bit(kYCtl0, 3), .comment = kState, .newRow = false});
     d.Box({.caption = "CAN Stops in Wait Mode", .field = Bit(kYCtl0, 5), .comment = kState});
-    d.Box({.caption = "Wakeup Low-pass Filter Enable", .field = Bit(kYCtl1, 2), .comment = kState});
+    d.Box({.caption = "Wakeup Low-pass Filter Enable", .field = Bit(kYCtl1, 2), .comment = kState, .newRow = false});
     d.Box({.caption = "Manual Bus-off Recovery", .field = Bit(kYCtl1, 3), .comment = kState});
-    d.Box({.caption = "Listen Only Mode", .field = Bit(kYCtl1, 4), .comment = kState});
+    d.Box({.caption = "Listen Only Mode", .field = Bit(kYCtl1, 4), .comment = kState, .newRow = false});
     d.Box({.caption = "Loopback mode", .field = Bit(kYCtl1, 5), .comment = kState});
 
     d.Group("Interrupts");
     d.Box({.caption = "Wake-up", .field = Bit(kRier, 7), .label = "Interrupt: Wake-up", .comment = kState});
     d.Box({.caption = "Receiver Full", .field = Bit(kRier, 0), .label = "Interrupt: Receiver Full",
-           .comment = kState});
+           .comment = kState, .newRow = false});
     d.Box({.caption = "Receiver Overrun", .field = Bit(kRier, 1), .label = "Interrupt: Receiver Overrun",
            .comment = kState});
     d.Box({.caption = "Status Change", .field = Bit(kRier, 6), .label = "Interrupt: Status Change",
-           .comment = kState});
+           .comment = kState, .newRow = false});
     d.List({.caption = "Status change (TX):", .field = {.reg = kRier, .low = 2, .high = 3},
             .items = {"Disabled", "Bus-off only", "Bus-off and TxErr", "All state changes"},
             .label = "Interrupt: Status Change Detection (TX)"});
     d.List({.caption = "Status change (RX):", .field = {.reg = kRier, .low = 4, .high = 5},
             .items = {"Disabled", "Bus-off only", "Bus-off and RxErr", "All state changes"},
             .label = "Interrupt: Status Change Detection (RX)"});
+  } else {
+    d.Group("Interrupts");
   }
   d.InterruptPanels(kInterruptPanelWidth);
 
