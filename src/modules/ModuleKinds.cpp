@@ -3,6 +3,7 @@
 // tree.
 #include "modules/ModuleKinds.h"
 
+#include "modules/can.h"
 #include "modules/cop.h"
 #include "modules/gpio.h"
 #include "modules/i2c.h"
@@ -35,6 +36,7 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterSpiModuleKinds(factory);
   RegisterI2cModuleKinds(factory);
   RegisterXbarModuleKinds(factory);
+  RegisterCanModuleKinds(factory);
 }
 
 }  // namespace tarq

@@ -76,7 +76,7 @@
 .*/
 #define ZCAN_MCR_INIT                     0x5000U
 #define ZCAN_CTL0_INIT                    0x0002U
-#define ZCAN_CTL1_INIT                    0x0A55U
+#define ZCAN_CTL1_INIT                    0x095BU
 #define ZCAN_IMASK1_INIT                  0x0001U
 
 
