@@ -13,6 +13,7 @@
 #include "modules/pinout.h"
 #include "modules/pit.h"
 #include "modules/pmc.h"
+#include "modules/pwm.h"
 #include "modules/sci.h"
 #include "modules/spi.h"
 #include "modules/sys.h"
@@ -37,6 +38,7 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterI2cModuleKinds(factory);
   RegisterXbarModuleKinds(factory);
   RegisterCanModuleKinds(factory);
+  RegisterPwmModuleKinds(factory);
 }
 
 }  // namespace tarq
