@@ -12,6 +12,7 @@
 #include "modules/pinout.h"
 #include "modules/pit.h"
 #include "modules/pmc.h"
+#include "modules/qt.h"
 #include "modules/sci.h"
 #include "modules/spi.h"
 #include "modules/sys.h"
@@ -35,6 +36,7 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterSpiModuleKinds(factory);
   RegisterI2cModuleKinds(factory);
   RegisterXbarModuleKinds(factory);
+  RegisterQtModuleKinds(factory);
 }
 
 }  // namespace tarq
