@@ -121,6 +121,14 @@ class QuadTimerChannel {
   virtual bool IsStopped() const = 0;
 };
 
+// A quadrature decoder, as the timer channels that share its pins see it.
+class QuadratureDecoder {
+ public:
+  virtual ~QuadratureDecoder() = default;
+  // Whether the decoder is switched on.
+  virtual bool IsDecoderEnabled() const = 0;
+};
+
 // The output triggers of a PWM sub-module, as the crossbar sees them.
 class PwmTriggerSource {
  public:

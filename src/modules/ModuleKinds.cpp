@@ -14,6 +14,7 @@
 #include "modules/pit.h"
 #include "modules/pmc.h"
 #include "modules/pwm.h"
+#include "modules/qt.h"
 #include "modules/sci.h"
 #include "modules/spi.h"
 #include "modules/sys.h"
@@ -39,6 +40,7 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterXbarModuleKinds(factory);
   RegisterCanModuleKinds(factory);
   RegisterPwmModuleKinds(factory);
+  RegisterQtModuleKinds(factory);
 }
 
 }  // namespace tarq
