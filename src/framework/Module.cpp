@@ -1,7 +1,6 @@
 #include "framework/Module.h"
 
 #include "framework/Host.h"
-
 #include "framework/Pins.h"
 #include "framework/TextUtil.h"
 #include "project/KnownParts.h"
