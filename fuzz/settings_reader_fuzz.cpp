@@ -47,10 +47,9 @@ void ReadBack(std::string_view text) {
   tarq::ReadDocumentSettings(again, reread, rereadOptions);
   tarq::ReplaceOlderPartName(reread);
   Check(reread.partRow == settings.partRow);
-  Check(reread.prefixedNames == settings.prefixedNames || (settings.extClkMHz <= 0 &&
-                                                          !settings.extClkKeepText &&
-                                                          settings.extalMHz <= 0 &&
-                                                          !settings.extalKeepText));
+  Check(reread.prefixedNames == settings.prefixedNames ||
+        (settings.extClkMHz <= 0 && !settings.extClkKeepText && settings.extalMHz <= 0 &&
+         !settings.extalKeepText));
   Check(reread.extClkHz == settings.extClkHz && reread.extalHz == settings.extalHz);
   Check(reread.extClkKeepText == settings.extClkKeepText);
   Check(reread.extalKeepText == settings.extalKeepText);

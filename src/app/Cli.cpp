@@ -7,8 +7,8 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <iostream>
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "app/CommandLine.h"
@@ -24,8 +24,8 @@ namespace tarq {
 
 namespace {
 
-constexpr const char* kSubcommands[] = {"parts", "info",  "check", "reprocess", "selftest",
-                                        "show",  "set",   "follow", "help"};
+constexpr const char* kSubcommands[] = {"parts", "info", "check",  "reprocess", "selftest",
+                                        "show",  "set",  "follow", "help"};
 
 bool IsSubcommand(const std::string& word) {
   for (const char* known : kSubcommands)
@@ -108,7 +108,8 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
       "Exit codes: 0 success; 1 the save failed (reprocess, set --save, follow --save), warnings\n"
       "were found (check) or a value was refused (set); 2 usage error or the project cannot be\n"
       "opened.\n"
-      "The desktop program's switches work too: tarq-cli PATH -reprocess, tarq-cli PATH /selftest.");
+      "The desktop program's switches work too: tarq-cli PATH -reprocess, tarq-cli PATH "
+      "/selftest.");
 
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
   try {
@@ -323,15 +324,16 @@ CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
   // The desktop program's command line has switches; a first word that is no path and no
   // switch among the arguments means a mistyped subcommand.
   const bool anySwitch = std::any_of(arguments.begin(), arguments.end(), [](const std::string& a) {
-    return !a.empty() && (a.front() == '-' || (a.front() == '/' && a.find('/', 1) == std::string::npos &&
-                                               !std::filesystem::exists(a)));
+    return !a.empty() &&
+           (a.front() == '-' || (a.front() == '/' && a.find('/', 1) == std::string::npos &&
+                                 !std::filesystem::exists(a)));
   });
   if (!anySwitch && LooksLikeMistypedCommand(first)) {
     CliParse parse;
     parse.ok = false;
     parse.exitCode = kExitUsage;
-    parse.text = "tarq-cli: unknown command '" + first + "'; the commands are " +
-                 SubcommandList() + " (tarq-cli --help tells more)\n";
+    parse.text = "tarq-cli: unknown command '" + first + "'; the commands are " + SubcommandList() +
+                 " (tarq-cli --help tells more)\n";
     return parse;
   }
   return ParseDesktopStyle(arguments);
@@ -364,14 +366,23 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
   }
   int code = kExitUsage;
   switch (request.command) {
-    case CliRequest::Command::Info: code = RunInfo(doc, request.json, out); break;
-    case CliRequest::Command::Check: code = RunCheck(doc, request.all, request.json, out); break;
-    case CliRequest::Command::Reprocess: code = RunReprocess(doc, err); break;
+    case CliRequest::Command::Info:
+      code = RunInfo(doc, request.json, out);
+      break;
+    case CliRequest::Command::Check:
+      code = RunCheck(doc, request.all, request.json, out);
+      break;
+    case CliRequest::Command::Reprocess:
+      code = RunReprocess(doc, err);
+      break;
     case CliRequest::Command::SelfTest:
     case CliRequest::Command::Show:
     case CliRequest::Command::Set:
-    case CliRequest::Command::Follow: code = RunPageCommand(request, doc, out, err); break;
-    default: break;
+    case CliRequest::Command::Follow:
+      code = RunPageCommand(request, doc, out, err);
+      break;
+    default:
+      break;
   }
   if (environment.leaveDocumentAtExit) {
     // The process ends now: the lock goes, the memory is the system's to take back, which

@@ -169,8 +169,8 @@ int RunShow(const CliRequest& request, CProjDocBase& doc, std::ostream& out, std
 
 bool IsInputControl(const Control& control) {
   return control.kind != ControlKind::StaticText && control.kind != ControlKind::GroupBox &&
-         control.kind != ControlKind::Placeholder &&
-         control.kind != ControlKind::LinkText && control.kind != ControlKind::ReadOnlyDisplay;
+         control.kind != ControlKind::Placeholder && control.kind != ControlKind::LinkText &&
+         control.kind != ControlKind::ReadOnlyDisplay;
 }
 
 // A page and every child page below it, in the order `show` prints them.
@@ -230,8 +230,7 @@ std::vector<ControlRef> MatchByName(const std::vector<Page*>& pages, uint32_t gr
       }
       if (!IsInputControl(control)) continue;
       const std::string label = LabelOf(*page, control);
-      if (labelFits(label) ||
-          (control.IsButton() && WithoutTrailingColons(control.text) == wanted))
+      if (labelFits(label) || (control.IsButton() && WithoutTrailingColons(control.text) == wanted))
         add(byLabel, RefOf(*page, control));
       else if (control.text == name)
         add(byText, RefOf(*page, control));

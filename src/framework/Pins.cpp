@@ -273,7 +273,8 @@ std::string DescribePlacement(const PinPlacement& placement) {
     for (const std::string& item : items) joined += (joined.empty() ? "" : ", ") + item;
     return joined;
   };
-  if (!placement.placed.empty()) text += "Signals assigned to pins: " + list(placement.placed) + ".";
+  if (!placement.placed.empty())
+    text += "Signals assigned to pins: " + list(placement.placed) + ".";
   if (!placement.missing.empty()) {
     if (!text.empty()) text += "\n";
     text += "No pin in GPIO mode is left for: " + list(placement.missing) +

@@ -262,7 +262,8 @@ bool CModuleBase::CheckTextValue(const std::string& text, bool identifier, std::
       return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_';
     };
     bool valid = isStart(text.front());
-    for (char c : text) valid = valid && (isStart(c) || std::isdigit(static_cast<unsigned char>(c)));
+    for (char c : text)
+      valid = valid && (isStart(c) || std::isdigit(static_cast<unsigned char>(c)));
     if (!valid) {
       message = "'" + text +
                 "' is not a valid interrupt routine name: use a C identifier (letters, digits and "
@@ -272,15 +273,18 @@ bool CModuleBase::CheckTextValue(const std::string& text, bool identifier, std::
     return true;
   }
   const char* problem = nullptr;
-  if (text.find_first_of("\r\n") != std::string::npos) problem = "a line break";
-  else if (text.find('\0') != std::string::npos) problem = "a NUL character";
-  else if (!text.empty() && text.back() == '\\') problem = "a backslash at its end";
+  if (text.find_first_of("\r\n") != std::string::npos)
+    problem = "a line break";
+  else if (text.find('\0') != std::string::npos)
+    problem = "a NUL character";
+  else if (!text.empty() && text.back() == '\\')
+    problem = "a backslash at its end";
   else if (text.find("/*") != std::string::npos || text.find("*/") != std::string::npos ||
            text.find("//") != std::string::npos)
     problem = "a comment opener or closer";
   if (problem == nullptr) return true;
-  message = std::string("This text cannot stand in the configuration file: it holds ") + problem +
-            ".";
+  message =
+      std::string("This text cannot stand in the configuration file: it holds ") + problem + ".";
   return false;
 }
 

@@ -35,8 +35,8 @@ void ReadPart(HeaderFile& header, ProjectSettings& settings) {
 // A value that is no plain number of hertz leaves the frequency at 0 and its text is kept
 // to be written back as it stands.
 void ReadClock(HeaderFile& header, const char* prefixedName, const char* plainName,
-               ProjectSettings& settings, float& megahertz, uint32_t& hertz,
-               std::string& valueText, bool& keepText, std::vector<std::string>* invalid) {
+               ProjectSettings& settings, float& megahertz, uint32_t& hertz, std::string& valueText,
+               bool& keepText, std::vector<std::string>* invalid) {
   Definition* definition = Take(header, prefixedName);
   const char* name = prefixedName;
   if (!definition) {
@@ -79,8 +79,10 @@ bool ReadPlainHertz(std::string_view text, uint32_t& hertz) {
   for (; i < trimmed.size(); ++i, ++digits) {
     const unsigned char c = static_cast<unsigned char>(trimmed[i]);
     int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (base == 16 && std::isxdigit(c)) digit = std::tolower(c) - 'a' + 10;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (base == 16 && std::isxdigit(c))
+      digit = std::tolower(c) - 'a' + 10;
     if (digit < 0) break;
     value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
     if (value > 0xFFFFFFFFull) return false;

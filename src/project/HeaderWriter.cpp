@@ -70,8 +70,7 @@ std::string LineSafe(const std::string& value) {
 // from the header are kept while the megahertz value still matches them, so single
 // precision never alters a value.
 unsigned long long ClockHertz(float megahertz, uint32_t hertz, const std::string& valueText) {
-  if (hertz != 0 && static_cast<float>(static_cast<double>(hertz) / 1e6) == megahertz)
-    return hertz;
+  if (hertz != 0 && static_cast<float>(static_cast<double>(hertz) / 1e6) == megahertz) return hertz;
   long long original = 0;
   if (ReadClockHertz(valueText, original) &&
       static_cast<float>(static_cast<double>(original) / 1e6) == megahertz)
@@ -98,7 +97,8 @@ void AppendSettingsLines(std::string& text, const ProjectSettings& settings,
     text += Format("#define %s\n", KnownParts()[static_cast<size_t>(settings.partRow)].name);
   if (!settings.partNumber.empty())
     text += "#define APPCFG_PARTNUM  " + LineSafe(settings.partNumber) + "\n";
-  if (!settings.package.empty()) text += "#define APPCFG_PACKAGE  " + LineSafe(settings.package) + "\n";
+  if (!settings.package.empty())
+    text += "#define APPCFG_PACKAGE  " + LineSafe(settings.package) + "\n";
   // The mask number is taken from the header like the other settings, so a save must not
   // drop it.
   if (!settings.maskNumber.empty())
@@ -293,7 +293,8 @@ std::string BuildHeaderText(const HeaderFile& header, const std::string& moduleT
   crlf += WithCrlf(std::string_view(frame.head).substr(preambleSize));
   crlf += WithCrlf(moduleText);
   const size_t trailerStart = header.trailer.find_first_not_of("\r\n");
-  const size_t trailerSize = trailerStart == std::string::npos ? 0 : header.trailer.size() - trailerStart;
+  const size_t trailerSize =
+      trailerStart == std::string::npos ? 0 : header.trailer.size() - trailerStart;
   crlf += WithCrlf(std::string_view(frame.tail).substr(0, frame.tail.size() - trailerSize));
   if (trailerSize > 0) {
     std::string_view trailer = std::string_view(header.trailer).substr(trailerStart);
@@ -346,9 +347,9 @@ bool WriteHeaderFile(const HeaderFile& header, const std::string& targetPath,
   // touched only when all of it is on the disk.
   std::string temporary;
   int writeError = 0;
-  const bool written =
-      header.crlf ? WriteTemporary(target, {crlfText}, temporary, writeError)
-                  : WriteTemporary(target, {frame.head, moduleText, frame.tail}, temporary, writeError);
+  const bool written = header.crlf ? WriteTemporary(target, {crlfText}, temporary, writeError)
+                                   : WriteTemporary(target, {frame.head, moduleText, frame.tail},
+                                                    temporary, writeError);
   if (!written) {
     const std::string reason = Format("An error occurred while writing '%s': %s",
                                       targetPath.c_str(), std::strerror(writeError));
@@ -361,9 +362,8 @@ bool WriteHeaderFile(const HeaderFile& header, const std::string& targetPath,
     int backupError = 0;
     if (!MakeBackup(target, backupPath, backupError)) {
       ::unlink(temporary.c_str());
-      const std::string reason =
-          Format("Can not create backup file. Operation aborted.\n'%s': %s", backupPath.c_str(),
-                 std::strerror(backupError));
+      const std::string reason = Format("Can not create backup file. Operation aborted.\n'%s': %s",
+                                        backupPath.c_str(), std::strerror(backupError));
       SetReason(context, reason);
       Report(host, reason);
       return false;

@@ -1,11 +1,12 @@
 #include "project/ProjDoc.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
-#include <sys/stat.h>
 #include <system_error>
 #include <unordered_set>
 
@@ -625,8 +626,9 @@ bool CProjDocBase::SaveProjectTo(const std::string& path, bool markSaved) {
     // What the file holds now: later saves compare against it, and what reading found is
     // gone from it except the settings lines kept as they stood.
     readStamp_ = StampOf(path);
-    std::erase_if(headerNotes_, [](const HeaderNote& note) { return !note.module.empty() ||
-                                                                    !note.lines.empty(); });
+    std::erase_if(headerNotes_, [](const HeaderNote& note) {
+      return !note.module.empty() || !note.lines.empty();
+    });
     mainHeader_->skippedLines.clear();
   }
 
@@ -647,8 +649,8 @@ bool CProjDocBase::ConfirmDroppedLines(const HeaderFile& header, const std::stri
   for (const std::string& line : header.skippedLines)
     if (!written.count(TrimView(line))) dropped.push_back(line);
   if (dropped.empty()) return true;
-  const std::string question = Format(kDroppedLinesQuestion, static_cast<int>(dropped.size()),
-                                      dropped.front().c_str());
+  const std::string question =
+      Format(kDroppedLinesQuestion, static_cast<int>(dropped.size()), dropped.front().c_str());
   if (host_->AskYesNoLosingData(question) == Answer::Yes) return true;
   refusedLines_.insert(refusedLines_.end(), dropped.begin(), dropped.end());
   return false;
@@ -663,12 +665,12 @@ bool CProjDocBase::ConfirmChangedOnDisk(const std::string& target) {
       return true;
     case Answer::Yes:
       reloadRequested_ = true;
-      saveError_ = Format("'%s' has been changed by another program; it is to be reloaded",
-                          target.c_str());
+      saveError_ =
+          Format("'%s' has been changed by another program; it is to be reloaded", target.c_str());
       return false;
     default:
-      saveError_ = Format("'%s' has been changed by another program since it was read",
-                          target.c_str());
+      saveError_ =
+          Format("'%s' has been changed by another program since it was read", target.c_str());
       return false;
   }
 }

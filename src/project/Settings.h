@@ -27,7 +27,7 @@ struct ProjectSettings {
   float extalMHz = 0;      // "APPCFG_EXTAL" / "EXTAL"
   std::string extClkText;  // the value as read, so a read value is written back unchanged
   std::string extalText;
-  uint32_t extClkHz = 0;   // the exact hertz behind extClkMHz when known (read or typed)
+  uint32_t extClkHz = 0;  // the exact hertz behind extClkMHz when known (read or typed)
   uint32_t extalHz = 0;
   // The value read is no plain number of hertz (or is 0): its line is written back as it
   // stands while the frequency stays unset.
@@ -58,8 +58,10 @@ inline bool ReadMegahertzText(std::string_view text, uint32_t& hertz) {
     int place = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits, ++place) {
       const int digit = text[i] - '0';
-      if (place < 6) micro = micro * 10 + static_cast<uint64_t>(digit);
-      else if (place == 6) roundUp = digit >= 5;
+      if (place < 6)
+        micro = micro * 10 + static_cast<uint64_t>(digit);
+      else if (place == 6)
+        roundUp = digit >= 5;
     }
     for (; place < 6; ++place) micro *= 10;
   }

@@ -74,7 +74,8 @@ void CpmUNREC::AppendBlock(std::string& block, bool keepUserComments) const {
     const size_t lineStart = block.size();
     block += "#define   ";
     block += entry.name;
-    if (block.size() - lineStart < kValueColumn) block.append(kValueColumn - (block.size() - lineStart), ' ');
+    if (block.size() - lineStart < kValueColumn)
+      block.append(kValueColumn - (block.size() - lineStart), ' ');
     block += ' ';
     block += entry.value;
     // A value that ends in a backslash stood before a blank: without it the line would

@@ -1,9 +1,8 @@
 // Honest results: what tarq-cli prints and returns is what the project holds, on copies of
 // the example projects.
-#include <gtest/gtest.h>
-
-#include <sys/file.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -54,20 +53,22 @@ json Parse(const std::string& text) { return json::parse(text, nullptr, false); 
 int Cli(const std::string& arguments, std::string* out = nullptr, std::string* err = nullptr,
         const std::string& shellPrefix = {}) {
   std::string ignoredOut, ignoredErr;
-  return apptest::RunCli(arguments, out ? out : &ignoredOut, err ? err : &ignoredErr,
-                         shellPrefix);
+  return apptest::RunCli(arguments, out ? out : &ignoredOut, err ? err : &ignoredErr, shellPrefix);
 }
 
 // ---- 6: bytes that are not UTF-8 ----
 
 TEST(CliResults, JsonOfValuesThatAreNotUtf8IsPrintedNotAborted) {
   Copy project("fenn");
-  project.Replace("#define APPCFG_PACKAGE", "#define USER_NAME \"caf\xe9\" /* r\xe9sum\xe9 */\n"
-                                            "#define APPCFG_PACKAGE");
+  project.Replace("#define APPCFG_PACKAGE",
+                  "#define USER_NAME \"caf\xe9\" /* r\xe9sum\xe9 */\n"
+                  "#define APPCFG_PACKAGE");
   const std::string before = project.Text();
   for (const char* command : {"info --json", "show --json", "check --json"}) {
     std::string out, err;
-    const int code = Cli(std::string(command) + " " + project.Root() + (std::string(command) == "show --json" ? " UNREC" : ""), &out, &err);
+    const int code = Cli(std::string(command) + " " + project.Root() +
+                             (std::string(command) == "show --json" ? " UNREC" : ""),
+                         &out, &err);
     EXPECT_TRUE(code == 0 || code == 1) << command << " " << code << err;
     EXPECT_FALSE(Parse(out).is_discarded()) << command << out;
   }
@@ -84,21 +85,21 @@ TEST(CliResults, TypedFrequenciesBecomeExactHertzAndInvalidOnesAreRefused) {
   Copy project("classic");
   std::string out, err;
   EXPECT_EQ(Cli("set --save " + project.Root() + " OCCS 'Crystal oscillator frequency=18.432'",
-                   &out, &err),
+                &out, &err),
             0)
       << err;
   EXPECT_NE(project.Text().find("#define APPCFG_EXTCLK 18432000L\n"), std::string::npos);
   EXPECT_EQ(Cli("set --save " + project.Root() + " OCCS 'Crystal oscillator frequency=7.3728'",
-                   &out, &err),
+                &out, &err),
             0);
   EXPECT_NE(project.Text().find("#define APPCFG_EXTCLK 7372800L\n"), std::string::npos);
 
   const std::string before = project.Text();
   for (const char* text : {"-1", "8,5", "", "nan", "8e6", "4294.9673"}) {
-    EXPECT_EQ(Cli("set --save " + project.Root() + " OCCS 'Crystal oscillator frequency=" +
-                         text + "'",
-                     &out, &err),
-              1)
+    EXPECT_EQ(
+        Cli("set --save " + project.Root() + " OCCS 'Crystal oscillator frequency=" + text + "'",
+            &out, &err),
+        1)
         << text;
     EXPECT_NE(err.find("is not a frequency"), std::string::npos) << text << err;
     EXPECT_EQ(project.Text(), before) << text;
@@ -109,8 +110,8 @@ TEST(CliResults, ThirtyTwoBitDecimalValuesAreWrittenUnsigned) {
   Copy project("fenn");
   std::string out, err;
   ASSERT_EQ(Cli("set --save " + project.Root() +
-                       " OCCS 'Use Factory Trim Value=on' 'Re-trim Relaxation Oscillator=3000000000'",
-                   &out, &err),
+                    " OCCS 'Use Factory Trim Value=on' 'Re-trim Relaxation Oscillator=3000000000'",
+                &out, &err),
             0)
       << err;
   EXPECT_NE(project.Text().find("#define OCCS_RXOSC_RETRIM_CLK             3000000000\n"),
@@ -133,8 +134,8 @@ TEST(CliResults, SetPrintsTheWarningsOfTheChangedProjectAsCheckDoes) {
     Copy copy("classic");
     std::string printed, err;
     ASSERT_EQ(Cli("set --save" + format + " " + copy.Root() +
-                         " OCCS 'Crystal oscillator frequency=18.432'",
-                     &printed, &err),
+                      " OCCS 'Crystal oscillator frequency=18.432'",
+                  &printed, &err),
               0)
         << err;
     std::string checked;
@@ -145,10 +146,10 @@ TEST(CliResults, SetPrintsTheWarningsOfTheChangedProjectAsCheckDoes) {
   // And back: the removed warnings are not printed.
   std::string printed, err;
   ASSERT_EQ(Cli("set --save " + project.Root() + " OCCS 'Crystal oscillator frequency=18.432'",
-                   &printed, &err),
+                &printed, &err),
             0);
-  ASSERT_EQ(Cli("set --save " + project.Root() + " OCCS 'Crystal oscillator frequency=8'",
-                   &printed, &err),
+  ASSERT_EQ(Cli("set --save " + project.Root() + " OCCS 'Crystal oscillator frequency=8'", &printed,
+                &err),
             0);
   EXPECT_EQ(printed, "");
 }
@@ -226,8 +227,8 @@ TEST(CliResults, SelfTestSwitchesVersionHelpAndMistypedCommands) {
   EXPECT_EQ(out.rfind("tarq-cli ", 0), 0u) << out;
   EXPECT_EQ(Cli("help", &out, &err), 0);
   EXPECT_NE(out.find("reprocess"), std::string::npos);
-  for (const char* command : {"parts", "info", "check", "reprocess", "selftest", "show", "set",
-                              "follow"}) {
+  for (const char* command :
+       {"parts", "info", "check", "reprocess", "selftest", "show", "set", "follow"}) {
     EXPECT_EQ(Cli(std::string(command) + " --help", &out, &err), 0) << command;
     EXPECT_NE(out.find(command), std::string::npos) << command;
   }
@@ -241,8 +242,7 @@ TEST(CliResults, ReadOnlyCommandsWorkWhileTheDesktopProgramHoldsTheLock) {
   // which has a "window" as far as tarq-cli can tell only through the lock.
   const fs::path lockPath = project.Header().parent_path() / "appconfig.lck";
   std::string out, err;
-  const std::string lockAndRun =
-      "exec 9>'" + lockPath.string() + "'; flock -x 9; echo 1 >&9; ";
+  const std::string lockAndRun = "exec 9>'" + lockPath.string() + "'; flock -x 9; echo 1 >&9; ";
   for (const char* command : {"info", "check", "show", "selftest"}) {
     const int code = Cli(std::string(command) + " " + project.Root(), &out, &err, lockAndRun);
     EXPECT_TRUE(code == 0 || code == 1) << command << err;
@@ -257,9 +257,9 @@ TEST(CliResults, SetReachesChildPageControlsAndRefusesAmbiguousNames) {
   std::string out, err;
   // An interrupt panel row by its caption, and the same row as GROUP/CONTROL.
   EXPECT_EQ(Cli("set --save " + project.Root() +
-                       " ITCN '48. Timer A Channel 0 ISR name=SpeedIsr2'"
-                       " '48. Timer A Channel 0/priority=Level 3'",
-                   &out, &err),
+                    " ITCN '48. Timer A Channel 0 ISR name=SpeedIsr2'"
+                    " '48. Timer A Channel 0/priority=Level 3'",
+                &out, &err),
             0)
       << err;
   EXPECT_NE(project.Text().find("#define INT_VECTOR_ADDR_48                SpeedIsr2\n"),
@@ -276,10 +276,10 @@ TEST(CliResults, SetReachesChildPageControlsAndRefusesAmbiguousNames) {
         for (const json& inner : child["controls"])
           if (inner["label"] == "48. Timer A Channel 0 ISR name") childId = child["id"];
   ASSERT_GE(childId, 0);
-  EXPECT_EQ(Cli("set --save " + project.Root() + " ITCN '#" + std::to_string(childId) +
-                       "/3=SpeedIsr3'",
-                   &out, &err),
-            0)
+  EXPECT_EQ(
+      Cli("set --save " + project.Root() + " ITCN '#" + std::to_string(childId) + "/3=SpeedIsr3'",
+          &out, &err),
+      0)
       << err;
   EXPECT_NE(project.Text().find("#define INT_VECTOR_ADDR_48                SpeedIsr3\n"),
             std::string::npos);

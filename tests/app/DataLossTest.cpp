@@ -56,8 +56,7 @@ class ExampleCopy {
                   err ? err : &ignored);
   }
   // The same with the arguments after the path given as they stand.
-  int Cli(const std::string& command, std::string* out, std::string* err,
-          const char* extra) const {
+  int Cli(const std::string& command, std::string* out, std::string* err, const char* extra) const {
     return Cli(command, out, err, std::string(extra));
   }
 
@@ -100,8 +99,9 @@ TEST(DataLoss, LinesThatAreNotDefinitionsAreNeverDroppedSilently) {
 TEST(DataLoss, ForeignHeaderKeepsWhatFollowsItsLastDefinition) {
   ExampleCopy project("fenn");
   // A header written by hand: no banner, no end marker.
-  project.SetText("#ifndef CFG_H\n#define CFG_H\n#include \"board.h\"\n#define CVX-08\n"
-                  "#define USER_A 1\n#define USER_B 2\nextern int board_ready;\n#endif\n");
+  project.SetText(
+      "#ifndef CFG_H\n#define CFG_H\n#include \"board.h\"\n#define CVX-08\n"
+      "#define USER_A 1\n#define USER_B 2\nextern int board_ready;\n#endif\n");
   std::string out, err;
   EXPECT_EQ(project.Cli("reprocess", &out, &err), 0) << err;
   const std::string text = project.Text();
@@ -115,7 +115,8 @@ TEST(DataLoss, ForeignHeaderKeepsWhatFollowsItsLastDefinition) {
 TEST(DataLoss, PlaceholderRegistersLeaveTheirDefinitionsToTheUser) {
   for (const char* example : {"brel", "dorn"}) {
     ExampleCopy project(example);
-    project.InsertBeforeEndMarker("#define COP_COPCTL_INIT 0x0102U\n#define COP_COPTO_INIT 0x03E8U\n");
+    project.InsertBeforeEndMarker(
+        "#define COP_COPCTL_INIT 0x0102U\n#define COP_COPTO_INIT 0x03E8U\n");
     std::string err;
     EXPECT_EQ(project.Cli("reprocess", nullptr, &err), 0) << err;
     const std::string text = project.Text();
@@ -148,8 +149,7 @@ TEST(DataLoss, SettingsLinesThatAreNoPlainNumbersAreKeptAsTheyStand) {
     const bool invalid = std::string(value) != "0L";
     EXPECT_EQ(err.find("Invalid values found (ignoring):") != std::string::npos, invalid)
         << value << err;
-    EXPECT_EQ(err.find(std::string("#define APPCFG_EXTCLK ") + value) != std::string::npos,
-              invalid)
+    EXPECT_EQ(err.find(std::string("#define APPCFG_EXTCLK ") + value) != std::string::npos, invalid)
         << value;
     if (!invalid) continue;
     EXPECT_EQ(project.Cli("check", &out, &err), 1);
@@ -211,9 +211,9 @@ TEST(DataLoss, InterruptRoutineNamesAndTextsThatBreakTheHeaderAreRefused) {
   const std::string control = "48. Timer A Channel 0 ISR name";
   for (const char* name : {"isr /* x", "isr\\\\", "a*/ b", "two words", "9lives", "x\\nB 1"}) {
     std::string out, err;
-    EXPECT_EQ(project.Cli("set --save", &out, &err,
-                          std::string(" ITCN '") + control + "=" + name + "'"),
-              1)
+    EXPECT_EQ(
+        project.Cli("set --save", &out, &err, std::string(" ITCN '") + control + "=" + name + "'"),
+        1)
         << name;
     EXPECT_NE(err.find("is not a valid interrupt routine name"), std::string::npos) << err;
     EXPECT_EQ(project.Text(), before) << name;

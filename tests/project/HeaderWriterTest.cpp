@@ -253,16 +253,15 @@ TEST_F(HeaderWriterFiles, FailuresLeaveTheHeaderAndSayWhy) {
   fs::create_directories(backup_);
   EXPECT_FALSE(Write("NEW\n"));
   EXPECT_EQ(host_.Messages(),
-            std::vector<std::string>{"Can not create backup file. Operation aborted.\n'" +
-                                     backup_ + "': Is a directory"});
+            std::vector<std::string>{"Can not create backup file. Operation aborted.\n'" + backup_ +
+                                     "': Is a directory"});
   EXPECT_EQ(ReadFile(target_), "old");
 
   host_.entries.clear();
   target_ = (folder_ / "missing" / "appconfig.h").string();
   EXPECT_FALSE(Write("NEW\n"));
-  EXPECT_EQ(host_.Messages(),
-            std::vector<std::string>{"An error occurred while writing '" + target_ +
-                                     "': No such file or directory"});
+  EXPECT_EQ(host_.Messages(), std::vector<std::string>{"An error occurred while writing '" +
+                                                       target_ + "': No such file or directory"});
   // Nothing is left beside the header.
   size_t files = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder_)) ++files;
