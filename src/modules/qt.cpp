@@ -572,8 +572,12 @@ void CpmQT::CheckSource(bool primary, const std::string& noteKey) {
       SetWarning(noteId, false, {});
       return;
     }
-    links += (links.empty() ? "" : " or ") + port->PinLink(alternative.bit);
-    names += (names.empty() ? "" : "/") + port->PinName(alternative.bit);
+    // The port gives the pin's link target; message and note carry it as an anchor on the
+    // pin's name, so the warning leads to the pin's row.
+    const std::string anchor = "<A HREF=\"" + port->PinLink(alternative.bit) + "\">" +
+                               port->PinName(alternative.bit) + "</A>";
+    links += (links.empty() ? "" : " or ") + anchor;
+    names += (names.empty() ? "" : "/") + anchor;
   }
   if (!anyAlternative) {
     // No port can be asked about this input: the check stays silent.

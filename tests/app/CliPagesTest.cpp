@@ -246,5 +246,35 @@ TEST(CliPins, CheckReportsUnroutedSignalsAndFixPinsNeverTakesRoutedPins) {
       << output;
 }
 
+// A timer counting its input pin needs that pin in peripheral mode. Pin C0 of the classic
+// example carries PHASEA0, owned by QT_A0: channel 1 of the same group may count it. Once the
+// pin is a GPIO, check names the timer and links to the pin's row, and the link leads there.
+TEST(CliTimers, PinModeCheckNamesThePinAndLinksToItsRow) {
+  ProjectCopy copy(fs::path(TARQ_SOURCE_DIR) / "examples" / "classic");
+  const std::string root = copy.root().string();
+  std::string output, errors;
+  ASSERT_EQ(RunCli("set --save " + root +
+                       " QT_A1 'Count mode=Counting mode, count rising edges of primary source'",
+                   &output, &errors),
+            0)
+      << errors;
+  EXPECT_EQ(RunCli("check --json " + root, &output, nullptr), 0) << output;
+
+  ASSERT_EQ(RunCli("set --save " + root + " GPIO_C '#59648/102=GPIO'", &output, &errors), 0)
+      << errors;
+  EXPECT_EQ(RunCli("check --json " + root, &output, nullptr), 1);
+  const json checked = json::parse(output.substr(0, output.rfind('}') + 1), nullptr, false);
+  ASSERT_FALSE(checked.is_discarded()) << output;
+  json timer;
+  for (const json& warning : checked["warnings"])
+    if (warning["module"] == "QT_A1") timer = warning;
+  ASSERT_FALSE(timer.is_null()) << output;
+  EXPECT_EQ(timer["text"], "Timer Pin #0 is not set to Timer mode in GPIO_C0");
+  // The row of pin 0 is child page 0xE900; its group box is control 100.
+  const std::string rowLink = "tarq:GPIO_C/GPIO/" + std::to_string((0xE900u << 16) | 100u);
+  EXPECT_EQ(timer["links"], json::array({rowLink}));
+  EXPECT_EQ(RunCli("follow " + root + " '" + rowLink + "'", &output, &errors), 0) << errors;
+}
+
 }  // namespace
 }  // namespace tarq
