@@ -45,6 +45,17 @@ void CModule::OnModulesReady() {
   }
 }
 
+bool CModule::ClaimInterruptVectors(bool enable,
+                                    const std::function<std::string(size_t)>& isrName) {
+  if (!interruptController_) return true;
+  bool claimed = true;
+  for (size_t n = 0; n < interruptUsers_.size(); ++n) {
+    const bool done = interruptController_->ClaimVector(interruptUsers_[n], enable, isrName(n), this);
+    if (!done && enable) claimed = false;
+  }
+  return claimed;
+}
+
 void CModule::CheckWarnings() {
   if (hasPins_) CheckPinWarnings();
   NotifySystemModule();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,12 @@ class CModule : public CModuleBase {
   // IP bus clock and high-speed peripheral clock of the clock module; 0 without one.
   float GetBusClockMHz() const;
   float GetHSClockMHz() const;
+
+  // Claims (enable) or releases every interrupt user's vector at the interrupt controller,
+  // user n under isrName(n); false when a claim failed (another module holds a vector). The
+  // name goes along on release too: a name the controller remembered that is the module's own
+  // (a project saved while claimed) is then cleared rather than restored.
+  bool ClaimInterruptVectors(bool enable, const std::function<std::string(size_t)>& isrName);
 
   // Vector numbers after the first ':' of an interrupt list, comma-separated, C syntax.
   // Items that are not numbers are skipped.

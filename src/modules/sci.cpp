@@ -405,17 +405,7 @@ void CpmSCI::UpdateValues() {
 }
 
 void CpmSCI::ClaimVectors() {
-  vectorFailure_ = false;
-  InterruptController* controller = GetInterruptController();
-  if (!controller) return;
-  const bool enable = DriverMode() > 0;
-  for (size_t n = 0; n < InterruptUsers().size(); ++n) {
-    // The driver's own name goes along on release too: a name the controller remembered from
-    // before the claim that is the driver's name (a project saved in a driver mode) is
-    // cleared rather than restored.
-    const bool done = controller->ClaimVector(InterruptUsers()[n], enable, IsrName(n), this);
-    if (!done && enable) vectorFailure_ = true;
-  }
+  vectorFailure_ = !ClaimInterruptVectors(DriverMode() > 0, [this](size_t n) { return IsrName(n); });
 }
 
 void CpmSCI::ForceDriverInterrupts() {

@@ -313,14 +313,7 @@ void CpmSPI::UpdateValues() {
 }
 
 void CpmSPI::ClaimVectors() {
-  vectorFailure_ = false;
-  InterruptController* controller = GetInterruptController();
-  if (!controller) return;
-  const bool enable = DriverMode() > 0;
-  for (size_t n = 0; n < InterruptUsers().size(); ++n) {
-    const bool done = controller->ClaimVector(InterruptUsers()[n], enable, IsrName(n), this);
-    if (!done && enable) vectorFailure_ = true;
-  }
+  vectorFailure_ = !ClaimInterruptVectors(DriverMode() > 0, [this](size_t n) { return IsrName(n); });
 }
 
 void CpmSPI::UpdateUserSlotNotes() {
