@@ -168,6 +168,22 @@ class AnalogConverter {
   virtual int ConverterIndex() const = 0;
   // Whether a conversion starts on the hardware trigger (rather than by software).
   virtual bool UsesHardwareTrigger() const = 0;
+  // The clock that enters the converter's divisor, in MHz (0 when unknown): the clock a paired
+  // gain amplifier divides by its own divisor.
+  virtual float InputClockMHz() const = 0;
+  // The clock divisor field: the input clock is divided by 2^field.
+  virtual int ClockDivisorField() const = 0;
+};
+
+// A programmable gain amplifier, as the converter it feeds sees it.
+class GainAmplifier {
+ public:
+  virtual ~GainAmplifier() = default;
+  // Which amplifier this is (0 for the first); it feeds the converter with the same index.
+  virtual int AmplifierIndex() const = 0;
+  virtual bool IsEnabled() const = 0;
+  // The clock divisor field: the converter's input clock is divided by 2^field.
+  virtual int ClockDivisorField() const = 0;
 };
 
 // The power management controller.

@@ -44,6 +44,8 @@ class ConverterStandIn : public CModule, public AnalogConverter {
   explicit ConverterStandIn(const ArchitectureEntry& entry) : CModule(entry) {}
   int ConverterIndex() const override { return GetPrefix().back() - '0'; }
   bool UsesHardwareTrigger() const override { return hardware; }
+  float InputClockMHz() const override { return 0; }
+  int ClockDivisorField() const override { return 0; }
   bool hardware = false;
 };
 
