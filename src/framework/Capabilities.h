@@ -200,6 +200,9 @@ class DelayBlock {
   virtual ~DelayBlock() = default;
   // Whether trigger output n (0: A, 1: B) is enabled; false while the block is not in use.
   virtual bool IsTriggerEnabled(int trigger) const = 0;
+  // Whether the block itself is switched on and in use. A block that cannot tell counts as on,
+  // so that no check complains on its behalf.
+  virtual bool IsBlockEnabled() const { return true; }
 };
 
 // The first module of the document (in document order) that offers the capability; null when

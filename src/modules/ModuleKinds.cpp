@@ -3,6 +3,7 @@
 // tree.
 #include "modules/ModuleKinds.h"
 
+#include "modules/adc.h"
 #include "modules/can.h"
 #include "modules/cop.h"
 #include "modules/gpio.h"
@@ -41,6 +42,7 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterCanModuleKinds(factory);
   RegisterPwmModuleKinds(factory);
   RegisterQtModuleKinds(factory);
+  RegisterAdcModuleKinds(factory);
 }
 
 }  // namespace tarq

@@ -94,7 +94,7 @@
 --------------------------------------------
 .*/
 #define ADC_0_ADCSC1A_INIT                0x0040U
-#define ADC_0_ADCCFG_INIT                 0x0024U
+#define ADC_0_ADCCFG_INIT                 0x0044U
 
 
 

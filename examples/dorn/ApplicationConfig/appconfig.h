@@ -83,6 +83,7 @@
 --------------------------------------------
 .*/
 #define ADC_ADCR1_INIT                    0x5804U
+#define ADC_ADCPWR2_INIT                  0x0205U
 
 /*.
     VREF_A Configuration
