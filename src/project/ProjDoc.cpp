@@ -426,9 +426,11 @@ void CProjDocBase::Broadcast(int hint, CModuleBase* sender) {
   for (size_t i = 0; i < modules_.size(); ++i) {
     if (modules_[i].get() != sender) modules_[i]->OnUpdate(hint, sender);
   }
-  // A change of values, pages or the selection asks for a warnings pass, whatever views
-  // there are; the pass itself sends such hints too, and they ask for nothing.
+  // A change of values, pages, the selection or the clocks (a typed oscillator frequency,
+  // which no register holds) asks for a warnings pass, whatever views there are; the pass
+  // itself sends such hints too, and they ask for nothing.
   switch (hint) {
+    case kHintClocksChanged:
     case kHintTreeCurrentModule:
     case kHintModuleSelectionToggled:
     case kHintPaneShown:
