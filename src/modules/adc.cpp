@@ -289,22 +289,26 @@ void CpmADC::DeclarePage(PageDeclaration& d) {
   for (int i = 0; i < v.slots; ++i) {
     const std::string list = Format("ADLST%d_INIT", i / 4 + 1);
     const int low = 4 * (i % 4);
-    if (dual)
-      d.Box({.caption = Format("SMP%d", i),
-             .key = SlotKey("Enable", i),
-             .field = Bit(kAdsdis, i, true),
-             .label = Format("Sample SMP%d", i),
-             .comment = kState});
     d.List({.caption = Format("SMP%d:", i),
             .key = SlotKey("Channel", i),
             .field = v.slots == 16 ? Bits(list, low, low + 3, kWideChannelValues)
                                    : Bits(list, low, low + 2),
             .items = channels,
             .label = Format("Channel to Sample Mapping: SMP%d", i),
-            .width = 80,
-            .newRow = !dual});
+            .width = 80});
   }
-  if (dual) d.Display({.caption = "Enabled samples:", .key = kEnabledSamplesKey, .width = 330});
+  if (dual) {
+    // The boxes show the samples the scan converts (ADSDIS holds the disabled ones).
+    d.Group("Sample Enable");
+    for (int i = 0; i < v.slots; ++i)
+      d.Box({.caption = Format("SMP%d", i),
+             .key = SlotKey("Enable", i),
+             .field = Bit(kAdsdis, i, true),
+             .label = Format("Sample SMP%d", i),
+             .comment = kState,
+             .newRow = i % 4 == 0});
+    d.Display({.caption = "Enabled samples:", .key = kEnabledSamplesKey, .width = 330});
+  }
 
   d.Group("Zero crossing mode");
   for (int i = 0; i < 8; ++i)
