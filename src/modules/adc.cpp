@@ -199,7 +199,7 @@ void CpmADC::DeclarePage(PageDeclaration& d) {
           .items = divisors,
           .width = 100});
   d.Display({.caption = kFrequencyKey, .label = "Clock frequency", .width = 110});
-  if (!v.dorn) d.Link({.caption = MaxNote(), .key = kMaxNoteKey});
+  if (!v.dorn) d.Static({.caption = MaxNote(), .key = kMaxNoteKey});
   if (v.dorn) {
     d.List({.caption = kPowerModeAKey,
             .field = Bits(kPwr2, 0, 1),
@@ -733,8 +733,8 @@ void CpmADC_Brel::DeclarePage(PageDeclaration& d) {
           .items = {"High speed configuration", "Low power configuration"},
           .width = 220});
   d.Display({.caption = kBrelFrequencyKey, .width = 110});
-  d.Link({.caption = "should be < 8 MHz", .key = kBrelLimitKey});
-  d.Link({.caption = "", .key = kSampleNoteKey, .width = 420, .shown = false});
+  d.Static({.caption = "should be < 8 MHz", .key = kBrelLimitKey});
+  d.Static({.caption = "", .key = kSampleNoteKey, .width = 420, .shown = false});
 
   d.Group("Conversion");
   d.List({.caption = "Conversion Mode: ",

