@@ -4,12 +4,16 @@
 #include "modules/ModuleKinds.h"
 
 #include "modules/can.h"
+#include "modules/cmp.h"
 #include "modules/cop.h"
+#include "modules/dac.h"
 #include "modules/gpio.h"
+#include "modules/hscmp.h"
 #include "modules/i2c.h"
 #include "modules/intc.h"
 #include "modules/occs.h"
 #include "modules/pdb.h"
+#include "modules/pga.h"
 #include "modules/pinout.h"
 #include "modules/pit.h"
 #include "modules/pmc.h"
@@ -18,6 +22,7 @@
 #include "modules/sci.h"
 #include "modules/spi.h"
 #include "modules/sys.h"
+#include "modules/vref.h"
 #include "modules/xbar.h"
 #include "project/UnrecognisedDefinitions.h"
 
@@ -41,6 +46,11 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterCanModuleKinds(factory);
   RegisterPwmModuleKinds(factory);
   RegisterQtModuleKinds(factory);
+  RegisterHscmpModuleKinds(factory);
+  RegisterCmpModuleKinds(factory);
+  RegisterDacModuleKinds(factory);
+  RegisterPgaModuleKinds(factory);
+  RegisterVrefModuleKinds(factory);
 }
 
 }  // namespace tarq

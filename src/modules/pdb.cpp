@@ -127,6 +127,8 @@ bool CpmPDB::IsTriggerEnabled(int trigger) const {
   return Field(kScr, kTriggers[trigger].enableBit, kTriggers[trigger].enableBit) != 0;
 }
 
+bool CpmPDB::IsBlockEnabled() const { return IsSelected() && Field(kCtrl, 0, 0) != 0; }
+
 double CpmPDB::PeriodSeconds() const {
   const double clock = GetBusClockMHz() * 1e6;
   const uint32_t modulus = Field(kMod, 0, 15);
