@@ -155,6 +155,8 @@ void CpmCMP::CheckWarnings() {
 }
 
 bool CpmCMP::IsSignalUsed(const std::string& signal) const {
+  // A comparator kept powered down uses no pin, whatever its (reset) source fields say.
+  if (!IsEnabled()) return false;
   const size_t at = signal.find("CIN");
   if (at != std::string::npos && at + 3 < signal.size() &&
       std::isdigit(static_cast<unsigned char>(signal[at + 3]))) {
@@ -163,8 +165,7 @@ bool CpmCMP::IsSignalUsed(const std::string& signal) const {
       if (Field(kCtrl, field.low, field.high) == pad) return true;
     return false;
   }
-  // The output pin follows the comparator.
-  return IsEnabled();
+  return true;  // the output pin
 }
 
 void RegisterCmpModuleKinds(ModuleFactory& factory) { factory.Register<CpmCMP>("CMP"); }

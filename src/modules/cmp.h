@@ -15,7 +15,7 @@ namespace tarq {
 
 class ModuleFactory;
 
-class CpmCMP : public CDeclaredModule {
+class CpmCMP : public CDeclaredModule, public Comparator {
  public:
   explicit CpmCMP(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
 
@@ -27,8 +27,12 @@ class CpmCMP : public CDeclaredModule {
   void CheckWarnings() override;
   bool IsSignalUsed(const std::string& signal) const override;
 
+  // ---- the facts the timers ask of the comparator whose output they count ----
+  int ComparatorIndex() const override { return index_; }
   // Switched on (not kept powered down) and in use.
-  bool IsEnabled() const;
+  bool IsEnabled() const override;
+  // This comparator has no window or sample input.
+  bool IsWindowingOrSampling() const override { return false; }
   // The filter latency in bus clocks (2 and less: no filter).
   int FilterLatencyClocks() const;
   // The filter latency in seconds; 0 without a filter or without a bus clock.

@@ -107,15 +107,26 @@ TEST(CmpSignals, AnInputPadIsUsedWhenAnySourceSelectsIt) {
   ModuleProject project({.part = "CVX-25"});
   ASSERT_TRUE(project.Opened());
   auto& cmp = project.Module<CpmCMP>("CMP_B");
+  // The timers find it as comparator 1.
+  const Comparator* comparator = nullptr;
+  for (const Comparator* c : FindCapabilities<Comparator>(&project.Doc()))
+    if (c->ComparatorIndex() == 1) comparator = c;
+  ASSERT_EQ(comparator, static_cast<const Comparator*>(&cmp));
   cmp.SetSelected(true);
   project.Reg("CMP_B", "CTRL_INIT").value = Ctrl(1, 4, 2);  // CIN2, IMPORT, CIN3
   EXPECT_FALSE(cmp.IsSignalUsed("CIN1"));
   EXPECT_TRUE(cmp.IsSignalUsed("CIN2"));
   EXPECT_TRUE(cmp.IsSignalUsed("CIN3"));
   EXPECT_TRUE(cmp.IsSignalUsed("CMPB_OUT"));
-  project.Reg("CMP_B", "CTRL_INIT").value = Ctrl(0, 4) | 1;  // powered down
-  EXPECT_TRUE(cmp.IsSignalUsed("CIN1"));
+  // Kept powered down (the reset value selects CIN1 everywhere): no pin is used.
+  project.Reg("CMP_B", "CTRL_INIT").value = Ctrl(0, 0) | 1;
+  EXPECT_FALSE(cmp.IsSignalUsed("CIN1"));
   EXPECT_FALSE(cmp.IsSignalUsed("CMPB_OUT"));
+  // Powered but not written to the header: the chip keeps it powered down.
+  project.Reg("CMP_B", "CTRL_INIT").value = Ctrl(0, 0);
+  EXPECT_TRUE(cmp.IsSignalUsed("CIN1"));
+  cmp.SetSelected(false);
+  EXPECT_FALSE(cmp.IsSignalUsed("CIN1"));
 }
 
 }  // namespace

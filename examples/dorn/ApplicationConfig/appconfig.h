@@ -41,6 +41,8 @@
 --------------------------------------------
 .*/
 #define INTC_ICTL_INIT                    0x0000U
+#define INT_VECTOR_ADDR_19                OverCurrentIsr
+#define INT_PRIORITY_LEVEL_19             INTC_LEVEL2
 #define INT_VECTOR_ADDR_48                CommutationIsr
 #define INT_PRIORITY_LEVEL_48             INTC_LEVEL2
 
