@@ -62,7 +62,7 @@ void CpmPGA::DeclarePage(PageDeclaration& d) {
   d.List({.caption = kTriggerKey, .field = {.reg = cntl0, .low = 7},
           .items = {"Hardware (positive edge of HW trigger)",
                     "Software (Writing 1 to CNTL2[SWTRIG])"},
-          .width = 260});
+          .width = 290});
   d.List({.caption = "Calibration mode:", .field = {.reg = "CNTL1_INIT", .low = 3, .high = 4},
           .items = {"Mission Mode", "RESERVED", "Offset Calibration", "Gain Calibration"},
           .width = 160});
