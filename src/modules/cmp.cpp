@@ -51,8 +51,10 @@ std::vector<std::string> CpmCMP::InputSources(int index) {
 
 void CpmCMP::ChooseVariant(ModuleContext& doc) {
   (void)doc;
+  // "CMP_A" -> 0, "CMP_B" -> 1.
   const std::string& name = GetPrefix();
-  const unsigned char last = name.empty() ? 'A' : static_cast<unsigned char>(name.back());
+  const bool suffix = name.size() >= 2 && name[name.size() - 2] == '_';
+  const unsigned char last = suffix ? static_cast<unsigned char>(name.back()) : 'A';
   index_ = std::isupper(last) ? last - 'A' : std::isdigit(last) ? last - '0' : 0;
 }
 
@@ -65,13 +67,20 @@ void CpmCMP::DeclarePage(PageDeclaration& d) {
 
   d.Group("Comparator");
   d.Box({.caption = "Keep Comparator Powered Down (i.e. Disabled)",
-         .field = {.reg = kCtrlName, .low = 0}, .comment = kState});
-  d.List({.caption = kPositiveKey, .field = {.reg = kCtrlName, .low = 6, .high = 8},
-          .items = sources, .width = 160});
-  d.List({.caption = kNegativeKey, .field = {.reg = kCtrlName, .low = 2, .high = 4},
-          .items = sources, .width = 160});
-  d.List({.caption = kExportKey, .field = {.reg = kCtrlName, .low = 10, .high = 11},
-          .items = exports, .width = 160});
+         .field = {.reg = kCtrlName, .low = 0},
+         .comment = kState});
+  d.List({.caption = kPositiveKey,
+          .field = {.reg = kCtrlName, .low = 6, .high = 8},
+          .items = sources,
+          .width = 160});
+  d.List({.caption = kNegativeKey,
+          .field = {.reg = kCtrlName, .low = 2, .high = 4},
+          .items = sources,
+          .width = 160});
+  d.List({.caption = kExportKey,
+          .field = {.reg = kCtrlName, .low = 10, .high = 11},
+          .items = exports,
+          .width = 160});
   d.Radio({.caption = "Normal. Output High when Positive Input higher than Negative Input",
            .field = {.reg = kCtrlName, .low = 1, .inverted = true},
            .label = "Ouptut Polarity: Normal. Output High when Positive Input higher than "
@@ -87,22 +96,30 @@ void CpmCMP::DeclarePage(PageDeclaration& d) {
   std::vector<std::string> samples;
   for (int n = 3; n <= 10; ++n) samples.push_back(Format("%d", n));
   d.List({.caption = "Consecutive samples required to agree:",
-          .field = {.reg = "FILT_INIT", .low = 8, .high = 10}, .items = samples,
-          .label = "Input Filter: Consecutive Samples Required to Agree", .width = 100});
+          .field = {.reg = "FILT_INIT", .low = 8, .high = 10},
+          .items = samples,
+          .label = "Input Filter: Consecutive Samples Required to Agree",
+          .width = 100});
   d.Value({.caption = "Output signal sampling period (0 = filter off):",
            .field = {.reg = "FILT_INIT", .low = 0, .high = 7},
            .label = "Input Filter: Input Signal Sampling [bus clocks] ",
-           .number = {.hex = false, .zeroAllowed = true}, .spin = {.minimum = 0, .maximum = 255},
+           .number = {.hex = false, .zeroAllowed = true},
+           .spin = {.minimum = 0, .maximum = 255},
            .width = 100});
   d.Display({.caption = kClocksKey, .width = 120});
   d.Display({.caption = kTimeKey, .width = 120});
 
   d.NextBand();
   d.Group("Interrupts");
-  d.Box({.caption = "Falling Edge Interrupt", .field = {.reg = kCtrlName, .low = 14},
-         .label = "Interrupts:", .comment = kState});
-  d.Box({.caption = "Rising Edge Interrupt", .field = {.reg = kCtrlName, .low = 15},
-         .label = "Interrupts:", .comment = kState, .newRow = false});
+  d.Box({.caption = "Falling Edge Interrupt",
+         .field = {.reg = kCtrlName, .low = 14},
+         .label = "Interrupts:",
+         .comment = kState});
+  d.Box({.caption = "Rising Edge Interrupt",
+         .field = {.reg = kCtrlName, .low = 15},
+         .label = "Interrupts:",
+         .comment = kState,
+         .newRow = false});
   d.InterruptPanels(kInterruptPanelWidth);
 }
 

@@ -14,8 +14,10 @@ namespace {
 constexpr uint32_t kState = 1;  // boxes describe themselves as "Enabled" / "Disabled"
 
 const RegisterDecl kDacRegisters[] = {
-    {"CTRL_INIT", 0xF001, DW16 | NODEFAULT}, {"DATA_INIT", 0x0000, DW16},
-    {"STEP_INIT", 0x0000, DW16},              {"MINVAL_INIT", 0x0000, DW16},
+    {"CTRL_INIT", 0xF001, DW16 | NODEFAULT},
+    {"DATA_INIT", 0x0000, DW16},
+    {"STEP_INIT", 0x0000, DW16},
+    {"MINVAL_INIT", 0x0000, DW16},
     {"MAXVAL_INIT", 0xFFFF, DW16},
 };
 
@@ -55,45 +57,70 @@ void CpmDAC::DeclarePage(PageDeclaration& d) {
   const auto glitch = [this] { return Field(12, 12) != 0; };
 
   d.Group("Digital-to-Analog Converter");
-  d.Box({.caption = "Keep DAC Powered Down", .field = {.reg = kCtrl, .low = 0},
-         .comment = kState});
+  d.Box({.caption = "Keep DAC Powered Down", .field = {.reg = kCtrl, .low = 0}, .comment = kState});
   d.Static({.caption = "Data Registers Format:"});
-  d.Radio({.caption = "Right justified (bits 11:0)", .field = {.reg = kCtrl, .low = 1, .inverted = true},
-           .label = "Data Registers Format: Right justified (bits 11:0)", .groupStart = true});
-  d.Radio({.caption = "Left justified (bits 15:4)", .field = {.reg = kCtrl, .low = 1},
-           .label = "Data Registers Format: Left justified (bits 15:4)", .newRow = false});
+  d.Radio({.caption = "Right justified (bits 11:0)",
+           .field = {.reg = kCtrl, .low = 1, .inverted = true},
+           .label = "Data Registers Format: Right justified (bits 11:0)",
+           .groupStart = true});
+  d.Radio({.caption = "Left justified (bits 15:4)",
+           .field = {.reg = kCtrl, .low = 1},
+           .label = "Data Registers Format: Left justified (bits 15:4)",
+           .newRow = false});
   d.Link({.caption = kSyncKey, .key = kSyncKey, .width = 360});
   d.Radio({.caption = "Disabled. IP Bus Clock Triggers DAC.",
            .field = {.reg = kCtrl, .low = 2, .inverted = true},
-           .label = "SYNC_IN Input: Disabled. IP Bus Clock Triggers DAC.", .groupStart = true});
-  d.Radio({.caption = "Enabled. SYNC_IN Rising Edge Triggers DAC", .field = {.reg = kCtrl, .low = 2},
+           .label = "SYNC_IN Input: Disabled. IP Bus Clock Triggers DAC.",
+           .groupStart = true});
+  d.Radio({.caption = "Enabled. SYNC_IN Rising Edge Triggers DAC",
+           .field = {.reg = kCtrl, .low = 2},
            .label = "SYNC_IN Input: Enabled. SYNC_IN Rising Edge Triggers DAC"});
-  d.Value({.caption = "Initial DATA Register Value:", .field = {.reg = "DATA_INIT", .low = 0, .high = 11},
-           .label = "Initial DATA Register Value", .number = {.zeroAllowed = true},
-           .spin = {.minimum = 0, .maximum = 0xFFF}, .width = 100});
+  d.Value({.caption = "Initial DATA Register Value:",
+           .field = {.reg = "DATA_INIT", .low = 0, .high = 11},
+           .label = "Initial DATA Register Value",
+           .number = {.zeroAllowed = true},
+           .spin = {.minimum = 0, .maximum = 0xFFF},
+           .width = 100});
 
   d.Group("Automatic Mode");
   d.Box({.caption = kAutomaticKey, .field = {.reg = kCtrl, .low = 3}, .comment = kState});
-  d.List({.caption = "Generated Waveform:", .field = {.reg = kCtrl, .low = 4, .high = 5},
+  d.List({.caption = "Generated Waveform:",
+          .field = {.reg = kCtrl, .low = 4, .high = 5},
           .items = {"Invalid option (do not use)", "Sawtooth (counting down)",
                     "Sawtooth (counting up)", "Triangle"},
-          .width = 200, .enabled = automatic});
-  d.Value({.caption = "Stepping Value:", .field = {.reg = "STEP_INIT", .low = 0, .high = 11},
-           .label = "Automatic mode: Stepping Value", .number = {.zeroAllowed = true},
-           .spin = {.minimum = 0, .maximum = 0xFFF}, .width = 100, .enabled = automatic});
-  d.Value({.caption = "Minimum Value:", .field = {.reg = "MINVAL_INIT", .low = 0, .high = 11},
-           .label = "Automatic mode: Minimum Value", .number = {.zeroAllowed = true},
-           .spin = {.minimum = 0, .maximum = 0xFFF}, .width = 100, .enabled = automatic});
-  d.Value({.caption = "Maximum Value:", .field = {.reg = "MAXVAL_INIT", .low = 0, .high = 11},
-           .label = "Automatic mode: Maximum Value", .number = {.zeroAllowed = true},
-           .spin = {.minimum = 0, .maximum = 0xFFF}, .width = 100, .enabled = automatic});
+          .width = 200,
+          .enabled = automatic});
+  d.Value({.caption = "Stepping Value:",
+           .field = {.reg = "STEP_INIT", .low = 0, .high = 11},
+           .label = "Automatic mode: Stepping Value",
+           .number = {.zeroAllowed = true},
+           .spin = {.minimum = 0, .maximum = 0xFFF},
+           .width = 100,
+           .enabled = automatic});
+  d.Value({.caption = "Minimum Value:",
+           .field = {.reg = "MINVAL_INIT", .low = 0, .high = 11},
+           .label = "Automatic mode: Minimum Value",
+           .number = {.zeroAllowed = true},
+           .spin = {.minimum = 0, .maximum = 0xFFF},
+           .width = 100,
+           .enabled = automatic});
+  d.Value({.caption = "Maximum Value:",
+           .field = {.reg = "MAXVAL_INIT", .low = 0, .high = 11},
+           .label = "Automatic mode: Maximum Value",
+           .number = {.zeroAllowed = true},
+           .spin = {.minimum = 0, .maximum = 0xFFF},
+           .width = 100,
+           .enabled = automatic});
 
   d.Group("Glitch Filter");
   d.Box({.caption = kGlitchKey, .field = {.reg = kCtrl, .low = 12}, .comment = kState});
   std::vector<std::string> delays = {"Filter off", "1 clock"};
   for (int n = 2; n <= 7; ++n) delays.push_back(Format("%d clocks", n));
-  d.List({.caption = kDelayKey, .field = {.reg = kCtrl, .low = 13, .high = 15}, .items = delays,
-          .width = 120, .enabled = glitch});
+  d.List({.caption = kDelayKey,
+          .field = {.reg = kCtrl, .low = 13, .high = 15},
+          .items = delays,
+          .width = 120,
+          .enabled = glitch});
   d.Display({.caption = kDelayTimeKey, .width = 120});
 }
 

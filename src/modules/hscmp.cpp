@@ -39,7 +39,9 @@ constexpr uint32_t kNegativeDac = 3;
 constexpr int kFirstWindowOutput = 9;
 
 const HscmpVariant kVariants[] = {
-    {.name = "Dorn", .partTest = kTestDorn, .dornInputs = true,
+    {.name = "Dorn",
+     .partTest = kTestDorn,
+     .dornInputs = true,
      .filterCaption = "Comparator Output Filter (not applied to internal PWM Fault inputs, if "
                       "routed in XBAR)"},
     {.name = "Brel",
@@ -48,9 +50,9 @@ const HscmpVariant kVariants[] = {
      .userSlotNote = true},
 };
 
-// "HSCMP_1" -> 1, "HSCMP_B" -> 1; 0 for a name without either.
+// "HSCMP_1" -> 1, "HSCMP_B" -> 1; 0 for a name without such a suffix.
 int InstanceOf(const std::string& name) {
-  if (name.empty()) return 0;
+  if (name.size() < 2 || name[name.size() - 2] != '_') return 0;
   const unsigned char last = static_cast<unsigned char>(name.back());
   if (std::isdigit(last)) return last - '0';
   if (std::isupper(last)) return last - 'A';
@@ -111,10 +113,14 @@ void CpmHSCMP::DeclarePage(PageDeclaration& d) {
 
   d.Group("Comparator");
   d.Box({.caption = kEnableKey, .field = {.reg = cr1, .low = 0}, .comment = kState});
-  d.List({.caption = kPositiveKey, .field = {.reg = cr0, .low = 2, .high = 3},
-          .items = PositiveSources(*variant_, index_), .width = 160});
-  d.List({.caption = kNegativeKey, .field = {.reg = cr0, .low = 0, .high = 1},
-          .items = NegativeSources(*variant_), .width = 160});
+  d.List({.caption = kPositiveKey,
+          .field = {.reg = cr0, .low = 2, .high = 3},
+          .items = PositiveSources(*variant_, index_),
+          .width = 160});
+  d.List({.caption = kNegativeKey,
+          .field = {.reg = cr0, .low = 0, .high = 1},
+          .items = NegativeSources(*variant_),
+          .width = 160});
   d.Radio({.caption = "Normal. Output High when Positive Input higher than Negative Input",
            .field = {.reg = cr1, .low = 3, .inverted = true},
            .label = "Ouptut Polarity: Normal. Output High when Positive Input higher than "
@@ -124,26 +130,35 @@ void CpmHSCMP::DeclarePage(PageDeclaration& d) {
            .field = {.reg = cr1, .low = 3},
            .label = "Ouptut Polarity: Inverted. Output High when Negative Input higher than "
                     "Positive Input"});
-  d.List({.caption = "Power mode: ", .field = {.reg = cr1, .low = 4},
-          .items = {"Power Saving", "High Speed "}, .width = 160});
-  d.List({.caption = "Select hysteresis Level:", .field = {.reg = scr, .low = 6, .high = 7},
-          .items = {"1", "2", "3", "4"}, .width = 160});
-  d.Box({.caption = "Enable comparator output pin (CMPO)", .field = {.reg = cr1, .low = 1},
+  d.List({.caption = "Power mode: ",
+          .field = {.reg = cr1, .low = 4},
+          .items = {"Power Saving", "High Speed "},
+          .width = 160});
+  d.List({.caption = "Select hysteresis Level:",
+          .field = {.reg = scr, .low = 6, .high = 7},
+          .items = {"1", "2", "3", "4"},
+          .width = 160});
+  d.Box({.caption = "Enable comparator output pin (CMPO)",
+         .field = {.reg = cr1, .low = 1},
          .comment = kState});
   d.Box({.caption = "Unfiltered comparator output (Set CMPO equal to COUTA)",
-         .field = {.reg = cr1, .low = 2}, .comment = kState});
+         .field = {.reg = cr1, .low = 2},
+         .comment = kState});
   d.PinWarning();
 
   d.Group(variant_->filterCaption);
   std::vector<std::string> samples = {"Disabled"};
   for (int n = 1; n <= 7; ++n) samples.push_back(Format("%d", n));
   d.List({.caption = "Consecutive samples required to agree:",
-          .field = {.reg = cr0, .low = 4, .high = 6}, .items = samples,
-          .label = "Input Filter: Consecutive Samples Required to Agree", .width = 100});
+          .field = {.reg = cr0, .low = 4, .high = 6},
+          .items = samples,
+          .label = "Input Filter: Consecutive Samples Required to Agree",
+          .width = 100});
   d.Value({.caption = "Output signal sampling period (0 = filter off):",
            .field = {.reg = "FPR_INIT", .low = 0, .high = 7},
            .label = "Input Filter: Input Signal Sampling [timer clocks] ",
-           .number = {.hex = false, .zeroAllowed = true}, .spin = {.minimum = 0, .maximum = 255},
+           .number = {.hex = false, .zeroAllowed = true},
+           .spin = {.minimum = 0, .maximum = 255},
            .width = 100});
   d.Box({.caption = "Enable Windowing mode", .field = {.reg = cr1, .low = 6}, .comment = kState});
   d.Box({.caption = "Enable Sampling mode", .field = {.reg = cr1, .low = 7}, .comment = kState});
@@ -152,12 +167,19 @@ void CpmHSCMP::DeclarePage(PageDeclaration& d) {
 
   d.NextBand();
   d.Group("Interrupts");
-  d.Box({.caption = "Falling Edge Interrupt", .field = {.reg = scr, .low = 3},
-         .label = "Interrupts:", .comment = kState});
-  d.Box({.caption = "Rising Edge Interrupt", .field = {.reg = scr, .low = 4},
-         .label = "Interrupts:", .comment = kState, .newRow = false});
-  d.List({.caption = "Stop mode Interrupt sensitive:", .field = {.reg = scr, .low = 5},
-          .items = {"Level", "Edge"}, .width = 100});
+  d.Box({.caption = "Falling Edge Interrupt",
+         .field = {.reg = scr, .low = 3},
+         .label = "Interrupts:",
+         .comment = kState});
+  d.Box({.caption = "Rising Edge Interrupt",
+         .field = {.reg = scr, .low = 4},
+         .label = "Interrupts:",
+         .comment = kState,
+         .newRow = false});
+  d.List({.caption = "Stop mode Interrupt sensitive:",
+          .field = {.reg = scr, .low = 5},
+          .items = {"Level", "Edge"},
+          .width = 100});
   if (variant_->userSlotNote) d.Link({.key = kNoteKey, .shown = false});
   d.InterruptPanels(kInterruptPanelWidth);
 }

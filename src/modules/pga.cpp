@@ -57,36 +57,49 @@ void CpmPGA::DeclarePage(PageDeclaration& d) {
 
   d.Group("Programmable Gain Amplifier");
   d.Box({.caption = kEnableKey, .field = {.reg = cntl0, .low = 0}, .comment = kState});
-  d.Box({.caption = "Low Power mode (limited performance)", .field = {.reg = cntl0, .low = 1},
+  d.Box({.caption = "Low Power mode (limited performance)",
+         .field = {.reg = cntl0, .low = 1},
          .comment = kState});
-  d.List({.caption = kTriggerKey, .field = {.reg = cntl0, .low = 7},
-          .items = {"Hardware (positive edge of HW trigger)",
-                    "Software (Writing 1 to CNTL2[SWTRIG])"},
-          .width = 290});
-  d.List({.caption = "Calibration mode:", .field = {.reg = "CNTL1_INIT", .low = 3, .high = 4},
+  d.List(
+      {.caption = kTriggerKey,
+       .field = {.reg = cntl0, .low = 7},
+       .items = {"Hardware (positive edge of HW trigger)", "Software (Writing 1 to CNTL2[SWTRIG])"},
+       .width = 290});
+  d.List({.caption = "Calibration mode:",
+          .field = {.reg = "CNTL1_INIT", .low = 3, .high = 4},
           .items = {"Mission Mode", "RESERVED", "Offset Calibration", "Gain Calibration"},
           .width = 160});
-  d.Value({.caption = "Charge Pump Divisor", .field = {.reg = "CNTL1_INIT", .low = 0, .high = 2},
-           .number = {.hex = false, .zeroAllowed = true}, .spin = {.minimum = 0, .maximum = 7},
+  d.Value({.caption = "Charge Pump Divisor",
+           .field = {.reg = "CNTL1_INIT", .low = 0, .high = 2},
+           .number = {.hex = false, .zeroAllowed = true},
+           .spin = {.minimum = 0, .maximum = 7},
            .width = 60});
 
   d.Group("Gain");
-  d.List({.caption = "S/H Gain:", .field = {.reg = cntl0, .low = 2}, .items = {"1x", "2x"},
+  d.List({.caption = "S/H Gain:",
+          .field = {.reg = cntl0, .low = 2},
+          .items = {"1x", "2x"},
           .width = 60});
-  d.List({.caption = "DIFF Gain:", .field = {.reg = cntl0, .low = 3, .high = 4}, .items = gains,
+  d.List({.caption = "DIFF Gain:",
+          .field = {.reg = cntl0, .low = 3, .high = 4},
+          .items = gains,
           .width = 60});
-  d.List({.caption = "DSE Gain:", .field = {.reg = cntl0, .low = 5, .high = 6}, .items = gains,
+  d.List({.caption = "DSE Gain:",
+          .field = {.reg = cntl0, .low = 5, .high = 6},
+          .items = gains,
           .width = 60});
   d.Display({.caption = kGainKey, .width = 60});
 
   d.NextBand();
   d.Group("Timing");
-  d.List({.caption = kDivisorKey, .field = {.reg = "CNTL2_INIT", .low = 0, .high = 1},
+  d.List({.caption = kDivisorKey,
+          .field = {.reg = "CNTL2_INIT", .low = 0, .high = 1},
           .items = {"Input clock / 1", "Input clock / 2", "Input clock / 4", "Input clock / 8"},
           .width = 140});
   d.Value({.caption = "Number of clk_gs pulses per conversion",
            .field = {.reg = "CNTL2_INIT", .low = 2, .high = 4},
-           .number = {.hex = false, .zeroAllowed = true}, .spin = {.minimum = 0, .maximum = 7},
+           .number = {.hex = false, .zeroAllowed = true},
+           .spin = {.minimum = 0, .maximum = 7},
            .width = 60});
   d.Display({.caption = kClockKey, .width = 120});
   d.Link({.key = kLimitKey, .newRow = false, .shown = false});

@@ -28,8 +28,10 @@ CpmVREF_DAC::CpmVREF_DAC(const ArchitectureEntry& entry, CModuleBase* parent)
 
 void CpmVREF_DAC::ChooseVariant(ModuleContext& doc) {
   (void)doc;
+  // "VREF_A" -> 0, "VREF_C" -> 2.
   const std::string& name = GetPrefix();
-  const unsigned char last = name.empty() ? 'A' : static_cast<unsigned char>(name.back());
+  const bool suffix = name.size() >= 2 && name[name.size() - 2] == '_';
+  const unsigned char last = suffix ? static_cast<unsigned char>(name.back()) : 'A';
   index_ = std::isupper(last) ? last - 'A' : 0;
 }
 
@@ -39,10 +41,13 @@ void CpmVREF_DAC::DeclarePage(PageDeclaration& d) {
   std::vector<std::string> levels;
   for (int n = 0; n < 32; ++n) levels.push_back(Format("%d", n));
   d.Group("Voltage Reference");
-  d.Box({.caption = "Enable VREF_DAC", .field = {.reg = "DACCTRL_INIT", .low = 7},
+  d.Box({.caption = "Enable VREF_DAC",
+         .field = {.reg = "DACCTRL_INIT", .low = 7},
          .comment = kState});
-  d.List({.caption = "Output Level:", .field = {.reg = "DACCTRL_INIT", .low = 0, .high = 4},
-          .items = levels, .width = 80});
+  d.List({.caption = "Output Level:",
+          .field = {.reg = "DACCTRL_INIT", .low = 0, .high = 4},
+          .items = levels,
+          .width = 80});
   d.Display({.caption = kVoltsKey, .width = 100});
   d.Display({.caption = kPercentKey, .width = 100});
 }
@@ -70,8 +75,6 @@ void CpmVREF_DAC::UpdateValues() {
   ShowControlText(ControlIdOf(kPercentKey), on ? Format("%.1f %%", OutputPercent()) : "OFF");
 }
 
-void RegisterVrefModuleKinds(ModuleFactory& factory) {
-  factory.Register<CpmVREF_DAC>("VREF_DAC");
-}
+void RegisterVrefModuleKinds(ModuleFactory& factory) { factory.Register<CpmVREF_DAC>("VREF_DAC"); }
 
 }  // namespace tarq

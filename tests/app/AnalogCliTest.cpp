@@ -52,15 +52,14 @@ json After(const json& module, const std::string& caption) {
 std::string DisplayAfter(const json& module, const std::string& caption) {
   const json control = After(module, caption);
   return control.is_object() && control["kind"] == "display" ? control["text"].get<std::string>()
-                                                              : "(none)";
+                                                             : "(none)";
 }
 
 TEST(AnalogCli, TheDornDriveShowsItsComparatorReferenceAndConverterValues) {
   ExampleCopy copy("dorn");
   // The example's bus clock is 60 MHz. Comparator A: filter 3 samples every 10 clocks,
   // no windowing or sampling: (1 + 3 x 10) / 60 MHz = 0.51667 us.
-  EXPECT_EQ(DisplayAfter(Module(copy.root(), "HSCMP_A"), "Maximum output latency:"),
-            "0.51667 us");
+  EXPECT_EQ(DisplayAfter(Module(copy.root(), "HSCMP_A"), "Maximum output latency:"), "0.51667 us");
   // Reference A at level 31: 32 x 0.103125 V = 3.3 V, 100 %.
   const json vref = Module(copy.root(), "VREF_A");
   EXPECT_EQ(DisplayAfter(vref, "Output Voltage:"), "3.300 V");

@@ -71,8 +71,9 @@ TEST(CmpSources, EachComparatorNamesItsOwnConverterEvenWhereThePartLacksIt) {
   cmpB.SetSelected(true);
   project.Reg("CMP_B", "CTRL_INIT").value = Ctrl(3, 3, 3);
   project.Check();
-  EXPECT_EQ(project.WarningText("CMP_B", cmpB.ControlIdOf("Positive Comparator Input Source:", true)),
-            "");
+  EXPECT_EQ(
+      project.WarningText("CMP_B", cmpB.ControlIdOf("Positive Comparator Input Source:", true)),
+      "");
 }
 
 TEST(CmpSources, AConverterSourceNeedsThatConverterPoweredUp) {

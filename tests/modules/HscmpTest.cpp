@@ -20,11 +20,10 @@ void RegisterStandIn(ModuleFactory& factory, const std::string& kind) {
 }
 
 ProjectSpec HscmpSpec(const std::string& part, const std::string& tree) {
-  return {.part = part,
-          .tree = "OCCS CLOCK NONE IRQ:\n" + tree,
-          .factory = [](ModuleFactory& factory) {
-            RegisterStandIn<StubClockSource>(factory, "CLOCK");
-          }};
+  return {
+      .part = part, .tree = "OCCS CLOCK NONE IRQ:\n" + tree, .factory = [](ModuleFactory& factory) {
+        RegisterStandIn<StubClockSource>(factory, "CLOCK");
+      }};
 }
 
 // CR0 with the positive and negative sources and the consecutive-samples field.
@@ -78,8 +77,8 @@ TEST_F(BrelComparator, LatencyOfEveryFilterBranchAtThirtyTwoMegahertz) {
       {true, true, 3, 10, "???"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(Format("windowing %d sampling %d c %u d %u", c.windowing, c.sampling, c.samples,
-                        c.period));
+    SCOPED_TRACE(
+        Format("windowing %d sampling %d c %u d %u", c.windowing, c.sampling, c.samples, c.period));
     reg("CR0_INIT") = Cr0(0, 0, c.samples);
     reg("FPR_INIT") = c.period;
     reg("CR1_INIT") = 1u | (c.windowing ? 0x40u : 0u) | (c.sampling ? 0x80u : 0u);
@@ -146,15 +145,14 @@ TEST(HscmpVariants, SourceListsByGroupAndInstance) {
   ASSERT_TRUE(dorn.dornInputs);
   ASSERT_FALSE(brel.dornInputs);
   // Instance B of the Brel group (HSCMP_1) has no fourth positive input.
-  EXPECT_EQ(CpmHSCMP::PositiveSources(brel, 0),
-            (std::vector<std::string>{"P1", "P2", "P3", "P4"}));
+  EXPECT_EQ(CpmHSCMP::PositiveSources(brel, 0), (std::vector<std::string>{"P1", "P2", "P3", "P4"}));
   EXPECT_EQ(CpmHSCMP::PositiveSources(brel, 1), (std::vector<std::string>{"P1", "P2", "P3"}));
   EXPECT_EQ(CpmHSCMP::NegativeSources(brel), (std::vector<std::string>{"M1", "M2", "M3"}));
   // Each Dorn comparator names its own reference.
   EXPECT_EQ(CpmHSCMP::PositiveSources(dorn, 2)[0], "P0 (5-bit VREFC)");
-  EXPECT_EQ(CpmHSCMP::PositiveSources(dorn, 0),
-            (std::vector<std::string>{"P0 (5-bit VREFA)", "P1 (12-bit DAC)", "P2",
-                                      "P3 (CMP_REF)"}));
+  EXPECT_EQ(
+      CpmHSCMP::PositiveSources(dorn, 0),
+      (std::vector<std::string>{"P0 (5-bit VREFA)", "P1 (12-bit DAC)", "P2", "P3 (CMP_REF)"}));
   EXPECT_EQ(CpmHSCMP::NegativeSources(dorn).back(), "M3 (12-bit DAC)");
 }
 
@@ -194,7 +192,7 @@ class DornComparator : public ::testing::Test {
     ASSERT_TRUE(project.Opened());
     for (const char* name : {"HSCMP_B", "DAC", "VREF_B"}) project.Find(name)->SetSelected(true);
     project.Reg("HSCMP_B", "CR1_INIT").value = 1;
-    project.Reg("DAC", "CTRL_INIT").value = 0x0001;  // kept powered down
+    project.Reg("DAC", "CTRL_INIT").value = 0x0001;        // kept powered down
     project.Reg("VREF_B", "DACCTRL_INIT").value = 0x0010;  // level 16, switched off
   }
   std::string WarningAt(const char* key) {
@@ -207,7 +205,8 @@ class DornComparator : public ::testing::Test {
 };
 
 TEST_F(DornComparator, SourcesFromAConverterOrReferenceThatIsOffAreReported) {
-  const std::string dac = "HSCMP_B module is using DAC module output and DAC module is not enabled.";
+  const std::string dac =
+      "HSCMP_B module is using DAC module output and DAC module is not enabled.";
   const std::string vref =
       "HSCMP_B module is using VREF_B module output and VREF_B module is not enabled.";
   cr0() = Cr0(1, 0);  // P1 (12-bit DAC)
@@ -257,7 +256,8 @@ TEST(DornComparatorAlone, ChecksStaySilentWithoutConverterAndReferences) {
   for (uint32_t cr0 : {Cr0(0, 0), Cr0(1, 3)}) {
     project.Reg("HSCMP_A", "CR0_INIT").value = cr0;
     project.Check();
-    for (const char* key : {"Positive Comparator Input Source:", "Negative Comparator Input Source:"})
+    for (const char* key :
+         {"Positive Comparator Input Source:", "Negative Comparator Input Source:"})
       EXPECT_FALSE(project.WarningAt("HSCMP_A", cmp.ControlIdOf(key, true))) << cr0 << key;
   }
 }

@@ -53,8 +53,9 @@ uint32_t Cntl2(uint32_t divisor, uint32_t pulses) { return divisor | pulses << 2
 
 class PgaFixture : public ::testing::Test {
  protected:
-  explicit PgaFixture(const char* partners = "PDB PDBX NONE IRQ:\nADC_0 ADCX NONE IRQ:\n"
-                                             "ADC_1 ADCX NONE IRQ:\n")
+  explicit PgaFixture(const char* partners =
+                          "PDB PDBX NONE IRQ:\nADC_0 ADCX NONE IRQ:\n"
+                          "ADC_1 ADCX NONE IRQ:\n")
       : project(PgaSpec(partners)) {}
   void SetUp() override {
     ASSERT_TRUE(project.Opened());
