@@ -102,7 +102,7 @@ void CpmCMP::DeclarePage(PageDeclaration& d) {
           .width = 100});
   d.Value({.caption = "Output signal sampling period (0 = filter off):",
            .field = {.reg = "FILT_INIT", .low = 0, .high = 7},
-           .label = "Input Filter: Input Signal Sampling [bus clocks] ",
+           .label = "Input Filter: Input Signal Sampling [bus clocks]",
            .number = {.hex = false, .zeroAllowed = true},
            .spin = {.minimum = 0, .maximum = 255},
            .width = 100});
