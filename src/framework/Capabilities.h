@@ -200,9 +200,29 @@ class DelayBlock {
   virtual ~DelayBlock() = default;
   // Whether trigger output n (0: A, 1: B) is enabled; false while the block is not in use.
   virtual bool IsTriggerEnabled(int trigger) const = 0;
-  // Whether the block itself is switched on and in use. A block that cannot tell counts as on,
-  // so that no check complains on its behalf.
+  // Whether the block itself is switched on and in use. A block that cannot tell answers
+  // true, so that nothing is reported against it.
   virtual bool IsBlockEnabled() const { return true; }
+};
+
+// A digital-to-analog converter, as the comparators that compare with its output see it.
+class DigitalAnalogConverter {
+ public:
+  virtual ~DigitalAnalogConverter() = default;
+  // Which converter this is (0 for DAC_0 and for a part's only DAC).
+  virtual int DacIndex() const = 0;
+  // Whether its output is driven: the module is in use and not kept powered down.
+  virtual bool IsPoweredUp() const = 0;
+};
+
+// A voltage reference, as the comparator it feeds sees it.
+class VoltageReference {
+ public:
+  virtual ~VoltageReference() = default;
+  // Which reference this is (0 for VREF_A).
+  virtual int ReferenceIndex() const = 0;
+  // Whether its output is driven: the module is in use and switched on.
+  virtual bool IsReferenceEnabled() const = 0;
 };
 
 // The first module of the document (in document order) that offers the capability; null when

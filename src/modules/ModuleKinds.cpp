@@ -5,12 +5,16 @@
 
 #include "modules/adc.h"
 #include "modules/can.h"
+#include "modules/cmp.h"
 #include "modules/cop.h"
+#include "modules/dac.h"
 #include "modules/gpio.h"
+#include "modules/hscmp.h"
 #include "modules/i2c.h"
 #include "modules/intc.h"
 #include "modules/occs.h"
 #include "modules/pdb.h"
+#include "modules/pga.h"
 #include "modules/pinout.h"
 #include "modules/pit.h"
 #include "modules/pmc.h"
@@ -19,6 +23,7 @@
 #include "modules/sci.h"
 #include "modules/spi.h"
 #include "modules/sys.h"
+#include "modules/vref.h"
 #include "modules/xbar.h"
 #include "project/UnrecognisedDefinitions.h"
 
@@ -43,6 +48,11 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterPwmModuleKinds(factory);
   RegisterQtModuleKinds(factory);
   RegisterAdcModuleKinds(factory);
+  RegisterHscmpModuleKinds(factory);
+  RegisterCmpModuleKinds(factory);
+  RegisterDacModuleKinds(factory);
+  RegisterPgaModuleKinds(factory);
+  RegisterVrefModuleKinds(factory);
 }
 
 }  // namespace tarq

@@ -127,9 +127,7 @@ bool CpmPDB::IsTriggerEnabled(int trigger) const {
   return Field(kScr, kTriggers[trigger].enableBit, kTriggers[trigger].enableBit) != 0;
 }
 
-bool CpmPDB::IsBlockEnabled() const {
-  return IsSelected() && (Registers()[kCtrl].value & 1u) != 0;
-}
+bool CpmPDB::IsBlockEnabled() const { return IsSelected() && Field(kCtrl, 0, 0) != 0; }
 
 double CpmPDB::PeriodSeconds() const {
   const double clock = GetBusClockMHz() * 1e6;

@@ -25,6 +25,7 @@ class CpmPDB : public CDeclaredModule, public DelayBlock {
 
   // ---- the trigger facts the system module asks ----
   bool IsTriggerEnabled(int trigger) const override;
+  // "PDB Module Enabled" while the block is in use.
   bool IsBlockEnabled() const override;
 
   // Counter period in seconds; 0 without a modulus or a bus clock.

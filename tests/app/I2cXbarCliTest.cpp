@@ -94,7 +94,7 @@ TEST(I2cXbarCli, ACrossbarRowEditIsSavedAndSurvivesAReprocess) {
       << output;
   EXPECT_NE(dorn.header().find("#define XBAR_XBC3_INIT                    0x0910U"), std::string::npos);
   EXPECT_NE(dorn.header().find("Crossbar output 7.: CMPA_OUT"), std::string::npos);
-  // No comparator module exists yet: the check stays silent about the crossbar.
+  // The example's comparator A is enabled: the crossbar has nothing to report about it.
   RunCli("check " + dorn.root().string(), &output);
   EXPECT_EQ(output.find("Cross Bar output"), std::string::npos) << output;
 

@@ -229,7 +229,12 @@ TEST_F(PdbFixture, TheSystemModuleSeesTheTriggersOnlyWhileTheBlockIsInUse) {
   EXPECT_TRUE(pdb().IsSignalUsed("PDB.EXT_TRIGGER"));
   reg("-PDB_SCR_INIT") = Scr(false, true, 5);
   EXPECT_FALSE(pdb().IsSignalUsed("PDB.EXT_TRIGGER"));
+  // The block itself: "PDB Module Enabled" while in use.
+  EXPECT_FALSE(block->IsBlockEnabled());
+  reg("-PDB_CTRL_INIT") = 1;
+  EXPECT_TRUE(block->IsBlockEnabled());
   pdb().SetSelected(false);
+  EXPECT_FALSE(block->IsBlockEnabled());
   reg("-PDB_SCR_INIT") = Scr(true, true, 4);
   EXPECT_FALSE(block->IsTriggerEnabled(1));
   EXPECT_FALSE(pdb().IsSignalUsed("PDB.EXT_TRIGGER"));

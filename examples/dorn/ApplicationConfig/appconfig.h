@@ -33,7 +33,7 @@
 .*/
 #define SIM_GPS0_INIT                     0x0080U
 #define SIM_PCE0_INIT                     0x80D4U
-#define SIM_PCE1_INIT                     0x0482U
+#define SIM_PCE1_INIT                     0x2492U
 #define SIM_PCE2_INIT                     0x0008U
 
 /*.
@@ -41,6 +41,8 @@
 --------------------------------------------
 .*/
 #define INTC_ICTL_INIT                    0x0000U
+#define INT_VECTOR_ADDR_19                OverCurrentIsr
+#define INT_PRIORITY_LEVEL_19             INTC_LEVEL2
 #define INT_VECTOR_ADDR_48                CommutationIsr
 #define INT_PRIORITY_LEVEL_48             INTC_LEVEL2
 
@@ -84,6 +86,15 @@
 .*/
 #define ADC_ADCR1_INIT                    0x5804U
 #define ADC_ADCPWR2_INIT                  0x0205U
+
+/*.
+    HSCMP_A Configuration
+--------------------------------------------
+.*/
+#define HSCMP_A_CR0_INIT                  0x0030U
+#define HSCMP_A_CR1_INIT                  0x0019U
+#define HSCMP_A_FPR_INIT                  0x000AU
+#define HSCMP_A_SCR_INIT                  0x0010U
 
 /*.
     VREF_A Configuration
