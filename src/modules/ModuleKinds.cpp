@@ -16,6 +16,7 @@
 #include "modules/pwm.h"
 #include "modules/qt.h"
 #include "modules/sci.h"
+#include "modules/smpwm.h"
 #include "modules/spi.h"
 #include "modules/sys.h"
 #include "modules/xbar.h"
@@ -41,6 +42,7 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterCanModuleKinds(factory);
   RegisterPwmModuleKinds(factory);
   RegisterQtModuleKinds(factory);
+  RegisterSmPwmModuleKinds(factory);
 }
 
 }  // namespace tarq
