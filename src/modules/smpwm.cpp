@@ -8,6 +8,7 @@
 #include "framework/Hints.h"
 #include "framework/Page.h"
 #include "framework/TextUtil.h"
+#include "framework/WizardConfirmation.h"
 #include "project/ModuleFactory.h"
 
 namespace tarq {
@@ -308,6 +309,8 @@ void CpmPWM_Dorn::DeclarePage(PageDeclaration& d) {
   d.Link({.key = kFracClockKey, .shown = false});
 
   d.Group("Outputs");
+  d.PinWarning();
+  SetHasPins(true);
   d.List({.caption = "PWMA and PWMB:", .key = "PWMA and PWMB Pair Operation",
           .field = Bit(kCtrl2, 13), .items = {"Complementary pair", "Independent"},
           .label = "PWMA and PWMB Pair Operation", .width = 150});
@@ -490,6 +493,17 @@ bool CpmPWM_Dorn::DisablesOnFault(int fault) const {
   return any;
 }
 
+bool CpmPWM_Dorn::IsSignalUsed(const std::string& signal) const {
+  const std::string name = ToUpper(Trim(signal));
+  static const char* const kPins[3] = {"PWMA", "PWMB", "PWMX"};
+  const int pinBit[3] = {8 + number_, 4 + number_, number_};
+  const auto* holder = common_ ? dynamic_cast<const CModuleBase*>(common_) : nullptr;
+  for (int p = 0; p < 3; ++p)
+    if (name == Format("%s%d", kPins[p], number_))
+      return holder && FieldOf(holder->Registers(), kOuten, pinBit[p], pinBit[p]) != 0;
+  return false;
+}
+
 bool CpmPWM_Dorn::UsesCommonInterrupt(int vector) const {
   if (vector == 0) return Field(kInten, 6, 11) != 0;
   if (vector == 1) return BitOf(kInten, 13);
@@ -630,14 +644,12 @@ void CpmPWM_Dorn::CheckWarnings() {
   CModule::CheckWarnings();
   ClaimVectors();
   const bool first = number_ == 0;
-  if (const uint32_t id = ControlIdOf(kClockKey)) {
+  if (const DeclaredControl* c = decl_.Find(kClockKey)) {
     const bool set = first && Field(kCtrl2, 0, 1) == 2;
-    const DeclaredControl* c = decl_.Find(kClockKey);
     SetWarning(c->captionId, set, c->decl.caption,
                set ? "Clock source for Submodule 0 should not be AUX_CLK as it will force the clock "
                      "to logic 0."
                    : "");
-    (void)id;
   }
   if (const DeclaredControl* c = decl_.Find(kSyncSourceKey)) {
     const uint32_t sync = Field(kCtrl2, 8, 9);
@@ -721,6 +733,9 @@ constexpr int kResultLines = 8;
 // The sub-module sets of three-phase control: PWM_0 runs the two others.
 constexpr int kPhaseSets[3][3] = {{0, 1, 2}, {0, 1, 3}, {0, 2, 3}};
 
+std::string WizardTitle(bool threePhase) {
+  return threePhase ? "EZPWM 3-phase wizard" : "EZPWM submodules CENTER/EDGE ALIGN wizard";
+}
 std::string WizardKey(bool threePhase, const char* what) {
   return std::string(threePhase ? "3-phase wizard " : "Wizard ") + what;
 }
@@ -872,7 +887,7 @@ void CpmPWMAll_Dorn::DeclarePage(PageDeclaration& d) {
 void CpmPWMAll_Dorn::DeclareWizard(PageDeclaration& d, bool threePhase) {
   const char* const* regs = threePhase ? kThreePhase : kWizard;
   d.NextBand();
-  d.Group(threePhase ? "EZPWM 3-phase wizard" : "EZPWM submodules CENTER/EDGE ALIGN wizard");
+  d.Group(WizardTitle(threePhase));
   d.Value({.caption = "Frequency:", .key = WizardKey(threePhase, "frequency"),
            .field = Bits(regs[0], 0, 31), .label = WizardKey(threePhase, "frequency"),
            .commented = false, .number = {.hex = false, .minimum = 1, .maximum = 10000000},
@@ -963,10 +978,16 @@ void CpmPWMAll_Dorn::OnLinkQuery(CModuleBase* source, const std::string& url,
                                  const std::string& query) {
   if (query == kApplyWizardQuery || query == kApplyThreePhaseQuery) {
     const bool threePhase = query == kApplyThreePhaseQuery;
-    if (!ApplyWizard(threePhase) && GetContext()) {
-      const smpwm::WizardResult result = WizardResult(threePhase);
-      GetContext()->GetHost().ShowMessage(result.error, MessageIcon::Exclamation);
+    const smpwm::WizardResult result = WizardResult(threePhase);
+    ModuleContext* context = GetContext();
+    if (!context) return;
+    if (!result.ok) {
+      context->GetHost().ShowMessage(result.error, MessageIcon::Exclamation);
+      return;
     }
+    if (ConfirmWizardResult(context->GetHost(), WizardTitle(threePhase),
+                            smpwm::DescribeWizard(result)))
+      ApplyWizard(threePhase);
     return;
   }
   CDeclaredModule::OnLinkQuery(source, url, query);

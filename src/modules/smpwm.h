@@ -28,6 +28,8 @@ class CpmPWM_Dorn : public CDeclaredModule, public PwmTriggerSource, public PwmS
   void UpdateValues() override;
   void UpdateEnables() override;
   void CheckWarnings() override;
+  // PWMAn, PWMBn and PWMXn are in use while their outputs are enabled.
+  bool IsSignalUsed(const std::string& signal) const override;
 
   // PwmTriggerSource
   int SubmoduleIndex() const override { return number_; }

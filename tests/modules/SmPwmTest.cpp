@@ -7,6 +7,7 @@
 #include <string>
 
 #include "../support/ModuleHarness.h"
+#include "framework/TextUtil.h"
 #include "modules/intc.h"
 #include "modules/smpwm.h"
 #include "modules/smpwm_calc.h"
@@ -234,7 +235,7 @@ TEST(SmPwmModules, EveryPageDeclaresCleanlyWithTheCommonBitsOnEachSubmodule) {
     EXPECT_TRUE(sub.Declaration().Has("PWMA Output enable"));
   }
   EXPECT_TRUE(project.Module<CpmPWM_Dorn_SWLayer>("PWM_SW").Declaration().Verify().empty());
-  for (const std::string& prefix : {"PWM", "PWM_0", "PWM_SW"}) EXPECT_NE(&project.OpenPage(prefix), nullptr);
+  for (const char* prefix : {"PWM", "PWM_0", "PWM_SW"}) EXPECT_NE(&project.OpenPage(prefix), nullptr);
 
   // Without the common module a sub-module's page lacks the shared bits and stays sound.
   ModuleProject alone({.part = "CVX-31",
@@ -270,7 +271,9 @@ TEST(SmPwmModules, TheSubmodulePageEditsItsOwnBitsOfTheCommonRegisters) {
   auto& common = project.Module<CpmPWMAll_Dorn>("PWM");
   ASSERT_TRUE(commonPage.Click(common.ControlIdOf("Submodule 1: Disable Pins PWMB by Fault: Fault 2")));
   EXPECT_EQ(project.Reg("PWM_1", "DISMAP_INIT").value, 0xFFFFu & ~(1u << 6));
-  // Saved: the common registers under their own names, the sub-module's with its prefix.
+  // Saved (the modules edited are kept, as the user answers the question of unselected
+  // modules): the common registers under their own names, the sub-module's with its prefix.
+  project.Host().defaultAnswer = Answer::Yes;
   const std::string header = project.SavedHeader();
   EXPECT_NE(header.find("#define PWM_OUTEN_INIT"), std::string::npos);
   EXPECT_EQ(header.find("PWM_PWM_"), std::string::npos);
@@ -293,7 +296,7 @@ TEST(SmPwmModules, TheDornCounterShowsItsTimingAndTheSyncedSubmoduleTakesPwm0Mod
   // Dead time 30 / 60 MHz = 0.5 us.
   EXPECT_EQ(Shown(project, "PWM_0", "dead time 0"), "0.5 us");
   // VAL2 0xF830 = -2000: 2000 counts after INIT, 33.33 us; VAL3 0x7000 lies beyond VAL1.
-  EXPECT_EQ(Shown(project, "PWM_0", "edge time 2"), "0.03333 ms");
+  EXPECT_EQ(Shown(project, "PWM_0", "edge time 2"), "33.33333 us");
   EXPECT_EQ(Shown(project, "PWM_0", "edge time 3"), "outside the period");
   // PWM_1 runs on PWM_0's clock and is re-initialised by its sync: its own VAL1 of 1 gives
   // way to PWM_0's 3999, so it runs the same 7.5 kHz.
@@ -301,7 +304,7 @@ TEST(SmPwmModules, TheDornCounterShowsItsTimingAndTheSyncedSubmoduleTakesPwm0Mod
   EXPECT_EQ(Shown(project, "PWM_1", "Frequency:"), "7.5 kHz");
   // Back to its own sync: -4000..1 is 4002 counts, 60 MHz / 4002 = 14.99 kHz.
   project.Reg("PWM_1", "CTRL2_INIT").value = 0x0002;
-  EXPECT_EQ(Shown(project, "PWM_1", "Frequency:"), "14.99250 kHz");
+  EXPECT_EQ(Shown(project, "PWM_1", "Frequency:"), "14.9925 kHz");
   // PWM_0's prescaler /2 halves PWM_1's auxiliary clock.
   project.Reg("PWM_0", "CTRL_INIT").value = 0x0410;
   EXPECT_EQ(Shown(project, "PWM_1", "Counter clock:"), "30 MHz");
