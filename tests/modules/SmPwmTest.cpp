@@ -416,6 +416,13 @@ TEST(SmPwmCrossbar, ExternalSignalsAreCheckedAgainstTheCrossbarOutputs) {
   EXPECT_NE(project.Ctl("PWM_1", sub.ControlIdOf("clock note"))->text.find("Ext Clock is configured"),
             std::string::npos);
 
+  // The output pins are in use while their outputs are enabled.
+  EXPECT_FALSE(sub.IsSignalUsed("PWMA1"));
+  project.Reg("PWM", "-PWM_OUTEN_INIT").value = 1u << 9;  // PWMA of sub-module 1
+  EXPECT_TRUE(sub.IsSignalUsed("PWMA1"));
+  EXPECT_FALSE(sub.IsSignalUsed("PWMB1"));
+  EXPECT_FALSE(sub.IsSignalUsed("PWMA0"));
+
   // Without a crossbar the checks are silent.
   ModuleProject noXbar(PwmSpec("#define PWM_1_CTRL2_INIT 0x0301U\n", false));
   ASSERT_TRUE(noXbar.Opened());
@@ -479,6 +486,18 @@ TEST(SmPwmVectors, InterruptEnablesClaimTheirVectors) {
   project.Check();
   EXPECT_TRUE(intc.IsClaimed(55));
   EXPECT_FALSE(intc.IsClaimed(51));
+  // A routine the user named on a vector stays when the interrupt is enabled, and is still
+  // there when it is disabled again.
+  intc.IsrRegister(48)->text = "CommutationIsr";
+  intc.IsrRegister(48)->value = 1;
+  project.Reg("PWM_0", "INTEN_INIT").value = 1u << 12;
+  project.Check();
+  EXPECT_TRUE(intc.IsClaimed(48));
+  EXPECT_EQ(intc.IsrRegister(48)->text, "CommutationIsr");
+  project.Reg("PWM_0", "INTEN_INIT").value = 0;
+  project.Check();
+  EXPECT_FALSE(intc.IsClaimed(48));
+  EXPECT_EQ(intc.IsrRegister(48)->text, "CommutationIsr");
 }
 
 TEST(SmPwmSoftwareLayer, NotesFollowTheCountersOfAllFourSubmodules) {
