@@ -835,8 +835,7 @@ void CpmPWMAll_Dorn::DeclarePage(PageDeclaration& d) {
             .field = Bit(kFctrl, 4 + k), .items = {"Normal", "Safe"},
             .label = Format("Fault%d Safety Mode", k), .width = 80, .newRow = false});
     d.Box({.caption = "Full cycle", .key = Format("Fault%d Full Cycle", k),
-           .field = Bit(kFsts, 8 + k), .label = Format("Fault%d Full Cycle", k), .comment = kState,
-           .newRow = false});
+           .field = Bit(kFsts, 8 + k), .label = Format("Fault%d Full Cycle", k), .comment = kState});
     d.Box({.caption = "Interrupt", .key = Format("Fault%d Interrupt", k), .field = Bit(kFctrl, k),
            .label = Format("Fault%d Interrupt", k), .comment = kState, .newRow = false});
     d.Link({.key = Format("fault %d note", k), .newRow = false, .shown = false});
@@ -919,7 +918,7 @@ void CpmPWMAll_Dorn::DeclareWizard(PageDeclaration& d, bool threePhase) {
     }
   }
   for (int line = 0; line < kResultLines; ++line)
-    d.Display({.caption = line == 0 ? "Result:" : "", .key = ResultKey(threePhase, line), .width = 560});
+    d.Display({.caption = line == 0 ? "Result:" : "", .key = ResultKey(threePhase, line), .width = 900});
   d.Link({.caption = MakeLinkHtml("Apply to the submodules", 0,
                                   threePhase ? kApplyThreePhaseQuery : kApplyWizardQuery, true),
           .key = WizardKey(threePhase, "apply")});
@@ -998,8 +997,11 @@ void CpmPWMAll_Dorn::UpdateValues() {
     const std::vector<std::string> lines = smpwm::DescribeWizard(WizardResult(threePhase));
     for (int line = 0; line < kResultLines; ++line) {
       const uint32_t id = ControlIdOf(ResultKey(threePhase, line));
-      ShowControlText(id, line < static_cast<int>(lines.size()) ? lines[static_cast<size_t>(line)]
-                                                                 : std::string());
+      const bool used = line < static_cast<int>(lines.size());
+      ShowControlText(id, used ? lines[static_cast<size_t>(line)] : std::string());
+      // Only the lines the result has are shown.
+      if (const DeclaredControl* c = decl_.Find(ResultKey(threePhase, line)); c && GetPage())
+        for (uint32_t shown : c->Ids()) ShowControl(shown, used);
     }
   }
 }
@@ -1078,8 +1080,9 @@ void CpmPWM_Dorn_SWLayer::DeclareRegisters() { InitRegisters(nullptr, 0); }
 
 void CpmPWM_Dorn_SWLayer::DeclarePage(PageDeclaration& d) {
   d.Group("EZPWM driver commands");
-  d.Display({.caption = "", .key = kCommandsKey, .width = 640});
-  d.Display({.caption = "", .key = kThreePhaseKey, .width = 640});
+  // Notes in words, wrapped to the page.
+  d.Link({.key = kCommandsKey, .width = 640});
+  d.Link({.key = kThreePhaseKey, .width = 640});
 }
 
 std::string CpmPWM_Dorn_SWLayer::CommandsNote() const {

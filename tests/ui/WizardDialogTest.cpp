@@ -50,6 +50,19 @@ class WizardDialogTest : public QObject {
     QVERIFY(dialog.ApplyButton()->isDefault());
   }
 
+  // TARQ_PAGE_SHOTS=<folder> keeps pictures of the whole pages in a tall window.
+  void wholePagesCanBePictured() {
+    const QByteArray folder = qgetenv("TARQ_PAGE_SHOTS");
+    if (folder.isEmpty()) QSKIP("TARQ_PAGE_SHOTS not set");
+    Session session("dorn", true, false);
+    session.window->resize(1500, 2600);
+    for (const char* prefix : {"PWM", "PWM_0", "PWM_1", "PWM_SW"}) {
+      QVERIFY(session.window->ShowModule(session.Module(prefix)));
+      session.Idle();
+      QVERIFY(session.window->grab().save(QString::fromLocal8Bit(folder) + "/" + prefix + ".png"));
+    }
+  }
+
   void onlyApplyWritesTheSubmodules() {
     Session session("dorn", true, false);
     QVERIFY(session.document);
