@@ -14,7 +14,8 @@ class WizardConfirmation {
  public:
   virtual ~WizardConfirmation() = default;
   // Shows what a wizard computed (one line per fact); true applies it.
-  virtual bool ConfirmWizardResult(const std::string& title, const std::vector<std::string>& lines) = 0;
+  virtual bool ConfirmWizardResult(const std::string& title,
+                                   const std::vector<std::string>& lines) = 0;
 };
 
 // Whether the result is to be applied: asks the host when it can show it.

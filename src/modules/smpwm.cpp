@@ -45,10 +45,10 @@ constexpr const char* kFsts = "-PWM_FSTS_INIT";
 constexpr const char* kFfilt = "-PWM_FFILT_INIT";
 
 // Crossbar outputs that feed the sub-module PWM.
-constexpr int kXbarExta = 12;         // + sub-module number
-constexpr int kXbarExtSync = 16;      // + sub-module number
+constexpr int kXbarExta = 12;     // + sub-module number
+constexpr int kXbarExtSync = 16;  // + sub-module number
 constexpr int kXbarExtClock = 20;
-constexpr int kXbarFault = 21;        // + fault number
+constexpr int kXbarFault = 21;  // + fault number
 constexpr int kXbarExtForce = 25;
 
 // Page keys.
@@ -73,7 +73,8 @@ constexpr const char* kForceNoteKey = "force note";
 constexpr const char* kExtaNoteKey = "exta note";
 constexpr const char* kFracNoteKey = "fraction note";
 constexpr const char* kVectorNoteKey = "vector note";
-constexpr const char* kClaimFailedText = "Could not set interrupt vectors required by these interrupts";
+constexpr const char* kClaimFailedText =
+    "Could not set interrupt vectors required by these interrupts";
 
 std::string FracEnableKey(int k) {
   static const char* const kNames[3] = {"1", "2 & 3", "4 & 5"};
@@ -226,24 +227,38 @@ void CpmPWM_Dorn::DeclarePage(PageDeclaration& d) {
   const auto fractional = [this](int k) { return BitOf(kFrctrl, k == 0 ? 1 : k == 1 ? 2 : 4); };
 
   d.Group("Counter");
-  d.List({.caption = kClockKey, .field = Bits(kCtrl2, 0, 1),
+  d.List({.caption = kClockKey,
+          .field = Bits(kCtrl2, 0, 1),
           .items = {"IPBus clock", "EXT_CLK (crossbar)", "AUX_CLK (clock of PWM_0)"},
-          .label = "Clock source", .width = 200});
+          .label = "Clock source",
+          .width = 200});
   d.Link({.key = kClockNoteKey, .newRow = false, .shown = false});
-  d.List({.caption = kPrescalerKey, .field = Bits(kCtrl, 4, 6),
-          .items = {"/1", "/2", "/4", "/8", "/16", "/32", "/64", "/128"}, .label = "Prescaler",
+  d.List({.caption = kPrescalerKey,
+          .field = Bits(kCtrl, 4, 6),
+          .items = {"/1", "/2", "/4", "/8", "/16", "/32", "/64", "/128"},
+          .label = "Prescaler",
           .width = 80});
-  MakeSigned(d.Value({.caption = "Init value (INIT):", .key = kInitKey, .field = Bits(kInit, 0, 15),
-                      .label = kInitKey, .number = {.hex = false, .zeroAllowed = true},
+  MakeSigned(d.Value({.caption = "Init value (INIT):",
+                      .key = kInitKey,
+                      .field = Bits(kInit, 0, 15),
+                      .label = kInitKey,
+                      .number = {.hex = false, .zeroAllowed = true},
                       .width = 90}));
-  MakeSigned(d.Value({.caption = "Modulo value (VAL1):", .key = kVal1Key,
-                      .field = Bits(kVal1, 0, 15), .label = kVal1Key,
-                      .number = {.hex = false, .zeroAllowed = true}, .width = 90}));
+  MakeSigned(d.Value({.caption = "Modulo value (VAL1):",
+                      .key = kVal1Key,
+                      .field = Bits(kVal1, 0, 15),
+                      .label = kVal1Key,
+                      .number = {.hex = false, .zeroAllowed = true},
+                      .width = 90}));
   d.Link({.key = kInitNoteKey, .newRow = false, .shown = false});
-  d.Value({.caption = "Fractional value 1 (/32):", .key = kFracVal1Key,
-           .field = Bits(kFracVal1, 11, 15), .label = kFracVal1Key,
-           .number = {.hex = false, .zeroAllowed = true}, .spin = {.minimum = 0, .maximum = 31},
-           .width = 60, .enabled = [fractional] { return fractional(0); }});
+  d.Value({.caption = "Fractional value 1 (/32):",
+           .key = kFracVal1Key,
+           .field = Bits(kFracVal1, 11, 15),
+           .label = kFracVal1Key,
+           .number = {.hex = false, .zeroAllowed = true},
+           .spin = {.minimum = 0, .maximum = 31},
+           .width = 60,
+           .enabled = [fractional] { return fractional(0); }});
   d.Display({.caption = kCounterClockKey, .label = "Counter clock", .width = 110});
   d.Display({.caption = kPeriodKey, .label = "PWM period", .width = 110});
   d.Display({.caption = kFrequencyKey, .label = "PWM frequency", .width = 110});
@@ -251,32 +266,49 @@ void CpmPWM_Dorn::DeclarePage(PageDeclaration& d) {
 
   d.Group("Reload and Synchronization");
   d.Box({.caption = "Full Cycle Reload", .field = Bit(kCtrl, 10), .comment = kState});
-  d.Box({.caption = "Half Cycle Reload", .field = Bit(kCtrl, 11), .comment = kState,
+  d.Box({.caption = "Half Cycle Reload",
+         .field = Bit(kCtrl, 11),
+         .comment = kState,
          .newRow = false});
-  d.List({.caption = "Reload Frequency:", .field = Bits(kCtrl, 12, 15), .items = ReloadItems(),
-          .label = "Reload Frequency", .width = 170});
-  d.List({.caption = "Reload source:", .key = kReloadSourceKey, .field = Bit(kCtrl2, 2),
-          .items = {"Local RELOAD signal", "Master RELOAD from PWM_0"}, .label = kReloadSourceKey,
+  d.List({.caption = "Reload Frequency:",
+          .field = Bits(kCtrl, 12, 15),
+          .items = ReloadItems(),
+          .label = "Reload Frequency",
+          .width = 170});
+  d.List({.caption = "Reload source:",
+          .key = kReloadSourceKey,
+          .field = Bit(kCtrl2, 2),
+          .items = {"Local RELOAD signal", "Master RELOAD from PWM_0"},
+          .label = kReloadSourceKey,
           .width = 200});
-  d.List({.caption = "Sync. source:", .key = kSyncSourceKey, .field = Bits(kCtrl2, 8, 9),
+  d.List({.caption = "Sync. source:",
+          .key = kSyncSourceKey,
+          .field = Bits(kCtrl2, 8, 9),
           .items = {"Local sync (PWMX)", "Master reload from PWM_0", "Master sync from PWM_0",
                     "EXT_SYNC (crossbar)"},
-          .label = kSyncSourceKey, .width = 200});
+          .label = kSyncSourceKey,
+          .width = 200});
   d.Link({.key = kSyncNoteKey, .newRow = false, .shown = false});
-  d.List({.caption = "FORCE OUTPUT source:", .key = kForceSourceKey, .field = Bits(kCtrl2, 3, 5),
+  d.List({.caption = "FORCE OUTPUT source:",
+          .key = kForceSourceKey,
+          .field = Bits(kCtrl2, 3, 5),
           .items = {"Local FORCE signal", "Master FORCE from PWM_0", "Local RELOAD signal",
                     "Master RELOAD from PWM_0", "Local SYNC signal", "Master SYNC from PWM_0",
                     "EXT_FORCE (crossbar)", "EXT_SYNC (crossbar)"},
-          .label = kForceSourceKey, .width = 200});
+          .label = kForceSourceKey,
+          .width = 200});
   d.Link({.key = kForceNoteKey, .newRow = false, .shown = false});
   d.Box({.caption = "Double switching mode", .field = Bit(kCtrl, 0), .comment = kState});
 
   d.Group("Dead Time");
   for (int k = 0; k < 2; ++k) {
-    d.Value({.caption = Format("Deadtime count %d:", k), .key = DeadTimeKey(k),
-             .field = Bits(kDtcnt[k], 0, 10), .label = DeadTimeKey(k),
+    d.Value({.caption = Format("Deadtime count %d:", k),
+             .key = DeadTimeKey(k),
+             .field = Bits(kDtcnt[k], 0, 10),
+             .label = DeadTimeKey(k),
              .number = {.hex = false, .zeroAllowed = true},
-             .spin = {.minimum = 0, .maximum = 0x7FF}, .width = 70});
+             .spin = {.minimum = 0, .maximum = 0x7FF},
+             .width = 70});
     d.Display({.caption = "", .key = DeadTimeDisplayKey(k), .width = 100, .newRow = false});
   }
 
@@ -285,25 +317,46 @@ void CpmPWM_Dorn::DeclarePage(PageDeclaration& d) {
   d.Box({.caption = "Initialize Value Registers", .field = Bit(kUseVal, 0), .comment = kState});
   for (int v : {0, 2, 3, 4, 5}) {
     MakeSigned(d.Value({.caption = v == 0 ? "Value X (VAL0):" : Format("Value %d:", v),
-                        .key = ValueKey(v), .field = Bits(Format("VAL%d_INIT", v), 0, 15),
-                        .label = ValueKey(v), .number = {.hex = false, .zeroAllowed = true},
-                        .width = 80, .enabled = values}));
+                        .key = ValueKey(v),
+                        .field = Bits(Format("VAL%d_INIT", v), 0, 15),
+                        .label = ValueKey(v),
+                        .number = {.hex = false, .zeroAllowed = true},
+                        .width = 80,
+                        .enabled = values}));
     if (v >= 2) {
       const int k = v <= 3 ? 1 : 2;
-      d.Value({.caption = "frac:", .key = FracKey(v), .field = Bits(Format("FRACVAL%d_INIT", v), 11, 15),
-               .label = FracKey(v), .number = {.hex = false, .zeroAllowed = true},
-               .spin = {.minimum = 0, .maximum = 31}, .width = 50, .newRow = false,
+      d.Value({.caption = "frac:",
+               .key = FracKey(v),
+               .field = Bits(Format("FRACVAL%d_INIT", v), 11, 15),
+               .label = FracKey(v),
+               .number = {.hex = false, .zeroAllowed = true},
+               .spin = {.minimum = 0, .maximum = 31},
+               .width = 50,
+               .newRow = false,
                .enabled = [values, fractional, k] { return values() && fractional(k); }});
       d.Display({.caption = "edge at", .key = EdgeKey(v), .width = 100, .newRow = false});
     }
   }
-  d.Box({.caption = "Fraction delay 1", .key = FracEnableKey(0), .field = Bit(kFrctrl, 1),
-         .label = FracEnableKey(0), .comment = kState});
-  d.Box({.caption = "Fraction delay 2 && 3", .key = FracEnableKey(1), .field = Bit(kFrctrl, 2),
-         .label = FracEnableKey(1), .comment = kState, .newRow = false});
-  d.Box({.caption = "Fraction delay 4 && 5", .key = FracEnableKey(2), .field = Bit(kFrctrl, 4),
-         .label = FracEnableKey(2), .comment = kState, .newRow = false});
-  d.Box({.caption = "Fraction Power", .key = kFracPowerKey, .field = Bit(kFrctrl, 8),
+  d.Box({.caption = "Fraction delay 1",
+         .key = FracEnableKey(0),
+         .field = Bit(kFrctrl, 1),
+         .label = FracEnableKey(0),
+         .comment = kState});
+  d.Box({.caption = "Fraction delay 2 && 3",
+         .key = FracEnableKey(1),
+         .field = Bit(kFrctrl, 2),
+         .label = FracEnableKey(1),
+         .comment = kState,
+         .newRow = false});
+  d.Box({.caption = "Fraction delay 4 && 5",
+         .key = FracEnableKey(2),
+         .field = Bit(kFrctrl, 4),
+         .label = FracEnableKey(2),
+         .comment = kState,
+         .newRow = false});
+  d.Box({.caption = "Fraction Power",
+         .key = kFracPowerKey,
+         .field = Bit(kFrctrl, 8),
          .comment = kState});
   d.Link({.key = kFracNoteKey, .shown = false});
   d.Link({.key = kFracClockKey, .shown = false});
@@ -311,21 +364,46 @@ void CpmPWM_Dorn::DeclarePage(PageDeclaration& d) {
   d.Group("Outputs");
   d.PinWarning();
   SetHasPins(true);
-  d.List({.caption = "PWMA and PWMB:", .key = "PWMA and PWMB Pair Operation",
-          .field = Bit(kCtrl2, 13), .items = {"Complementary pair", "Independent"},
-          .label = "PWMA and PWMB Pair Operation", .width = 150});
-  d.Box({.caption = "PWMA polarity inverted", .key = "PWMA Output Polarity", .field = Bit(kOctrl, 10),
-         .label = "PWMA Output Polarity", .comment = kState});
-  d.Box({.caption = "PWMB polarity inverted", .key = "PWMB Output Polarity", .field = Bit(kOctrl, 9),
-         .label = "PWMB Output Polarity", .comment = kState, .newRow = false});
-  d.Box({.caption = "PWMX polarity inverted", .key = "PWMX Output Polarity", .field = Bit(kOctrl, 8),
-         .label = "PWMX Output Polarity", .comment = kState, .newRow = false});
-  d.Box({.caption = "PWM23 initial value", .key = "PWM23 Initial Value", .field = Bit(kCtrl2, 11),
-         .label = "PWM23 Initial Value", .comment = kState});
-  d.Box({.caption = "PWM45 initial value", .key = "PWM45 Initial Value", .field = Bit(kCtrl2, 12),
-         .label = "PWM45 Initial Value", .comment = kState, .newRow = false});
-  d.Box({.caption = "PWMX initial value", .key = "PWMX Initial Value", .field = Bit(kCtrl2, 10),
-         .label = "PWMX Initial Value", .comment = kState, .newRow = false});
+  d.List({.caption = "PWMA and PWMB:",
+          .key = "PWMA and PWMB Pair Operation",
+          .field = Bit(kCtrl2, 13),
+          .items = {"Complementary pair", "Independent"},
+          .label = "PWMA and PWMB Pair Operation",
+          .width = 150});
+  d.Box({.caption = "PWMA polarity inverted",
+         .key = "PWMA Output Polarity",
+         .field = Bit(kOctrl, 10),
+         .label = "PWMA Output Polarity",
+         .comment = kState});
+  d.Box({.caption = "PWMB polarity inverted",
+         .key = "PWMB Output Polarity",
+         .field = Bit(kOctrl, 9),
+         .label = "PWMB Output Polarity",
+         .comment = kState,
+         .newRow = false});
+  d.Box({.caption = "PWMX polarity inverted",
+         .key = "PWMX Output Polarity",
+         .field = Bit(kOctrl, 8),
+         .label = "PWMX Output Polarity",
+         .comment = kState,
+         .newRow = false});
+  d.Box({.caption = "PWM23 initial value",
+         .key = "PWM23 Initial Value",
+         .field = Bit(kCtrl2, 11),
+         .label = "PWM23 Initial Value",
+         .comment = kState});
+  d.Box({.caption = "PWM45 initial value",
+         .key = "PWM45 Initial Value",
+         .field = Bit(kCtrl2, 12),
+         .label = "PWM45 Initial Value",
+         .comment = kState,
+         .newRow = false});
+  d.Box({.caption = "PWMX initial value",
+         .key = "PWMX Initial Value",
+         .field = Bit(kCtrl2, 10),
+         .label = "PWMX Initial Value",
+         .comment = kState,
+         .newRow = false});
 
   // The bits of this sub-module in the common registers.
   if (common_) {
@@ -334,90 +412,149 @@ void CpmPWM_Dorn::DeclarePage(PageDeclaration& d) {
     const int pinBit[3] = {8 + n, 4 + n, n};
     for (int p = 0; p < 3; ++p) {
       const std::string label = std::string(pins[p]) + " Output enable";
-      d.Box({.caption = label, .field = Bit(kOuten, pinBit[p], holder), .comment = kState,
+      d.Box({.caption = label,
+             .field = Bit(kOuten, pinBit[p], holder),
+             .comment = kState,
              .newRow = p == 0});
     }
     for (int p = 0; p < 3; ++p) {
       const std::string label = std::string(pins[p]) + " Mask";
-      d.Box({.caption = label, .field = Bit(kMask, pinBit[p], holder), .comment = kState,
+      d.Box({.caption = label,
+             .field = Bit(kMask, pinBit[p], holder),
+             .comment = kState,
              .newRow = p == 0});
     }
-    d.Box({.caption = "Software output OUT23", .key = "Software Controlled Output 23",
-           .field = Bit(kSwcout, 2 * n + 1, holder), .label = "Software Controlled Output",
+    d.Box({.caption = "Software output OUT23",
+           .key = "Software Controlled Output 23",
+           .field = Bit(kSwcout, 2 * n + 1, holder),
+           .label = "Software Controlled Output",
            .comment = kState});
-    d.Box({.caption = "Software output OUT45", .key = "Software Controlled Output 45",
-           .field = Bit(kSwcout, 2 * n, holder), .label = "Software Controlled Output",
-           .comment = kState, .newRow = false});
+    d.Box({.caption = "Software output OUT45",
+           .key = "Software Controlled Output 45",
+           .field = Bit(kSwcout, 2 * n, holder),
+           .label = "Software Controlled Output",
+           .comment = kState,
+           .newRow = false});
     const std::vector<std::string> sources23 = {
         Format("PWM%d_23 (generated)", n), Format("Inverted PWM%d_23", n),
         Format("OUT23_%d (software)", n), "PWM_EXTA (crossbar)"};
-    const std::vector<std::string> sources45 = {
-        Format("PWM%d_45 (generated)", n), Format("Inverted PWM%d_45", n),
-        Format("OUT45_%d (software)", n), "PWM_EXTB"};
-    d.List({.caption = "Dead time source 23:", .key = "Dead Time Source 23",
-            .field = Bits(kDtsrcsel, 4 * n + 2, 4 * n + 3, holder), .items = sources23,
-            .label = "Dead Time Source 23", .width = 180});
+    const std::vector<std::string> sources45 = {Format("PWM%d_45 (generated)", n),
+                                                Format("Inverted PWM%d_45", n),
+                                                Format("OUT45_%d (software)", n), "PWM_EXTB"};
+    d.List({.caption = "Dead time source 23:",
+            .key = "Dead Time Source 23",
+            .field = Bits(kDtsrcsel, 4 * n + 2, 4 * n + 3, holder),
+            .items = sources23,
+            .label = "Dead Time Source 23",
+            .width = 180});
     d.Link({.key = kExtaNoteKey, .newRow = false, .shown = false});
-    d.List({.caption = "Dead time source 45:", .key = "Dead Time Source 45",
-            .field = Bits(kDtsrcsel, 4 * n, 4 * n + 1, holder), .items = sources45,
-            .label = "Dead Time Source 45", .width = 180});
-    d.Box({.caption = "Load OK", .key = "Load OK", .field = Bit(kMctrl, n, holder),
-           .label = "Load OK", .comment = kState});
-    d.Box({.caption = "Run", .key = "Run", .field = Bit(kMctrl, n + 8, holder), .label = "Run",
-           .comment = kState, .newRow = false});
-    d.Box({.caption = "Double Switching", .field = Bit(kMctrl, n + 12, holder), .comment = kState,
+    d.List({.caption = "Dead time source 45:",
+            .key = "Dead Time Source 45",
+            .field = Bits(kDtsrcsel, 4 * n, 4 * n + 1, holder),
+            .items = sources45,
+            .label = "Dead Time Source 45",
+            .width = 180});
+    d.Box({.caption = "Load OK",
+           .key = "Load OK",
+           .field = Bit(kMctrl, n, holder),
+           .label = "Load OK",
+           .comment = kState});
+    d.Box({.caption = "Run",
+           .key = "Run",
+           .field = Bit(kMctrl, n + 8, holder),
+           .label = "Run",
+           .comment = kState,
+           .newRow = false});
+    d.Box({.caption = "Double Switching",
+           .field = Bit(kMctrl, n + 12, holder),
+           .comment = kState,
            .newRow = false});
   }
 
   d.NextBand();
   d.Group("Output Triggers");
   for (int t = 0; t < 6; ++t) {
-    d.Box({.caption = Format("Trigger %d (VAL%d)", t, t), .key = Format("Output Trigger %d", t),
-           .field = Bit(kTctrl, t), .label = Format("Output Trigger %d", t), .comment = kState,
+    d.Box({.caption = Format("Trigger %d (VAL%d)", t, t),
+           .key = Format("Output Trigger %d", t),
+           .field = Bit(kTctrl, t),
+           .label = Format("Output Trigger %d", t),
+           .comment = kState,
            .newRow = t % 3 == 0});
   }
 
   d.Group("Interrupts");
   for (int t = 0; t < 6; ++t) {
-    d.Box({.caption = Format("Compare VAL%d", t), .key = Format("Compare %d Interrupt", t),
-           .field = Bit(kInten, t), .label = Format("Compare %d Interrupt", t), .comment = kState,
+    d.Box({.caption = Format("Compare VAL%d", t),
+           .key = Format("Compare %d Interrupt", t),
+           .field = Bit(kInten, t),
+           .label = Format("Compare %d Interrupt", t),
+           .comment = kState,
            .newRow = t % 3 == 0});
   }
   static const char* const kCapture[6] = {"Capture X0", "Capture X1", "Capture B0",
                                           "Capture B1", "Capture A0", "Capture A1"};
   for (int t = 0; t < 6; ++t) {
-    d.Box({.caption = kCapture[t], .key = std::string(kCapture[t]) + " Interrupt",
-           .field = Bit(kInten, 6 + t), .label = std::string(kCapture[t]) + " Interrupt",
-           .comment = kState, .newRow = t % 3 == 0});
+    d.Box({.caption = kCapture[t],
+           .key = std::string(kCapture[t]) + " Interrupt",
+           .field = Bit(kInten, 6 + t),
+           .label = std::string(kCapture[t]) + " Interrupt",
+           .comment = kState,
+           .newRow = t % 3 == 0});
   }
-  d.Box({.caption = "Reload", .key = "Reload Interrupt", .field = Bit(kInten, 12),
-         .label = "Reload Interrupt", .comment = kState});
-  d.Box({.caption = "Reload Error", .key = "Reload Error Interrupt", .field = Bit(kInten, 13),
-         .label = "Reload Error Interrupt", .comment = kState, .newRow = false});
+  d.Box({.caption = "Reload",
+         .key = "Reload Interrupt",
+         .field = Bit(kInten, 12),
+         .label = "Reload Interrupt",
+         .comment = kState});
+  d.Box({.caption = "Reload Error",
+         .key = "Reload Error Interrupt",
+         .field = Bit(kInten, 13),
+         .label = "Reload Error Interrupt",
+         .comment = kState,
+         .newRow = false});
   d.Link({.key = kVectorNoteKey, .shown = false});
 
   d.Group("Input Capture");
   const std::vector<std::string> edges = {"Disabled", "Falling edge", "Rising edge", "Any edge"};
   for (const char* c : {"A", "B", "X"}) {
     const std::string ctrl = Format("CAPTCTRL%s_INIT", c);
-    d.Box({.caption = Format("Capture %s enable", c), .key = Format("Capture %s Enable", c),
-           .field = Bit(ctrl, 1), .label = Format("Capture %s Enable", c), .comment = kState});
-    d.Box({.caption = "Edge counter", .key = Format("Capture %s Edge Counter", c),
-           .field = Bit(ctrl, 7), .label = Format("Capture %s Edge Counter", c),
-           .comment = kState, .newRow = false});
-    d.List({.caption = Format("%s0 edge:", c), .key = Format("Capture %s0 Edge Select", c),
-            .field = Bits(ctrl, 2, 3), .items = edges, .label = Format("Capture %s0 Edge Select", c),
+    d.Box({.caption = Format("Capture %s enable", c),
+           .key = Format("Capture %s Enable", c),
+           .field = Bit(ctrl, 1),
+           .label = Format("Capture %s Enable", c),
+           .comment = kState});
+    d.Box({.caption = "Edge counter",
+           .key = Format("Capture %s Edge Counter", c),
+           .field = Bit(ctrl, 7),
+           .label = Format("Capture %s Edge Counter", c),
+           .comment = kState,
+           .newRow = false});
+    d.List({.caption = Format("%s0 edge:", c),
+            .key = Format("Capture %s0 Edge Select", c),
+            .field = Bits(ctrl, 2, 3),
+            .items = edges,
+            .label = Format("Capture %s0 Edge Select", c),
             .width = 110});
-    d.List({.caption = Format("%s1 edge:", c), .key = Format("Capture %s1 Edge Select", c),
-            .field = Bits(ctrl, 4, 5), .items = edges, .label = Format("Capture %s1 Edge Select", c),
-            .width = 110, .newRow = false});
-    d.List({.caption = "Input:", .key = Format("Capture %s Input select", c), .field = Bit(ctrl, 6),
+    d.List({.caption = Format("%s1 edge:", c),
+            .key = Format("Capture %s1 Edge Select", c),
+            .field = Bits(ctrl, 4, 5),
+            .items = edges,
+            .label = Format("Capture %s1 Edge Select", c),
+            .width = 110,
+            .newRow = false});
+    d.List({.caption = "Input:",
+            .key = Format("Capture %s Input select", c),
+            .field = Bit(ctrl, 6),
             .items = {"Raw input signal", "Edge counter output"},
-            .label = Format("Capture %s Input select", c), .width = 150});
-    d.Value({.caption = "Compare:", .key = Format("Edge Compare %s Value", c),
+            .label = Format("Capture %s Input select", c),
+            .width = 150});
+    d.Value({.caption = "Compare:",
+             .key = Format("Edge Compare %s Value", c),
              .field = Bits(Format("CAPTCOMP%s_INIT", c), 0, 7),
-             .label = Format("Edge Compare %s Value", c), .number = {.hex = true, .zeroAllowed = true},
-             .width = 60, .newRow = false});
+             .label = Format("Edge Compare %s Value", c),
+             .number = {.hex = true, .zeroAllowed = true},
+             .width = 60,
+             .newRow = false});
   }
   d.InterruptPanels(kInterruptPanelWidth);
 }
@@ -463,7 +600,8 @@ double CpmPWM_Dorn::ModuleClockHz() const { return static_cast<double>(GetBusClo
 
 double CpmPWM_Dorn::CounterClockHz() const {
   switch (Field(kCtrl2, 0, 1)) {
-    case 0: return ModuleClockHz();
+    case 0:
+      return ModuleClockHz();
     case 2: {
       // PWM_0's prescaled clock; on PWM_0 itself the auxiliary clock is held at logic 0.
       if (number_ == 0) return 0;
@@ -474,7 +612,8 @@ double CpmPWM_Dorn::CounterClockHz() const {
       const int field = module ? static_cast<int>(module->Field(kCtrl, 4, 6)) : 0;
       return clock / static_cast<double>(1 << field);
     }
-    default: return 0;  // the external clock's frequency is not known here
+    default:
+      return 0;  // the external clock's frequency is not known here
   }
 }
 
@@ -483,7 +622,7 @@ bool CpmPWM_Dorn::DisablesOnFault(int fault) const {
   // Only pins whose output is enabled are switched off by a fault.
   bool any = false;
   const int pinBit[3] = {8 + number_, 4 + number_, number_};  // A, B, X in the enable register
-  const int mapLow[3] = {0, 4, 8};                              // A, B, X in the disable map
+  const int mapLow[3] = {0, 4, 8};                            // A, B, X in the disable map
   const auto* holder = common_ ? dynamic_cast<const CModuleBase*>(common_) : nullptr;
   for (int p = 0; p < 3; ++p) {
     const bool enabled =
@@ -565,8 +704,9 @@ void CpmPWM_Dorn::UpdateValues() {
   for (int v = 2; v <= 5; ++v) {
     smpwm::Counter edge = c;
     edge.fractional = BitOf(kFrctrl, v <= 3 ? 2 : 4);
-    const double at = smpwm::EdgeSeconds(edge, Signed(Format("VAL%d_INIT", v)),
-                                         static_cast<int>(Field(Format("FRACVAL%d_INIT", v), 11, 15)));
+    const double at =
+        smpwm::EdgeSeconds(edge, Signed(Format("VAL%d_INIT", v)),
+                           static_cast<int>(Field(Format("FRACVAL%d_INIT", v), 11, 15)));
     const uint32_t id = ControlIdOf(EdgeKey(v));
     if (at < 0)
       ShowControlText(id, c.clockHz > 0 && c.val1 >= c.init ? "outside the period" : kNoClock);
@@ -591,7 +731,8 @@ void CpmPWM_Dorn::ClaimVectors() {
   for (InterruptUser& user : InterruptUsers()) {
     if (user.index < 0 || user.index > 1) continue;
     const std::string name = Format("Pwm%d", number_) + kSuffix[user.index];
-    vectorFailure_ = !ClaimVector(*controller, user, wanted[user.index], name, this) || vectorFailure_;
+    vectorFailure_ =
+        !ClaimVector(*controller, user, wanted[user.index], name, this) || vectorFailure_;
   }
 }
 
@@ -608,15 +749,18 @@ void CpmPWM_Dorn::CheckCrossbar() {
   };
   const ExternalSignal signals[] = {
       {kClockNoteKey, Field(kCtrl2, 0, 1) == 1, kXbarExtClock, "Ext Clock is not set, see %s",
-       "PWM module is using external clock, but is not set in %s", "Ext Clock is configured, see %s"},
+       "PWM module is using external clock, but is not set in %s",
+       "Ext Clock is configured, see %s"},
       {kSyncNoteKey, Field(kCtrl2, 8, 9) == 3, kXbarExtSync + number_,
-       "Ext Sync is not set, see %s", "PWM module is using external sync signal, but is not set in %s",
+       "Ext Sync is not set, see %s",
+       "PWM module is using external sync signal, but is not set in %s",
        "Ext Sync is configured, see %s"},
       {kForceNoteKey, Field(kCtrl2, 3, 5) == 6, kXbarExtForce, "Ext Force Out is not set, see %s",
        "PWM module is using external output force signal, but is not set in %s",
        "Ext Force Out is configured, see %s"},
-      {kExtaNoteKey, common_ && FieldOf(dynamic_cast<CModuleBase*>(common_)->Registers(), kDtsrcsel,
-                                        4 * number_ + 2, 4 * number_ + 3) == 3,
+      {kExtaNoteKey,
+       common_ && FieldOf(dynamic_cast<CModuleBase*>(common_)->Registers(), kDtsrcsel,
+                          4 * number_ + 2, 4 * number_ + 3) == 3,
        kXbarExta + number_, "EXTA is not set, see %s",
        "PWM module is using alternative control signal EXTA, but is not set in %s",
        "EXTA is set, see %s"},
@@ -630,7 +774,8 @@ void CpmPWM_Dorn::CheckCrossbar() {
     std::string message;
     if (xbar && s.used) {
       const std::string link =
-          AnchorHtml(xbar->OutputLink(s.output), Format("%s OUT%d", xbarModule->GetPrefix().c_str(), s.output));
+          AnchorHtml(xbar->OutputLink(s.output),
+                     Format("%s OUT%d", xbarModule->GetPrefix().c_str(), s.output));
       missing = xbar->GetSelectedInput(s.output) <= 0;
       shortText = Format(missing ? s.shortMissing : s.shortSet, link.c_str());
       if (missing) message = Format(s.missing, link.c_str());
@@ -646,10 +791,11 @@ void CpmPWM_Dorn::CheckWarnings() {
   const bool first = number_ == 0;
   if (const DeclaredControl* c = decl_.Find(kClockKey)) {
     const bool set = first && Field(kCtrl2, 0, 1) == 2;
-    SetWarning(c->captionId, set, c->decl.caption,
-               set ? "Clock source for Submodule 0 should not be AUX_CLK as it will force the clock "
-                     "to logic 0."
-                   : "");
+    SetWarning(
+        c->captionId, set, c->decl.caption,
+        set ? "Clock source for Submodule 0 should not be AUX_CLK as it will force the clock "
+              "to logic 0."
+            : "");
   }
   if (const DeclaredControl* c = decl_.Find(kSyncSourceKey)) {
     const uint32_t sync = Field(kCtrl2, 8, 9);
@@ -687,18 +833,22 @@ void CpmPWM_Dorn::CheckWarnings() {
     const bool any = BitOf(kFrctrl, 1) || BitOf(kFrctrl, 2) || BitOf(kFrctrl, 4);
     std::string message;
     if (any && !BitOf(kFrctrl, 8)) {
-      message = Format("Enable Power for Fractional logic. EZPWM submodule %d is using Fractional "
-                       "Logic, but it is not powered up.",
-                       number_);
+      message = Format(
+          "Enable Power for Fractional logic. EZPWM submodule %d is using Fractional "
+          "Logic, but it is not powered up.",
+          number_);
     } else if (BitOf(kFrctrl, 1) && !BitOf(kFrctrl, 2)) {
-      message = "Enable Fractional 2 & 3. PWM outputs are not generated correctly, when Fractional "
-                "delay logic 1 is enabled and Fractional delay logic 2 & 3 are disabled.";
+      message =
+          "Enable Fractional 2 & 3. PWM outputs are not generated correctly, when Fractional "
+          "delay logic 1 is enabled and Fractional delay logic 2 & 3 are disabled.";
     } else if (BitOf(kFrctrl, 1) && !BitOf(kFrctrl, 4)) {
-      message = "Enable Fractional 4 & 5. PWM outputs are not generated correctly, when Fractional "
-                "delay logic 1 is enabled and Fractional delay logic 4 & 5 is disabled.";
+      message =
+          "Enable Fractional 4 & 5. PWM outputs are not generated correctly, when Fractional "
+          "delay logic 1 is enabled and Fractional delay logic 4 & 5 is disabled.";
     }
     const uint32_t id = ControlIdOf(kFracNoteKey);
-    SetWarning(id, !message.empty(), message.empty() ? "" : "(fractional logic incomplete)", message);
+    SetWarning(id, !message.empty(), message.empty() ? "" : "(fractional logic incomplete)",
+               message);
     if (Page* page = GetPage()) page->SetShown(id, !message.empty());
 
     // The fractional delay works on a 60 MHz module clock only.
@@ -727,8 +877,9 @@ namespace {
 
 constexpr const char* kWizard[4] = {"PWM_WIZARD0_INIT", "PWM_WIZARD1_INIT", "PWM_WIZARD2_INIT",
                                     "PWM_WIZARD3_INIT"};
-constexpr const char* kThreePhase[4] = {"PWM_WIZARD_THREEPHASE0_INIT", "PWM_WIZARD_THREEPHASE1_INIT",
-                                        "PWM_WIZARD_THREEPHASE2_INIT", "PWM_WIZARD_THREEPHASE3_INIT"};
+constexpr const char* kThreePhase[4] = {
+    "PWM_WIZARD_THREEPHASE0_INIT", "PWM_WIZARD_THREEPHASE1_INIT", "PWM_WIZARD_THREEPHASE2_INIT",
+    "PWM_WIZARD_THREEPHASE3_INIT"};
 constexpr int kResultLines = 8;
 // The sub-module sets of three-phase control: PWM_0 runs the two others.
 constexpr int kPhaseSets[3][3] = {{0, 1, 2}, {0, 1, 3}, {0, 2, 3}};
@@ -818,35 +969,60 @@ uint32_t CpmPWMAll_Dorn::ControlIdOf(const std::string& key) const {
 
 void CpmPWMAll_Dorn::DeclarePage(PageDeclaration& d) {
   d.Group("Master Control");
-  d.List({.caption = "Monitor PLL State:", .field = Bits(kMctrl2, 0, 1),
+  d.List({.caption = "Monitor PLL State:",
+          .field = Bits(kMctrl2, 0, 1),
           .items = {"Not monitored", "Monitored, not locked", "Monitored, locked",
                     "Monitored, locked (write once)"},
-          .label = "Monitor PLL State", .width = 200});
+          .label = "Monitor PLL State",
+          .width = 200});
 
   d.Group("Fault Inputs");
   for (int k = 0; k < 4; ++k) {
-    d.List({.caption = Format("Fault %d level:", k), .key = Format("Fault%d Level", k),
-            .field = Bit(kFctrl, 12 + k), .items = {"Logic 0 is a fault", "Logic 1 is a fault"},
-            .label = Format("Fault%d Level", k), .width = 130});
-    d.List({.caption = "clearing:", .key = Format("Fault%d Clearing", k),
-            .field = Bit(kFctrl, 8 + k), .items = {"Manual", "Automatic"},
-            .label = Format("Fault%d Clearing", k), .width = 90, .newRow = false});
-    d.List({.caption = "mode:", .key = Format("Fault%d Safety Mode", k),
-            .field = Bit(kFctrl, 4 + k), .items = {"Normal", "Safe"},
-            .label = Format("Fault%d Safety Mode", k), .width = 80, .newRow = false});
-    d.Box({.caption = "Full cycle", .key = Format("Fault%d Full Cycle", k),
-           .field = Bit(kFsts, 8 + k), .label = Format("Fault%d Full Cycle", k), .comment = kState});
-    d.Box({.caption = "Interrupt", .key = Format("Fault%d Interrupt", k), .field = Bit(kFctrl, k),
-           .label = Format("Fault%d Interrupt", k), .comment = kState, .newRow = false});
+    d.List({.caption = Format("Fault %d level:", k),
+            .key = Format("Fault%d Level", k),
+            .field = Bit(kFctrl, 12 + k),
+            .items = {"Logic 0 is a fault", "Logic 1 is a fault"},
+            .label = Format("Fault%d Level", k),
+            .width = 130});
+    d.List({.caption = "clearing:",
+            .key = Format("Fault%d Clearing", k),
+            .field = Bit(kFctrl, 8 + k),
+            .items = {"Manual", "Automatic"},
+            .label = Format("Fault%d Clearing", k),
+            .width = 90,
+            .newRow = false});
+    d.List({.caption = "mode:",
+            .key = Format("Fault%d Safety Mode", k),
+            .field = Bit(kFctrl, 4 + k),
+            .items = {"Normal", "Safe"},
+            .label = Format("Fault%d Safety Mode", k),
+            .width = 80,
+            .newRow = false});
+    d.Box({.caption = "Full cycle",
+           .key = Format("Fault%d Full Cycle", k),
+           .field = Bit(kFsts, 8 + k),
+           .label = Format("Fault%d Full Cycle", k),
+           .comment = kState});
+    d.Box({.caption = "Interrupt",
+           .key = Format("Fault%d Interrupt", k),
+           .field = Bit(kFctrl, k),
+           .label = Format("Fault%d Interrupt", k),
+           .comment = kState,
+           .newRow = false});
     d.Link({.key = Format("fault %d note", k), .newRow = false, .shown = false});
   }
   d.Group("Fault Filter");
-  d.Value({.caption = "Fault Filter Period:", .field = Bits(kFfilt, 0, 7),
-           .number = {.hex = false, .zeroAllowed = true}, .spin = {.minimum = 0, .maximum = 255},
-           .unit = "IPBus clocks (0 = off)", .width = 60});
+  d.Value({.caption = "Fault Filter Period:",
+           .field = Bits(kFfilt, 0, 7),
+           .number = {.hex = false, .zeroAllowed = true},
+           .spin = {.minimum = 0, .maximum = 255},
+           .unit = "IPBus clocks (0 = off)",
+           .width = 60});
   std::vector<std::string> samples;
   for (int s = 3; s <= 10; ++s) samples.push_back(Format("%d samples", s));
-  d.List({.caption = "Fault Filter Count:", .field = Bits(kFfilt, 8, 10), .items = samples,
+  d.List({.caption = "Fault Filter Count:",
+          .field = Bits(kFfilt, 8, 10),
+          .items = samples,
           .width = 100});
   d.Box({.caption = "Fault Glitch Stretching", .field = Bit(kFfilt, 15), .comment = kState});
   d.Link({.key = "vector note", .shown = false});
@@ -864,8 +1040,11 @@ void CpmPWMAll_Dorn::DeclarePage(PageDeclaration& d) {
         const std::string label =
             Format("Submodule %d: Disable Pins %s by Fault: Fault %d", n, kPins[p], k);
         d.Box({.caption = k == 0 ? Format("%s off by Fault 0", kPins[p]) : Format("Fault %d", k),
-               .key = label, .field = Bit(dismap.Get()->name, 4 * p + k, dismap.module),
-               .label = label, .comment = kState, .newRow = k == 0});
+               .key = label,
+               .field = Bit(dismap.Get()->name, 4 * p + k, dismap.module),
+               .label = label,
+               .comment = kState,
+               .newRow = k == 0});
       }
     }
     for (int p = 0; p < 3; ++p) {
@@ -874,7 +1053,9 @@ void CpmPWMAll_Dorn::DeclarePage(PageDeclaration& d) {
               .key = Format("Submodule %d: %s Fault State", n, kPins[p]),
               .field = Bits(octrl.Get()->name, low, low + 1, octrl.module),
               .items = {"Logic 0", "Logic 1", "Tristated", "Tristated (2)"},
-              .label = Format("%s Fault State", kPins[p]), .width = 100, .newRow = p == 0});
+              .label = Format("%s Fault State", kPins[p]),
+              .width = 100,
+              .newRow = p == 0});
     }
   }
 
@@ -887,38 +1068,60 @@ void CpmPWMAll_Dorn::DeclareWizard(PageDeclaration& d, bool threePhase) {
   const char* const* regs = threePhase ? kThreePhase : kWizard;
   d.NextBand();
   d.Group(WizardTitle(threePhase));
-  d.Value({.caption = "Frequency:", .key = WizardKey(threePhase, "frequency"),
-           .field = Bits(regs[0], 0, 31), .label = WizardKey(threePhase, "frequency"),
-           .commented = false, .number = {.hex = false, .minimum = 1, .maximum = 10000000},
-           .unit = "Hz", .width = 90});
-  d.List({.caption = "Alignment:", .key = WizardKey(threePhase, "alignment"),
-          .field = Bit(regs[3], 0), .items = {"CENTER ALIGN", "EDGE ALIGN"},
-          .label = WizardKey(threePhase, "alignment"), .commented = false, .width = 120,
+  d.Value({.caption = "Frequency:",
+           .key = WizardKey(threePhase, "frequency"),
+           .field = Bits(regs[0], 0, 31),
+           .label = WizardKey(threePhase, "frequency"),
+           .commented = false,
+           .number = {.hex = false, .minimum = 1, .maximum = 10000000},
+           .unit = "Hz",
+           .width = 90});
+  d.List({.caption = "Alignment:",
+          .key = WizardKey(threePhase, "alignment"),
+          .field = Bit(regs[3], 0),
+          .items = {"CENTER ALIGN", "EDGE ALIGN"},
+          .label = WizardKey(threePhase, "alignment"),
+          .commented = false,
+          .width = 120,
           .newRow = false});
-  d.Value({.caption = "Dead time:", .key = WizardKey(threePhase, "dead time"),
-           .field = Bits(regs[1], 0, 31), .label = WizardKey(threePhase, "dead time"),
-           .commented = false, .number = {.hex = false, .maximum = 100000, .zeroAllowed = true},
-           .unit = "ns", .width = 90});
-  DeclaredControl& duty =
-      d.Value({.caption = "Duty cycle:", .key = WizardKey(threePhase, "duty"),
-               .field = Bits(regs[2], 0, 31), .label = WizardKey(threePhase, "duty"),
-               .commented = false, .number = {.hex = false, .maximum = 10000, .zeroAllowed = true},
-               .width = 90, .newRow = false});
+  d.Value({.caption = "Dead time:",
+           .key = WizardKey(threePhase, "dead time"),
+           .field = Bits(regs[1], 0, 31),
+           .label = WizardKey(threePhase, "dead time"),
+           .commented = false,
+           .number = {.hex = false, .maximum = 100000, .zeroAllowed = true},
+           .unit = "ns",
+           .width = 90});
+  DeclaredControl& duty = d.Value({.caption = "Duty cycle:",
+                                   .key = WizardKey(threePhase, "duty"),
+                                   .field = Bits(regs[2], 0, 31),
+                                   .label = WizardKey(threePhase, "duty"),
+                                   .commented = false,
+                                   .number = {.hex = false, .maximum = 10000, .zeroAllowed = true},
+                                   .width = 90,
+                                   .newRow = false});
   if (CSetValue* value = duty.Value()) value->SetTextHandlers(ParseDuty, DutyText);
   if (threePhase) {
-    d.List({.caption = "Submodules:", .key = WizardKey(true, "submodules"),
-            .field = Bits(regs[3], 4, 5), .items = {"PWM_0, PWM_1, PWM_2", "PWM_0, PWM_1, PWM_3",
-                                                    "PWM_0, PWM_2, PWM_3"},
-            .label = WizardKey(true, "submodules"), .commented = false, .width = 180});
+    d.List({.caption = "Submodules:",
+            .key = WizardKey(true, "submodules"),
+            .field = Bits(regs[3], 4, 5),
+            .items = {"PWM_0, PWM_1, PWM_2", "PWM_0, PWM_1, PWM_3", "PWM_0, PWM_2, PWM_3"},
+            .label = WizardKey(true, "submodules"),
+            .commented = false,
+            .width = 180});
   } else {
     for (int n = 0; n < 4; ++n) {
-      d.Box({.caption = Format("PWM_%d", n), .key = WizardKey(false, Format("PWM_%d", n).c_str()),
-             .field = Bit(regs[3], 4 + n), .label = WizardKey(false, Format("PWM_%d", n).c_str()),
-             .commented = false, .newRow = n == 0});
+      d.Box({.caption = Format("PWM_%d", n),
+             .key = WizardKey(false, Format("PWM_%d", n).c_str()),
+             .field = Bit(regs[3], 4 + n),
+             .label = WizardKey(false, Format("PWM_%d", n).c_str()),
+             .commented = false,
+             .newRow = n == 0});
     }
   }
   for (int line = 0; line < kResultLines; ++line)
-    d.Display({.caption = line == 0 ? "Result:" : "", .key = ResultKey(threePhase, line), .width = 900});
+    d.Display(
+        {.caption = line == 0 ? "Result:" : "", .key = ResultKey(threePhase, line), .width = 900});
   d.Link({.caption = MakeLinkHtml("Apply to the submodules", 0,
                                   threePhase ? kApplyThreePhaseQuery : kApplyWizardQuery, true),
           .key = WizardKey(threePhase, "apply")});
@@ -1028,8 +1231,9 @@ void CpmPWMAll_Dorn::ClaimVectors() {
   vectorFailure_ = false;
   for (InterruptUser& user : InterruptUsers()) {
     if (user.index < 0 || user.index > 2) continue;
-    vectorFailure_ = !ClaimVector(*controller, user, wanted[user.index], kNames[user.index], this) ||
-                     vectorFailure_;
+    vectorFailure_ =
+        !ClaimVector(*controller, user, wanted[user.index], kNames[user.index], this) ||
+        vectorFailure_;
   }
 }
 
@@ -1046,9 +1250,9 @@ void CpmPWMAll_Dorn::CheckWarnings() {
     if (set)
       link = AnchorHtml(xbar->OutputLink(kXbarFault + k),
                         Format("%s OUT%d", xbarModule->GetPrefix().c_str(), kXbarFault + k));
-    SetWarning(id, set, set ? Format("( see %s )", link.c_str()) : "",
-               set ? Format("PWM module is using Fault %d, but is not set in %s", k, link.c_str())
-                   : "");
+    SetWarning(
+        id, set, set ? Format("( see %s )", link.c_str()) : "",
+        set ? Format("PWM module is using Fault %d, but is not set in %s", k, link.c_str()) : "");
     if (page) page->SetShown(id, set);
   }
   const uint32_t id = ControlIdOf("vector note");
@@ -1098,8 +1302,9 @@ std::string CpmPWM_Dorn_SWLayer::CommandsNote() const {
     if (EdgeUsable(*subs[static_cast<size_t>(n)])) edge += Format("PWM Submodule %d, ", n);
     if (CenterUsable(*subs[static_cast<size_t>(n)])) center += Format("PWM Submodule %d, ", n);
   }
-  std::string note = edge.empty() ? "You can not use any of the EDGE ALIGN submodule ioctl commands, "
-                                  : "You can use EDGE ALIGN submodule ioctl commands in " + edge;
+  std::string note = edge.empty()
+                         ? "You can not use any of the EDGE ALIGN submodule ioctl commands, "
+                         : "You can use EDGE ALIGN submodule ioctl commands in " + edge;
   note += center.empty() ? "you can not use any of the CENTER ALIGN submodule ioctl commands."
                          : "you can use CENTER ALIGN submodule ioctl commands in " + center;
   return note;
@@ -1123,19 +1328,22 @@ std::string CpmPWM_Dorn_SWLayer::ThreePhaseNote() const {
            s->Val1Count() == phases[0]->Val1Count();
   }
   if (center)
-    return Format("EZPWM module is configured to use 3 phase "
-                  "EZPWM_CENTER_ALIGN_UPDATE_VALUE_REGS_COMPL_0%d%d ioctl command.",
-                  set[1], set[2]);
+    return Format(
+        "EZPWM module is configured to use 3 phase "
+        "EZPWM_CENTER_ALIGN_UPDATE_VALUE_REGS_COMPL_0%d%d ioctl command.",
+        set[1], set[2]);
   if (edge)
-    return Format("EZPWM module is configured to use 3 phase "
-                  "EZPWM_EDGE_ALIGN_UPDATE_VALUE_REGS_INDEP_0%d%d ioctl command.",
-                  set[1], set[2]);
+    return Format(
+        "EZPWM module is configured to use 3 phase "
+        "EZPWM_EDGE_ALIGN_UPDATE_VALUE_REGS_INDEP_0%d%d ioctl command.",
+        set[1], set[2]);
   return none;
 }
 
 void CpmPWM_Dorn_SWLayer::UpdateValues() {
   if (const DeclaredControl* c = decl_.Find(kCommandsKey)) ShowControlText(c->id, CommandsNote());
-  if (const DeclaredControl* c = decl_.Find(kThreePhaseKey)) ShowControlText(c->id, ThreePhaseNote());
+  if (const DeclaredControl* c = decl_.Find(kThreePhaseKey))
+    ShowControlText(c->id, ThreePhaseNote());
 }
 
 void RegisterSmPwmModuleKinds(ModuleFactory& factory) {

@@ -86,9 +86,10 @@ WizardResult ComputeWizard(const WizardInput& in) {
     if (counts <= maxCounts) break;
   }
   if (field > kMaxPrescalerField) {
-    r.error = Format("%g Hz is too low for this clock: even with the prescaler at /128 a period "
-                     "needs more than %ld counts.",
-                     in.frequencyHz, maxCounts);
+    r.error = Format(
+        "%g Hz is too low for this clock: even with the prescaler at /128 a period "
+        "needs more than %ld counts.",
+        in.frequencyHz, maxCounts);
     return r;
   }
   if (counts < 2) {

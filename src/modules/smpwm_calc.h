@@ -42,21 +42,21 @@ double DeadTimeSeconds(int count, double clockHz);
 enum class Alignment { Center, Edge };
 
 struct WizardInput {
-  double clockHz = 0;          // the bus clock the sub-modules run on
-  double frequencyHz = 0;      // wanted PWM frequency
+  double clockHz = 0;      // the bus clock the sub-modules run on
+  double frequencyHz = 0;  // wanted PWM frequency
   Alignment alignment = Alignment::Center;
-  double deadTimeNs = 0;       // wanted dead time of both edges
-  double dutyPercent = 50;     // duty of the A output, 0..100
-  std::vector<int> submodules; // the sub-modules to set; the first one runs the others
-  bool threePhase = false;     // complementary (center) or independent (edge) phase pairs
+  double deadTimeNs = 0;        // wanted dead time of both edges
+  double dutyPercent = 50;      // duty of the A output, 0..100
+  std::vector<int> submodules;  // the sub-modules to set; the first one runs the others
+  bool threePhase = false;      // complementary (center) or independent (edge) phase pairs
 };
 
 struct WizardResult {
   bool ok = false;
-  std::string error;            // why nothing can be computed
+  std::string error;                  // why nothing can be computed
   std::vector<std::string> warnings;  // what the result changes besides the counter
   int prescalerField = 0;
-  int counts = 0;               // counts per period
+  int counts = 0;  // counts per period
   double actualHz = 0;
   int deadTimeCount = 0;
   double actualDeadTimeNs = 0;

@@ -78,8 +78,10 @@ TEST(SmPwmCli, TheDornSubmoduleRunsAt7500HzAndTheWizardRetimesIt) {
   const json common = Shown(copy.root(), "PWM");
   EXPECT_EQ(DisplayAfter(common, "Result:"),
             "Prescaler /1, 4000 counts per period, frequency 15000.000 Hz");
-  EXPECT_EQ(Line(copy.header(), "PWM_0_VAL1_INIT"), "#define PWM_0_VAL1_INIT                   0x0F9FU");
-  ASSERT_EQ(RunCli("follow --save " + copy.root() + " 'tarqna:PWM/PWMAll_Dorn?APPLYWIZARD'", &output), 0)
+  EXPECT_EQ(Line(copy.header(), "PWM_0_VAL1_INIT"),
+            "#define PWM_0_VAL1_INIT                   0x0F9FU");
+  ASSERT_EQ(
+      RunCli("follow --save " + copy.root() + " 'tarqna:PWM/PWMAll_Dorn?APPLYWIZARD'", &output), 0)
       << output;
   const std::string header = copy.header();
   EXPECT_NE(Line(header, "PWM_0_INIT_INIT").find("0x0000U"), std::string::npos) << header;

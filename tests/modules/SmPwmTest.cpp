@@ -82,8 +82,12 @@ TEST(SmPwmCounter, EdgesAreTimedFromTheStartOfThePeriod) {
 TEST(SmPwmWizard, CenterAlignedThreeSubmodulesAt7500Hz) {
   // 60 MHz / 7500 Hz = 8000 counts at /1 (at most 65536 centred counts): INIT -4000,
   // VAL1 3999; 50 % duty: edges at -2000 and 2000; 500 ns x 60 MHz = 30 dead-time counts.
-  smpwm::WizardInput in{.clockHz = 60e6, .frequencyHz = 7500, .alignment = Alignment::Center,
-                        .deadTimeNs = 500, .dutyPercent = 50, .submodules = {0, 1, 2}};
+  smpwm::WizardInput in{.clockHz = 60e6,
+                        .frequencyHz = 7500,
+                        .alignment = Alignment::Center,
+                        .deadTimeNs = 500,
+                        .dutyPercent = 50,
+                        .submodules = {0, 1, 2}};
   const smpwm::WizardResult r = smpwm::ComputeWizard(in);
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.prescalerField, 0);
@@ -122,8 +126,8 @@ TEST(SmPwmWizard, CenterAlignedThreeSubmodulesAt7500Hz) {
 TEST(SmPwmWizard, PrescalerLimitsAndRefusals) {
   // Edge aligned, 100 Hz on 60 MHz: 600000 clocks; 600000 / 32 = 18750 <= 32768 but
   // 600000 / 16 = 37500 > 32768: prescaler /32, INIT 0, VAL1 18749, exactly 100 Hz.
-  smpwm::WizardInput in{.clockHz = 60e6, .frequencyHz = 100, .alignment = Alignment::Edge,
-                        .submodules = {1}};
+  smpwm::WizardInput in{
+      .clockHz = 60e6, .frequencyHz = 100, .alignment = Alignment::Edge, .submodules = {1}};
   smpwm::WizardResult r = smpwm::ComputeWizard(in);
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.prescalerField, 5);
@@ -235,11 +239,12 @@ TEST(SmPwmModules, EveryPageDeclaresCleanlyWithTheCommonBitsOnEachSubmodule) {
     EXPECT_TRUE(sub.Declaration().Has("PWMA Output enable"));
   }
   EXPECT_TRUE(project.Module<CpmPWM_Dorn_SWLayer>("PWM_SW").Declaration().Verify().empty());
-  for (const char* prefix : {"PWM", "PWM_0", "PWM_SW"}) EXPECT_NE(&project.OpenPage(prefix), nullptr);
+  for (const char* prefix : {"PWM", "PWM_0", "PWM_SW"})
+    EXPECT_NE(&project.OpenPage(prefix), nullptr);
 
   // Without the common module a sub-module's page lacks the shared bits and stays sound.
-  ModuleProject alone({.part = "CVX-31",
-                       .tree = "PWM_1 PWM_Dorn NONE IRQ:49,50 \"Submodule 1\"\n"});
+  ModuleProject alone(
+      {.part = "CVX-31", .tree = "PWM_1 PWM_Dorn NONE IRQ:49,50 \"Submodule 1\"\n"});
   ASSERT_TRUE(alone.Opened());
   auto& single = alone.Module<CpmPWM_Dorn>("PWM_1");
   EXPECT_TRUE(single.Declaration().Verify().empty());
@@ -269,7 +274,8 @@ TEST(SmPwmModules, TheSubmodulePageEditsItsOwnBitsOfTheCommonRegisters) {
   // DISMAP bit 4 + 2.
   Page& commonPage = project.OpenPage("PWM");
   auto& common = project.Module<CpmPWMAll_Dorn>("PWM");
-  ASSERT_TRUE(commonPage.Click(common.ControlIdOf("Submodule 1: Disable Pins PWMB by Fault: Fault 2")));
+  ASSERT_TRUE(
+      commonPage.Click(common.ControlIdOf("Submodule 1: Disable Pins PWMB by Fault: Fault 2")));
   EXPECT_EQ(project.Reg("PWM_1", "DISMAP_INIT").value, 0xFFFFu & ~(1u << 6));
   // Saved (the modules edited are kept, as the user answers the question of unselected
   // modules): the common registers under their own names, the sub-module's with its prefix.
@@ -311,7 +317,8 @@ TEST(SmPwmModules, TheDornCounterShowsItsTimingAndTheSyncedSubmoduleTakesPwm0Mod
 }
 
 TEST(SmPwmModules, PeriodZeroShowsTheFallbackAndWarns) {
-  ModuleProject project(PwmSpec("#define PWM_0_INIT_INIT 0x0010U\n#define PWM_0_VAL1_INIT 0x0008U\n"));
+  ModuleProject project(
+      PwmSpec("#define PWM_0_INIT_INIT 0x0010U\n#define PWM_0_VAL1_INIT 0x0008U\n"));
   ASSERT_TRUE(project.Opened());
   project.OpenPage("PWM_0");
   project.Check();
@@ -413,8 +420,9 @@ TEST(SmPwmCrossbar, ExternalSignalsAreCheckedAgainstTheCrossbarOutputs) {
   EXPECT_EQ(WarningOf(project, "PWM_1", "clock note"), "");
   EXPECT_EQ(WarningOf(project, "PWM_1", "sync note"), "");
   auto& sub = project.Module<CpmPWM_Dorn>("PWM_1");
-  EXPECT_NE(project.Ctl("PWM_1", sub.ControlIdOf("clock note"))->text.find("Ext Clock is configured"),
-            std::string::npos);
+  EXPECT_NE(
+      project.Ctl("PWM_1", sub.ControlIdOf("clock note"))->text.find("Ext Clock is configured"),
+      std::string::npos);
 
   // The output pins are in use while their outputs are enabled.
   EXPECT_FALSE(sub.IsSignalUsed("PWMA1"));
@@ -432,8 +440,9 @@ TEST(SmPwmCrossbar, ExternalSignalsAreCheckedAgainstTheCrossbarOutputs) {
 
 TEST(SmPwmCrossbar, UsedFaultsNeedACrossbarInputAndTheTriggersReachTheCrossbar) {
   // PWMA0 and PWMB0 enabled; PWM_0's disable map maps fault 1 only (A: bit 1, B: bit 5).
-  ModuleProject project(PwmSpec("#define PWM_OUTEN_INIT 0x0110U\n#define PWM_0_DISMAP_INIT 0x0022U\n"
-                                "#define XBAR_XBC3_INIT 0x0010U\n"));
+  ModuleProject project(
+      PwmSpec("#define PWM_OUTEN_INIT 0x0110U\n#define PWM_0_DISMAP_INIT 0x0022U\n"
+              "#define XBAR_XBC3_INIT 0x0010U\n"));
   ASSERT_TRUE(project.Opened());
   auto& common = project.Module<CpmPWMAll_Dorn>("PWM");
   EXPECT_FALSE(common.IsFaultUsed(0));
@@ -441,7 +450,8 @@ TEST(SmPwmCrossbar, UsedFaultsNeedACrossbarInputAndTheTriggersReachTheCrossbar) 
   project.OpenPage("PWM");
   project.Check();
   EXPECT_EQ(WarningOf(project, "PWM", "fault 0 note"), "");
-  EXPECT_NE(WarningOf(project, "PWM", "fault 1 note").find("PWM module is using Fault 1, but is not set in"),
+  EXPECT_NE(WarningOf(project, "PWM", "fault 1 note")
+                .find("PWM module is using Fault 1, but is not set in"),
             std::string::npos);
   // Fault 3 by its interrupt alone.
   project.Reg("PWM", "-PWM_FCTRL_INIT").value = 0x0008;
@@ -469,8 +479,8 @@ TEST(SmPwmCrossbar, UsedFaultsNeedACrossbarInputAndTheTriggersReachTheCrossbar) 
 }
 
 TEST(SmPwmVectors, InterruptEnablesClaimTheirVectors) {
-  ModuleProject project(PwmSpec("#define PWM_2_INTEN_INIT 0x1001U\n#define PWM_FCTRL_INIT 0x0001U\n",
-                                true, true));
+  ModuleProject project(
+      PwmSpec("#define PWM_2_INTEN_INIT 0x1001U\n#define PWM_FCTRL_INIT 0x0001U\n", true, true));
   ASSERT_TRUE(project.Opened());
   project.Check();
   auto& intc = project.Module<CpmINTC>("INTC");
@@ -502,9 +512,11 @@ TEST(SmPwmVectors, InterruptEnablesClaimTheirVectors) {
 
 TEST(SmPwmSoftwareLayer, NotesFollowTheCountersOfAllFourSubmodules) {
   // PWM_0 centred (-4000..3999), PWM_1 edge (0..999), PWM_2 and PWM_3 neither.
-  ModuleProject project(PwmSpec(std::string(kDornCounter) + "#define PWM_1_VAL1_INIT 0x03E7U\n"
-                                "#define PWM_2_INIT_INIT 0x0005U\n#define PWM_2_VAL1_INIT 0x0009U\n"
-                                "#define PWM_3_INIT_INIT 0x0005U\n#define PWM_3_VAL1_INIT 0x0009U\n"));
+  ModuleProject project(
+      PwmSpec(std::string(kDornCounter) +
+              "#define PWM_1_VAL1_INIT 0x03E7U\n"
+              "#define PWM_2_INIT_INIT 0x0005U\n#define PWM_2_VAL1_INIT 0x0009U\n"
+              "#define PWM_3_INIT_INIT 0x0005U\n#define PWM_3_VAL1_INIT 0x0009U\n"));
   ASSERT_TRUE(project.Opened());
   auto& sw = project.Module<CpmPWM_Dorn_SWLayer>("PWM_SW");
   EXPECT_EQ(sw.CommandsNote(),
