@@ -880,7 +880,7 @@ constexpr const char* kWizard[4] = {"PWM_WIZARD0_INIT", "PWM_WIZARD1_INIT", "PWM
 constexpr const char* kThreePhase[4] = {
     "PWM_WIZARD_THREEPHASE0_INIT", "PWM_WIZARD_THREEPHASE1_INIT", "PWM_WIZARD_THREEPHASE2_INIT",
     "PWM_WIZARD_THREEPHASE3_INIT"};
-constexpr int kResultLines = 8;
+constexpr int kResultLines = 10;
 // The sub-module sets of three-phase control: PWM_0 runs the two others.
 constexpr int kPhaseSets[3][3] = {{0, 1, 2}, {0, 1, 3}, {0, 2, 3}};
 

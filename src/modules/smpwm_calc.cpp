@@ -179,6 +179,10 @@ std::vector<std::string> DescribeWizard(const WizardResult& r) {
     if (s.setPairMode) line += s.independent ? ", independent pair" : ", complementary pair";
     lines.push_back(line);
   }
+  std::string started;
+  for (const auto& [n, s] : r.settings)
+    started += Format(started.empty() ? "PWM_%d" : ", PWM_%d", n);
+  lines.push_back("Load OK and Run are set for " + started + ".");
   for (const std::string& warning : r.warnings) lines.push_back(warning);
   return lines;
 }

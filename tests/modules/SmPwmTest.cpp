@@ -117,10 +117,11 @@ TEST(SmPwmWizard, CenterAlignedThreeSubmodulesAt7500Hz) {
             "source from channel 0 and prescaler to /1.");
   // The description shown before applying names every sub-module and the warning.
   const std::vector<std::string> lines = smpwm::DescribeWizard(r);
-  ASSERT_EQ(lines.size(), 6u);
+  ASSERT_EQ(lines.size(), 7u);
   EXPECT_EQ(lines[0], "Prescaler /1, 8000 counts per period, frequency 7500.000 Hz");
   EXPECT_EQ(lines[1], "Dead time 30 counts =  500.000 ns");
   EXPECT_EQ(lines[2], "PWM_0: INIT -4000, VAL1 3999, VAL0 0, VAL2 -2000, VAL3 2000, bus clock");
+  EXPECT_EQ(lines[5], "Load OK and Run are set for PWM_0, PWM_1, PWM_2.");
 }
 
 TEST(SmPwmWizard, PrescalerLimitsAndRefusals) {
