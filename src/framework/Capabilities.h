@@ -43,6 +43,11 @@ class InterruptController {
   // name clears a remembered name equal to it instead of restoring it.
   virtual bool ClaimVector(const InterruptUser& user, bool enable, const std::string& isrName,
                            CModuleBase* module) = 0;
+  // The ISR name a vector has now (the user's or a claimer's); empty when it has none.
+  virtual std::string VectorIsrName(uint32_t vector) const {
+    (void)vector;
+    return {};
+  }
   // The user slot (1..6) that serves a vector, with the slot's ISR name; -1 when none does.
   virtual int FindUserSlot(uint32_t vector, std::string* isrName) const = 0;
   // `text` as a link to the source of user slot `slot` on the controller's page; empty when
@@ -137,6 +142,59 @@ class PwmTriggerSource {
   virtual int SubmoduleIndex() const = 0;
   // Whether output trigger n (0..5, the enables of the trigger control register) is on.
   virtual bool IsOutputTriggerEnabled(int trigger) const = 0;
+};
+
+// Counter settings of one sub-module, as a wizard computes them.
+struct PwmCounterSettings {
+  int prescalerField = 0;  // the clock is divided by 2^field
+  int clockSource = 0;     // 0 bus clock, 1 external clock, 2 the clock of PWM_0
+  int syncSource = 0;      // counter initialisation: 0 local sync, 2 master sync of PWM_0
+  int reloadSource = 0;    // 0 local reload, 1 master reload of PWM_0
+  bool setPairMode = false;  // whether `independent` is to be written
+  bool independent = false;
+  int init = 0;            // signed counts
+  int val0 = 0;
+  int val1 = 0;
+  int val2 = 0;
+  int val3 = 0;
+  int deadTime = 0;        // both dead-time counters
+};
+
+// A sub-module of the sub-module PWM, as the common module, the software layer and the
+// wizards see it.
+class PwmSubmodule {
+ public:
+  virtual ~PwmSubmodule() = default;
+  // Which sub-module this is (0 for PWM_0).
+  virtual int SubmoduleNumber() const = 0;
+  // The counter's initial and modulo values, signed.
+  virtual int InitCount() const = 0;
+  virtual int Val1Count() const = 0;
+  // The clock its counter runs on before its own prescaler, in Hz (0 when unknown).
+  virtual double CounterClockHz() const = 0;
+  // Whether its A and B outputs form independent channels (rather than a complementary pair).
+  virtual bool IsIndependentPair() const = 0;
+  // Whether fault input `fault` (0..3) switches off any of its pins.
+  virtual bool DisablesOnFault(int fault) const = 0;
+  // Whether any of its interrupts of the common vectors is on: capture (0), reload error (1).
+  virtual bool UsesCommonInterrupt(int vector) const = 0;
+  // The register whose bits map the fault inputs to its pins (the common page edits it) and
+  // the output control register (fault states); empty when the table lacks them.
+  virtual RegisterRef DisableMapRegister() = 0;
+  virtual RegisterRef OutputControlRegister() = 0;
+  // Writes counter and timing settings the wizards computed; announces the change.
+  virtual void ApplyCounterSettings(const PwmCounterSettings& settings) = 0;
+};
+
+// The common control of the sub-module PWM, as its sub-modules and the software layer see it.
+class PwmCommonControl {
+ public:
+  virtual ~PwmCommonControl() = default;
+  // The shared register of this name (load-OK, masks, output enables, software outputs,
+  // dead-time sources) that each sub-module's page edits its own bits of; empty when none.
+  virtual RegisterRef SharedRegister(const std::string& name) = 0;
+  // The sub-modules chosen for three-phase control, in order (three numbers), or none.
+  virtual std::vector<int> ThreePhaseSubmodules() const = 0;
 };
 
 // The PWM generator, as the system module's source selections see it.

@@ -126,7 +126,7 @@ std::string PageDeclaration::KeyOf(const ControlDecl& decl) {
 std::unique_ptr<CSetCtrl> PageDeclaration::MakeBinding(const DeclaredControl& control) {
   const ControlDecl& decl = control.decl;
   const FieldSpec& field = decl.field;
-  const RegisterRef reg = RegisterRef::Named(module_, field.reg);
+  const RegisterRef reg = RegisterRef::Named(field.holder ? *field.holder : module_, field.reg);
   switch (decl.kind) {
     case DeclKind::Box:
     case DeclKind::Radio: {
@@ -185,12 +185,16 @@ DeclaredControl& PageDeclaration::Add(ControlDecl decl) {
   if (IsBound(d.kind) && !d.unbound) {
     if (d.field.reg.empty()) {
       faults_.push_back("control \"" + KeyOf(d) + "\" has no register field");
-    } else if (!module_.FindOwnRegister(d.field.reg)) {
+    } else if (!(d.field.holder ? static_cast<CModuleBase&>(*d.field.holder) : module_)
+                    .FindOwnRegister(d.field.reg)) {
       faults_.push_back("control \"" + KeyOf(d) + "\" names register " + d.field.reg +
                         ", which the table lacks");
     } else {
       auto binding = d.makeBinding
-                         ? d.makeBinding(RegisterRef::Named(module_, d.field.reg), d.label)
+                         ? d.makeBinding(RegisterRef::Named(d.field.holder ? *d.field.holder
+                                                                           : module_,
+                                                            d.field.reg),
+                                         d.label)
                          : MakeBinding(control);
       control.binding = binding.get();
       bindings_.push_back(std::move(binding));

@@ -28,13 +28,14 @@
 namespace tarq {
 
 class CModule;
+class CModuleBase;
 
 // Ids the framework hands out itself: interrupt panels and their headers (500..519), the
 // pin-warning control (1990), the Toggle Hex/Dec command, port pin rows (0xE900..0xE9FF) and
 // crossbar rows (59748..59779).
 bool IsReservedControlId(uint32_t id);
 
-// A register bit-field of the module's own table.
+// A register bit-field of the module's own table (or of the table of `holder`).
 struct FieldSpec {
   std::string reg{};              // register name as in the table; empty: no field
   int low = 0;                    // first bit
@@ -45,6 +46,9 @@ struct FieldSpec {
   // Lists on a text register: item position -> text written (a named-text list instead of
   // a bit-field; low, high and values are then unused).
   std::vector<std::string> texts{};
+  // The module whose table holds `reg` when it is not this one: a page that edits bits of a
+  // partner's register (a shared control register of a module group). Null: this module.
+  CModuleBase* holder = nullptr;
   int HighBit() const { return high < 0 ? low : high; }
 };
 

@@ -21,6 +21,7 @@
 #include "modules/pwm.h"
 #include "modules/qt.h"
 #include "modules/sci.h"
+#include "modules/smpwm.h"
 #include "modules/spi.h"
 #include "modules/sys.h"
 #include "modules/vref.h"
@@ -53,6 +54,7 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterDacModuleKinds(factory);
   RegisterPgaModuleKinds(factory);
   RegisterVrefModuleKinds(factory);
+  RegisterSmPwmModuleKinds(factory);
 }
 
 }  // namespace tarq

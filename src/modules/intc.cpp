@@ -525,6 +525,11 @@ bool CpmINTC::ClaimVector(const InterruptUser& user, bool enable, const std::str
   return done;
 }
 
+std::string CpmINTC::VectorIsrName(uint32_t vector) const {
+  const Register* reg = IsrRegister(vector);
+  return reg ? reg->text : std::string();
+}
+
 int CpmINTC::FindUserSlot(uint32_t vector, std::string* isrName) const {
   if (variant_->userSlots == 0 || !IsValidUserSource(vector)) return -1;
   for (int slot = 1; slot <= variant_->userSlots; ++slot) {

@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "ui/WizardDialog.h"
+
 namespace tarq {
 
 namespace {
@@ -147,6 +149,15 @@ bool GuiHost::OpenDocument(const std::string& path, const std::string& destinati
   // The system opener cannot be told a destination; the document opens at its start.
   (void)destination;
   return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+bool GuiHost::ConfirmWizardResult(const std::string& title, const std::vector<std::string>& lines) {
+  WizardDialog dialog(title, lines, dialogParent_);
+  const bool waiting = waitDepth_ > 0;
+  if (waiting) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  const int result = dialog.exec();
+  if (waiting) QApplication::restoreOverrideCursor();
+  return result == QDialog::Accepted;
 }
 
 }  // namespace tarq

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "framework/Host.h"
+#include "framework/WizardConfirmation.h"
 
 #include <QProgressBar>
 class QWidget;
@@ -17,7 +18,7 @@ namespace tarq {
 // Title of every message box and the application part of the window title.
 inline constexpr const char* kAppTitle = "Corvex Tarq";
 
-class GuiHost : public QObject, public Host {
+class GuiHost : public QObject, public Host, public WizardConfirmation {
   Q_OBJECT
 
  public:
@@ -44,6 +45,8 @@ class GuiHost : public QObject, public Host {
   void PostWakeUp() override;
   bool ShellOpen(const std::string& target) override;
   bool OpenDocument(const std::string& path, const std::string& destination) override;
+  // The wizard's result in a dialog with Apply and Cancel.
+  bool ConfirmWizardResult(const std::string& title, const std::vector<std::string>& lines) override;
 
   bool IsWakeUpPending() const { return wakeUpPending_; }
   // Runs the idle work now (the posted pass then finds nothing to do).

@@ -79,6 +79,8 @@
 #define PWM_0_CTRL_INIT                   0x0400U
 #define PWM_0_INIT_INIT                   0xF060U
 #define PWM_0_VAL1_INIT                   0x0F9FU
+#define PWM_0_TCTRL_INIT                  0x0001U
+#define PWM_0_DISMAP_INIT                 0x0000U
 
 /*.
     ADC Configuration
