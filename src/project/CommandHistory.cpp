@@ -150,12 +150,15 @@ std::string CommandHistory::NameOf(const Step& step) const {
     Page* page = module->GetPage();
     Control* focus = page->GetFocusPage() ? page->GetFocusPage()->GetFocus() : nullptr;
     size_t pick = candidates.size();
+    size_t fieldsChanged = 0;
     for (size_t i = 0; i < candidates.size(); ++i) {
       if (before[i] == after[i]) continue;
+      ++fieldsChanged;
       if (pick == candidates.size() || (focus && focus->binding == candidates[i])) pick = i;
     }
     CSetCtrl* chosen = candidates[pick == candidates.size() ? 0 : pick];
     what = chosen->GetLabel();
+    if (fieldsChanged > 1) what += " and " + std::to_string(fieldsChanged - 1) + " more";
     fieldOwner = chosen->GetRegisterRef().module;
     named = module;
   }

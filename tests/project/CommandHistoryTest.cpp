@@ -164,6 +164,7 @@ TEST_F(HistoryTest, ALinkThatPlacesPinsIsOneStepAndTheWarningsFollowTheUndo) {
   Module("SCI_0").OpenLink("tarqna:SCI_0/SCI?FIXPINS", {});
   doc_->OnIdle();
   ASSERT_EQ(history_->StepCount(), 3u);
+  EXPECT_EQ(history_->UndoName(), "GPIO_D Pin  0: Function and 1 more");
   EXPECT_EQ(WarningTexts(), before);
   EXPECT_EQ(Value("GPIO_D", "PER_INIT"), gpioPer);
 
