@@ -131,12 +131,25 @@ std::string CommandHistory::NameOf(const Step& step) const {
       if (changedRegister(binding->GetRegisterRef()) && !binding->GetLabel().empty())
         candidates.push_back(binding);
     if (candidates.empty()) continue;
-    // What each candidate's control shows with the registers before the step and after it.
+    Page* page = module->GetPage();
+    Control* focus = page->GetFocusPage() ? page->GetFocusPage()->GetFocus() : nullptr;
+    const auto focused = std::find_if(candidates.begin(), candidates.end(), [&](CSetCtrl* binding) {
+      return focus != nullptr && focus->binding == binding;
+    });
+    // The control the user is on is the one acted on. Its text may hold an entry not taken
+    // yet, so it is not refreshed; the others show what changed besides it.
+    const size_t focusedIndex = module == current && focused != candidates.end()
+                                    ? static_cast<size_t>(focused - candidates.begin())
+                                    : candidates.size();
     auto shown = [&] {
       std::vector<std::string> states;
-      for (CSetCtrl* binding : candidates) {
-        binding->Refresh();
-        const Control* control = binding->GetWnd();
+      for (size_t i = 0; i < candidates.size(); ++i) {
+        if (i == focusedIndex) {
+          states.emplace_back();
+          continue;
+        }
+        candidates[i]->Refresh();
+        const Control* control = candidates[i]->GetWnd();
         states.push_back(control ? std::to_string(control->checked) + "|" +
                                        std::to_string(control->selection) + "|" + control->text
                                  : std::string());
@@ -147,14 +160,12 @@ std::string CommandHistory::NameOf(const Step& step) const {
     const std::vector<std::string> before = shown();
     PutRegisters(all, step.registers, [](const RegisterEdit& e) -> const RegisterState& { return e.after; });
     const std::vector<std::string> after = shown();
-    Page* page = module->GetPage();
-    Control* focus = page->GetFocusPage() ? page->GetFocusPage()->GetFocus() : nullptr;
-    size_t pick = candidates.size();
-    size_t fieldsChanged = 0;
+    size_t pick = focusedIndex;
+    size_t fieldsChanged = focusedIndex < candidates.size() ? 1 : 0;
     for (size_t i = 0; i < candidates.size(); ++i) {
-      if (before[i] == after[i]) continue;
+      if (i == focusedIndex || before[i] == after[i]) continue;
       ++fieldsChanged;
-      if (pick == candidates.size() || (focus && focus->binding == candidates[i])) pick = i;
+      if (pick == candidates.size()) pick = i;
     }
     CSetCtrl* chosen = candidates[pick == candidates.size() ? 0 : pick];
     what = chosen->GetLabel();

@@ -143,8 +143,9 @@ void MainWindow::OnDocumentOpened() {
 
 void MainWindow::UpdateTitle() {
   const std::string& title = document_.GetTitle();
-  // "[*]" is where the mark of unsaved changes goes.
-  setWindowTitle(title.empty() ? QString(kAppTitle) : ToQt(title) + "[*] - " + kAppTitle);
+  // Unsaved changes are marked by a "*" after the project's name.
+  const QString mark = document_.IsLoaded() && document_.IsModified() ? "*" : "";
+  setWindowTitle(title.empty() ? QString(kAppTitle) : ToQt(title) + mark + " - " + kAppTitle);
 }
 
 void MainWindow::PlaceAndShow() {

@@ -95,7 +95,7 @@ void UndoCommands::UpdateStates() {
   redo_->setText(history_->CanRedo() ? "&Redo: " + entry(history_->RedoName()) : "&Redo");
   undo_->setToolTip(history_->CanUndo() ? "Undo: " + ToQt(history_->UndoName()) : "Undo");
   redo_->setToolTip(history_->CanRedo() ? "Redo: " + ToQt(history_->RedoName()) : "Redo");
-  window_.setWindowModified(open && window_.Document().IsModified());
+  window_.UpdateTitle();  // the mark of unsaved changes
 }
 
 }  // namespace tarq

@@ -63,6 +63,11 @@ class HistoryTest : public ::testing::Test {
     PageOf(prefix).Click(id);
     doc_->OnIdle();
   }
+  void Select(const std::string& prefix, uint32_t id, int item) {
+    PageOf(prefix).FocusGained(id);
+    PageOf(prefix).SelectItem(id, item);
+    doc_->OnIdle();
+  }
   void Type(const std::string& prefix, uint32_t id, const std::string& text) {
     Page& page = PageOf(prefix);
     page.FocusGained(id);
@@ -98,12 +103,10 @@ TEST_F(HistoryTest, EveryKindOfControlUndoesAndRedoesWithThePageAndDisplays) {
   EXPECT_EQ(history_->UndoName(), "SCI_0 Divisor");
   Click("SCI_0", kLoopMode);  // a check box sharing its register with other boxes
   EXPECT_EQ(history_->UndoName(), "SCI_0 Loop mode");
-  PageOf("SCI_0").SelectItem(kParity, 2);  // a list of modes
-  doc_->OnIdle();
+  Select("SCI_0", kParity, 2);  // a list of modes
   EXPECT_EQ(history_->UndoName(), "SCI_0 Parity");
   // The priority list of the interrupt panel writes the interrupt controller's register.
-  PageOf("SCI_0").SelectItem(kRxFullPriority, 3);
-  doc_->OnIdle();
+  Select("SCI_0", kRxFullPriority, 3);
   ASSERT_EQ(history_->StepCount(), 4u);
   EXPECT_EQ(history_->UndoName(), "SCI_0 62. SCI 0 Receiver Full priority");
   EXPECT_TRUE(doc_->IsModified());
@@ -149,10 +152,9 @@ TEST_F(HistoryTest, ALinkThatPlacesPinsIsOneStepAndTheWarningsFollowTheUndo) {
   const uint32_t gpioPer = Value("GPIO_D", "PER_INIT");
   const std::vector<std::string> before = WarningTexts();  // of modules not written, too
   // Both pins of the serial port back to GPIO: two steps, and a pin warning at SCI_0.
-  PageOf("GPIO_D").SelectItem((59648u << 16) | 102, 0);
-  doc_->OnIdle();
-  PageOf("GPIO_D").SelectItem((59649u << 16) | 102, 0);
-  doc_->OnIdle();
+  Select("GPIO_D", (59648u << 16) | 102, 0);
+  Select("GPIO_D", (59649u << 16) | 102, 0);
+  EXPECT_EQ(history_->UndoName(), "GPIO_D Pin  1: Function");
   ASSERT_EQ(history_->StepCount(), 2u);
   const std::vector<std::string> withWarning = WarningTexts();
   ASSERT_EQ(withWarning.size(), before.size() + 1);
@@ -161,6 +163,7 @@ TEST_F(HistoryTest, ALinkThatPlacesPinsIsOneStepAndTheWarningsFollowTheUndo) {
   }));
 
   // The warning's link assigns the missing pins: one step, however many registers.
+  PageOf("SCI_0");  // the link is on the serial port's page
   Module("SCI_0").OpenLink("tarqna:SCI_0/SCI?FIXPINS", {});
   doc_->OnIdle();
   ASSERT_EQ(history_->StepCount(), 3u);
