@@ -26,7 +26,7 @@ namespace tarq {
 namespace {
 
 constexpr const char* kSubcommands[] = {"parts", "info", "check",  "reprocess", "selftest",
-                                        "show",  "set",  "follow", "diff", "help"};
+                                        "show",  "set",  "follow", "diff",      "help"};
 
 bool IsSubcommand(const std::string& word) {
   for (const char* known : kSubcommands)
@@ -108,8 +108,8 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
   follow->add_option("PATH", request.path, "Project folder or header file")->required();
   follow->add_option("LINK", request.link, "tarq: or tarqna: link")->required();
   follow->add_flag("--save", request.save, "Save as Save does");
-  CLI::App* diff = app.add_subcommand(
-      "diff", "Compare two projects field by field (exit 0 equal, 1 different)");
+  CLI::App* diff =
+      app.add_subcommand("diff", "Compare two projects field by field (exit 0 equal, 1 different)");
   diff->add_option("A", request.path, "Project folder or header file")->required();
   diff->add_option("B", request.otherPath, "Project folder or header file");
   diff->add_flag("--json", request.json, "Print JSON");
@@ -367,8 +367,8 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
   if (request.command == CliRequest::Command::Help) return kExitUsage;
   if (request.command == CliRequest::Command::Diff) {
     if (request.textconv) return RunFieldListing(request.path, environment.programFolder, out, err);
-    return RunProjectDiff({request.path, request.otherPath, request.json, environment.programFolder},
-                          out, err);
+    return RunProjectDiff(
+        {request.path, request.otherPath, request.json, environment.programFolder}, out, err);
   }
 
   BatchHost fallbackHost;

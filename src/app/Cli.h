@@ -21,8 +21,8 @@ struct CliRequest {
   std::vector<std::string> prefixes;     // show: the modules (all when empty); set: one
   std::vector<std::string> assignments;  // set: "CONTROL=VALUE" in order
   std::string link;                      // follow
-  std::string otherPath;  // diff: the second project
-  bool textconv = false;  // diff: the field listing of one project, for git
+  std::string otherPath;                 // diff: the second project
+  bool textconv = false;                 // diff: the field listing of one project, for git
 };
 
 // Exit codes of tarq-cli.

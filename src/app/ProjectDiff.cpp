@@ -39,7 +39,8 @@ std::optional<std::string> ShownValue(const Control& control) {
     const std::string selected = control.SelectedText();
     return OneLine(selected.empty() ? control.text : selected);
   }
-  if (control.IsEdit() || control.kind == ControlKind::ReadOnlyDisplay) return OneLine(control.text);
+  if (control.IsEdit() || control.kind == ControlKind::ReadOnlyDisplay)
+    return OneLine(control.text);
   return std::nullopt;
 }
 
@@ -66,9 +67,9 @@ ListedModule ListModule(CModuleBase& module) {
   ListedModule listed{module.GetPrefix(), module.GetClass(), module.IsSelected(), {}, {}};
   // One entry per table row, so that bindings find theirs by index; dummies are dropped below.
   for (const Register& reg : module.Registers())
-    listed.registers.push_back(
-        {reg.Has(DUMMYREG) ? std::string() : module.GetDefineName(reg),
-         CModuleBase::FormatValue(reg, true), {}});
+    listed.registers.push_back({reg.Has(DUMMYREG) ? std::string() : module.GetDefineName(reg),
+                                CModuleBase::FormatValue(reg, true),
+                                {}});
   if (Page* page = OpenPage(module)) ListPage(*page, "", module, listed);
   std::erase_if(listed.registers, [](const ListedRegister& reg) { return reg.define.empty(); });
   return listed;
@@ -126,42 +127,45 @@ void Match(const std::vector<Item>& a, const std::vector<Item>& b, KeyOf keyOf, 
 std::vector<FieldChange> CompareFields(const std::vector<ListedField>& a,
                                        const std::vector<ListedField>& b) {
   std::vector<FieldChange> changes;
-  Match(a, b, [](const ListedField& f) { return f.key; },
-        [&](const ListedField* x, const ListedField* y) {
-          if (x && y && x->value == y->value) return;
-          changes.push_back({x ? x->label : y->label, x ? x->value : "", y ? y->value : "",
-                             x != nullptr, y != nullptr});
-        });
+  Match(
+      a, b, [](const ListedField& f) { return f.key; },
+      [&](const ListedField* x, const ListedField* y) {
+        if (x && y && x->value == y->value) return;
+        changes.push_back({x ? x->label : y->label, x ? x->value : "", y ? y->value : "",
+                           x != nullptr, y != nullptr});
+      });
   return changes;
 }
 
 std::vector<FieldChange> CompareDefinitions(const std::vector<ListedDefinition>& a,
                                             const std::vector<ListedDefinition>& b) {
   std::vector<FieldChange> changes;
-  Match(a, b, [](const ListedDefinition& d) { return d.name; },
-        [&](const ListedDefinition* x, const ListedDefinition* y) {
-          if (x && y && x->value == y->value) return;
-          changes.push_back({x ? x->name : y->name, x ? x->value : "", y ? y->value : "",
-                             x != nullptr, y != nullptr});
-        });
+  Match(
+      a, b, [](const ListedDefinition& d) { return d.name; },
+      [&](const ListedDefinition* x, const ListedDefinition* y) {
+        if (x && y && x->value == y->value) return;
+        changes.push_back({x ? x->name : y->name, x ? x->value : "", y ? y->value : "",
+                           x != nullptr, y != nullptr});
+      });
   return changes;
 }
 
 ModuleChange CompareModule(const ListedModule& a, const ListedModule& b) {
   ModuleChange change{a.prefix, a.className, true, true, a.selected, b.selected, {}, {}};
   std::vector<ListedField> unchangedA, unchangedB;  // fields of registers equal on both sides
-  Match(a.registers, b.registers, [](const ListedRegister& r) { return r.define; },
-        [&](const ListedRegister* x, const ListedRegister* y) {
-          if (x && y && x->value == y->value) {
-            unchangedA.insert(unchangedA.end(), x->fields.begin(), x->fields.end());
-            unchangedB.insert(unchangedB.end(), y->fields.begin(), y->fields.end());
-            return;
-          }
-          static const std::vector<ListedField> none;
-          change.registers.push_back({x ? x->define : y->define, x ? x->value : "",
-                                      y ? y->value : "", x != nullptr, y != nullptr,
-                                      CompareFields(x ? x->fields : none, y ? y->fields : none)});
-        });
+  Match(
+      a.registers, b.registers, [](const ListedRegister& r) { return r.define; },
+      [&](const ListedRegister* x, const ListedRegister* y) {
+        if (x && y && x->value == y->value) {
+          unchangedA.insert(unchangedA.end(), x->fields.begin(), x->fields.end());
+          unchangedB.insert(unchangedB.end(), y->fields.begin(), y->fields.end());
+          return;
+        }
+        static const std::vector<ListedField> none;
+        change.registers.push_back({x ? x->define : y->define, x ? x->value : "", y ? y->value : "",
+                                    x != nullptr, y != nullptr,
+                                    CompareFields(x ? x->fields : none, y ? y->fields : none)});
+      });
   // Texts that follow from other registers or modules (items, displays) change too.
   unchangedA.insert(unchangedA.end(), a.others.begin(), a.others.end());
   unchangedB.insert(unchangedB.end(), b.others.begin(), b.others.end());
@@ -199,19 +203,26 @@ ProjectChanges CompareListings(const ProjectListing& a, const ProjectListing& b)
   ProjectChanges changes;
   changes.settings = CompareDefinitions(a.settings, b.settings);
   changes.userDefinitions = CompareDefinitions(a.userDefinitions, b.userDefinitions);
-  Match(a.modules, b.modules, [](const ListedModule& m) { return m.prefix + "/" + m.className; },
-        [&](const ListedModule* x, const ListedModule* y) {
-          if (!x || !y) {
-            const ListedModule& only = x ? *x : *y;
-            changes.modules.push_back({only.prefix, only.className, x != nullptr, y != nullptr,
-                                       x && x->selected, y && y->selected, {}, {}});
-            return;
-          }
-          ModuleChange change = CompareModule(*x, *y);
-          if (change.selectedA != change.selectedB || !change.registers.empty() ||
-              !change.others.empty())
-            changes.modules.push_back(std::move(change));
-        });
+  Match(
+      a.modules, b.modules, [](const ListedModule& m) { return m.prefix + "/" + m.className; },
+      [&](const ListedModule* x, const ListedModule* y) {
+        if (!x || !y) {
+          const ListedModule& only = x ? *x : *y;
+          changes.modules.push_back({only.prefix,
+                                     only.className,
+                                     x != nullptr,
+                                     y != nullptr,
+                                     x && x->selected,
+                                     y && y->selected,
+                                     {},
+                                     {}});
+          return;
+        }
+        ModuleChange change = CompareModule(*x, *y);
+        if (change.selectedA != change.selectedB || !change.registers.empty() ||
+            !change.others.empty())
+          changes.modules.push_back(std::move(change));
+      });
   return changes;
 }
 
@@ -221,10 +232,8 @@ std::string ChangesAsText(const ProjectChanges& changes) {
   for (const ModuleChange& module : changes.modules) {
     if (!module.inA || !module.inB) {
       text += std::string(module.inA ? "Only in A: " : "Only in B: ") + module.prefix + " (" +
-              module.className + ")" + ((module.inA ? module.selectedA : module.selectedB)
-                                            ? ""
-                                            : ", not written") +
-              "\n";
+              module.className + ")" +
+              ((module.inA ? module.selectedA : module.selectedB) ? "" : ", not written") + "\n";
       continue;
     }
     const std::string head = module.prefix + "  ";
@@ -232,7 +241,8 @@ std::string ChangesAsText(const ProjectChanges& changes) {
       text += head + "written: " + (module.selectedA ? "yes" : "no") + kArrow +
               (module.selectedB ? "yes" : "no") + "\n";
     for (const RegisterChange& reg : module.registers) {
-      text += head + reg.define + ": " + Side(reg.inA, reg.a) + kArrow + Side(reg.inB, reg.b) + "\n";
+      text +=
+          head + reg.define + ": " + Side(reg.inA, reg.a) + kArrow + Side(reg.inB, reg.b) + "\n";
       for (const FieldChange& field : reg.fields) AppendChange(text, head + "  ", field);
     }
     for (const FieldChange& field : module.others) AppendChange(text, head + "  ", field);

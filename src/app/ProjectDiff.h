@@ -16,8 +16,8 @@ struct ListedField {
 };
 
 struct ListedRegister {
-  std::string define;  // the define name
-  std::string value;   // as the header writes it
+  std::string define;               // the define name
+  std::string value;                // as the header writes it
   std::vector<ListedField> fields;  // the page's controls bound to it
 };
 

@@ -38,7 +38,8 @@ nlohmann::json Value(bool present, const std::string& value) {
 nlohmann::json FieldsToJson(const std::vector<FieldChange>& fields, const char* nameKey) {
   nlohmann::json list = nlohmann::json::array();
   for (const FieldChange& field : fields)
-    list.push_back({{nameKey, field.label}, {"a", Value(field.inA, field.a)},
+    list.push_back({{nameKey, field.label},
+                    {"a", Value(field.inA, field.a)},
                     {"b", Value(field.inB, field.b)}});
   return list;
 }

@@ -1,8 +1,7 @@
 #include "app/UnifiedDiff.h"
 
-#include <dtl/dtl.hpp>
-
 #include <algorithm>
+#include <dtl/dtl.hpp>
 
 namespace tarq {
 

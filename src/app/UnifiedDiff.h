@@ -18,7 +18,6 @@ TextLines SplitTextLines(std::string_view text);
 // "--- oldLabel", "+++ newLabel" and the hunks with `context` lines around every change;
 // empty when the texts are equal.
 std::string UnifiedDiff(std::string_view oldText, std::string_view newText,
-                        const std::string& oldLabel, const std::string& newLabel,
-                        int context = 3);
+                        const std::string& oldLabel, const std::string& newLabel, int context = 3);
 
 }  // namespace tarq

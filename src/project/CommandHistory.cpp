@@ -26,7 +26,8 @@ CommandHistory::State CommandHistory::Capture() const {
     captured.module = module;
     captured.selected = module->IsSelected();
     captured.registers.reserve(module->GetRegisterCount());
-    for (const Register& reg : module->Registers()) captured.registers.push_back({reg.value, reg.text});
+    for (const Register& reg : module->Registers())
+      captured.registers.push_back({reg.value, reg.text});
   }
   state.settings = doc_.GetSettings();
   return state;
@@ -52,7 +53,8 @@ bool CommandHistory::Commit() {
   for (size_t m = 0; m < now.modules.size(); ++m) {
     const ModuleState& before = baseline_.modules[m];
     const ModuleState& after = now.modules[m];
-    if (before.selected != after.selected) step.selections.push_back({m, before.selected, after.selected});
+    if (before.selected != after.selected)
+      step.selections.push_back({m, before.selected, after.selected});
     // A table that grew or shrank compares over the rows both have; the rest count as reset.
     const size_t rows = std::max(before.registers.size(), after.registers.size());
     for (size_t r = 0; r < rows; ++r) {
@@ -156,9 +158,11 @@ std::string CommandHistory::NameOf(const Step& step) const {
       }
       return states;
     };
-    PutRegisters(all, step.registers, [](const RegisterEdit& e) -> const RegisterState& { return e.before; });
+    PutRegisters(all, step.registers,
+                 [](const RegisterEdit& e) -> const RegisterState& { return e.before; });
     const std::vector<std::string> before = shown();
-    PutRegisters(all, step.registers, [](const RegisterEdit& e) -> const RegisterState& { return e.after; });
+    PutRegisters(all, step.registers,
+                 [](const RegisterEdit& e) -> const RegisterState& { return e.after; });
     const std::vector<std::string> after = shown();
     size_t pick = focusedIndex;
     size_t fieldsChanged = focusedIndex < candidates.size() ? 1 : 0;
@@ -216,9 +220,10 @@ void CommandHistory::Apply(const Step& step, bool forward) {
   applying_ = true;
   const std::vector<CModuleBase*> modules = doc_.GetModules();
   std::set<CModuleBase*> touched;
-  PutRegisters(modules, step.registers, [forward](const RegisterEdit& edit) -> const RegisterState& {
-    return forward ? edit.after : edit.before;
-  });
+  PutRegisters(modules, step.registers,
+               [forward](const RegisterEdit& edit) -> const RegisterState& {
+                 return forward ? edit.after : edit.before;
+               });
   for (const RegisterEdit& edit : step.registers) touched.insert(modules[edit.module]);
   for (const SelectionEdit& edit : step.selections) {
     modules[edit.module]->SetSelected(forward ? edit.after : edit.before);

@@ -1,9 +1,9 @@
 #include "ui/UndoCommands.h"
 
 #include <QAction>
+#include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
-#include <QIcon>
 #include <QToolBar>
 
 #include "project/CommandHistory.h"
@@ -16,7 +16,8 @@
 namespace tarq {
 
 UndoCommands::UndoCommands(MainWindow& window)
-    : QObject(&window), window_(window),
+    : QObject(&window),
+      window_(window),
       history_(std::make_unique<CommandHistory>(window.Document())) {
   Install();
   history_->SetChangedCallback([this] { UpdateStates(); });
