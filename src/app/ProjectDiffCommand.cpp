@@ -31,6 +31,13 @@ std::unique_ptr<CProjDoc> OpenForReading(const std::string& path, const std::str
   return doc;
 }
 
+// Git runs the text conversion for every file it shows: its messages reach the terminal,
+// the progress of opening would only be noise there.
+class QuietProgressHost : public BatchHost {
+ public:
+  void BeginProgress(const std::string&, int) override {}
+};
+
 nlohmann::json Value(bool present, const std::string& value) {
   return present ? nlohmann::json(value) : nlohmann::json(nullptr);
 }
@@ -89,7 +96,7 @@ int RunProjectDiff(const ProjectDiffRequest& request, std::ostream& out, std::os
 
 int RunFieldListing(const std::string& path, const std::string& programFolder, std::ostream& out,
                     std::ostream& err) {
-  BatchHost host;
+  QuietProgressHost host;
   const auto doc = OpenForReading(path, programFolder, host, err);
   if (!doc) return kExitUsage;
   out << ListingAsText(ListProject(*doc));

@@ -185,6 +185,13 @@ TEST(ProjectDiffTest, GitTextConversionDriverInARealRepository) {
   EXPECT_NE(diff.find("\n-SCI_0    Baude Rate = 113636 bps\n+SCI_0    Baude Rate = 57692 bps\n"),
             std::string::npos)
       << diff;
+  // Quiet on the terminal, where git shows what the conversion writes on stderr.
+  std::string out, listErr;
+  EXPECT_EQ(RunCli("diff --textconv " + Quoted(repo / "ApplicationConfig" / "appconfig.h"), &out,
+                   &listErr),
+            0);
+  EXPECT_EQ(listErr, "");
+  EXPECT_NE(out.find("\nSCI_0    Divisor = 65\n"), std::string::npos);
   // Nothing else moved: the banner date and the comments are not part of the listing.
   EXPECT_EQ(diff.find("File generated"), std::string::npos);
   int removed = 0, added = 0;
