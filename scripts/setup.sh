@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config
   libpcre2-dev libzip-dev nlohmann-json3-dev libcli11-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libdtl-dev
   qt6-base-dev qt6-webengine-dev qt6-webchannel-dev xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do

@@ -11,6 +11,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "app/CliVersionControl.h"
 #include "app/CommandLine.h"
 #include "framework/Capabilities.h"
 #include "framework/Host.h"
@@ -25,7 +26,7 @@ namespace tarq {
 namespace {
 
 constexpr const char* kSubcommands[] = {"parts", "info", "check",  "reprocess", "selftest",
-                                        "show",  "set",  "follow", "help"};
+                                        "show",  "set",  "follow", "diff",      "help"};
 
 bool IsSubcommand(const std::string& word) {
   for (const char* known : kSubcommands)
@@ -82,6 +83,9 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
   CLI::App* reprocess =
       app.add_subcommand("reprocess", "Open, recompute, validate and save without questions");
   reprocess->add_option("PATH", request.path, "Project folder or header file");
+  reprocess->add_flag("--dry-run", request.dryRun,
+                      "Write nothing; print the unified diff of what the save would change "
+                      "(exit 0 none, 1 some)");
   CLI::App* selftest =
       app.add_subcommand("selftest", "Run the self-test and write tarq_selftest.log");
   selftest->add_option("PATH", request.path, "Project folder or header file");
@@ -104,6 +108,13 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
   follow->add_option("PATH", request.path, "Project folder or header file")->required();
   follow->add_option("LINK", request.link, "tarq: or tarqna: link")->required();
   follow->add_flag("--save", request.save, "Save as Save does");
+  CLI::App* diff =
+      app.add_subcommand("diff", "Compare two projects field by field (exit 0 equal, 1 different)");
+  diff->add_option("A", request.path, "Project folder or header file")->required();
+  diff->add_option("B", request.otherPath, "Project folder or header file");
+  diff->add_flag("--json", request.json, "Print JSON");
+  diff->add_flag("--textconv", request.textconv,
+                 "Print the field listing of A alone (a git diff text conversion)");
   app.footer(
       "Exit codes: 0 success; 1 the save failed (reprocess, set --save, follow --save), warnings\n"
       "were found (check) or a value was refused (set); 2 usage error or the project cannot be\n"
@@ -139,6 +150,17 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
     request.prefixes = {setPrefix};
   }
   if (follow->parsed()) request.command = CliRequest::Command::Follow;
+  if (diff->parsed()) {
+    request.command = CliRequest::Command::Diff;
+    // Two projects to compare, or one to list for git.
+    if (request.textconv != request.otherPath.empty()) {
+      parse.text = request.textconv ? "tarq-cli diff --textconv takes one path\n"
+                                    : "tarq-cli diff needs two paths (or --textconv and one)\n";
+      parse.exitCode = kExitUsage;
+      parse.ok = false;
+      return parse;
+    }
+  }
   parse.ok = true;
   parse.exitCode = kExitOk;
   return parse;
@@ -343,6 +365,11 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
                   std::ostream& err) {
   if (request.command == CliRequest::Command::Parts) return RunParts(out);
   if (request.command == CliRequest::Command::Help) return kExitUsage;
+  if (request.command == CliRequest::Command::Diff) {
+    if (request.textconv) return RunFieldListing(request.path, environment.programFolder, out, err);
+    return RunProjectDiff(
+        {request.path, request.otherPath, request.json, environment.programFolder}, out, err);
+  }
 
   BatchHost fallbackHost;
   Host& host = environment.host != nullptr ? *environment.host : fallbackHost;
@@ -352,7 +379,7 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
   // Only a command that saves takes the lock; the others read, as an import does, and work
   // while the desktop program has the project open.
   documentEnvironment.takeLock =
-      request.command == CliRequest::Command::Reprocess ||
+      (request.command == CliRequest::Command::Reprocess && !request.dryRun) ||
       ((request.command == CliRequest::Command::Set ||
         request.command == CliRequest::Command::Follow) &&
        request.save);
@@ -373,7 +400,7 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
       code = RunCheck(doc, request.all, request.json, out);
       break;
     case CliRequest::Command::Reprocess:
-      code = RunReprocess(doc, err);
+      code = request.dryRun ? RunReprocessDryRun(doc, out, err) : RunReprocess(doc, err);
       break;
     case CliRequest::Command::SelfTest:
     case CliRequest::Command::Show:

@@ -11,15 +11,18 @@ namespace tarq {
 class Host;
 
 struct CliRequest {
-  enum class Command { Help, Parts, Info, Check, Reprocess, SelfTest, Show, Set, Follow };
+  enum class Command { Help, Parts, Info, Check, Reprocess, SelfTest, Show, Set, Follow, Diff };
   Command command = Command::Help;
   std::string path;   // project folder or header; empty means the current folder
   bool json = false;  // info, check, show, set
   bool all = false;   // check: also modules not selected for writing
   bool save = false;  // set, follow: save as Save does afterwards
+  bool dryRun = false;  // reprocess: show what the save would change, write nothing
   std::vector<std::string> prefixes;     // show: the modules (all when empty); set: one
   std::vector<std::string> assignments;  // set: "CONTROL=VALUE" in order
   std::string link;                      // follow
+  std::string otherPath;                 // diff: the second project
+  bool textconv = false;                 // diff: the field listing of one project, for git
 };
 
 // Exit codes of tarq-cli.

@@ -108,6 +108,14 @@ class CProjDocBase : public ModuleContext {
   const std::string& GetSaveError() const { return saveError_; }
   // The lines of the generated section that the last save refused to drop.
   const std::vector<std::string>& GetRefusedLines() const { return refusedLines_; }
+  // What a save would write, with nothing written: every header file (plugin headers, then
+  // the main header) with the text a save gives it. `problem` receives why the save would
+  // fail (a page that is not valid, lines it would refuse to drop), empty when it would not.
+  struct HeaderPreview {
+    std::string path;
+    std::string text;
+  };
+  std::vector<HeaderPreview> PreviewSave(std::string& problem);
   // The last save found the header changed on disk and the user chose to reload it.
   bool IsReloadRequested() const { return reloadRequested_; }
 

@@ -18,6 +18,7 @@
 #include "ui/PagePane.h"
 #include "ui/RegistersSummaryBar.h"
 #include "ui/UiText.h"
+#include "ui/UndoCommands.h"
 #include "ui/WarningsSummaryBar.h"
 #include "ui/WindowSettings.h"
 
@@ -88,6 +89,7 @@ MainWindow::MainWindow(CProjDoc& document, GuiHost& host, QWidget* parent)
   host_.SetIdleWork([this] { RunIdleWork(); });
 
   commands_ = std::make_unique<MainCommands>(*this);
+  undo_ = std::make_unique<UndoCommands>(*this);
   UpdateTitle();
 }
 
@@ -129,6 +131,7 @@ bool MainWindow::ShowModule(CModuleBase* module) {
 
 void MainWindow::OnDocumentOpened() {
   history_.Clear();
+  undo_->Reset();
   tree_->BuildTree();
   info_->Refresh();
   const auto& top = document_.GetTree().TopLevel();
@@ -140,7 +143,9 @@ void MainWindow::OnDocumentOpened() {
 
 void MainWindow::UpdateTitle() {
   const std::string& title = document_.GetTitle();
-  setWindowTitle(title.empty() ? QString(kAppTitle) : ToQt(title) + " - " + kAppTitle);
+  // Unsaved changes are marked by a "*" after the project's name.
+  const QString mark = document_.IsLoaded() && document_.IsModified() ? "*" : "";
+  setWindowTitle(title.empty() ? QString(kAppTitle) : ToQt(title) + mark + " - " + kAppTitle);
 }
 
 void MainWindow::PlaceAndShow() {
@@ -166,6 +171,7 @@ void MainWindow::RunIdleWork() {
   pane_->RunDeferredWork();
   document_.OnIdle();
   commands_->UpdateStates();
+  undo_->UpdateStates();
 }
 
 void MainWindow::SaveAndExit() {

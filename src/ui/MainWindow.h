@@ -22,6 +22,7 @@ class MainCommands;
 class ModuleTreeView;
 class PagePane;
 class RegistersSummaryBar;
+class UndoCommands;
 class WarningsSummaryBar;
 struct TreeNode;
 
@@ -40,6 +41,7 @@ class MainWindow : public QMainWindow {
   RegistersSummaryBar* RegistersBar() const { return registers_; }
   WarningsSummaryBar* WarningsBar() const { return warnings_; }
   MainCommands* Commands() const { return commands_.get(); }
+  UndoCommands* Undo() const { return undo_.get(); }
   PageHistory& History() { return history_; }
 
   // The page switch of the tree, links, the page history and the warnings list: the tree
@@ -77,6 +79,7 @@ class MainWindow : public QMainWindow {
   WarningsSummaryBar* warnings_;
   QProgressBar* progress_;
   std::unique_ptr<MainCommands> commands_;
+  std::unique_ptr<UndoCommands> undo_;
   bool selectingInTree_ = false;
 };
 
