@@ -1,5 +1,6 @@
 #include "ui/SearchDialog.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -71,6 +72,11 @@ bool SearchDialog::ChooseHit(int row) {
   if (row < 0 || static_cast<size_t>(row) >= hits_.size()) return false;
   const SearchEntry entry = *hits_[static_cast<size_t>(row)].entry;
   hide();
+  // The main window takes the focus back first; the control then keeps the focus it gets.
+  if (QWidget* window = parentWidget()) {
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+  }
   return ShowSearchHit(document_, entry);
 }
 
