@@ -25,8 +25,9 @@ namespace tarq {
 
 namespace {
 
-constexpr const char* kSubcommands[] = {"parts", "info", "check",  "reprocess", "selftest",
-                                        "show",  "set",  "follow", "diff",      "help"};
+constexpr const char* kSubcommands[] = {"parts", "info",   "check", "reprocess", "selftest",
+                                        "show",  "set",    "follow", "diff",     "find",
+                                        "help"};
 
 bool IsSubcommand(const std::string& word) {
   for (const char* known : kSubcommands)
@@ -115,6 +116,12 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
   diff->add_flag("--json", request.json, "Print JSON");
   diff->add_flag("--textconv", request.textconv,
                  "Print the field listing of A alone (a git diff text conversion)");
+  CLI::App* find = app.add_subcommand(
+      "find", "Find settings by words: captions, list items, registers and warnings");
+  find->add_option("PATH", request.path, "Project folder or header file")->required();
+  find->add_option("TEXT", request.text, "Words to find, in any order")->required();
+  find->add_flag("--json", request.json, "Print JSON");
+  find->add_flag("--changed", request.changedOnly, "Only settings that differ from reset");
   app.footer(
       "Exit codes: 0 success; 1 the save failed (reprocess, set --save, follow --save), warnings\n"
       "were found (check) or a value was refused (set); 2 usage error or the project cannot be\n"
@@ -145,6 +152,7 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
   if (reprocess->parsed()) request.command = CliRequest::Command::Reprocess;
   if (selftest->parsed()) request.command = CliRequest::Command::SelfTest;
   if (show->parsed()) request.command = CliRequest::Command::Show;
+  if (find->parsed()) request.command = CliRequest::Command::Find;
   if (set->parsed()) {
     request.command = CliRequest::Command::Set;
     request.prefixes = {setPrefix};
@@ -406,6 +414,7 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
     case CliRequest::Command::Show:
     case CliRequest::Command::Set:
     case CliRequest::Command::Follow:
+    case CliRequest::Command::Find:
       code = RunPageCommand(request, doc, out, err);
       break;
     default:

@@ -11,7 +11,8 @@ namespace tarq {
 class Host;
 
 struct CliRequest {
-  enum class Command { Help, Parts, Info, Check, Reprocess, SelfTest, Show, Set, Follow, Diff };
+  enum class Command { Help, Parts, Info, Check, Reprocess, SelfTest, Show, Set, Follow, Diff,
+                       Find };
   Command command = Command::Help;
   std::string path;   // project folder or header; empty means the current folder
   bool json = false;  // info, check, show, set
@@ -23,6 +24,8 @@ struct CliRequest {
   std::string link;                      // follow
   std::string otherPath;                 // diff: the second project
   bool textconv = false;                 // diff: the field listing of one project, for git
+  std::string text;                      // find: the words looked for
+  bool changedOnly = false;              // find: settings that differ from their reset values
 };
 
 // Exit codes of tarq-cli.
@@ -49,9 +52,16 @@ struct CliEnvironment {
 };
 
 class CProjDocBase;
+class CModuleBase;
+struct ControlRef;
 // The page commands (show, set, follow, selftest) on an open document.
 int RunPageCommand(const CliRequest& request, CProjDocBase& doc, std::ostream& out,
                    std::ostream& err);
+// The name `set` takes for a control: its label when that names it alone on the module's
+// page, else GROUP/LABEL, else its id ("#ID" or "#PAGE/ID").
+std::string SetNameOf(CModuleBase& module, const ControlRef& ref);
+// The control a `set` name names on the module's open page; empty with `error` otherwise.
+ControlRef FindSetTarget(CModuleBase& module, const std::string& name, std::string& error);
 // Prints the warnings as `check` does; returns how many were printed.
 int PrintWarnings(CProjDocBase& doc, bool all, bool json, std::ostream& out);
 

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "app/Cli.h"
+#include "app/Search.h"
 #include "framework/Bindings.h"
 #include "framework/Links.h"
 #include "framework/ModuleBase.h"
@@ -459,6 +460,52 @@ int RunFollow(const CliRequest& request, CProjDocBase& doc, std::ostream& out, s
   return kExitOk;
 }
 
+// What a script types to act on a search hit: the set command for a control or an item.
+std::string SetCommandOf(const SearchEntry& entry) {
+  if (entry.setName.empty()) return {};
+  const std::string value = entry.kind == SearchHitKind::Item ? entry.text : "VALUE";
+  return "set " + entry.module + " \"" + entry.setName + "=" + value + "\"";
+}
+
+int RunFind(const CliRequest& request, CProjDocBase& doc, std::ostream& out, std::ostream& err) {
+  if (SearchWords(request.text).empty()) {
+    err << "tarq-cli: give a word to find\n";
+    return kExitUsage;
+  }
+  doc.OnIdle();  // the warnings are part of what is searched
+  SettingsIndex index;
+  index.Build(doc);
+  const std::vector<SearchHit> hits = index.Find(request.text, request.changedOnly);
+  if (request.json) {
+    nlohmann::json result{{"query", request.text}, {"changedOnly", request.changedOnly}};
+    result["hits"] = nlohmann::json::array();
+    for (const SearchHit& hit : hits) {
+      const SearchEntry& entry = *hit.entry;
+      result["hits"].push_back({{"module", entry.module},
+                                {"group", entry.group},
+                                {"kind", SearchHitKindName(entry.kind)},
+                                {"text", entry.text},
+                                {"set", entry.setName.empty() ? nlohmann::json() : nlohmann::json(entry.setName)},
+                                {"link", entry.link},
+                                {"changed", entry.changed},
+                                {"rank", hit.rank}});
+    }
+    out << DumpJson(result) << "\n";
+  } else {
+    for (const SearchHit& hit : hits) {
+      const SearchEntry& entry = *hit.entry;
+      std::string line = Format("%-10s %-8s %s", entry.module.c_str(),
+                                SearchHitKindName(entry.kind), entry.text.c_str());
+      if (!entry.group.empty() && entry.group != entry.text) line += "  (" + entry.group + ")";
+      if (const std::string command = SetCommandOf(entry); !command.empty())
+        line += "  -> " + command;
+      out << line << "\n";
+    }
+  }
+  if (hits.empty()) err << "tarq-cli: nothing matches '" << request.text << "'\n";
+  return hits.empty() ? kExitFailed : kExitOk;
+}
+
 int RunSelfTestCommand(CProjDocBase& doc, std::ostream& out, std::ostream& err) {
   if (!doc.RunSelfTest()) {
     err << "tarq-cli: the self-test could not write its log\n";
@@ -470,6 +517,38 @@ int RunSelfTestCommand(CProjDocBase& doc, std::ostream& out, std::ostream& err) 
 
 }  // namespace
 
+std::string SetNameOf(CModuleBase& module, const ControlRef& ref) {
+  Page* root = module.GetPage();
+  if (root == nullptr || !ref) return {};
+  auto names = [&](const std::string& name) {
+    std::string error;
+    const ControlRef found = FindTarget(module, *root, name, error);
+    return found && found.control == ref.control;
+  };
+  const std::string label = LabelOf(*ref.page, *ref.control);
+  if (!label.empty() && label.find('/') == std::string::npos && label[0] != '#') {
+    if (names(label)) return label;
+    std::string title;
+    if (ref.control->layout.groupBox != 0)
+      if (const Control* box = ref.page->Find(ref.control->layout.groupBox))
+        title = WithoutTrailingColons(box->text);
+    if (title.empty() && ref.page != root) title = ChildPageTitle(*ref.page);
+    if (!title.empty() && title.find('/') == std::string::npos && names(title + "/" + label))
+      return title + "/" + label;
+  }
+  if (ref.page != root) return Format("#%u/%u", ref.page->GetChildId(), ref.control->id);
+  return Format("#%u", ref.fullId);
+}
+
+ControlRef FindSetTarget(CModuleBase& module, const std::string& name, std::string& error) {
+  Page* root = module.GetPage();
+  if (root == nullptr) {
+    error = "module '" + module.GetPrefix() + "' has no page";
+    return {};
+  }
+  return FindTarget(module, *root, name, error);
+}
+
 int RunPageCommand(const CliRequest& request, CProjDocBase& doc, std::ostream& out,
                    std::ostream& err) {
   switch (request.command) {
@@ -477,6 +556,7 @@ int RunPageCommand(const CliRequest& request, CProjDocBase& doc, std::ostream& o
     case CliRequest::Command::Set: return RunSet(request, doc, out, err);
     case CliRequest::Command::Follow: return RunFollow(request, doc, out, err);
     case CliRequest::Command::SelfTest: return RunSelfTestCommand(doc, out, err);
+    case CliRequest::Command::Find: return RunFind(request, doc, out, err);
     default: return kExitUsage;
   }
 }

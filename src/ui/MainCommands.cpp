@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -21,6 +22,7 @@
 #include "ui/OptionsDialog.h"
 #include "ui/PagePane.h"
 #include "ui/RegistersSummaryBar.h"
+#include "ui/SearchDialog.h"
 #include "ui/UiText.h"
 #include "ui/WarningsSummaryBar.h"
 
@@ -95,6 +97,10 @@ void MainCommands::BuildMenus() {
   QMenu* edit = bar->addMenu("&Edit");
   Add(edit, "actionToggleHexDec", "Toggle &Hex/Dec", "Toggle Hex/Dec format\nToggle Hex/Dec",
       [this] { ToggleHexDec(); });
+  Add(edit, "actionFind", "&Find Setting...",
+      "Find a setting of any module by caption, item, register or warning text\nFind",
+      [this] { FindSetting(); })
+      ->setShortcut(QKeySequence::Find);
 
   QMenu* view = bar->addMenu("&View");
   Add(view, "actionExpandTree", "&Expand tree", "Expand the whole module tree\nExpand tree",
@@ -311,6 +317,16 @@ void MainCommands::LookupModuleHelp() {
   if (CModuleBase* module = window_.Pane()->CurrentModule()) {
     if (!module->ShowHelp()) window_.statusBar()->showMessage("No documentation for this module", 3000);
   }
+}
+
+void MainCommands::FindSetting() {
+  if (search_ == nullptr) search_ = new SearchDialog(window_.Document(), &window_);
+  search_->Reindex();
+  search_->show();
+  search_->raise();
+  search_->activateWindow();
+  search_->Field()->setFocus();
+  search_->Field()->selectAll();
 }
 
 void MainCommands::ToggleHexDec() { window_.Pane()->ExecuteCommand(kCmdToggleHexDec); }

@@ -16,6 +16,7 @@ class QToolBar;
 namespace tarq {
 
 class MainWindow;
+class SearchDialog;
 
 class MainCommands : public QObject {
   Q_OBJECT
@@ -48,6 +49,9 @@ class MainCommands : public QObject {
   void ToolHelp();
   void LookupModuleHelp();
   void ToggleHexDec();
+  // Opens the search over every setting (Ctrl+F).
+  void FindSetting();
+  SearchDialog* Search() const { return search_; }
   void ExpandTree(bool expand);
   void FocusTree();
   void FocusWarnings();
@@ -68,6 +72,7 @@ class MainCommands : public QObject {
   MainWindow& window_;
   std::map<QString, QAction*> actions_;
   QToolBar* toolBar_ = nullptr;
+  SearchDialog* search_ = nullptr;
   FileChooser chooser_;
 };
 
