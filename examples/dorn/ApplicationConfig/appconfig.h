@@ -13,8 +13,8 @@
 *
 ****************************************************************************.*/
 
-#define CVX-31
-#define APPCFG_PARTNUM  CVX31VLF48
+#define CVX-33
+#define APPCFG_PARTNUM  CVX33VLF48
 #define APPCFG_PACKAGE  LQFP48
 #define APPCFG_EXTAL 8000000L
 #define APPCFG_DFLTS_OMITTED 1
@@ -33,7 +33,7 @@
 .*/
 #define SIM_GPS0_INIT                     0x0080U
 #define SIM_PCE0_INIT                     0x80D4U
-#define SIM_PCE1_INIT                     0x0482U
+#define SIM_PCE1_INIT                     0x0483U
 #define SIM_PCE2_INIT                     0x0008U
 
 /*.
@@ -41,6 +41,8 @@
 --------------------------------------------
 .*/
 #define INTC_ICTL_INIT                    0x0000U
+#define INT_VECTOR_ADDR_25                CanRxIsr
+#define INT_PRIORITY_LEVEL_25             INTC_LEVEL1
 #define INT_VECTOR_ADDR_48                CommutationIsr
 #define INT_PRIORITY_LEVEL_48             INTC_LEVEL2
 
@@ -48,7 +50,7 @@
     GPIO_C Configuration
 --------------------------------------------
 .*/
-#define GPIO_C_PER_INIT                   0x000CU
+#define GPIO_C_PER_INIT                   0x180CU
 
 /*.
     GPIO_E Configuration
@@ -95,6 +97,21 @@
 --------------------------------------------
 .*/
 #define XBAR_XBC3_INIT                    0x0010U
+
+/*.
+    YSCAN Configuration
+--------------------------------------------
+.*/
+#define YSCAN_CANCTL0_INIT                0x0000U
+#define YSCAN_CANCTL1_INIT                0x0080U
+#define YSCAN_CANBTR0_INIT                0x0041U
+#define YSCAN_CANBTR1_INIT                0x003AU
+#define YSCAN_CANIDAC_INIT                0x0010U
+#define YSCAN_CANRIER_INIT                0x0001U
+#define YSCAN_CANTCR_INIT                 0x0000U
+#define YSCAN_CANIDAR0_INIT               0x30U
+#define YSCAN_CANIDMR0_INIT               0x01U
+#define YSCAN_CANIDMR1_INIT               0xF7U
 
 
 
