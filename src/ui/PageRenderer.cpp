@@ -78,6 +78,8 @@ class SpinButtons : public QWidget {
 // A bar of labelled boxes with widths proportional to their units, a caption above and an
 // optional marker line; without boxes only the caption (the page colours it as a warning).
 class BarGraphWidget : public QWidget {
+  static inline const QColor kMarkerColour{200, 0, 0};
+
  public:
   explicit BarGraphWidget(QWidget* parent) : QWidget(parent) {
     setMinimumHeight(68);
@@ -100,13 +102,19 @@ class BarGraphWidget : public QWidget {
     painter.setPen(colours.color(QPalette::WindowText));
     const int line = fontMetrics().height();
     const QRect area = rect().adjusted(1, 1, -2, -2);
-    painter.drawText(QRect(area.left(), area.top(), area.width(), line),
-                     Qt::AlignLeft | Qt::AlignVCenter, caption_);
+    // The caption on the left of the first line, the marker's label on its right.
+    const QRect first(area.left(), area.top(), area.width(), line);
+    painter.drawText(first, Qt::AlignLeft | Qt::AlignVCenter, caption_);
     int total = 0;
     for (const BarSegment& segment : segments_) total += std::max(0, segment.units);
     if (total <= 0) return;
-    const int top = area.top() + line + 2;
-    const int height = area.bottom() - top - line - 2;
+    const bool marked = markerAt_ >= 0 && markerAt_ <= total;
+    if (marked) {
+      painter.setPen(kMarkerColour);
+      painter.drawText(first, Qt::AlignRight | Qt::AlignVCenter, markerLabel_);
+    }
+    const int top = area.top() + line + 3;
+    const int height = area.bottom() - top;
     static const QColor kFills[] = {QColor(200, 200, 200), QColor(255, 224, 160), QColor(170, 210, 255),
                                     QColor(180, 235, 180), QColor(240, 190, 230)};
     int units = 0;
@@ -119,15 +127,17 @@ class BarGraphWidget : public QWidget {
       painter.fillRect(box, kFills[index++ % std::size(kFills)]);
       painter.setPen(colours.color(QPalette::WindowText));
       painter.drawRect(box);
-      painter.drawText(box, Qt::AlignCenter, QStringLiteral("%1\n%2").arg(QString::fromStdString(segment.label)).arg(segment.units));
+      // A box too narrow for its label shows its count alone.
+      const QString label = QString::fromStdString(segment.label);
+      const QString text = fontMetrics().horizontalAdvance(label) + 4 <= box.width()
+                               ? QStringLiteral("%1\n%2").arg(label).arg(segment.units)
+                               : QString::number(segment.units);
+      painter.drawText(box, Qt::AlignCenter, text);
     }
-    if (markerAt_ >= 0 && markerAt_ <= total) {
+    if (marked) {
       const int x = area.left() + area.width() * markerAt_ / total;
-      painter.setPen(QPen(QColor(200, 0, 0), 2));
-      painter.drawLine(x, top - 2, x, top + height + 2);
-      const int textWidth = fontMetrics().horizontalAdvance(markerLabel_);
-      const int textLeft = std::clamp(x - textWidth / 2, area.left(), area.right() - textWidth);
-      painter.drawText(QRect(textLeft, top + height + 2, textWidth + 2, line), Qt::AlignLeft, markerLabel_);
+      painter.setPen(QPen(kMarkerColour, 2));
+      painter.drawLine(x, top - 3, x, top + height);
     }
   }
 
