@@ -68,6 +68,14 @@ nlohmann::json ControlsToJson(Page& page) {
       item["items"] = control.items;
       item["selection"] = control.selection;
     }
+    if (!control.columns.empty()) item["columns"] = control.columns;
+    if (control.kind == ControlKind::BarGraph) {
+      nlohmann::json segments = nlohmann::json::array();
+      for (const BarSegment& segment : control.segments)
+        segments.push_back({{"label", segment.label}, {"units", segment.units}});
+      item["segments"] = std::move(segments);
+      if (control.markerAt >= 0) item["marker"] = {{"at", control.markerAt}, {"label", control.markerLabel}};
+    }
     if (Page* child = page.GetChildPage(control.id)) {
       item["children"] = nlohmann::json::array(
           {nlohmann::json{{"id", child->GetChildId()}, {"controls", ControlsToJson(*child)}}});
@@ -98,6 +106,9 @@ void PrintControls(Page& page, int depth, std::ostream& out) {
     if (!control.text.empty()) line += " \"" + ReplaceAll(control.text, "\n", "\\n") + "\"";
     if (control.IsChoice())
       line += Format(" selection %d of %zu", control.selection, control.items.size());
+    for (const BarSegment& segment : control.segments)
+      line += Format(" [%s %d]", segment.label.c_str(), segment.units);
+    if (control.markerAt >= 0) line += Format(" %s at %d", control.markerLabel.c_str(), control.markerAt);
     if (!control.enabled) line += " disabled";
     if (!control.shown) line += " hidden";
     if (IsWarning(control)) line += " WARNING";

@@ -25,6 +25,7 @@ const char* ControlKindName(ControlKind kind) {
     case ControlKind::ListBox: return "listbox";
     case ControlKind::Spin: return "spin";
     case ControlKind::Placeholder: return "placeholder";
+    case ControlKind::BarGraph: return "bar";
   }
   return "?";
 }
@@ -203,6 +204,12 @@ Control& Page::AddSpin(uint32_t id, uint32_t buddy, int minimum, int maximum, in
 Control& Page::AddPlaceholder(uint32_t id, int width) {
   Control& control = Add(ControlKind::Placeholder, id);
   control.layout.width = width;
+  return control;
+}
+
+Control& Page::AddBarGraph(uint32_t id, std::string caption) {
+  Control& control = Add(ControlKind::BarGraph, id, std::move(caption));
+  control.tabStop = false;
   return control;
 }
 
@@ -423,6 +430,31 @@ bool Page::SetBackgroundColour(uint32_t id, std::optional<Rgb> colour) {
   return true;
 }
 
+bool Page::SetColumns(uint32_t id, std::vector<std::string> columns) {
+  ControlRef ref = Locate(id);
+  if (!ref || ref.control->kind != ControlKind::ListBox) return false;
+  if (ref.control->columns == columns) return true;
+  ref.control->columns = std::move(columns);
+  ref.page->NotifyChanged(*ref.control);
+  return true;
+}
+
+bool Page::SetBar(uint32_t id, const std::string& caption, std::vector<BarSegment> segments,
+                  int markerAt, const std::string& markerLabel) {
+  ControlRef ref = Locate(id);
+  if (!ref || ref.control->kind != ControlKind::BarGraph) return false;
+  Control& control = *ref.control;
+  if (control.text == caption && control.segments == segments && control.markerAt == markerAt &&
+      control.markerLabel == markerLabel)
+    return true;
+  control.text = caption;
+  control.segments = std::move(segments);
+  control.markerAt = markerAt;
+  control.markerLabel = markerLabel;
+  ref.page->NotifyChanged(control);
+  return true;
+}
+
 std::vector<PageObserver*> Page::ObserversCopy() const {
   // Observers may unregister themselves while being told.
   return Root().observers_;
@@ -548,6 +580,17 @@ bool Page::ActivateLink(uint32_t id, const std::string& href, const std::string&
   return true;
 }
 
+bool Page::ClickHeader(uint32_t id, int column) {
+  ControlRef ref = Locate(id);
+  if (!ref || !ref.control->shown || !ref.control->enabled || ref.control->kind != ControlKind::ListBox)
+    return false;
+  Control& control = *ref.control;
+  if (column < 0 || column >= static_cast<int>(control.columns.size())) return false;
+  control.clickedColumn = column;
+  ref.page->Deliver(control, ControlEvent::HeaderClicked);
+  return true;
+}
+
 bool Page::Dispatch(const InputEvent& event) {
   switch (event.kind) {
     case InputEvent::Kind::Click: return Click(event.controlId);
@@ -557,6 +600,7 @@ bool Page::Dispatch(const InputEvent& event) {
     case InputEvent::Kind::FocusLost: return FocusLost(event.controlId);
     case InputEvent::Kind::LinkActivated:
       return ActivateLink(event.controlId, event.href, event.text);
+    case InputEvent::Kind::ClickHeader: return ClickHeader(event.controlId, event.item);
   }
   return false;
 }

@@ -34,6 +34,7 @@ enum class ControlKind {
   ListBox,
   Spin,             // up-down buttons stepping the number of its buddy edit box
   Placeholder,      // reserved space; a child page or a column header sits here
+  BarGraph,         // a bar of labelled boxes drawn from data (segments), caption in text
 };
 
 // Short lower-case name of a kind for listings ("check", "edit" ...).
@@ -69,6 +70,13 @@ struct ControlLayout {
   int width = 0;          // preferred width in layout units, 0 = renderer's choice
 };
 
+// One box of a bar graph: its label and its width in units (the widths are proportional).
+struct BarSegment {
+  std::string label;
+  int units = 0;
+  friend bool operator==(const BarSegment&, const BarSegment&) = default;
+};
+
 struct Control {
   uint32_t id = kAnonymousControl;
   ControlKind kind = ControlKind::StaticText;
@@ -90,6 +98,15 @@ struct Control {
   int spinMax = 0;
   int spinStep = 1;
   uint32_t buddy = 0;
+  // List boxes with columns: the column headers; each item holds its cells separated by
+  // tabs. A click on a header reaches the module as HeaderClicked with clickedColumn set.
+  std::vector<std::string> columns;
+  int clickedColumn = -1;
+  // Bar graphs: the boxes from left to right and a marker line at a unit position from the
+  // left edge (-1: none) with its label. Without segments the text is shown alone.
+  std::vector<BarSegment> segments;
+  int markerAt = -1;
+  std::string markerLabel;
   // The binding attached to this control, if any (owned by the module).
   CSetCtrl* binding = nullptr;
 
@@ -129,14 +146,15 @@ enum class ControlEvent {
   FocusLost,
   LinkActivated,
   TextSetByProgram,  // the program replaced an edit box's text
+  HeaderClicked,     // a column header of a list box (Control::clickedColumn)
 };
 
 // User input from a view or the CLI.
 struct InputEvent {
-  enum class Kind { Click, SelectItem, TypeText, FocusGained, FocusLost, LinkActivated };
+  enum class Kind { Click, SelectItem, TypeText, FocusGained, FocusLost, LinkActivated, ClickHeader };
   Kind kind = Kind::Click;
   uint32_t controlId = 0;  // may address a child page
-  int item = -1;           // SelectItem
+  int item = -1;           // SelectItem; ClickHeader: the column
   std::string text;        // TypeText: the whole new text; LinkActivated: the link text
   std::string href;        // LinkActivated
 };
@@ -194,6 +212,7 @@ class Page {
   Control& AddListBox(uint32_t id, std::vector<std::string> items);
   Control& AddSpin(uint32_t id, uint32_t buddy, int minimum, int maximum, int step = 1);
   Control& AddPlaceholder(uint32_t id, int width);
+  Control& AddBarGraph(uint32_t id, std::string caption = {});
   // Inserts a control at a tab position (clamped to the end); removes one. Removing a
   // control drops its child page and detaches its binding.
   Control& InsertAt(size_t index, ControlKind kind, uint32_t id, std::string text = {});
@@ -246,6 +265,10 @@ class Page {
   bool SetReadOnly(uint32_t id, bool readOnly);
   bool SetTextColour(uint32_t id, std::optional<Rgb> colour);
   bool SetBackgroundColour(uint32_t id, std::optional<Rgb> colour);
+  bool SetColumns(uint32_t id, std::vector<std::string> columns);
+  // A bar graph's caption, boxes and marker (markerAt -1: none).
+  bool SetBar(uint32_t id, const std::string& caption, std::vector<BarSegment> segments,
+              int markerAt = -1, const std::string& markerLabel = {});
   // Tells the observers that a control changed through direct access.
   void NotifyChanged(const Control& control);
   void NotifyStructureChanged();
@@ -259,6 +282,8 @@ class Page {
   bool FocusGained(uint32_t id);
   bool FocusLost(uint32_t id);
   bool ActivateLink(uint32_t id, const std::string& href, const std::string& linkText);
+  // A click on a column header of a list box with columns.
+  bool ClickHeader(uint32_t id, int column);
   bool Dispatch(const InputEvent& event);
   // The link of the last LinkActivated event (for handlers).
   const std::string& GetActivatedHref() const { return activatedHref_; }

@@ -229,6 +229,22 @@ void SortSolutions(std::vector<Solution>& rows) {
   });
 }
 
+double SolutionCell(const Solution& row, int column, int segmentColumns) {
+  if (column == 0) return row.prescaler;
+  if (column == 1) return row.quanta;
+  if (column >= 2 && column < 2 + segmentColumns && segmentColumns <= 3) return row.segments[column - 2];
+  if (column == 2 + segmentColumns) return row.jump;
+  if (column == 3 + segmentColumns) return row.rate;
+  if (column == 4 + segmentColumns) return std::fabs(row.errorPercent);
+  return 0;
+}
+
+void SortSolutionsBy(std::vector<Solution>& rows, int column, int segmentColumns) {
+  std::stable_sort(rows.begin(), rows.end(), [column, segmentColumns](const Solution& a, const Solution& b) {
+    return SolutionCell(a, column, segmentColumns) < SolutionCell(b, column, segmentColumns);
+  });
+}
+
 // ---- acceptance masks ----
 
 uint32_t MaxMaskId(bool extended) { return extended ? 0x1FFFFFFFu : 0x7FFu; }
@@ -277,7 +293,7 @@ constexpr const char* kTimingKey = "Bit timing:";
 constexpr const char* kBaudKey = "Baud rate:";
 constexpr const char* kSolverKey = "Solver:";
 constexpr const char* kSolutionsKey = "Solutions:";
-constexpr const char* kColumnsKey = "solution columns";
+constexpr const char* kGraphKey = "Bit timing graph";
 constexpr const char* kCalculateHref = "tarqcmd:calculate";
 constexpr const char* kRecalculateHref = "tarqcmd:baud";
 
@@ -386,11 +402,17 @@ class MaskIdEdit : public CSetCtrl {
   RegisterRef high_;
 };
 
+// The cells of a list row, separated by tabs.
 std::string SolutionText(const can::Solution& row, int columns) {
-  std::string text = Format("%9d %7d", row.prescaler, row.quanta);
-  for (int n = 0; n < columns; ++n) text += Format(" %7d", row.segments[n]);
-  text += Format(" %5d  %-12s %+.3f %%", row.jump, can::BaudText(row.rate).c_str(), row.errorPercent);
+  std::string text = Format("%d\t%d", row.prescaler, row.quanta);
+  for (int n = 0; n < columns; ++n) text += Format("\t%d", row.segments[n]);
+  text += Format("\t%d\t%s\t%+.3f %%", row.jump, can::BaudText(row.rate).c_str(), row.errorPercent);
   return text;
+}
+
+bool SameRow(const can::Solution& a, const can::Solution& b) {
+  return a.prescaler == b.prescaler && a.quanta == b.quanta &&
+         std::equal(std::begin(a.segments), std::end(a.segments), std::begin(b.segments)) && a.jump == b.jump;
 }
 
 }  // namespace
@@ -420,7 +442,17 @@ uint64_t CCanModule::ClockHz() const {
   return mhz > 0 && std::isfinite(mhz) ? static_cast<uint64_t>(std::llround(mhz * 1e6)) : 0;
 }
 
-void CCanModule::DeclareBaudRate(PageDeclaration& d, const std::string& columns) {
+void CCanModule::DeclareGraph(PageDeclaration& d) {
+  const uint32_t graphId = d.NextId();
+  d.Custom([graphId](Page& page) {
+    Control& graph = page.AddBarGraph(graphId);
+    graph.layout.width = 330;
+  });
+  graphId_ = graphId;
+  (void)kGraphKey;
+}
+
+void CCanModule::DeclareBaudRate(PageDeclaration& d, std::vector<std::string> columns) {
   d.Group("Baud Rate");
   d.Edit({.caption = kBaudKey, .width = 110});
   d.Link({.caption = Format("<A HREF=\"%s\">Calculate parameters ---></A>", kCalculateHref),
@@ -428,10 +460,13 @@ void CCanModule::DeclareBaudRate(PageDeclaration& d, const std::string& columns)
   d.Link({.caption = Format("<A HREF=\"%s\">&lt;--- Calculate baud rate</A>", kRecalculateHref),
           .key = "Calculate baud rate", .newRow = false});
   d.Display({.caption = kSolverKey, .width = 330});
-  d.Static({.caption = columns, .key = kColumnsKey});
   d.Static({.caption = kSolutionsKey});
   const uint32_t listId = d.NextId();
-  d.Custom([listId](Page& page) { page.AddListBox(listId, {}).layout.width = 460; });
+  d.Custom([listId, columns](Page& page) {
+    Control& list = page.AddListBox(listId, {});
+    list.layout.width = 460;
+    list.columns = columns;
+  });
   solutionsId_ = listId;
 }
 
@@ -439,6 +474,29 @@ std::string CCanModule::TimingText() const {
   const std::vector<can::Violation> violations = Violations();
   if (!violations.empty()) return violations.front().message;
   return SegmentText(Current());
+}
+
+void CCanModule::UpdateGraph(double serialMHz, const can::Solution& t) {
+  Page* page = GetPage();
+  if (!page || !page->Find(graphId_)) return;
+  const std::vector<can::Violation> violations = Violations();
+  if (!violations.empty()) {
+    // An invalid timing has no bit to draw: the area shows the first violated rule, as an
+    // error while the controller is in use (as the warnings pass reports it).
+    page->SetBar(graphId_, violations.front().message, {});
+    page->SetTextColour(graphId_, IsSelected() ? std::optional<Rgb>(kWarningTextColour) : std::nullopt);
+    return;
+  }
+  std::vector<BarSegment> segments = BitSegments(t);
+  int total = 0;
+  for (const BarSegment& segment : segments) total += segment.units;
+  // The bit is sampled at the end of the last segment but one.
+  const int sampleAt = segments.empty() ? -1 : total - segments.back().units;
+  const std::string marker =
+      total > 0 ? Format("sample point %g %%", std::round(1000.0 * sampleAt / total) / 10) : std::string();
+  page->SetBar(graphId_, can::BaudText(can::BaudRate(serialMHz, t.quanta)) + Format(", %d TQ per bit", t.quanta),
+               std::move(segments), total > 0 ? sampleAt : -1, marker);
+  page->SetTextColour(graphId_, std::nullopt);
 }
 
 std::string CCanModule::TimingKey() const {
@@ -456,6 +514,7 @@ void CCanModule::UpdateValues() {
   ShowControlText(ControlIdOf(kSerialKey), can::SerialClockText(serial));
   ShowControlText(ControlIdOf(kQuantumKey), can::QuantumText(serial));
   ShowControlText(ControlIdOf(kTimingKey), TimingText());
+  UpdateGraph(serial, t);
   // The baud box follows the timing fields when they (or the clock) changed; a typed rate
   // stays until then and is solved again (the sampling choice changes the rows).
   const uint32_t baudId = ControlIdOf(kBaudKey);
@@ -500,13 +559,11 @@ void CCanModule::RunSolver(const can::BaudRequest& request, bool autoSelect) {
     break;
   }
   can::SortSolutions(found);
+  if (sortColumn_ >= 0) can::SortSolutionsBy(found, sortColumn_, SegmentColumns());
   solutions_ = std::move(found);
   selectedRow_ = -1;
   for (size_t n = 0; match && n < solutions_.size(); ++n) {
-    const can::Solution& row = solutions_[n];
-    if (row.prescaler == match->prescaler && row.quanta == match->quanta &&
-        std::equal(std::begin(row.segments), std::end(row.segments), std::begin(match->segments)) &&
-        row.jump == match->jump) {
+    if (SameRow(solutions_[n], *match)) {
       selectedRow_ = static_cast<int>(n);
       break;
     }
@@ -548,7 +605,29 @@ void CCanModule::ApplySolution(const can::Solution& row) {
   UpdateValues();
 }
 
+void CCanModule::SortByColumn(int column) {
+  std::optional<can::Solution> chosen;
+  if (selectedRow_ >= 0 && static_cast<size_t>(selectedRow_) < solutions_.size())
+    chosen = solutions_[static_cast<size_t>(selectedRow_)];
+  sortColumn_ = column;
+  if (column < 0) {
+    can::SortSolutions(solutions_);
+  } else {
+    can::SortSolutionsBy(solutions_, column, SegmentColumns());
+  }
+  selectedRow_ = -1;
+  for (size_t n = 0; chosen && n < solutions_.size(); ++n)
+    if (SameRow(solutions_[n], *chosen)) selectedRow_ = static_cast<int>(n);
+  applying_ = true;  // the list's new selection is the same row: nothing to write
+  ShowSolutions();
+  applying_ = false;
+}
+
 void CCanModule::OnControlEvent(Page& page, Control& control, ControlEvent event) {
+  if (control.id == solutionsId_ && event == ControlEvent::HeaderClicked) {
+    SortByColumn(control.clickedColumn);
+    return;
+  }
   if (control.id == ControlIdOf(kBaudKey) && event == ControlEvent::FocusLost) {
     SolveTyped(control.text, false);
     return;
@@ -628,7 +707,8 @@ void CpmZCAN::DeclarePage(PageDeclaration& d) {
            .label = "Sampling: Three samples per bit", .newRow = false});
   d.Display({.caption = kTimingKey, .width = 330});
 
-  DeclareBaudRate(d, "Prescaler  TQ/bit  PROPSEG  PSEG1  PSEG2  RJW  Rate  Error");
+  DeclareGraph(d);
+  DeclareBaudRate(d, {"Prescaler", "TQ/bit", "PROPSEG", "PSEG1", "PSEG2", "RJW", "Rate", "Error"});
 
   d.NextBand();
   d.Group("Operation");
@@ -731,6 +811,10 @@ std::string CpmZCAN::SegmentText(const can::Solution& t) const {
                 t.segments[2], t.quanta);
 }
 
+std::vector<BarSegment> CpmZCAN::BitSegments(const can::Solution& t) const {
+  return {{"sync", 1}, {"prop", t.segments[0]}, {"pseg1", t.segments[1]}, {"pseg2", t.segments[2]}};
+}
+
 // ---- YSCAN ----
 
 namespace {
@@ -741,24 +825,79 @@ constexpr const char* kBtr0 = "CANBTR0_INIT";
 constexpr const char* kBtr1 = "CANBTR1_INIT";
 constexpr const char* kIdac = "CANIDAC_INIT";
 constexpr const char* kRier = "CANRIER_INIT";
+constexpr const char* kTcr = "CANTCR_INIT";
 constexpr const char* kSjwKey = "SJW:";
 constexpr const char* kTseg1Key = "TSEG1:";
 constexpr const char* kTseg2Key = "TSEG2:";
 constexpr const char* kBusClockKey = "IP Bus clock";
 
-// The Casp parts with the controller (CVX-26, CVX-27) and the Dorn group have the full
-// control and interrupt map and no EXTAL restrictions; the Tebo parts have the clock source
-// at bit 0 and restrict the EXTAL clock.
+// The controller of the Casp parts (CVX-26, CVX-27) and the Dorn group: CANCTL1 7..2 hold
+// module enable, clock source, loopback, listen-only, bus-off recovery and the wake-up
+// filter; CANRIER has the receive and status-change enables with two-bit status levels.
+const YscanBit kCaspModeBits[] = {
+    {"CAN Module Enable", kYCtl1, 7},
+    {"Keep CAN in INIT mode", kYCtl0, 0},
+    {"Wakeup Enable", kYCtl0, 2},
+    {"Timestamp Timer Enable", kYCtl0, 3},
+    {"CAN Stops in Wait Mode", kYCtl0, 5},
+    {"Wakeup Low-pass Filter Enable", kYCtl1, 2},
+    {"Manual Bus-off Recovery", kYCtl1, 3},
+    {"Listen Only Mode", kYCtl1, 4},
+    {"Loopback mode", kYCtl1, 5},
+};
+const YscanBit kCaspInterruptBits[] = {
+    {"Wake-up", kRier, 7, "Interrupt: Wake-up"},
+    {"Receiver Full", kRier, 0, "Interrupt: Receiver Full"},
+    {"Receiver Overrun", kRier, 1, "Interrupt: Receiver Overrun"},
+    {"Status Change", kRier, 6, "Interrupt: Status Change"},
+};
+const YscanChoice kCaspInterruptChoices[] = {
+    {"Status change (TX):", kRier, 2, {"Disabled", "Bus-off only", "Bus-off and TxErr", "All state changes"},
+     "Interrupt: Status Change Detection (TX)"},
+    {"Status change (RX):", kRier, 4, {"Disabled", "Bus-off only", "Bus-off and RxErr", "All state changes"},
+     "Interrupt: Status Change Detection (RX)"},
+};
+
+// The earlier controller of the Tebo parts: the clock source is CANCTL1 bit 0, with the
+// wake-up filter at 1 and loopback at 2 above it; CANCTL0 keeps soft reset (0), the timer
+// link (3) and the wait-mode stop (5). CANRIER has one enable per error state instead of the
+// status levels, and the transmit-empty enables of the three buffers sit in CANTCR 2..0.
+const YscanBit kTeboModeBits[] = {
+    {"Keep CAN in INIT mode", kYCtl0, 0},
+    {"Timer Link Enable", kYCtl0, 3},
+    {"CAN Stops in Wait Mode", kYCtl0, 5},
+    {"Wakeup Low-pass Filter Enable", kYCtl1, 1},
+    {"Loopback mode", kYCtl1, 2},
+};
+const YscanBit kTeboInterruptBits[] = {
+    {"Wake-up", kRier, 7, "Interrupt: Wake-up"},
+    {"Receiver Warning", kRier, 6, "Interrupt: Receiver Warning"},
+    {"Transmitter Warning", kRier, 5, "Interrupt: Transmitter Warning"},
+    {"Receiver Error Passive", kRier, 4, "Interrupt: Receiver Error Passive"},
+    {"Transmitter Error Passive", kRier, 3, "Interrupt: Transmitter Error Passive"},
+    {"Bus-Off", kRier, 2, "Interrupt: Bus-Off"},
+    {"Receiver Overrun", kRier, 1, "Interrupt: Receiver Overrun"},
+    {"Receiver Full", kRier, 0, "Interrupt: Receiver Full"},
+    {"Transmit Buffer 0 Empty", kTcr, 0, "Interrupt: Transmit Buffer 0 Empty"},
+    {"Transmit Buffer 1 Empty", kTcr, 1, "Interrupt: Transmit Buffer 1 Empty"},
+    {"Transmit Buffer 2 Empty", kTcr, 2, "Interrupt: Transmit Buffer 2 Empty"},
+};
+
+// The Casp and Dorn parts have no EXTAL restrictions; the Tebo parts restrict the EXTAL clock.
 const YscanVariant kYscanVariants[] = {
     {.name = "Casp and Dorn",
      .partTests = {kTestCasp, kTestDorn},
      .clockSourceBit = 6,
      .extalLabel = "Clock Source: EXTAL_CLK",
-     .controlBits = true},
+     .modeBits = kCaspModeBits,
+     .interruptBits = kCaspInterruptBits,
+     .interruptChoices = kCaspInterruptChoices},
     {.name = "Tebo",
      .clockSourceBit = 0,
      .extalLabel = "Clock Source: ECTAL_CLK",
-     .restrictedExtal = true},
+     .restrictedExtal = true,
+     .modeBits = kTeboModeBits,
+     .interruptBits = kTeboInterruptBits},
 };
 
 }  // namespace
@@ -775,7 +914,7 @@ void CpmYSCAN::DeclareRegisters() {
   std::vector<RegisterDecl> table = {
       {kYCtl0, 0, DW16 | NODEFAULT}, {kYCtl1, 0, DW16 | NODEFAULT}, {kBtr0, 0, DW16 | NODEFAULT},
       {kBtr1, 0, DW16},              {kIdac, 0, DW16},              {kRier, 0, DW16},
-      {"CANTCR_INIT", 0, DW16 | NODEFAULT},
+      {kTcr, 0, DW16 | NODEFAULT},
   };
   static const char* const kCodes[] = {"CANIDAR0_INIT", "CANIDAR1_INIT", "CANIDAR2_INIT", "CANIDAR3_INIT",
                                        "CANIDAR4_INIT", "CANIDAR5_INIT", "CANIDAR6_INIT", "CANIDAR7_INIT"};
@@ -810,38 +949,25 @@ void CpmYSCAN::DeclarePage(PageDeclaration& d) {
   d.Radio({.caption = "Three samples per bit", .field = Bit(kBtr1, 7), .label = "Three samples per bit",
            .newRow = false});
   d.Display({.caption = kTimingKey, .width = 330});
-  DeclareBaudRate(d, "Prescaler  TQ/bit  TSEG1  TSEG2  SJW  Rate  Error");
+  DeclareGraph(d);
+  DeclareBaudRate(d, {"Prescaler", "TQ/bit", "TSEG1", "TSEG2", "SJW", "Rate", "Error"});
 
   d.NextBand();
-  if (v.controlBits) {
+  // Boxes in pairs, one pair a row.
+  const auto boxes = [&d](std::span<const YscanBit> bits) {
+    for (size_t n = 0; n < bits.size(); ++n)
+      d.Box({.caption = bits[n].caption, .field = Bit(bits[n].reg, bits[n].bit),
+             .label = bits[n].label ? bits[n].label : "", .comment = kState, .newRow = n % 2 == 0});
+  };
+  if (!v.modeBits.empty()) {
     d.Group("Operation");
-    d.Box({.caption = "CAN Module Enable", .field = Bit(kYCtl1, 7), .comment = kState});
-    d.Box({.caption = "Keep CAN in INIT mode", .field = Bit(kYCtl0, 0), .comment = kState, .newRow = false});
-    d.Box({.caption = "Wakeup Enable", .field = Bit(kYCtl0, 2), .comment = kState});
-    d.Box({.caption = "Timestamp Timer Enable", .field = Bit(kYCtl0, 3), .comment = kState, .newRow = false});
-    d.Box({.caption = "CAN Stops in Wait Mode", .field = Bit(kYCtl0, 5), .comment = kState});
-    d.Box({.caption = "Wakeup Low-pass Filter Enable", .field = Bit(kYCtl1, 2), .comment = kState, .newRow = false});
-    d.Box({.caption = "Manual Bus-off Recovery", .field = Bit(kYCtl1, 3), .comment = kState});
-    d.Box({.caption = "Listen Only Mode", .field = Bit(kYCtl1, 4), .comment = kState, .newRow = false});
-    d.Box({.caption = "Loopback mode", .field = Bit(kYCtl1, 5), .comment = kState});
-
-    d.Group("Interrupts");
-    d.Box({.caption = "Wake-up", .field = Bit(kRier, 7), .label = "Interrupt: Wake-up", .comment = kState});
-    d.Box({.caption = "Receiver Full", .field = Bit(kRier, 0), .label = "Interrupt: Receiver Full",
-           .comment = kState, .newRow = false});
-    d.Box({.caption = "Receiver Overrun", .field = Bit(kRier, 1), .label = "Interrupt: Receiver Overrun",
-           .comment = kState});
-    d.Box({.caption = "Status Change", .field = Bit(kRier, 6), .label = "Interrupt: Status Change",
-           .comment = kState, .newRow = false});
-    d.List({.caption = "Status change (TX):", .field = {.reg = kRier, .low = 2, .high = 3},
-            .items = {"Disabled", "Bus-off only", "Bus-off and TxErr", "All state changes"},
-            .label = "Interrupt: Status Change Detection (TX)"});
-    d.List({.caption = "Status change (RX):", .field = {.reg = kRier, .low = 4, .high = 5},
-            .items = {"Disabled", "Bus-off only", "Bus-off and RxErr", "All state changes"},
-            .label = "Interrupt: Status Change Detection (RX)"});
-  } else {
-    d.Group("Interrupts");
+    boxes(v.modeBits);
   }
+  d.Group("Interrupts");
+  boxes(v.interruptBits);
+  for (const YscanChoice& choice : v.interruptChoices)
+    d.List({.caption = choice.caption, .field = {.reg = choice.reg, .low = choice.low, .high = choice.low + 1},
+            .items = choice.items, .label = choice.label});
   d.InterruptPanels(kInterruptPanelWidth);
 
   d.Group("Acceptance Filters");
@@ -903,6 +1029,10 @@ std::vector<std::string> CpmYSCAN::TimingKeys() const { return {kPrescalerKey, k
 
 std::string CpmYSCAN::SegmentText(const can::Solution& t) const {
   return Format("sync 1 | tseg1 %d | tseg2 %d = %d TQ", t.segments[0], t.segments[1], t.quanta);
+}
+
+std::vector<BarSegment> CpmYSCAN::BitSegments(const can::Solution& t) const {
+  return {{"sync", 1}, {"tseg1", t.segments[0]}, {"tseg2", t.segments[1]}};
 }
 
 bool CpmYSCAN::ValidateControls(bool showMessages) {

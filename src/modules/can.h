@@ -108,6 +108,11 @@ std::vector<Solution> SolveZcan(const SolverInput& in);
 std::vector<Solution> SolveYscan(const SolverInput& in);
 // Exact solutions first, then by prescaler, quanta and the rest of the search order.
 void SortSolutions(std::vector<Solution>& rows);
+// The list's columns: prescaler, quanta, the segments (`segmentColumns` of them), jump width,
+// rate and error. The number a column sorts by (the error by its size); 0 past the last.
+double SolutionCell(const Solution& row, int column, int segmentColumns);
+// Numeric ascending by one column; rows that tie keep their order.
+void SortSolutionsBy(std::vector<Solution>& rows, int column, int segmentColumns);
 
 // ---- acceptance masks of the ZedCAN controller ----
 
@@ -156,6 +161,13 @@ class CCanModule : public CDeclaredModule {
   void SolveTyped(const std::string& text, bool autoSelect);
   // Writes a solution row into the timing fields.
   void ApplySolution(const can::Solution& row);
+  // Orders the list by a column as a click on its header does (-1: the solver's own order);
+  // the chosen row stays chosen, and later solver runs keep the order.
+  void SortByColumn(int column);
+  int SortColumn() const { return sortColumn_; }
+  int SelectedRow() const { return selectedRow_; }
+  // The bit as the graph draws it: the boxes in quanta and the sample point after them.
+  virtual std::vector<BarSegment> BitSegments(const can::Solution& current) const = 0;
   uint32_t ControlIdOf(const std::string& key) const;
 
  protected:
@@ -166,13 +178,16 @@ class CCanModule : public CDeclaredModule {
   virtual std::string SegmentText(const can::Solution& current) const = 0;
   virtual int SegmentColumns() const = 0;
   // The baud-rate group: the box, the commands, the solver line and the solution list.
-  void DeclareBaudRate(PageDeclaration& d, const std::string& columns);
+  void DeclareBaudRate(PageDeclaration& d, std::vector<std::string> columns);
+  // The bit-timing graph (under the timing fields).
+  void DeclareGraph(PageDeclaration& d);
   uint32_t Field(const std::string& reg, int low, int high) const;
   void SetField(const std::string& reg, int low, int high, uint32_t value);
   uint64_t ClockHz() const;
 
  private:
   void RunSolver(const can::BaudRequest& request, bool autoSelect);
+  void UpdateGraph(double serialMHz, const can::Solution& current);
   void ShowSolutions();
   std::string TimingKey() const;
 
@@ -182,6 +197,8 @@ class CCanModule : public CDeclaredModule {
   std::optional<std::string> shownTiming_;  // the fields and clock the baud box last showed
   bool applying_ = false;
   uint32_t solutionsId_ = 0;
+  uint32_t graphId_ = 0;
+  int sortColumn_ = -1;
 };
 
 // The ZedCAN controller of the classic, Tebo and later parts (ZCAN, ZCAN2).
@@ -202,6 +219,23 @@ class CpmZCAN : public CCanModule {
   std::vector<std::string> TimingKeys() const override;
   std::string SegmentText(const can::Solution& current) const override;
   int SegmentColumns() const override { return 3; }
+  std::vector<BarSegment> BitSegments(const can::Solution& current) const override;
+};
+
+// A mode bit or interrupt enable of the YSCAN controller: one box on the page.
+struct YscanBit {
+  const char* caption = "";
+  const char* reg = "";  // CANCTL0_INIT, CANCTL1_INIT, CANRIER_INIT or CANTCR_INIT
+  int bit = 0;
+  const char* label = nullptr;  // summary label; none: the caption
+};
+// A two-bit choice of the YSCAN controller (the status-change interrupt levels).
+struct YscanChoice {
+  const char* caption = "";
+  const char* reg = "";
+  int low = 0;
+  std::vector<std::string> items{};
+  const char* label = "";
 };
 
 // What tells the YSCAN controllers apart.
@@ -210,8 +244,10 @@ struct YscanVariant {
   std::vector<int> partTests{};  // the part tests that select the row; none: any part
   int clockSourceBit = 0;        // CANCTL1 bit: set for the IP bus clock, clear for EXTAL
   const char* extalLabel = "";
-  bool controlBits = false;      // the CANCTL0/CANCTL1 mode bits and the CANRIER enables
   bool restrictedExtal = false;  // the EXTAL clock restricts TSEG2 and the prescaler
+  std::span<const YscanBit> modeBits{};       // the "Operation" group
+  std::span<const YscanBit> interruptBits{};  // the "Interrupts" group
+  std::span<const YscanChoice> interruptChoices{};
 };
 
 // The YSCAN controller of the Tebo, Casp and Dorn parts.
@@ -240,6 +276,7 @@ class CpmYSCAN : public CCanModule {
   std::vector<std::string> TimingKeys() const override;
   std::string SegmentText(const can::Solution& current) const override;
   int SegmentColumns() const override { return 2; }
+  std::vector<BarSegment> BitSegments(const can::Solution& current) const override;
 
   const YscanVariant* variant_ = nullptr;
 };

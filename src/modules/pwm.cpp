@@ -56,6 +56,7 @@ std::string InitialKey(int pin) { return Format("Initial Value on SW-controled P
 std::string PairNoteKey(int pair) { return Format("pair note %d", pair); }
 std::string ValueKey(int n) { return Format("PWM Value %d", n); }
 std::string LatencyClocksKey(int n) { return Format("fault %d latency clocks", n); }
+std::string FilterClockKey(int n) { return Format("fault %d pwm clks", n); }
 std::string LatencyTimeKey(int n) {
   return Format("Fault %d Input Filter: Input Signal Latency", n);
 }
@@ -72,7 +73,8 @@ const PwmVariant kVariants[] = {
     {.name = "Tebo", .partTest = kTestTebo, .registerCount = 20, .sources = true,
      .hsClock = true, .correctionMethod = false},
     {.name = "Casp", .partTest = kTestCasp, .registerCount = 25, .sources = true,
-     .caspSources = true, .faultFilters = true, .hsClock = true, .correctionMethod = false},
+     .caspSources = true, .faultFilters = true, .hsClock = true, .correctionMethod = false,
+     .filterClockLink = true},
     {.name = "Later", .registerCount = 18},
 };
 
@@ -408,8 +410,10 @@ void CpmPWM::DeclareFaults(PageDeclaration& d) {
                .field = {.reg = kFfilt[n], .low = 0, .high = 7},
                .label = Format("Fault %d Input Filter: Input Signal Sampling [timer clocks] ", n),
                .number = {.hex = false, .zeroAllowed = true},
-               .spin = {.minimum = 0, .maximum = 255}, .unit = "clks", .width = 60,
-               .enabled = exists});
+               .spin = {.minimum = 0, .maximum = 255}, .width = 60, .enabled = exists});
+      // The unit names the clock the filter samples with, linked to the system module's
+      // choice of that clock where there is one.
+      d.Link({.caption = "pwm clks", .key = FilterClockKey(n), .newRow = false});
       d.List({.caption = "Consecutive samples required to agree:",
               .key = Format("Fault %d Input Filter: Consecutive Samples Required to Agree", n),
               .field = {.reg = kFfilt[n], .low = 8, .high = 10}, .items = samples,
@@ -582,10 +586,21 @@ void CpmPWM::UpdateValues() {
   }
 }
 
+std::string CpmPWM::FilterClockText() const {
+  if (!variant_->filterClockLink) return "pwm clks";
+  const PeripheralClockGate* gate = FindCapability<PeripheralClockGate>(GetContext());
+  const std::string link = gate ? gate->OptionLink(kHsClockBox) : std::string();
+  return link.empty() ? "pwm clks" : Format("<a href=\"%s\">pwm</a> clks", link.c_str());
+}
+
 void CpmPWM::UpdateEnables() {
   decl_.ApplyRules();
   Page* page = GetPage();
   if (!page) return;
+  if (variant_->faultFilters) {
+    const std::string text = FilterClockText();
+    for (int n = 0; n < 4; ++n) page->SetText(ControlIdOf(FilterClockKey(n)), text);
+  }
   if (variant_->brel) {
     const uint32_t id = ControlIdOf(kNoteKey);
     const std::string note = UserSlotNote(*this, 0);

@@ -31,6 +31,7 @@ struct PwmVariant {
   bool hsClock = false;       // may run on the high-speed peripheral clock
   bool correctionMethod = true;  // the dead-time correction method can be chosen
   bool brel = false;          // glitch stretching, pulse edge control, user-slot note
+  bool filterClockLink = false;  // the filters' clock unit links to the system module's box
 };
 
 class CpmPWM : public CDeclaredModule, public PwmGenerator {
@@ -45,6 +46,9 @@ class CpmPWM : public CDeclaredModule, public PwmGenerator {
   void FixDefaults() override;
   void UpdateEnables() override;
   void UpdateValues() override;
+  // The unit of the fault filters: "pwm clks", with "pwm" linked to the system module's
+  // high-speed clock box where the part has one.
+  std::string FilterClockText() const;
   void CheckWarnings() override;
   void OnControlEvent(Page& page, Control& control, ControlEvent event) override;
 

@@ -615,6 +615,11 @@ void CpmQT::CheckDecoder() {
                       : "");
 }
 
+void CpmQT::OnControlEvent(Page& page, Control& control, ControlEvent event) {
+  CDeclaredModule::OnControlEvent(page, control, event);
+  if (event == ControlEvent::SelectionChanged) UpdateEnables();
+}
+
 void CpmQT::CheckWarnings() {
   CModule::CheckWarnings();
   CheckSource(true, kPrimaryNoteKey);

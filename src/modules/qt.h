@@ -70,6 +70,8 @@ class CpmQT : public CDeclaredModule, public QuadTimerChannel {
   void UpdateEnables() override;
   void UpdateValues() override;
   void CheckWarnings() override;
+  // A list choice (count mode, sources) decides which other controls take input.
+  void OnControlEvent(Page& page, Control& control, ControlEvent event) override;
 
   // The counting frequency in Hz (0: stopped or not known) and the timer clock it comes from.
   double CountingFrequencyHz() const;

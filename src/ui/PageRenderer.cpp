@@ -12,13 +12,16 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QHeaderView>
 #include <QListWidget>
+#include <QPainter>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
@@ -71,6 +74,97 @@ class SpinButtons : public QWidget {
   QToolButton* up_;
   QToolButton* down_;
 };
+
+// A bar of labelled boxes with widths proportional to their units, a caption above and an
+// optional marker line; without boxes only the caption (the page colours it as a warning).
+class BarGraphWidget : public QWidget {
+  static inline const QColor kMarkerColour{200, 0, 0};
+
+ public:
+  explicit BarGraphWidget(QWidget* parent) : QWidget(parent) {
+    setMinimumHeight(68);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  }
+  void SetData(const Control& control) {
+    caption_ = QString::fromStdString(control.text);
+    segments_ = control.segments;
+    markerAt_ = control.markerAt;
+    markerLabel_ = QString::fromStdString(control.markerLabel);
+    update();
+  }
+  QSize sizeHint() const override { return {330, 68}; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    (void)event;
+    QPainter painter(this);
+    const QPalette& colours = palette();
+    painter.setPen(colours.color(QPalette::WindowText));
+    const int line = fontMetrics().height();
+    const QRect area = rect().adjusted(1, 1, -2, -2);
+    // The caption on the left of the first line, the marker's label on its right.
+    const QRect first(area.left(), area.top(), area.width(), line);
+    painter.drawText(first, Qt::AlignLeft | Qt::AlignVCenter, caption_);
+    int total = 0;
+    for (const BarSegment& segment : segments_) total += std::max(0, segment.units);
+    if (total <= 0) return;
+    const bool marked = markerAt_ >= 0 && markerAt_ <= total;
+    if (marked) {
+      painter.setPen(kMarkerColour);
+      painter.drawText(first, Qt::AlignRight | Qt::AlignVCenter, markerLabel_);
+    }
+    const int top = area.top() + line + 3;
+    const int height = area.bottom() - top;
+    static const QColor kFills[] = {QColor(200, 200, 200), QColor(255, 224, 160), QColor(170, 210, 255),
+                                    QColor(180, 235, 180), QColor(240, 190, 230)};
+    int units = 0;
+    size_t index = 0;
+    for (const BarSegment& segment : segments_) {
+      const int left = area.left() + area.width() * units / total;
+      units += std::max(0, segment.units);
+      const int right = area.left() + area.width() * units / total;
+      const QRect box(left, top, std::max(1, right - left), height);
+      painter.fillRect(box, kFills[index++ % std::size(kFills)]);
+      painter.setPen(colours.color(QPalette::WindowText));
+      painter.drawRect(box);
+      // A box too narrow for its label shows its count alone.
+      const QString label = QString::fromStdString(segment.label);
+      const QString text = fontMetrics().horizontalAdvance(label) + 4 <= box.width()
+                               ? QStringLiteral("%1\n%2").arg(label).arg(segment.units)
+                               : QString::number(segment.units);
+      painter.drawText(box, Qt::AlignCenter, text);
+    }
+    if (marked) {
+      const int x = area.left() + area.width() * markerAt_ / total;
+      painter.setPen(QPen(kMarkerColour, 2));
+      painter.drawLine(x, top - 3, x, top + height);
+    }
+  }
+
+ private:
+  QString caption_;
+  std::vector<BarSegment> segments_;
+  int markerAt_ = -1;
+  QString markerLabel_;
+};
+
+// A list box with columns: the cells of an item are separated by tabs.
+void SetTreeItems(QTreeWidget* tree, const Control& control) {
+  QStringList headers;
+  for (const std::string& column : control.columns) headers << ToQt(column);
+  if (tree->columnCount() != headers.size()) tree->setColumnCount(static_cast<int>(headers.size()));
+  tree->setHeaderLabels(headers);
+  bool same = tree->topLevelItemCount() == static_cast<int>(control.items.size());
+  for (int i = 0; same && i < tree->topLevelItemCount(); ++i)
+    same = tree->topLevelItem(i)->data(0, Qt::UserRole).toString() == ToQt(control.items[static_cast<size_t>(i)]);
+  if (same) return;
+  tree->clear();
+  for (const std::string& text : control.items) {
+    auto* item = new QTreeWidgetItem(tree, ToQt(text).split(QLatin1Char('\t')));
+    item->setData(0, Qt::UserRole, ToQt(text));
+    for (int column = 1; column < tree->columnCount(); ++column) item->setTextAlignment(column, Qt::AlignRight);
+  }
+}
 
 // Group boxes do not nest; a control naming a group box that is not there sits on the page.
 uint32_t GroupOf(const Page& page, const Control& control) {
@@ -303,6 +397,18 @@ QWidget* PageRenderer::CreateControlWidget(Page& page, Control& control, QWidget
       break;
     }
     case ControlKind::ListBox: {
+      if (!control.columns.empty()) {
+        auto* tree = new QTreeWidget(parent);
+        tree->setRootIsDecorated(false);
+        tree->setSelectionMode(QAbstractItemView::SingleSelection);
+        tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+        tree->setUniformRowHeights(true);
+        tree->header()->setSectionsClickable(true);
+        tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        tree->setFixedHeight(10 * tree->fontMetrics().height() + 2 * tree->frameWidth() + 6);
+        widget = tree;
+        break;
+      }
       auto* list = new QListWidget(parent);
       list->setSelectionMode(QAbstractItemView::SingleSelection);
       // As tall as its items (up to eight rows), as wide as a form's list usually is.
@@ -314,6 +420,9 @@ QWidget* PageRenderer::CreateControlWidget(Page& page, Control& control, QWidget
     }
     case ControlKind::Spin:
       widget = new SpinButtons(parent);
+      break;
+    case ControlKind::BarGraph:
+      widget = new BarGraphWidget(parent);
       break;
     case ControlKind::Placeholder:
       if (Page* child = page.GetChildPage(control.id)) {
@@ -399,6 +508,17 @@ void PageRenderer::Connect(QWidget* widget, Page& page, Control& control) {
       widget->installEventFilter(this);
       break;
     case ControlKind::ListBox: {
+      if (auto* tree = qobject_cast<QTreeWidget*>(widget)) {
+        connect(tree, &QTreeWidget::currentItemChanged, this, [this, tree](QTreeWidgetItem* current) {
+          const int row = current ? tree->indexOfTopLevelItem(current) : -1;
+          Dispatch(tree, [row](Page& p, Control& c) { p.SelectItem(c.id, row); });
+        });
+        connect(tree->header(), &QHeaderView::sectionClicked, this, [this, tree](int column) {
+          Dispatch(tree, [column](Page& p, Control& c) { p.ClickHeader(c.id, column); });
+        });
+        tree->installEventFilter(this);
+        break;
+      }
       auto* list = static_cast<QListWidget*>(widget);
       connect(list, &QListWidget::currentRowChanged, this, [this, list](int row) {
         Dispatch(list, [row](Page& p, Control& c) { p.SelectItem(c.id, row); });
@@ -647,11 +767,21 @@ void PageRenderer::Apply(const Control& control) {
         static_cast<QLabel*>(widget)->setText(LinkMarkup(control.text));
         break;
       case ControlKind::ListBox: {
+        if (auto* tree = qobject_cast<QTreeWidget*>(widget)) {
+          SetTreeItems(tree, control);
+          QTreeWidgetItem* wanted = control.selection >= 0 ? tree->topLevelItem(control.selection) : nullptr;
+          if (tree->currentItem() != wanted) tree->setCurrentItem(wanted);
+          if (wanted) tree->scrollToItem(wanted);
+          break;
+        }
         auto* list = static_cast<QListWidget*>(widget);
         SetListItems(list, control.items);
         if (list->currentRow() != control.selection) list->setCurrentRow(control.selection);
         break;
       }
+      case ControlKind::BarGraph:
+        static_cast<BarGraphWidget*>(widget)->SetData(control);
+        break;
       case ControlKind::Spin:
       case ControlKind::Placeholder:
         break;

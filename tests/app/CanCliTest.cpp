@@ -132,5 +132,65 @@ TEST(CanCli, BatchSaveAnswersTheIgnoreQuestionsAndKeepsTheModule) {
   EXPECT_NE(project.header().find("0x007F"), std::string::npos);
 }
 
+// The bit-timing graph of a module page in show --json: its caption, boxes and sample point.
+struct Graph {
+  std::string caption;
+  std::vector<std::pair<std::string, int>> boxes;
+  int sampleAt = -1;
+};
+Graph GraphOf(const std::string& root, const std::string& prefix) {
+  std::string output, errors;
+  EXPECT_EQ(RunCli("show --json " + root + " " + prefix, &output, &errors), 0) << errors;
+  const json shown = json::parse(output, nullptr, false);
+  Graph graph;
+  if (shown.is_discarded()) return graph;
+  for (const json& control : shown["modules"][0]["controls"]) {
+    if (control["kind"] != "bar") continue;
+    graph.caption = control["text"];
+    for (const json& box : control["segments"]) graph.boxes.emplace_back(box["label"], box["units"]);
+    if (control.contains("marker")) graph.sampleAt = control["marker"]["at"];
+  }
+  return graph;
+}
+
+TEST(CanCli, TheExamplesDrawTheirBitsAndTheDornYscanKeepsItsDefinitions) {
+  // The later example: 60 MHz / 10 = 6 MHz, 1 + 3 + 4 + 4 = 12 quanta: 500 kBaud, sampled
+  // after 8 quanta.
+  const Graph zcan = GraphOf((fs::path(TARQ_SOURCE_DIR) / "examples" / "later").string(), "ZCAN");
+  EXPECT_EQ(zcan.caption, "500 kBaud, 12 TQ per bit");
+  const std::vector<std::pair<std::string, int>> zcanBit = {{"sync", 1}, {"prop", 3}, {"pseg1", 4}, {"pseg2", 4}};
+  EXPECT_EQ(zcan.boxes, zcanBit);
+  EXPECT_EQ(zcan.sampleAt, 8);
+
+  // The Dorn example's controller runs on the 8 MHz crystal: prescaler 2, TSEG1 11, TSEG2 4:
+  // 4 MHz / 16 = 250 kBaud. It checks clean and its definitions survive two saves.
+  const fs::path root = fs::temp_directory_path() / ("tarq-can-" + std::to_string(::getpid()) + "dorn");
+  fs::remove_all(root);
+  fs::copy(fs::path(TARQ_SOURCE_DIR) / "examples" / "dorn", root, fs::copy_options::recursive);
+  const Graph yscan = GraphOf(root.string(), "YSCAN");
+  EXPECT_EQ(yscan.caption, "250 kBaud, 16 TQ per bit");
+  const std::vector<std::pair<std::string, int>> yscanBit = {{"sync", 1}, {"tseg1", 11}, {"tseg2", 4}};
+  EXPECT_EQ(yscan.boxes, yscanBit);
+  EXPECT_EQ(yscan.sampleAt, 12);
+  std::string output;
+  EXPECT_EQ(RunCli("check " + root.string(), &output), 0) << output;
+  const fs::path header = root / "ApplicationConfig" / "appconfig.h";
+  std::string saved;
+  for (int save = 0; save < 2; ++save) {
+    ASSERT_EQ(RunCli("reprocess " + root.string(), &output), 0) << output;
+    saved = ReadFile(header);
+    for (const char* line : {"#define YSCAN_CANCTL1_INIT                0x0080U",
+                             "#define YSCAN_CANBTR0_INIT                0x0041U",
+                             "#define YSCAN_CANBTR1_INIT                0x003AU",
+                             "#define YSCAN_CANIDAC_INIT                0x0010U",
+                             "#define YSCAN_CANRIER_INIT                0x0001U",
+                             "#define YSCAN_CANIDAR0_INIT               0x30U",
+                             "#define YSCAN_CANIDMR1_INIT               0xF7U",
+                             "#define INT_VECTOR_ADDR_25                CanRxIsr"})
+      EXPECT_NE(saved.find(line), std::string::npos) << "save " << save << ": " << line;
+  }
+  fs::remove_all(root);
+}
+
 }  // namespace
 }  // namespace tarq

@@ -59,7 +59,7 @@ std::string RegisterValue(const json& module, const std::string& define) {
 
 TEST(CliShow, EveryExampleListsItsPagesWithTheDocumentedKeys) {
   const std::set<std::string> kinds{"label", "group", "check", "radio", "list", "combo",
-                                    "edit",  "display", "link", "listbox", "spin"};
+                                    "edit",  "display", "link", "listbox", "spin", "bar"};
   for (const fs::path& example : Examples()) {
     SCOPED_TRACE(example.string());
     ProjectCopy copy(example);

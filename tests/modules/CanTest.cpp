@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <set>
+#include <span>
 
 #include "../support/ModuleHarness.h"
 #include "framework/TextUtil.h"
@@ -376,6 +379,139 @@ TEST(CanPage, TypedRateSolutionRowWritesTheFields) {
   EXPECT_EQ(zcan.SolverMessage(), "This baud rate is above the CAN clock and can not be achieved.");
 }
 
+// The page's controls of one kind, in tab order.
+std::vector<Control*> ControlsOfKind(Page& page, ControlKind kind) {
+  std::vector<Control*> found;
+  for (size_t n = 0; n < page.GetControlCount(); ++n)
+    if (page.ControlAt(n).kind == kind) found.push_back(&page.ControlAt(n));
+  return found;
+}
+
+// The numbers of a solution-list item (its cells are separated by tabs).
+std::vector<double> Cells(const std::string& item) {
+  std::vector<double> cells;
+  size_t start = 0;
+  while (start <= item.size()) {
+    const size_t end = std::min(item.find('\t', start), item.size());
+    cells.push_back(std::atof(item.substr(start, end - start).c_str()));
+    start = end + 1;
+  }
+  return cells;
+}
+
+TEST(CanPage, BitTimingGraphDrawsTheSegmentsOrTheViolatedRule) {
+  // CTL1 0x095B: prescaler 9+1 = 10, RJW 1+1, PHASE_SEG1 3+1 = 4, PHASE_SEG2 3+1 = 4;
+  // CTL0 0x0002: PROP_SEG 2+1 = 3. 1 + 3 + 4 + 4 = 12 quanta; sampled after 1 + 3 + 4 = 8:
+  // 8 / 12 = 66.7 %. 60 MHz / 10 / 12 = 500 kBaud.
+  ModuleProject project(Cvx07("#define ZCAN_CTL1_INIT 0x095BU\n#define ZCAN_CTL0_INIT 0x0002U\n"));
+  ASSERT_TRUE(project.Opened());
+  auto& zcan = project.Module<CpmZCAN>("ZCAN");
+  Page& page = project.OpenPage("ZCAN");
+  zcan.UpdateValues();
+  const std::vector<Control*> graphs = ControlsOfKind(page, ControlKind::BarGraph);
+  ASSERT_EQ(graphs.size(), 1u);
+  const Control& graph = *graphs.front();
+  const std::vector<BarSegment> bit = {{"sync", 1}, {"prop", 3}, {"pseg1", 4}, {"pseg2", 4}};
+  EXPECT_EQ(graph.segments, bit);
+  EXPECT_EQ(graph.markerAt, 8);
+  EXPECT_EQ(graph.markerLabel, "sample point 66.7 %");
+  EXPECT_EQ(graph.text, "500 kBaud, 12 TQ per bit");
+  EXPECT_FALSE(graph.textColour.has_value());
+
+  // PHASE_SEG2 5 breaks the phase-segment-2 rule: no bit, the rule's message as an error.
+  project.Reg("ZCAN", "CTL1_INIT").value = 0x095C;
+  zcan.UpdateValues();
+  EXPECT_TRUE(graph.segments.empty());
+  EXPECT_EQ(graph.markerAt, -1);
+  EXPECT_EQ(graph.text,
+            "PHASE_SEG2 must be equal to PHASE_SEG1 when IPT (=2) is less than or equal to PHASE_SEG1.");
+  EXPECT_EQ(graph.textColour, kWarningTextColour);
+  // A controller not in use keeps its reset timing: the rule shows, but not as an error.
+  ModuleProject unused(Cvx07(""));
+  ASSERT_TRUE(unused.Opened());
+  Page& unusedPage = unused.OpenPage("ZCAN");
+  unused.Module<CpmZCAN>("ZCAN").UpdateValues();
+  const std::vector<Control*> unusedGraphs = ControlsOfKind(unusedPage, ControlKind::BarGraph);
+  ASSERT_EQ(unusedGraphs.size(), 1u);
+  EXPECT_TRUE(unusedGraphs.front()->segments.empty());
+  EXPECT_FALSE(unusedGraphs.front()->text.empty());
+  EXPECT_FALSE(unusedGraphs.front()->textColour.has_value());
+
+  // YSCAN draws sync, tseg1 and tseg2: BTR1 0x3A is TSEG1 10+1 = 11, TSEG2 3+1 = 4, sampled
+  // after 12 of 16 quanta (75 %).
+  ModuleProject dorn({.part = "CVX-33",
+                      .defines = "#define APPCFG_EXTAL 8000000L\n#define YSCAN_CANBTR0_INIT 0x0001U\n"
+                                 "#define YSCAN_CANBTR1_INIT 0x003AU\n"});
+  ASSERT_TRUE(dorn.Opened());
+  Page& ypage = dorn.OpenPage("YSCAN");
+  dorn.Module<CpmYSCAN>("YSCAN").UpdateValues();
+  const std::vector<Control*> ygraphs = ControlsOfKind(ypage, ControlKind::BarGraph);
+  ASSERT_EQ(ygraphs.size(), 1u);
+  const std::vector<BarSegment> ybit = {{"sync", 1}, {"tseg1", 11}, {"tseg2", 4}};
+  EXPECT_EQ(ygraphs.front()->segments, ybit);
+  EXPECT_EQ(ygraphs.front()->markerAt, 12);
+  EXPECT_EQ(ygraphs.front()->markerLabel, "sample point 75 %");
+}
+
+TEST(CanPage, SortingByAColumnHeaderKeepsTheChosenRowAndWritesTheRowShown) {
+  ModuleProject project(Cvx07("#define ZCAN_CTL1_INIT 0x095BU\n#define ZCAN_CTL0_INIT 0x0002U\n"));
+  ASSERT_TRUE(project.Opened());
+  auto& zcan = project.Module<CpmZCAN>("ZCAN");
+  Page& page = project.OpenPage("ZCAN");
+  zcan.UpdateValues();
+  const std::vector<Control*> lists = ControlsOfKind(page, ControlKind::ListBox);
+  ASSERT_EQ(lists.size(), 1u);
+  Control& list = *lists.front();
+  ASSERT_EQ(list.columns.size(), 8u);
+  EXPECT_EQ(list.columns[2], "PROPSEG");
+  const uint32_t baud = zcan.ControlIdOf("Baud rate:");
+  page.TypeText(baud, "250k");
+  page.FocusLost(baud);
+  ASSERT_GT(list.items.size(), 10u);
+
+  // Choose a row in the middle, then sort by PROPSEG: the same row stays chosen.
+  const int chosenIndex = static_cast<int>(list.items.size() / 2);
+  ASSERT_TRUE(page.SelectItem(list.id, chosenIndex));
+  const std::vector<double> chosen = Cells(list.items[static_cast<size_t>(chosenIndex)]);
+  const uint32_t ctl0 = project.Reg("ZCAN", "CTL0_INIT").value;
+  const uint32_t ctl1 = project.Reg("ZCAN", "CTL1_INIT").value;
+  ASSERT_TRUE(page.ClickHeader(list.id, 2));
+  EXPECT_EQ(zcan.SortColumn(), 2);
+  for (size_t n = 1; n < list.items.size(); ++n)
+    EXPECT_LE(Cells(list.items[n - 1])[2], Cells(list.items[n])[2]) << n;
+  ASSERT_GE(list.selection, 0);
+  EXPECT_EQ(Cells(list.items[static_cast<size_t>(list.selection)]), chosen);
+  // Sorting wrote nothing.
+  EXPECT_EQ(project.Reg("ZCAN", "CTL0_INIT").value, ctl0);
+  EXPECT_EQ(project.Reg("ZCAN", "CTL1_INIT").value, ctl1);
+
+  // Every row picked after the sort writes what that row shows.
+  for (size_t pick : {size_t{0}, list.items.size() - 1, size_t{3}}) {
+    ASSERT_TRUE(page.SelectItem(list.id, static_cast<int>(pick)));
+    const std::vector<double> shown = Cells(list.items[pick]);
+    const can::ZcanTiming t = zcan.Timing();
+    EXPECT_EQ(t.prescaler, shown[0]) << pick;
+    EXPECT_EQ(t.Quanta(), shown[1]) << pick;
+    EXPECT_EQ(t.propSeg, shown[2]) << pick;
+    EXPECT_EQ(t.phaseSeg1, shown[3]) << pick;
+    EXPECT_EQ(t.phaseSeg2, shown[4]) << pick;
+    EXPECT_EQ(t.rjw, shown[5]) << pick;
+    // 60 MHz / (prescaler x quanta) stays 250 kBaud.
+    EXPECT_EQ(shown[0] * shown[1], 240) << pick;
+  }
+
+  // A new rate keeps the order the user picked; a header past the last column is refused.
+  page.TypeText(baud, "500k");
+  page.FocusLost(baud);
+  for (size_t n = 1; n < list.items.size(); ++n)
+    EXPECT_LE(Cells(list.items[n - 1])[2], Cells(list.items[n])[2]) << n;
+  EXPECT_FALSE(page.ClickHeader(list.id, 8));
+  // The prescaler column again: ascending prescalers.
+  ASSERT_TRUE(page.ClickHeader(list.id, 0));
+  for (size_t n = 1; n < list.items.size(); ++n)
+    EXPECT_LE(Cells(list.items[n - 1])[0], Cells(list.items[n])[0]) << n;
+}
+
 TEST(CanPage, MaskEditKeepsTheFormatFlagAndRefusesOutOfRangeIds) {
   ModuleProject project(Cvx07(""));
   ASSERT_TRUE(project.Opened());
@@ -413,7 +549,7 @@ TEST(YscanPage, VariantRowsDeclareCleanlyAndPlaceTheClockSource) {
   const struct {
     const char* part;
     int clockBit;
-    bool controlBits;
+    bool statusLevels;
   } parts[] = {{"CVX-22", 0, false}, {"CVX-26", 6, true}, {"CVX-33", 6, true}};
   for (const auto& expected : parts) {
     ModuleProject project({.part = expected.part});
@@ -421,11 +557,59 @@ TEST(YscanPage, VariantRowsDeclareCleanlyAndPlaceTheClockSource) {
     auto& yscan = project.Module<CpmYSCAN>("YSCAN");
     EXPECT_TRUE(yscan.Declaration().Verify().empty()) << expected.part;
     EXPECT_EQ(yscan.Variant().clockSourceBit, expected.clockBit) << expected.part;
-    EXPECT_EQ(yscan.Declaration().Has("Loopback mode"), expected.controlBits) << expected.part;
+    EXPECT_EQ(yscan.Declaration().Has("Status change (TX):"), expected.statusLevels) << expected.part;
     // "IP Bus clock" sets the part's clock-source bit.
     project.Reg("YSCAN", "CANCTL1_INIT").value = 1u << expected.clockBit;
     EXPECT_TRUE(yscan.UsesBusClock()) << expected.part;
   }
+}
+
+TEST(YscanPage, EachGroupsModeAndInterruptBitsOwnTheirPositions) {
+  // No box of a row shares a bit with another box or with the clock source.
+  for (const YscanVariant& v : CpmYSCAN::Variants()) {
+    std::set<std::pair<std::string, int>> used = {{"CANCTL1_INIT", v.clockSourceBit}};
+    for (std::span<const YscanBit> bits : {v.modeBits, v.interruptBits})
+      for (const YscanBit& bit : bits) EXPECT_TRUE(used.insert({bit.reg, bit.bit}).second) << v.name << " " << bit.caption;
+    for (const YscanChoice& choice : v.interruptChoices)
+      for (int bit : {choice.low, choice.low + 1})
+        EXPECT_TRUE(used.insert({choice.reg, bit}).second) << v.name << " " << choice.caption;
+  }
+  // The same caption writes its own group's bit: loopback is CANCTL1 bit 2 on Tebo parts and
+  // bit 5 on Casp parts; a Tebo box never touches the clock source (bit 0).
+  const struct {
+    const char* part;
+    const char* caption;
+    const char* reg;
+    uint32_t value;
+  } cases[] = {
+      {"CVX-22", "Loopback mode", "CANCTL1_INIT", 0x04},
+      {"CVX-22", "Wakeup Low-pass Filter Enable", "CANCTL1_INIT", 0x02},
+      {"CVX-22", "Timer Link Enable", "CANCTL0_INIT", 0x08},
+      {"CVX-22", "Bus-Off", "CANRIER_INIT", 0x04},
+      {"CVX-22", "Receiver Warning", "CANRIER_INIT", 0x40},
+      {"CVX-22", "Transmit Buffer 2 Empty", "CANTCR_INIT", 0x04},
+      {"CVX-26", "Loopback mode", "CANCTL1_INIT", 0x20},
+      {"CVX-26", "CAN Module Enable", "CANCTL1_INIT", 0x80},
+      {"CVX-26", "Status Change", "CANRIER_INIT", 0x40},
+      {"CVX-33", "Wakeup Low-pass Filter Enable", "CANCTL1_INIT", 0x04},
+  };
+  for (const auto& c : cases) {
+    ModuleProject project({.part = c.part});
+    ASSERT_TRUE(project.Opened()) << c.part;
+    auto& yscan = project.Module<CpmYSCAN>("YSCAN");
+    Page& page = project.OpenPage("YSCAN");
+    const bool busClock = yscan.UsesBusClock();
+    const uint32_t id = yscan.ControlIdOf(c.caption);
+    ASSERT_NE(id, 0u) << c.part << " " << c.caption;
+    ASSERT_TRUE(page.Click(id)) << c.part << " " << c.caption;
+    EXPECT_EQ(project.Reg("YSCAN", c.reg).value, c.value) << c.part << " " << c.caption;
+    EXPECT_EQ(yscan.UsesBusClock(), busClock) << c.part << " " << c.caption;
+  }
+  // Captions of the other group are not on the page.
+  ModuleProject tebo({.part = "CVX-22"});
+  ASSERT_TRUE(tebo.Opened());
+  EXPECT_FALSE(tebo.Module<CpmYSCAN>("YSCAN").Declaration().Has("CAN Module Enable"));
+  EXPECT_FALSE(tebo.Module<CpmYSCAN>("YSCAN").Declaration().Has("Status Change"));
 }
 
 TEST(YscanPage, ExtalRunsOnTheCrystalTheClockModuleEdits) {

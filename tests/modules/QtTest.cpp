@@ -87,6 +87,31 @@ TEST(QtRegisters, ChannelEnableOfAnyChannelEditsChannelZero) {
   EXPECT_TRUE(project.Ctl("QT_A2", box->id)->checked);
 }
 
+TEST(QtPage, ChoosingACountModeEnablesTheSourcesAtOnce) {
+  // A stopped channel has no source to choose; picking a counting mode on the page makes the
+  // primary source choosable without any other step, and a prescaler source disables the
+  // input polarity (it has no pin).
+  ModuleProject project(TimerSpec("CVX-25"));
+  ASSERT_TRUE(project.Opened());
+  Page& page = project.OpenPage("QT_A1");
+  auto& qt = project.Module<CpmQT>("QT_A1");
+  const uint32_t mode = qt.ControlIdOf("Count mode");
+  const uint32_t primary = qt.ControlIdOf("Primary source");
+  const uint32_t polarity = qt.ControlIdOf("Input polarity");
+  ASSERT_NE(mode, 0u);
+  ASSERT_NE(primary, 0u);
+  ASSERT_NE(polarity, 0u);
+  EXPECT_FALSE(project.Ctl("QT_A1", primary)->enabled);
+  ASSERT_TRUE(page.SelectItem(mode, 1));
+  EXPECT_TRUE(project.Ctl("QT_A1", primary)->enabled);
+  EXPECT_TRUE(project.Ctl("QT_A1", polarity)->enabled);
+  ASSERT_TRUE(page.SelectItem(primary, 8));  // Prescaler (IPB clock/ 1)
+  EXPECT_FALSE(project.Ctl("QT_A1", polarity)->enabled);
+  EXPECT_EQ(project.Reg("QT_A1", "CTRL_INIT").value >> 9 & 15u, 8u);
+  ASSERT_TRUE(page.SelectItem(mode, 0));
+  EXPECT_FALSE(project.Ctl("QT_A1", primary)->enabled);
+}
+
 TEST(QtValues, CountingFrequencyFromBusAndHighSpeedClock) {
   ModuleProject project(TimerSpec("CVX-25"));
   ASSERT_TRUE(project.Opened());

@@ -464,7 +464,7 @@ TEST(FamilyData, PinDescriptionsNameExistingModulesAndDistinctSelectors) {
 TEST(FamilyData, ExampleProjectsFitTheirParts) {
   const std::pair<const char*, const char*> examples[] = {
       {"classic", "CVX-03"}, {"later", "CVX-07"}, {"fenn", "CVX-08"}, {"tebo", "CVX-21"},
-      {"casp", "CVX-25"},    {"brel", "CVX-28"},  {"dorn", "CVX-31"}};
+      {"casp", "CVX-25"},    {"brel", "CVX-28"},  {"dorn", "CVX-33"}};
   for (const auto& [folder, partName] : examples) {
     const fs::path path =
         fs::path(TARQ_SOURCE_DIR) / "examples" / folder / "ApplicationConfig" / "appconfig.h";

@@ -13,8 +13,8 @@
 *
 ****************************************************************************.*/
 
-#define CVX-31
-#define APPCFG_PARTNUM  CVX31VLF48
+#define CVX-33
+#define APPCFG_PARTNUM  CVX33VLF48
 #define APPCFG_PACKAGE  LQFP48
 #define APPCFG_EXTAL 8000000L
 #define APPCFG_DFLTS_OMITTED 1
@@ -33,7 +33,7 @@
 .*/
 #define SIM_GPS0_INIT                     0x0080U
 #define SIM_PCE0_INIT                     0x80D4U
-#define SIM_PCE1_INIT                     0x2492U
+#define SIM_PCE1_INIT                     0x2493U
 #define SIM_PCE2_INIT                     0x0008U
 
 /*.
@@ -43,6 +43,8 @@
 #define INTC_ICTL_INIT                    0x0000U
 #define INT_VECTOR_ADDR_19                OverCurrentIsr
 #define INT_PRIORITY_LEVEL_19             INTC_LEVEL2
+#define INT_VECTOR_ADDR_25                CanRxIsr
+#define INT_PRIORITY_LEVEL_25             INTC_LEVEL1
 #define INT_VECTOR_ADDR_48                CommutationIsr
 #define INT_PRIORITY_LEVEL_48             INTC_LEVEL2
 
@@ -50,7 +52,7 @@
     GPIO_C Configuration
 --------------------------------------------
 .*/
-#define GPIO_C_PER_INIT                   0x000CU
+#define GPIO_C_PER_INIT                   0x180CU
 
 /*.
     GPIO_E Configuration
@@ -109,6 +111,21 @@
 --------------------------------------------
 .*/
 #define XBAR_XBC3_INIT                    0x0010U
+
+/*.
+    YSCAN Configuration
+--------------------------------------------
+.*/
+#define YSCAN_CANCTL0_INIT                0x0000U
+#define YSCAN_CANCTL1_INIT                0x0080U
+#define YSCAN_CANBTR0_INIT                0x0041U
+#define YSCAN_CANBTR1_INIT                0x003AU
+#define YSCAN_CANIDAC_INIT                0x0010U
+#define YSCAN_CANRIER_INIT                0x0001U
+#define YSCAN_CANTCR_INIT                 0x0000U
+#define YSCAN_CANIDAR0_INIT               0x30U
+#define YSCAN_CANIDMR0_INIT               0x01U
+#define YSCAN_CANIDMR1_INIT               0xF7U
 
 
 
