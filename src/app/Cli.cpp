@@ -11,12 +11,14 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "app/AutomationServer.h"
 #include "app/CommandLine.h"
 #include "framework/Capabilities.h"
 #include "framework/Host.h"
 #include "framework/ModuleBase.h"
 #include "framework/TextUtil.h"
 #include "modules/ModuleKinds.h"
+#include "plugins/PluginLoader.h"
 #include "project/KnownParts.h"
 #include "project/ProjDoc.h"
 
@@ -25,7 +27,7 @@ namespace tarq {
 namespace {
 
 constexpr const char* kSubcommands[] = {"parts", "info", "check",  "reprocess", "selftest",
-                                        "show",  "set",  "follow", "help"};
+                                        "show",  "set",  "follow", "serve", "help"};
 
 bool IsSubcommand(const std::string& word) {
   for (const char* known : kSubcommands)
@@ -104,6 +106,12 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
   follow->add_option("PATH", request.path, "Project folder or header file")->required();
   follow->add_option("LINK", request.link, "tarq: or tarqna: link")->required();
   follow->add_flag("--save", request.save, "Save as Save does");
+  CLI::App* serve = app.add_subcommand(
+      "serve", "Serve the automation object over a Unix socket until standard input ends");
+  serve->add_option("PATH", request.path, "Project folder or header file")->required();
+  serve->add_option("--socket", request.socket, "The socket file");
+  serve->add_option("--page", request.page, "The module whose page is shown first");
+  serve->add_flag("--save", request.save, "Save as Save does when serving ends");
   app.footer(
       "Exit codes: 0 success; 1 the save failed (reprocess, set --save, follow --save), warnings\n"
       "were found (check) or a value was refused (set); 2 usage error or the project cannot be\n"
@@ -139,6 +147,7 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
     request.prefixes = {setPrefix};
   }
   if (follow->parsed()) request.command = CliRequest::Command::Follow;
+  if (serve->parsed()) request.command = CliRequest::Command::Serve;
   parse.ok = true;
   parse.exitCode = kExitOk;
   return parse;
@@ -354,8 +363,10 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
   documentEnvironment.takeLock =
       request.command == CliRequest::Command::Reprocess ||
       ((request.command == CliRequest::Command::Set ||
-        request.command == CliRequest::Command::Follow) &&
+        request.command == CliRequest::Command::Follow ||
+        request.command == CliRequest::Command::Serve) &&
        request.save);
+  EnablePlugins(documentEnvironment);
   auto document = std::make_unique<CProjDoc>(host, documentEnvironment, RegisterBuiltInModuleKinds);
   CProjDoc& doc = *document;
   doc.SetIdleReached(true);
@@ -380,6 +391,9 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
     case CliRequest::Command::Set:
     case CliRequest::Command::Follow:
       code = RunPageCommand(request, doc, out, err);
+      break;
+    case CliRequest::Command::Serve:
+      code = ServeAutomation(doc, {request.socket, request.page, request.save}, out, err);
       break;
     default:
       break;

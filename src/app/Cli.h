@@ -11,7 +11,7 @@ namespace tarq {
 class Host;
 
 struct CliRequest {
-  enum class Command { Help, Parts, Info, Check, Reprocess, SelfTest, Show, Set, Follow };
+  enum class Command { Help, Parts, Info, Check, Reprocess, SelfTest, Show, Set, Follow, Serve };
   Command command = Command::Help;
   std::string path;   // project folder or header; empty means the current folder
   bool json = false;  // info, check, show, set
@@ -20,6 +20,8 @@ struct CliRequest {
   std::vector<std::string> prefixes;     // show: the modules (all when empty); set: one
   std::vector<std::string> assignments;  // set: "CONTROL=VALUE" in order
   std::string link;                      // follow
+  std::string socket;                    // serve: the socket file
+  std::string page;                      // serve: the module whose page is shown first
 };
 
 // Exit codes of tarq-cli.
