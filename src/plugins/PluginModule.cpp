@@ -7,6 +7,7 @@
 #include "framework/Links.h"
 #include "framework/TextUtil.h"
 #include "plugins/Automation.h"
+#include "project/ProjDoc.h"
 
 namespace tarq {
 
@@ -30,6 +31,12 @@ CPluginModule::CPluginModule(CPluginInfo info)
 CPluginModule::~CPluginModule() {
   RaiseAutomationEvent(this, kEventProjectClosing);
   UnbindAutomationObjects(this);
+}
+
+void CPluginModule::Navigate(const std::string& url) {
+  // Only a page on screen of the project the user works on counts.
+  if (GetView() != nullptr && GetContext() == CurrentDocument()) SetCurrentPluginPageModule(this);
+  CHtmlModule::Navigate(url);
 }
 
 void CPluginModule::CheckWarnings() {

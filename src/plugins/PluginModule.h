@@ -29,6 +29,10 @@ class CPluginModule : public CHtmlModule {
   // when that file does not exist.
   bool ShowHelp() override;
 
+  // Objects that plugin applications create from now on bind to this module; then the
+  // page (or, for an external application, the system) shows the document.
+  void Navigate(const std::string& url) override;
+
   // The base work, then the matching event to the automation objects bound to the module.
   void CheckWarnings() override;
   // The event first: the application sets the comment that the module then writes.

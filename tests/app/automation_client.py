@@ -31,6 +31,7 @@ class Client:
         self.buffer = b""
         self.next_id = 1
         self.events = []
+        self.answers = {}
         self.answer_events = answer_events
 
     def send(self, message):
@@ -54,14 +55,15 @@ class Client:
             self.send({"jsonrpc": "2.0", "id": message["id"], "result": answer})
 
     def wait_answer(self, request_id):
-        while True:
+        while request_id not in self.answers:
             message = self.read_message()
             if message is None:
                 raise RuntimeError("connection closed")
             if "method" in message:
                 self.handle_event(message)
-            elif message.get("id") == request_id:
-                return message
+            else:
+                self.answers[message.get("id")] = message
+        return self.answers.pop(request_id)
 
     def call(self, method, *params):
         request_id = self.next_id

@@ -24,6 +24,7 @@ class Tarq:
         self.buffer = b""
         self.next_id = 1
         self.handlers = {}
+        self.answers = {}
         self.closing = False
 
     def _read(self):
@@ -47,16 +48,19 @@ class Tarq:
         request_id = self.next_id
         self.next_id += 1
         self._send({"jsonrpc": "2.0", "id": request_id, "method": method, "params": list(params)})
-        while True:
+        # An event handler may call Tarq while an outer call waits: answers are kept by id.
+        while request_id not in self.answers:
             message = self._read()
             if message is None:
                 raise ConnectionError("Tarq closed the connection")
             if "method" in message:
                 self._event(message)  # Tarq's events arrive while we wait for our answer
-            elif message.get("id") == request_id:
-                if "error" in message:
-                    raise RuntimeError(message["error"]["message"])
-                return message["result"]
+            else:
+                self.answers[message.get("id")] = message
+        message = self.answers.pop(request_id)
+        if "error" in message:
+            raise RuntimeError(message["error"]["message"])
+        return message["result"]
 
     def serve_events(self):
         while not self.closing:
