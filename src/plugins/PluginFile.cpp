@@ -167,8 +167,9 @@ CPluginInfo CPluginFile::MakeInfo(const std::string& sectionName) {
   if (info.className.empty()) info.className = registers.empty() ? info.id : registers;
   info.treePath = section.Value("treepath");
   info.displayName = section.Value("name");
-  if (info.displayName.empty())
-    info.displayName = info.treePath.empty() ? info.id + " Plugin" : LastPathPart(info.treePath);
+  // A tree path ending in a backslash names no node: the plugin's own name stands.
+  if (info.displayName.empty()) info.displayName = LastPathPart(info.treePath);
+  if (info.displayName.empty()) info.displayName = info.id + " Plugin";
   if (info.treePath.empty()) info.treePath = info.displayName;
   info.mainDoc = section.Value("maindoc");
   info.helpFile = section.Value("helpfile");

@@ -87,6 +87,10 @@ TEST(PluginDescriptionFile, EntriesTakeTheirDefaultsAndShareRegisterLists) {
   EXPECT_FALSE(file.Parse("x.ini", "[other]\nplugin1=A\n[A]\n"));
   EXPECT_FALSE(file.Parse("x.ini", "[tarq_plugins]\nplugin1=Missing\n"));
   EXPECT_FALSE(file.Parse("x.ini", ""));
+
+  // A tree path ending in a backslash: the node is still named.
+  ASSERT_TRUE(file.Parse("x.ini", "[tarq_plugins]\nplugin1=P\n[P]\ntreepath=Board\\\n"));
+  EXPECT_EQ(file.Plugins()[0].displayName, "P Plugin");
 }
 
 TEST(PluginArchive, MemberNamesThatWouldLeaveTheFolderAreRefused) {
