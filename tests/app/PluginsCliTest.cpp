@@ -176,10 +176,11 @@ TEST_F(PluginsCli, RefusedPluginsAndFiltersNameTheirCause) {
   // compile, a filter for other parts: none of these makes a module or a file.
   WriteText(headerFolder_ / "Bad.tarq" / "bad.ini",
             "[tarq_plugins]\nplugin1=OUT\nplugin2=SYS\nplugin3=BADRE\nplugin4=OTHER\n"
-            "plugin5=ABS\n\n"
+            "plugin5=ABS\nplugin6=NEWH\n\n"
             "[OUT]\nheaderfile=..\\..\\outside.h\n[SYS]\nclass=SYSX\n"
             "[BADRE]\ndevicefilter=CVX-(0\n[OTHER]\ndevicefilter=^CVX-2\n"
-            "[ABS]\nheaderfile=/tmp/abs-plugin.h\n");
+            "[ABS]\nheaderfile=/tmp/abs-plugin.h\n"
+            "[NEWH]\nregisters=R\nheaderfile=new_plugin.h\n[R]\nX_INIT=1;DW8\n");
   WriteText(headerFolder_ / "Empty.tarq" / "empty.ini", "[other]\nx=1\n");
   std::string out, err;
   ASSERT_EQ(Run("info", out, err), 0) << err;
@@ -199,6 +200,11 @@ TEST_F(PluginsCli, RefusedPluginsAndFiltersNameTheirCause) {
   EXPECT_EQ(out.find("(BADRE,"), std::string::npos) << out;
   EXPECT_FALSE(fs::exists(sandbox_.path() / "outside.h"));
   EXPECT_FALSE(fs::exists("/tmp/abs-plugin.h"));
+  // A plugin header that does not exist yet is made by a save, not by opening.
+  EXPECT_NE(out.find("NEWH Plugin  (NEWH, R)"), std::string::npos) << out;
+  EXPECT_FALSE(fs::exists(headerFolder_ / "new_plugin.h"));
+  ASSERT_EQ(Run("reprocess", out, err), 0) << err;
+  EXPECT_TRUE(fs::exists(headerFolder_ / "new_plugin.h"));
 }
 
 TEST_F(PluginsCli, HostileArchivesAndFolderLoopsAreRefusedWithNothingWrittenOutside) {
