@@ -98,8 +98,7 @@ int PluginLoader::LoadPlugins(const std::string& folder, bool scan, int depth) {
 
 int PluginLoader::LoadArchive(const std::string& path, int depth) {
   if (depth > kPluginNestingLimit) {
-    Report(kArchiveRefused, path);
-    lastProblem_ += "nested too deeply";
+    Report((std::string(kArchiveRefused) + "nested too deeply").c_str(), path);
     return 0;
   }
   std::string error;

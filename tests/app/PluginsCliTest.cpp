@@ -222,6 +222,16 @@ TEST_F(PluginsCli, HostileArchivesAndFolderLoopsAreRefusedWithNothingWrittenOuts
                                                {"out/escape.txt", "x"}}));
   ASSERT_TRUE(WriteZip(headerFolder_ / "E_huge.tarq",
                        {{"ok.ini", good}, {"zeros.bin", "", ZipMember::File, 1ull << 30}}));
+  // Archives inside archives, deeper than is followed.
+  std::string nested = PluginIni("DEEP", "registers=R\n[R]\nX_INIT=1;DW8\n");
+  std::string nestedName = "deep.ini";
+  for (int level = 0; level < 12; ++level) {
+    const fs::path zip = io_.path() / "nested.zip";
+    ASSERT_TRUE(WriteZip(zip, {{nestedName, nested}}));
+    nested = ReadFile(zip);
+    nestedName = "level" + std::to_string(level) + ".tarq";
+  }
+  WriteText(headerFolder_ / "F_deep.tarq", nested);
   // A folder plugin that links to itself and to the folder holding it.
   const fs::path loop = headerFolder_ / "Loop.tarq";
   WriteText(loop / "loop.ini", PluginIni("LOOP", "registers=R\n[R]\nX_INIT=1;DW8|NODEFAULT\n"));
@@ -236,6 +246,8 @@ TEST_F(PluginsCli, HostileArchivesAndFolderLoopsAreRefusedWithNothingWrittenOuts
         << name << "\n"
         << err;
   EXPECT_EQ(out.find("(OK,"), std::string::npos) << out;
+  EXPECT_NE(err.find("was not loaded: nested too deeply"), std::string::npos) << err;
+  EXPECT_EQ(out.find("(DEEP,"), std::string::npos) << out;
   // The looping folder loads once: no duplicate.
   EXPECT_NE(out.find("LOOP Plugin  (LOOP, R)"), std::string::npos) << out;
   EXPECT_EQ(err.find("Duplicate"), std::string::npos) << err;
