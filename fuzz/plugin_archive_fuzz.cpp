@@ -3,6 +3,8 @@
 // archive leaves the folder empty.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -23,6 +25,13 @@ const fs::path& Parent() {
     std::string error;
     const std::string made = tarq::MakePrivateFolder(error);
     Check(!made.empty());
+    // Gone again when the fuzzer ends; the path is kept where no destructor reaches it.
+    static char kept[4096];
+    std::snprintf(kept, sizeof kept, "%s", made.c_str());
+    std::atexit([] {
+      std::error_code ignored;
+      fs::remove_all(fs::path(kept), ignored);
+    });
     return fs::path(made);
   }();
   return parent;
