@@ -12,12 +12,14 @@
 #include <nlohmann/json.hpp>
 
 #include "app/CliVersionControl.h"
+#include "app/AutomationServer.h"
 #include "app/CommandLine.h"
 #include "framework/Capabilities.h"
 #include "framework/Host.h"
 #include "framework/ModuleBase.h"
 #include "framework/TextUtil.h"
 #include "modules/ModuleKinds.h"
+#include "plugins/PluginLoader.h"
 #include "project/KnownParts.h"
 #include "project/ProjDoc.h"
 
@@ -27,7 +29,7 @@ namespace {
 
 constexpr const char* kSubcommands[] = {"parts", "info",   "check", "reprocess", "selftest",
                                         "show",  "set",    "follow", "diff",     "find",
-                                        "help"};
+                                        "serve", "help"};
 
 bool IsSubcommand(const std::string& word) {
   for (const char* known : kSubcommands)
@@ -122,6 +124,12 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
   find->add_option("TEXT", request.text, "Words to find, in any order")->required();
   find->add_flag("--json", request.json, "Print JSON");
   find->add_flag("--changed", request.changedOnly, "Only settings that differ from reset");
+  CLI::App* serve = app.add_subcommand(
+      "serve", "Serve the automation object over a Unix socket until standard input ends");
+  serve->add_option("PATH", request.path, "Project folder or header file")->required();
+  serve->add_option("--socket", request.socket, "The socket file");
+  serve->add_option("--page", request.page, "The module whose page is shown first");
+  serve->add_flag("--save", request.save, "Save as Save does when serving ends");
   app.footer(
       "Exit codes: 0 success; 1 the save failed (reprocess, set --save, follow --save), warnings\n"
       "were found (check) or a value was refused (set); 2 usage error or the project cannot be\n"
@@ -169,6 +177,7 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
       return parse;
     }
   }
+  if (serve->parsed()) request.command = CliRequest::Command::Serve;
   parse.ok = true;
   parse.exitCode = kExitOk;
   return parse;
@@ -389,8 +398,10 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
   documentEnvironment.takeLock =
       (request.command == CliRequest::Command::Reprocess && !request.dryRun) ||
       ((request.command == CliRequest::Command::Set ||
-        request.command == CliRequest::Command::Follow) &&
+        request.command == CliRequest::Command::Follow ||
+        request.command == CliRequest::Command::Serve) &&
        request.save);
+  EnablePlugins(documentEnvironment);
   auto document = std::make_unique<CProjDoc>(host, documentEnvironment, RegisterBuiltInModuleKinds);
   CProjDoc& doc = *document;
   doc.SetIdleReached(true);
@@ -416,6 +427,9 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
     case CliRequest::Command::Follow:
     case CliRequest::Command::Find:
       code = RunPageCommand(request, doc, out, err);
+      break;
+    case CliRequest::Command::Serve:
+      code = ServeAutomation(doc, {request.socket, request.page, request.save}, out, err);
       break;
     default:
       break;

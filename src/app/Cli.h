@@ -12,7 +12,7 @@ class Host;
 
 struct CliRequest {
   enum class Command { Help, Parts, Info, Check, Reprocess, SelfTest, Show, Set, Follow, Diff,
-                       Find };
+                       Find, Serve };
   Command command = Command::Help;
   std::string path;   // project folder or header; empty means the current folder
   bool json = false;  // info, check, show, set
@@ -26,6 +26,8 @@ struct CliRequest {
   bool textconv = false;                 // diff: the field listing of one project, for git
   std::string text;                      // find: the words looked for
   bool changedOnly = false;              // find: settings that differ from their reset values
+  std::string socket;                    // serve: the socket file
+  std::string page;                      // serve: the module whose page is shown first
 };
 
 // Exit codes of tarq-cli.

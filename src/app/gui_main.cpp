@@ -24,10 +24,12 @@
 #include "app/CommandLine.h"
 #include "framework/HtmlModule.h"
 #include "modules/ModuleKinds.h"
+#include "plugins/PluginLoader.h"
 #include "project/ModuleTree.h"
 #include "project/ProjDoc.h"
 #include "ui/GuiHost.h"
 #include "ui/HtmlPageView.h"
+#include "ui/AutomationLocalServer.h"
 #include "ui/InstanceServer.h"
 #include "ui/MainWindow.h"
 #include "ui/UiText.h"
@@ -214,10 +216,13 @@ int main(int argc, char** argv) {
       if (window) window->SaveAndExit();
     });
   };
+  tarq::EnablePlugins(environment);
   tarq::CProjDoc document(host, environment, tarq::RegisterBuiltInModuleKinds);
 
   tarq::InstanceServer server;
   server.Listen();
+  const std::unique_ptr<tarq::AutomationLocalServer> automation(
+      tarq::StartAutomationServer(document));
   tarq::MainWindow mainWindow(document, host);
   window = &mainWindow;
   QObject::connect(&server, &tarq::InstanceServer::activateRequested, &mainWindow,

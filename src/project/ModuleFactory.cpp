@@ -27,7 +27,7 @@ void RegisterBaseModuleKinds(ModuleFactory& factory) {
   factory.Register("UNREC",
                    [](const ArchitectureEntry&, CModuleBase*) { return CreateUnrecModule(); });
   factory.Register("VOID", CreateVoidModule);
-  // PLUGINS joins with the plugin modules.
+  factory.Register("PLUGINS", CreatePluginsModule);
 }
 
 }  // namespace tarq

@@ -322,6 +322,10 @@ void CProjDocBase::BuildTree(const std::vector<ArchitectureNode>& nodes, TreeNod
   }
 }
 
+void CProjDocBase::LoadPlugins() {
+  if (environment_.loadPlugins) environment_.loadPlugins(*this);
+}
+
 void CProjDocBase::LoadAllDefines() {
   host_->BeginProgress("Loading modules", static_cast<int>(modules_.size()));
   for (size_t i = 0; i < modules_.size(); ++i) {
@@ -605,6 +609,11 @@ bool CProjDocBase::SaveProjectTo(const std::string& path, bool markSaved) {
       fail("a module question was cancelled");
       return false;
     }
+    // What no plugin module claimed stays in its header: only the main header has a
+    // module of its own for the rest.
+    CpmUNREC unclaimed;
+    unclaimed.LoadDefines(*header);
+    unclaimed.AppendBlock(text, options_.keepUserComments);
     if (!ConfirmDroppedLines(*header, text)) {
       fail(Format("'%s' holds lines that are not definitions", header->path.c_str()));
       continue;

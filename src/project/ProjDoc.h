@@ -27,6 +27,8 @@ class DocumentObserver;
 struct ArchitectureNode;
 
 // What the running program tells its document.
+class CProjDocBase;
+
 struct DocumentEnvironment {
   std::string programFolder;    // architecture files, help/ and program-wide plugins
   bool selfTest = false;        // "selftest" switch
@@ -39,6 +41,8 @@ struct DocumentEnvironment {
   // Asks the instance that holds a project's lock to come to the front. The GUI fills it;
   // the CLI leaves it empty.
   std::function<void(long ownerPid, const std::string& headerPath)> activateOtherInstance;
+  // Loads the plugins once the architecture file's modules exist; empty: no plugins.
+  std::function<void(CProjDocBase& doc)> loadPlugins;
   // Posts "Save && Exit" to the main window at the end of a reprocess open.
   std::function<void()> postSaveAndExit;
 };
@@ -199,9 +203,9 @@ class CProjDocBase : public ModuleContext {
   // The chip family's own factory; asked before the kinds every document knows.
   virtual std::unique_ptr<CModuleBase> CreateFamilyModule(const ArchitectureEntry& entry,
                                                           CModuleBase* parent);
-  // Loads plugins from the program folder, then from the header's folder. Plugins come with
-  // their own loader; until then there are none.
-  virtual void LoadPlugins() {}
+  // Loads plugins from the program folder, the user's plugin folder and the header's folder,
+  // through the environment's loader.
+  virtual void LoadPlugins();
 
  private:
   void ResetContent(bool releaseLock);

@@ -125,6 +125,11 @@ std::unique_ptr<CModuleBase> CreateVoidModule(const ArchitectureEntry& entry, CM
   return std::make_unique<CpmVOID>(entry, parent);
 }
 
+std::unique_ptr<CModuleBase> CreatePluginsModule(const ArchitectureEntry& entry,
+                                                 CModuleBase* parent) {
+  return std::make_unique<CpmPLUGINS>(entry, parent);
+}
+
 std::unique_ptr<CModuleBase> CreateEmptyModule(const ArchitectureEntry& entry,
                                                CModuleBase* parent) {
   return std::make_unique<CpmEMPTY>(entry, parent);

@@ -79,6 +79,16 @@ class CpmEMPTY : public CPageOnlyModule {
   void BuildPage(Page& page) override { page.AddStatic(kPageTextId, kPageText); }
 };
 
+// Placeholder of the tree folders that hold plugin modules.
+class CpmPLUGINS : public CPageOnlyModule {
+ public:
+  static constexpr const char* kPageText =
+      "This section contains Tarq plug-in modules loaded dynamically for this project.";
+  static constexpr uint32_t kPageTextId = 1000;
+  using CPageOnlyModule::CPageOnlyModule;
+  void BuildPage(Page& page) override { page.AddStatic(kPageTextId, kPageText); }
+};
+
 // Module with an empty page, created by class name only.
 class CpmGeneric : public CPageOnlyModule {
  public:
@@ -89,6 +99,8 @@ class CpmGeneric : public CPageOnlyModule {
 // name and kind are both UNREC.
 std::unique_ptr<CModuleBase> CreateUnrecModule();
 std::unique_ptr<CModuleBase> CreateVoidModule(const ArchitectureEntry& entry, CModuleBase* parent);
+std::unique_ptr<CModuleBase> CreatePluginsModule(const ArchitectureEntry& entry,
+                                                 CModuleBase* parent);
 std::unique_ptr<CModuleBase> CreateEmptyModule(const ArchitectureEntry& entry, CModuleBase* parent);
 std::unique_ptr<CModuleBase> CreateGenericModule(const ArchitectureEntry& entry,
                                                  CModuleBase* parent);

@@ -11,6 +11,9 @@
 #include <memory>
 
 #include "framework/Links.h"
+#include "plugins/PluginModule.h"
+#include "project/ProjDoc.h"
+#include "ui/PageAutomation.h"
 #include "ui/UiText.h"
 
 namespace tarq {
@@ -74,6 +77,12 @@ HtmlPageView::HtmlPageView(CHtmlModule& module, std::function<bool()> isActive, 
   setObjectName("HtmlPageView");
   auto* page = new HtmlPage(this);
   setPage(page);
+  // A plugin's page scripts reach the automation object as "tarq".
+  if (dynamic_cast<CPluginModule*>(&module) != nullptr) {
+    auto* automation =
+        new PageAutomation(dynamic_cast<CProjDocBase*>(module.GetContext()), &module, this);
+    automation->Attach(page);
+  }
   connect(page, &HtmlPage::programLinkClicked, this, [this](const QString& url) {
     if (!module_) return;
     // As from a link text of the page, with an empty link text.

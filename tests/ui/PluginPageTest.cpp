@@ -1,0 +1,110 @@
+// A plugin's web page in the desktop program: the page is shown, and its script drives the
+// automation object through the web channel.
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QTest>
+
+#include "UiTestSupport.h"
+#include "modules/ModuleKinds.h"
+#include "plugins/Automation.h"
+#include "plugins/PluginLoader.h"
+#include "ui/AutomationLocalServer.h"
+#include "ui/HtmlPageView.h"
+#include "ui/MainWindow.h"
+#include "ui/PagePane.h"
+
+namespace tarq::uitest {
+
+namespace {
+
+void WriteFile(const QString& path, const QByteArray& content) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile file(path);
+  if (file.open(QIODevice::WriteOnly)) file.write(content);
+}
+
+}  // namespace
+
+class PluginPageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void pageScriptCallsTheObjectThroughTheWebChannel() {
+    QTemporaryDir dir;
+    qputenv("XDG_DATA_HOME", dir.filePath("data").toLocal8Bit());
+    const QString project = CopyExample(dir, "classic");
+    const QString plugin = project + "/ApplicationConfig/Board.tarq";
+    WriteFile(plugin + "/board.ini",
+              "[tarq_plugins]\nplugin1=BRD\n[BRD]\nname=Board\nregisters=BRD_REGS\n"
+              "maindoc=page.html\n[BRD_REGS]\nMODE_INIT=0;DW8\n");
+    WriteFile(plugin + "/page.html",
+              "<html><head><title>loading</title></head><body><script>"
+              "new QWebChannel(qt.webChannelTransport, function (channel) {"
+              "  var tarq = channel.objects.tarq;"
+              "  tarq.SetReg('MODE_INIT', 42, function (ok) {"
+              "    tarq.GetReg('APPCFG_EXTCLK', function (clock) {"
+              "      document.title = 'done ' + ok + ' ' + clock; });"
+              "  });"
+              "});</script></body></html>");
+
+    TestHost host;
+    DocumentEnvironment environment;
+    environment.programFolder = TARQ_BINARY_DIR;
+    EnablePlugins(environment);
+    CProjDoc document(host, environment, RegisterBuiltInModuleKinds);
+    MainWindow window(document, host);
+    QVERIFY(document.OpenProject(project.toStdString()));
+    window.OnDocumentOpened();
+    window.resize(900, 700);
+    window.show();
+    CModuleBase* board = document.FindModule("BRD", {});
+    QVERIFY(board);
+    QVERIFY(window.ShowModule(board));
+    HtmlPageView* view = window.Pane()->HtmlView();
+    QVERIFY(view);
+    QTRY_VERIFY_WITH_TIMEOUT(view->IsDocumentComplete(), 20000);
+    // The page's script set the register and read the project's 8 MHz clock.
+    QTRY_COMPARE_WITH_TIMEOUT(view->page()->title(), QString("done true 8"), 20000);
+    QCOMPARE(board->FindOwnRegister("MODE_INIT")->value, 42u);
+    // Applications started now bind to the page shown last.
+    QCOMPARE(CurrentPluginPageModule(), board);
+    qunsetenv("XDG_DATA_HOME");
+  }
+
+  void desktopServerAnswersOverItsSocketAndANameInUseIsOnlyANote() {
+    QTemporaryDir dir;
+    const QString project = CopyExample(dir, "classic");
+    TestHost host;
+    DocumentEnvironment environment;
+    environment.programFolder = TARQ_BINARY_DIR;
+    CProjDoc document(host, environment, RegisterBuiltInModuleKinds);
+    QVERIFY(document.OpenProject(project.toStdString()));
+    AutomationLocalServer server(document);
+    QString error;
+    const QString path = dir.filePath("tarq.rpc");
+    QVERIFY2(server.Listen(path, error), qPrintable(error));
+    QCOMPARE(QFile::permissions(path) &
+                 (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup | QFile::WriteGroup),
+             QFile::Permissions());
+
+    QLocalSocket client;
+    client.connectToServer(path);
+    QVERIFY(client.waitForConnected(5000));
+    client.write(R"({"jsonrpc":"2.0","id":1,"method":"GetReg","params":["APPCFG_EXTCLK"]})"
+                 "\n");
+    QTRY_VERIFY_WITH_TIMEOUT(client.canReadLine(), 5000);
+    QCOMPARE(client.readLine().trimmed(), QByteArray(R"({"id":1,"jsonrpc":"2.0","result":8.0})"));
+
+    // A second server on the same name does not start; the caller goes on without it.
+    AutomationLocalServer second(document);
+    QVERIFY(!second.Listen(path, error));
+    QVERIFY(!error.isEmpty());
+  }
+};
+
+TARQ_UI_TEST(PluginPageTest);
+
+}  // namespace tarq::uitest
+
+#include "PluginPageTest.moc"
