@@ -25,7 +25,7 @@ namespace tarq {
 namespace {
 
 constexpr const char* kSubcommands[] = {"parts", "info", "check",  "reprocess", "selftest",
-                                        "show",  "set",  "follow", "help"};
+                                        "show",  "set",  "follow", "import", "doc", "help"};
 
 bool IsSubcommand(const std::string& word) {
   for (const char* known : kSubcommands)
@@ -104,6 +104,22 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
   follow->add_option("PATH", request.path, "Project folder or header file")->required();
   follow->add_option("LINK", request.link, "tarq: or tarqna: link")->required();
   follow->add_flag("--save", request.save, "Save as Save does");
+  CLI::App* import = app.add_subcommand("import", "Import module settings, as the import dialog does");
+  import->add_option("PATH", request.path, "Project folder or header file")->required();
+  std::string importDestination;
+  import->add_option("DEST", importDestination, "The module to be modified")->required();
+  import->add_option("--from", request.importFrom, "The project to import from (default: PATH)");
+  import->add_option("--source", request.importSource, "The module to import from (default: DEST)");
+  import->add_option("--registers", request.registers, "Only these registers (A,B,...)")
+      ->delimiter(',');
+  import->add_flag("--list", request.list, "Print the modules DEST can import from");
+  import->add_flag("--save", request.save, "Save as Save does");
+  CLI::App* doc = app.add_subcommand("doc", "Open a module's documentation");
+  doc->add_option("PATH", request.path, "Project folder or header file")->required();
+  std::string docPrefix;
+  doc->add_option("PREFIX", docPrefix, "The module")->required();
+  doc->add_flag("--dry-run", request.dryRun, "Start no reader");
+  doc->add_flag("--json", request.json, "Print module, file, page, destination and command");
   app.footer(
       "Exit codes: 0 success; 1 the save failed (reprocess, set --save, follow --save), warnings\n"
       "were found (check) or a value was refused (set); 2 usage error or the project cannot be\n"
@@ -139,6 +155,14 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
     request.prefixes = {setPrefix};
   }
   if (follow->parsed()) request.command = CliRequest::Command::Follow;
+  if (import->parsed()) {
+    request.command = CliRequest::Command::Import;
+    request.prefixes = {importDestination};
+  }
+  if (doc->parsed()) {
+    request.command = CliRequest::Command::Doc;
+    request.prefixes = {docPrefix};
+  }
   parse.ok = true;
   parse.exitCode = kExitOk;
   return parse;
@@ -354,7 +378,8 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
   documentEnvironment.takeLock =
       request.command == CliRequest::Command::Reprocess ||
       ((request.command == CliRequest::Command::Set ||
-        request.command == CliRequest::Command::Follow) &&
+        request.command == CliRequest::Command::Follow ||
+        request.command == CliRequest::Command::Import) &&
        request.save);
   auto document = std::make_unique<CProjDoc>(host, documentEnvironment, RegisterBuiltInModuleKinds);
   CProjDoc& doc = *document;
@@ -380,6 +405,12 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
     case CliRequest::Command::Set:
     case CliRequest::Command::Follow:
       code = RunPageCommand(request, doc, out, err);
+      break;
+    case CliRequest::Command::Import:
+      code = RunImportCommand(request, doc, environment.programFolder, out, err);
+      break;
+    case CliRequest::Command::Doc:
+      code = RunDocCommand(request, doc, out, err);
       break;
     default:
       break;

@@ -11,7 +11,7 @@ namespace tarq {
 class Host;
 
 struct CliRequest {
-  enum class Command { Help, Parts, Info, Check, Reprocess, SelfTest, Show, Set, Follow };
+  enum class Command { Help, Parts, Info, Check, Reprocess, SelfTest, Show, Set, Follow, Import, Doc };
   Command command = Command::Help;
   std::string path;   // project folder or header; empty means the current folder
   bool json = false;  // info, check, show, set
@@ -20,6 +20,11 @@ struct CliRequest {
   std::vector<std::string> prefixes;     // show: the modules (all when empty); set: one
   std::vector<std::string> assignments;  // set: "CONTROL=VALUE" in order
   std::string link;                      // follow
+  std::string importFrom;                // import: the other project (empty: this one)
+  std::string importSource;              // import: the source module (empty: DEST's prefix)
+  std::vector<std::string> registers;    // import: only these registers
+  bool list = false;                     // import: print the source list
+  bool dryRun = false;                   // doc: start nothing
 };
 
 // Exit codes of tarq-cli.
@@ -49,6 +54,12 @@ class CProjDocBase;
 // The page commands (show, set, follow, selftest) on an open document.
 int RunPageCommand(const CliRequest& request, CProjDocBase& doc, std::ostream& out,
                    std::ostream& err);
+// import: the import dialog's OK (or its source list) for module prefixes[0].
+int RunImportCommand(const CliRequest& request, CProjDocBase& doc, const std::string& programFolder,
+                     std::ostream& out, std::ostream& err);
+// doc: the help operation of module prefixes[0].
+int RunDocCommand(const CliRequest& request, CProjDocBase& doc, std::ostream& out,
+                  std::ostream& err);
 // Prints the warnings as `check` does; returns how many were printed.
 int PrintWarnings(CProjDocBase& doc, bool all, bool json, std::ostream& out);
 
