@@ -22,8 +22,7 @@ namespace {
 constexpr const char* kEvincePage = "evince --page-index=%p %f";
 constexpr const char* kEvinceDest = "evince --named-dest=%d %f";
 
-// The value of `key` in [Options], unquoted as the desktop program's settings store it
-// ("..." with \" and \\ escapes); nullopt when the file or key is missing.
+// The value of `key` in [Options]; nullopt when the file or key is missing.
 std::optional<std::string> ReadOptionText(const std::string& path, const std::string& key) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return std::nullopt;
@@ -39,14 +38,14 @@ std::optional<std::string> ReadOptionText(const std::string& path, const std::st
     const size_t equals = trimmed.find('=');
     if (!inOptions || equals == std::string::npos || Trim(trimmed.substr(0, equals)) != key)
       continue;
-    std::string value = Trim(trimmed.substr(equals + 1));
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
-      std::string unquoted;
-      for (size_t i = 1; i + 1 < value.size(); ++i) {
-        if (value[i] == '\\' && i + 2 < value.size()) ++i;
-        unquoted += value[i];
-      }
-      value = unquoted;
+    // As the desktop program's settings store text: double quotes group (and are dropped),
+    // a backslash takes the next character as it is (\" a quote, \\ a backslash).
+    const std::string raw = Trim(trimmed.substr(equals + 1));
+    std::string value;
+    for (size_t i = 0; i < raw.size(); ++i) {
+      if (raw[i] == '"') continue;
+      if (raw[i] == '\\' && i + 1 < raw.size()) ++i;
+      value += raw[i];
     }
     found = value;
   }

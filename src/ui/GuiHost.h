@@ -35,6 +35,7 @@ class GuiHost : public QObject, public Host {
   Answer AskOkCancel(const std::string& text) override;
   // "Reload" (Yes), "Keep my version" (No) or Cancel.
   Answer AskReloadOrKeep(const std::string& text) override;
+  Answer AskYesNoCancelDefaultNo(const std::string& text) override;
   void BeginProgress(const std::string& caption, int steps) override;
   void StepProgress() override;
   void EndProgress() override;
@@ -43,7 +44,10 @@ class GuiHost : public QObject, public Host {
   // Any number of wake-ups before the event loop comes round make one idle pass.
   void PostWakeUp() override;
   bool ShellOpen(const std::string& target) override;
+  // Starts the reader command of the options for the page or named destination.
   bool OpenDocument(const std::string& path, const std::string& destination) override;
+  // Why the last OpenDocument failed.
+  const std::string& OpenError() const { return openError_; }
 
   bool IsWakeUpPending() const { return wakeUpPending_; }
   // Runs the idle work now (the posted pass then finds nothing to do).
@@ -51,7 +55,7 @@ class GuiHost : public QObject, public Host {
   int WaitCursorDepth() const { return waitDepth_; }
 
  protected:
-  enum class Buttons { Ok, YesNoCancel, YesNo, OkCancel, ReloadKeepCancel };
+  enum class Buttons { Ok, YesNoCancel, YesNo, OkCancel, ReloadKeepCancel, YesNoCancelDefaultNo };
   // The one place that shows a dialog; tests answer here instead.
   virtual Answer Ask(Buttons buttons, const std::string& text, MessageIcon icon);
 
@@ -61,6 +65,7 @@ class GuiHost : public QObject, public Host {
   std::function<void()> idleWork_;
   bool wakeUpPending_ = false;
   int waitDepth_ = 0;
+  std::string openError_;
 };
 
 }  // namespace tarq

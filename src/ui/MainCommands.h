@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <map>
@@ -15,6 +16,7 @@ class QToolBar;
 
 namespace tarq {
 
+class ImportDialog;
 class MainWindow;
 
 class MainCommands : public QObject {
@@ -47,6 +49,9 @@ class MainCommands : public QObject {
   void About();
   void ToolHelp();
   void LookupModuleHelp();
+  // Shows the modeless import dialog, made the first time and refilled afterwards.
+  void ImportModuleSettings();
+  ImportDialog* ImportSettingsDialog() const;
   void ToggleHexDec();
   void ExpandTree(bool expand);
   void FocusTree();
@@ -69,6 +74,7 @@ class MainCommands : public QObject {
   std::map<QString, QAction*> actions_;
   QToolBar* toolBar_ = nullptr;
   FileChooser chooser_;
+  QPointer<ImportDialog> importDialog_;
 };
 
 // The status-bar prompt and tooltip of a command from "prompt\ntooltip".
