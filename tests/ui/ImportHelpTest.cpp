@@ -2,6 +2,7 @@
 // ports and from another project, and the manual and a module's chapter opened by a stand-in
 // reader that records its arguments.
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -119,6 +120,18 @@ class ImportHelpTest : public QObject {
     // The destination's page is on screen and the dialog closed.
     QCOMPARE(session.window->Pane()->CurrentModule(), session.Module("SCI_1"));
     QVERIFY(!dialog->isVisible());
+
+    // Mass-import mode: the dialog stays open for the next destination.
+    session.window->Commands()->Action("actionImport")->trigger();
+    dialog->AllMode()->setChecked(true);
+    dialog->MassImport()->setChecked(true);
+    session.host.answers = {Answer::Yes, Answer::No};
+    dialog->OkButton()->click();
+    QVERIFY(session.host.Saw("Module SCI_1 was successfully updated"));
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(session.Module("SCI_1")->FindOwnRegister("SCICR_INIT")->value,
+             session.Module("SCI_0")->FindOwnRegister("SCICR_INIT")->value);
+    dialog->MassImport()->setChecked(false);
 
     // Another project: its clock module is refused across the part groups; its unwritten
     // serial port is offered as "(empty)".
