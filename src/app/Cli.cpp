@@ -27,9 +27,9 @@ namespace tarq {
 
 namespace {
 
-constexpr const char* kSubcommands[] = {"parts", "info",   "check", "reprocess", "selftest",
-                                        "show",  "set",    "follow", "diff",     "find",
-                                        "serve", "help"};
+constexpr const char* kSubcommands[] = {"parts",  "info",  "check", "reprocess", "selftest",
+                                        "show",   "set",   "follow", "diff",     "find",
+                                        "serve",  "import", "doc",   "help"};
 
 bool IsSubcommand(const std::string& word) {
   for (const char* known : kSubcommands)
@@ -130,6 +130,22 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
   serve->add_option("--socket", request.socket, "The socket file");
   serve->add_option("--page", request.page, "The module whose page is shown first");
   serve->add_flag("--save", request.save, "Save as Save does when serving ends");
+  CLI::App* import = app.add_subcommand("import", "Import module settings, as the import dialog does");
+  import->add_option("PATH", request.path, "Project folder or header file")->required();
+  std::string importDestination;
+  import->add_option("DEST", importDestination, "The module to be modified")->required();
+  import->add_option("--from", request.importFrom, "The project to import from (default: PATH)");
+  import->add_option("--source", request.importSource, "The module to import from (default: DEST)");
+  import->add_option("--registers", request.registers, "Only these registers (A,B,...)")
+      ->delimiter(',');
+  import->add_flag("--list", request.list, "Print the modules DEST can import from");
+  import->add_flag("--save", request.save, "Save as Save does");
+  CLI::App* doc = app.add_subcommand("doc", "Open a module's documentation");
+  doc->add_option("PATH", request.path, "Project folder or header file")->required();
+  std::string docPrefix;
+  doc->add_option("PREFIX", docPrefix, "The module")->required();
+  doc->add_flag("--dry-run", request.dryRun, "Start no reader");
+  doc->add_flag("--json", request.json, "Print module, file, page, destination and command");
   app.footer(
       "Exit codes: 0 success; 1 the save failed (reprocess, set --save, follow --save), warnings\n"
       "were found (check) or a value was refused (set); 2 usage error or the project cannot be\n"
@@ -178,6 +194,14 @@ CliParse ParseSubcommands(const std::vector<std::string>& arguments) {
     }
   }
   if (serve->parsed()) request.command = CliRequest::Command::Serve;
+  if (import->parsed()) {
+    request.command = CliRequest::Command::Import;
+    request.prefixes = {importDestination};
+  }
+  if (doc->parsed()) {
+    request.command = CliRequest::Command::Doc;
+    request.prefixes = {docPrefix};
+  }
   parse.ok = true;
   parse.exitCode = kExitOk;
   return parse;
@@ -399,7 +423,8 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
       (request.command == CliRequest::Command::Reprocess && !request.dryRun) ||
       ((request.command == CliRequest::Command::Set ||
         request.command == CliRequest::Command::Follow ||
-        request.command == CliRequest::Command::Serve) &&
+        request.command == CliRequest::Command::Serve ||
+        request.command == CliRequest::Command::Import) &&
        request.save);
   EnablePlugins(documentEnvironment);
   auto document = std::make_unique<CProjDoc>(host, documentEnvironment, RegisterBuiltInModuleKinds);
@@ -430,6 +455,12 @@ int RunCliRequest(const CliRequest& request, const CliEnvironment& environment, 
       break;
     case CliRequest::Command::Serve:
       code = ServeAutomation(doc, {request.socket, request.page, request.save}, out, err);
+      break;
+    case CliRequest::Command::Import:
+      code = RunImportCommand(request, doc, environment.programFolder, out, err);
+      break;
+    case CliRequest::Command::Doc:
+      code = RunDocCommand(request, doc, out, err);
       break;
     default:
       break;

@@ -12,7 +12,7 @@ class Host;
 
 struct CliRequest {
   enum class Command { Help, Parts, Info, Check, Reprocess, SelfTest, Show, Set, Follow, Diff,
-                       Find, Serve };
+                       Find, Serve, Import, Doc };
   Command command = Command::Help;
   std::string path;   // project folder or header; empty means the current folder
   bool json = false;  // info, check, show, set
@@ -28,6 +28,11 @@ struct CliRequest {
   bool changedOnly = false;              // find: settings that differ from their reset values
   std::string socket;                    // serve: the socket file
   std::string page;                      // serve: the module whose page is shown first
+  std::string importFrom;                // import: the other project (empty: this one)
+  std::string importSource;              // import: the source module (empty: DEST's prefix)
+  std::vector<std::string> registers;    // import: only these registers
+  bool list = false;                     // import: print the source list
+  bool dryRun = false;                   // doc: start nothing
 };
 
 // Exit codes of tarq-cli.
@@ -64,6 +69,12 @@ int RunPageCommand(const CliRequest& request, CProjDocBase& doc, std::ostream& o
 std::string SetNameOf(CModuleBase& module, const ControlRef& ref);
 // The control a `set` name names on the module's open page; empty with `error` otherwise.
 ControlRef FindSetTarget(CModuleBase& module, const std::string& name, std::string& error);
+// import: the import dialog's OK (or its source list) for module prefixes[0].
+int RunImportCommand(const CliRequest& request, CProjDocBase& doc, const std::string& programFolder,
+                     std::ostream& out, std::ostream& err);
+// doc: the help operation of module prefixes[0].
+int RunDocCommand(const CliRequest& request, CProjDocBase& doc, std::ostream& out,
+                  std::ostream& err);
 // Prints the warnings as `check` does; returns how many were printed.
 int PrintWarnings(CProjDocBase& doc, bool all, bool json, std::ostream& out);
 

@@ -53,6 +53,12 @@ Answer BatchHost::AskReloadOrKeep(const std::string& text) {
   return Answer::Cancel;
 }
 
+Answer BatchHost::AskYesNoCancelDefaultNo(const std::string& text) {
+  ++messageCount;
+  PrintQuestion(quiet, text, Answer::No);
+  return Answer::No;
+}
+
 void BatchHost::BeginProgress(const std::string& caption, int steps) {
   if (!quiet && steps > 0) std::cerr << caption << " (" << steps << " steps)\n";
 }

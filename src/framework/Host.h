@@ -28,6 +28,8 @@ class Host {
   virtual Answer AskYesNoLosingData(const std::string& text) {
     return AskYesNo(text, MessageIcon::Exclamation);
   }
+  // Yes/No/Cancel question whose default button is No; a batch run answers No.
+  virtual Answer AskYesNoCancelDefaultNo(const std::string& text) { return AskYesNoCancel(text); }
   // The file changed on disk: Yes reloads it, No keeps this version (and overwrites the
   // file), Cancel stops. A batch run answers Cancel.
   virtual Answer AskReloadOrKeep(const std::string& text) { return AskYesNoCancel(text); }
@@ -65,6 +67,7 @@ class BatchHost : public Host {
   Answer AskOkCancel(const std::string& text) override;
   Answer AskYesNoLosingData(const std::string& text) override;
   Answer AskReloadOrKeep(const std::string& text) override;
+  Answer AskYesNoCancelDefaultNo(const std::string& text) override;
   void BeginProgress(const std::string& caption, int steps) override;
   void EndProgress() override;
   void PostWakeUp() override { wakeUpPosted = true; }

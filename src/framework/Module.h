@@ -30,6 +30,10 @@ class CModule : public CModuleBase {
   // recompute. Modules call this first from their own CheckWarnings.
   void CheckWarnings() override;
 
+  // Across the two part groups, clock, interrupt controller and SPI settings do not carry
+  // over; other sources of this class are allowed.
+  bool CanImportFrom(const CModuleBase& other, bool& forbidden) const override;
+
   // Whether one of the module's signals is in use with the current settings.
   virtual bool IsSignalUsed(const std::string& signal) const {
     (void)signal;

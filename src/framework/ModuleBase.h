@@ -180,8 +180,16 @@ class CModuleBase {
 
   // Help reference "file#destination", both trimmed; false when there is no file name.
   bool GetHelpFileAndDestination(std::string& file, std::string& destination) const;
-  // Opens the module's help document from <program folder>/help at its destination; true
-  // when that file exists.
+  // Where the module's help opens: the document (resolved in <program folder>/help) and the
+  // place in it. Plugin modules answer with their own help file and fall back to this.
+  struct HelpTarget {
+    std::string file;         // full path; empty when there is no reference
+    std::string destination;  // page number or named destination; empty: the document only
+    bool exists = false;      // the file is there
+    bool systemOpen = false;  // not a PDF: the system's opener shows it
+  };
+  virtual HelpTarget GetHelpTarget() const;
+  // Opens GetHelpTarget() through the host; true when the file exists.
   virtual bool ShowHelp();
 
   // Comment items, in order, for GenerateComment. Sources must outlive the module's use.
@@ -189,6 +197,17 @@ class CModuleBase {
   void AddCommentItems(std::initializer_list<CommentItem> items);
   void ClearCommentItems() { commentItems_.clear(); }
   const std::vector<CommentItem>& GetCommentItems() const { return commentItems_; }
+
+  // ==== import of settings (ModuleImport.cpp) ====
+  // Whether `other` (of this or another project) can be a source of ImportFrom. When it
+  // cannot, `forbidden` tells whether it is still listed, marked " (forbidden)".
+  virtual bool CanImportFrom(const CModuleBase& other, bool& forbidden) const;
+  // Copies register values from `source`, index by index up to the shorter table; only the
+  // indexes in `selection` when one is given. With `ask`, a register whose name differs is
+  // asked about (No by default); without, it is left out. True when anything was copied.
+  bool ImportFrom(const CModuleBase& source, const std::vector<size_t>* selection, bool ask);
+  // A register may be imported: neither NOIMPORT nor DUMMYREG.
+  static bool IsImportable(const Register& reg);
 
   // ==== links (Links.cpp) ====
   // "tarq:PREFIX/CLASS[/controlId][?query]", "tarqna:..." when the target is not to be shown.

@@ -125,15 +125,23 @@ bool CModuleBase::GetHelpFileAndDestination(std::string& file, std::string& dest
   return !file.empty();
 }
 
-bool CModuleBase::ShowHelp() {
+CModuleBase::HelpTarget CModuleBase::GetHelpTarget() const {
+  HelpTarget target;
   std::string file;
-  std::string destination;
-  if (!GetHelpFileAndDestination(file, destination) || !context_) return false;
+  if (!GetHelpFileAndDestination(file, target.destination) || !context_) return target;
   namespace fs = std::filesystem;
-  const fs::path path = fs::path(context_->GetProgramFolder()) / "help" / file;
+  target.file = (fs::path(context_->GetProgramFolder()) / "help" / file).string();
   std::error_code error;
-  if (!fs::is_regular_file(path, error)) return false;
-  context_->GetHost().OpenDocument(path.string(), destination);
+  target.exists = fs::is_regular_file(target.file, error);
+  return target;
+}
+
+bool CModuleBase::ShowHelp() {
+  const HelpTarget target = GetHelpTarget();
+  if (!target.exists || !context_) return false;
+  Host& host = context_->GetHost();
+  if (target.systemOpen) return host.ShellOpen(target.file);
+  host.OpenDocument(target.file, target.destination);
   return true;
 }
 

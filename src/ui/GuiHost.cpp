@@ -4,11 +4,14 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QProcess>
 #include <QProgressBar>
 #include <QTimer>
 #include <QUrl>
 
 #include "ui/WizardDialog.h"
+#include "help/DocumentationLookup.h"
+#include "project/OptionsFile.h"
 
 namespace tarq {
 
@@ -49,6 +52,10 @@ Answer GuiHost::Ask(Buttons buttons, const std::string& text, MessageIcon icon) 
     case Buttons::YesNoCancel:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       box.setDefaultButton(QMessageBox::Yes);
+      break;
+    case Buttons::YesNoCancelDefaultNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+      box.setDefaultButton(QMessageBox::No);
       break;
     case Buttons::YesNo:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -146,9 +153,25 @@ bool GuiHost::ShellOpen(const std::string& target) {
 }
 
 bool GuiHost::OpenDocument(const std::string& path, const std::string& destination) {
-  // The system opener cannot be told a destination; the document opens at its start.
-  (void)destination;
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+  const std::vector<std::string> command =
+      ReaderCommandFor(LoadReaderCommands(OptionsFilePath()), path, destination);
+  openError_.clear();
+  if (command.empty()) {
+    openError_ = "no reader command";
+    return false;
+  }
+  QStringList arguments;
+  for (size_t i = 1; i < command.size(); ++i) arguments << QString::fromStdString(command[i]);
+  // An argument list, never a shell line: the path is one argument whatever it holds.
+  if (!QProcess::startDetached(QString::fromStdString(command.front()), arguments)) {
+    openError_ = command.front() + " did not start";
+    return false;
+  }
+  return true;
+}
+
+Answer GuiHost::AskYesNoCancelDefaultNo(const std::string& text) {
+  return Ask(Buttons::YesNoCancelDefaultNo, text, MessageIcon::Question);
 }
 
 bool GuiHost::ConfirmWizardResult(const std::string& title, const std::vector<std::string>& lines) {

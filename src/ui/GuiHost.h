@@ -36,6 +36,7 @@ class GuiHost : public QObject, public Host, public WizardConfirmation {
   Answer AskOkCancel(const std::string& text) override;
   // "Reload" (Yes), "Keep my version" (No) or Cancel.
   Answer AskReloadOrKeep(const std::string& text) override;
+  Answer AskYesNoCancelDefaultNo(const std::string& text) override;
   void BeginProgress(const std::string& caption, int steps) override;
   void StepProgress() override;
   void EndProgress() override;
@@ -44,9 +45,12 @@ class GuiHost : public QObject, public Host, public WizardConfirmation {
   // Any number of wake-ups before the event loop comes round make one idle pass.
   void PostWakeUp() override;
   bool ShellOpen(const std::string& target) override;
+  // Starts the reader command of the options for the page or named destination.
   bool OpenDocument(const std::string& path, const std::string& destination) override;
   // The wizard's result in a dialog with Apply and Cancel.
   bool ConfirmWizardResult(const std::string& title, const std::vector<std::string>& lines) override;
+  // Why the last OpenDocument failed.
+  const std::string& OpenError() const { return openError_; }
 
   bool IsWakeUpPending() const { return wakeUpPending_; }
   // Runs the idle work now (the posted pass then finds nothing to do).
@@ -54,7 +58,7 @@ class GuiHost : public QObject, public Host, public WizardConfirmation {
   int WaitCursorDepth() const { return waitDepth_; }
 
  protected:
-  enum class Buttons { Ok, YesNoCancel, YesNo, OkCancel, ReloadKeepCancel };
+  enum class Buttons { Ok, YesNoCancel, YesNo, OkCancel, ReloadKeepCancel, YesNoCancelDefaultNo };
   // The one place that shows a dialog; tests answer here instead.
   virtual Answer Ask(Buttons buttons, const std::string& text, MessageIcon icon);
 
@@ -64,6 +68,7 @@ class GuiHost : public QObject, public Host, public WizardConfirmation {
   std::function<void()> idleWork_;
   bool wakeUpPending_ = false;
   int waitDepth_ = 0;
+  std::string openError_;
 };
 
 }  // namespace tarq

@@ -17,6 +17,7 @@
 #include "project/ProjDoc.h"
 #include "ui/AboutDialog.h"
 #include "ui/GuiHost.h"
+#include "ui/ImportDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/ModuleTreeView.h"
 #include "ui/OptionsDialog.h"
@@ -88,8 +89,7 @@ void MainCommands::BuildMenus() {
   file->addSeparator();
   Add(file, "actionOptions", "Tarq &Options...", "Edit Tarq options\nOptions", [this] { Options(); });
   Add(file, "actionImport", "Import Module Settings...",
-      "Import module settings from another project\nImport", [] {})
-      ->setEnabled(false);
+      "Import module settings from another project\nImport", [this] { ImportModuleSettings(); });
   file->addSeparator();
   Add(file, "actionExit", "E&xit", "Quit the application; asks to save changes\nExit",
       [this] { window_.close(); });
@@ -296,6 +296,8 @@ void MainCommands::Options() {
   CProjDoc& document = window_.Document();
   OptionsDialog dialog(document.GetOptions(), &window_);
   if (dialog.exec() != QDialog::Accepted) return;
+  if (!StoreReaderCommands(dialog))
+    window_.Host().ShowMessage("The document reader commands could not be stored.", MessageIcon::Exclamation);
   const tarq::Options chosen = dialog.Result();
   document.MutableOptions() = chosen;
   if (dialog.SetAsDefault() && !StoreDefaultOptions(chosen))
@@ -309,13 +311,25 @@ void MainCommands::About() {
 
 void MainCommands::ToolHelp() {
   const QString manual = ManualPath();
-  if (!QFileInfo::exists(manual)) return;
-  window_.Host().OpenDocument(FromQt(manual), {});
+  if (!QFileInfo::exists(manual)) {
+    window_.statusBar()->showMessage("Help document not found: " + manual, 5000);
+    return;
+  }
+  if (!window_.Host().OpenDocument(FromQt(manual), {}))
+    window_.statusBar()->showMessage(ToQt("The document reader did not start: " + window_.Host().OpenError()), 5000);
 }
 
 void MainCommands::LookupModuleHelp() {
-  if (CModuleBase* module = window_.Pane()->CurrentModule()) {
-    if (!module->ShowHelp()) window_.statusBar()->showMessage("No documentation for this module", 3000);
+  CModuleBase* module = window_.Pane()->CurrentModule();
+  if (module == nullptr) return;
+  // The lookup itself is silent; the status bar says why nothing opened.
+  const CModuleBase::HelpTarget target = module->GetHelpTarget();
+  if (target.file.empty()) {
+    window_.statusBar()->showMessage("No documentation for this module", 5000);
+  } else if (!target.exists) {
+    window_.statusBar()->showMessage(ToQt("Help document not found: " + target.file), 5000);
+  } else if (module->ShowHelp() && !window_.Host().OpenError().empty()) {
+    window_.statusBar()->showMessage(ToQt("The document reader did not start: " + window_.Host().OpenError()), 5000);
   }
 }
 
@@ -327,6 +341,22 @@ void MainCommands::FindSetting() {
   search_->activateWindow();
   search_->Field()->setFocus();
   search_->Field()->selectAll();
+}
+
+ImportDialog* MainCommands::ImportSettingsDialog() const { return importDialog_; }
+
+void MainCommands::ImportModuleSettings() {
+  if (importDialog_ == nullptr) {
+    importDialog_ = new ImportDialog(window_);
+    importDialog_->Refill();
+    importDialog_->adjustSize();
+    importDialog_->move(window_.geometry().center() - importDialog_->rect().center());
+  } else {
+    importDialog_->Refill();
+  }
+  importDialog_->show();
+  importDialog_->raise();
+  importDialog_->activateWindow();
 }
 
 void MainCommands::ToggleHexDec() { window_.Pane()->ExecuteCommand(kCmdToggleHexDec); }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <map>
@@ -15,6 +16,7 @@ class QToolBar;
 
 namespace tarq {
 
+class ImportDialog;
 class MainWindow;
 class SearchDialog;
 
@@ -48,6 +50,9 @@ class MainCommands : public QObject {
   void About();
   void ToolHelp();
   void LookupModuleHelp();
+  // Shows the modeless import dialog, made the first time and refilled afterwards.
+  void ImportModuleSettings();
+  ImportDialog* ImportSettingsDialog() const;
   void ToggleHexDec();
   // Opens the search over every setting (Ctrl+F).
   void FindSetting();
@@ -74,6 +79,7 @@ class MainCommands : public QObject {
   QToolBar* toolBar_ = nullptr;
   SearchDialog* search_ = nullptr;
   FileChooser chooser_;
+  QPointer<ImportDialog> importDialog_;
 };
 
 // The status-bar prompt and tooltip of a command from "prompt\ntooltip".

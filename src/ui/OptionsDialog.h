@@ -7,6 +7,7 @@
 #include "project/Settings.h"
 
 class QCheckBox;
+class QLineEdit;
 
 namespace tarq {
 
@@ -24,13 +25,20 @@ class OptionsDialog : public QDialog {
   QCheckBox* KeepUserComments() const { return keepComments_; }
   QCheckBox* GenerateDefaults() const { return defaults_; }
   QCheckBox* SetAsDefaultBox() const { return setAsDefault_; }
+  // The document reader commands (Opener, PdfReaderPage, PdfReaderDest) as stored; an empty
+  // field means the default, shown greyed in it.
+  QLineEdit* ReaderCommand(int index) const { return readers_[index]; }
 
  private:
   QCheckBox* comments_;
   QCheckBox* keepComments_;
   QCheckBox* defaults_;
   QCheckBox* setAsDefault_;
+  QLineEdit* readers_[3];
 };
+
+// Stores the reader commands of the dialog (an empty one removes its key: the default).
+bool StoreReaderCommands(const OptionsDialog& dialog);
 
 // Writes the three options as the user's defaults (section Options of the settings that
 // every project reads when it is opened).

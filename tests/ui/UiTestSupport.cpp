@@ -31,7 +31,7 @@ bool TestHost::Saw(const std::string& text) const {
 
 Answer TestHost::Ask(Buttons buttons, const std::string& text, MessageIcon) {
   static const char* const kKinds[] = {"message", "yesnocancel", "yesno", "okcancel",
-                                       "reloadkeepcancel"};
+                                       "reloadkeepcancel", "yesnocancel"};
   entries.push_back({kKinds[static_cast<int>(buttons)], text});
   if (buttons == Buttons::Ok) return Answer::Ok;
   if (answers.empty()) return defaultAnswer;
