@@ -18,7 +18,7 @@ struct CliRequest {
   bool json = false;  // info, check, show, set
   bool all = false;   // check: also modules not selected for writing
   bool save = false;  // set, follow: save as Save does afterwards
-  bool dryRun = false;  // reprocess: show what the save would change, write nothing
+  bool dryRun = false;  // reprocess: show what the save would change; doc: start nothing
   std::vector<std::string> prefixes;     // show: the modules (all when empty); set: one
   std::vector<std::string> assignments;  // set: "CONTROL=VALUE" in order
   std::string link;                      // follow
@@ -32,7 +32,6 @@ struct CliRequest {
   std::string importSource;              // import: the source module (empty: DEST's prefix)
   std::vector<std::string> registers;    // import: only these registers
   bool list = false;                     // import: print the source list
-  bool dryRun = false;                   // doc: start nothing
 };
 
 // Exit codes of tarq-cli.
