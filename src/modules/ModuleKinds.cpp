@@ -5,6 +5,7 @@
 
 #include "modules/can.h"
 #include "modules/cop.h"
+#include "modules/dec.h"
 #include "modules/gpio.h"
 #include "modules/i2c.h"
 #include "modules/intc.h"
@@ -13,11 +14,16 @@
 #include "modules/pinout.h"
 #include "modules/pit.h"
 #include "modules/pmc.h"
+#include "modules/pnm.h"
 #include "modules/pwm.h"
 #include "modules/qt.h"
+#include "modules/rtc.h"
 #include "modules/sci.h"
+#include "modules/scopx.h"
+#include "modules/semi.h"
 #include "modules/spi.h"
 #include "modules/sys.h"
+#include "modules/tsn.h"
 #include "modules/xbar.h"
 #include "project/UnrecognisedDefinitions.h"
 
@@ -41,6 +47,12 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterCanModuleKinds(factory);
   RegisterPwmModuleKinds(factory);
   RegisterQtModuleKinds(factory);
+  RegisterDecModuleKinds(factory);
+  RegisterSemiModuleKinds(factory);
+  RegisterRtcModuleKinds(factory);
+  RegisterTsnModuleKinds(factory);
+  RegisterScopxModuleKinds(factory);
+  RegisterPnmModuleKinds(factory);
 }
 
 }  // namespace tarq

@@ -85,6 +85,8 @@ class CpmINTC : public CModule, public InterruptController {
   bool ClaimVector(const InterruptUser& user, bool enable, const std::string& isrName,
                    CModuleBase* module) override;
   int FindUserSlot(uint32_t vector, std::string* isrName) const override;
+  bool ClearIsrName(uint32_t vector, const std::string& isrName) override;
+  bool AreDebugPortInterruptsEnabled() const override;
   std::string UserSlotLink(int slot, const std::string& text) const override;
 
   // ---- state ----
