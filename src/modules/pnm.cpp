@@ -98,7 +98,7 @@ void CpmPNM::DeclarePage(PageDeclaration& d) {
           .items = commItems_,
           .width = 100,
           .makeBinding = [this](RegisterRef reg, const std::string& label) {
-            auto list = std::make_unique<CSetMode>();
+            auto list = std::make_unique<CSetKeptMode>();
             list->Bind(reg, 0, 0, 0, label);
             list->SetHandlers([this] { return CommunicationIndex(); },
                               [this](int index) { SelectCommunication(index); }, label);

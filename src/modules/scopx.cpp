@@ -109,8 +109,14 @@ void CpmSCOPX::DeclarePage(PageDeclaration& d) {
   const auto on = [this](const char* reg) { return [this, reg] { return Flag(reg); }; };
 
   d.Group("Communication");
+  // A stored interface the list does not offer stays as it is.
   d.List({.caption = kInterfaceKey, .field = {.reg = "COMM_INTERFACE", .low = 0, .high = 3, .values = values_},
-          .items = items_, .width = 200});
+          .items = items_, .width = 200,
+          .makeBinding = [this](RegisterRef reg, const std::string& label) {
+            auto list = std::make_unique<CSetKeptMode>();
+            list->Bind(reg, 0, 3, 0, label, values_);
+            return std::unique_ptr<CSetCtrl>(std::move(list));
+          }});
   d.Radio({.caption = kLongKey, .field = Flag0("LONG_INTR"), .comment = kState, .groupStart = true});
   d.Radio({.caption = kShortKey, .field = Flag0("SHORT_INTR"), .comment = kState, .newRow = false});
   d.Radio({.caption = "Polling Mode", .field = Flag0("POLL_DRIVEN"), .comment = kState, .newRow = false});
