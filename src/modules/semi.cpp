@@ -122,7 +122,7 @@ void CpmSEMI::DeclareChipSelect(PageDeclaration& d, int n) {
           .label = cs + "Blocksize", .width = 100, .newRow = false});
   d.List({.caption = "Byte Enable:", .field = {.reg = cor, .low = 14, .high = 15},
           .items = {"Reserved", "Upper byte", "Both bytes", "Lower byte"},
-          .label = cs + "Byte Enable:", .width = 100});
+          .label = cs + "Byte Enable", .width = 100});
   d.List({.caption = "PS/DS select", .field = {.reg = cor, .low = 12, .high = 13},
           .items = {"Reserved", "Program space", "Data space", "Program and data space"},
           .label = cs + "PS/DS select", .width = 150, .newRow = false});
