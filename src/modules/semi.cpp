@@ -20,7 +20,7 @@ namespace {
 constexpr uint32_t kState = 1;
 constexpr uint32_t kSubPageBase = 1900;  // placeholders 1900..1907, below the pin warning
 constexpr uint32_t kSubPageFirstId = 1001;
-constexpr int kSubPageWidth = 640;
+constexpr int kSubPageWidth = 460;
 
 const std::vector<RegisterDecl>& RegisterTable() {
   static const std::vector<RegisterDecl> kTable = [] {
@@ -119,27 +119,26 @@ void CpmSEMI::DeclareChipSelect(PageDeclaration& d, int n) {
            .label = cs + "Base address", .number = {.hex = true, .zeroAllowed = true},
            .unit = "(x 0x1000)", .width = 70});
   d.List({.caption = "Blocksize:", .field = {.reg = bar, .low = 0, .high = 3}, .items = sizes,
-          .label = cs + "Blocksize", .width = 100, .newRow = false});
+          .label = cs + "Blocksize", .width = 100});
   d.List({.caption = "Byte Enable:", .field = {.reg = cor, .low = 14, .high = 15},
           .items = {"Reserved", "Upper byte", "Both bytes", "Lower byte"},
           .label = cs + "Byte Enable", .width = 100});
   d.List({.caption = "PS/DS select", .field = {.reg = cor, .low = 12, .high = 13},
           .items = {"Reserved", "Program space", "Data space", "Program and data space"},
-          .label = cs + "PS/DS select", .width = 150, .newRow = false});
+          .label = cs + "PS/DS select", .width = 150});
   d.List({.caption = "R/W", .field = {.reg = cor, .low = 10, .high = 11},
           .items = {"Reserved", "Write only", "Read only", "Read and write"},
-          .label = cs + "R/W", .width = 110, .newRow = false});
+          .label = cs + "R/W", .width = 110});
   d.List({.caption = "Read  Wait States", .field = {.reg = cor, .low = 0, .high = 4},
           .items = Numbers(32), .label = ws + "Read  Wait States", .width = 50});
   d.List({.caption = "CS Setup", .field = {.reg = cor, .low = 5, .high = 6}, .items = Numbers(4),
-          .label = ws + "CS Setup", .width = 50, .newRow = false});
+          .label = ws + "CS Setup", .width = 50});
   d.List({.caption = "CS Hold", .field = {.reg = cor, .low = 7, .high = 8}, .items = Numbers(4),
-          .label = ws + "CS Hold", .width = 50, .newRow = false});
+          .label = ws + "CS Hold", .width = 50});
   d.List({.caption = "Write Wait States", .field = {.reg = ctc, .low = 0, .high = 4},
           .items = Numbers(32), .label = ws + "Write Wait States", .width = 50});
   d.List({.caption = "Minimal Delay before other CS access", .field = {.reg = ctc, .low = 5, .high = 7},
-          .items = Numbers(8), .label = ws + "Minimal Delay before other CS access", .width = 50,
-          .newRow = false});
+          .items = Numbers(8), .label = ws + "Minimal Delay before other CS access", .width = 50});
 }
 
 void CpmSEMI::UpdateEnables() {
