@@ -62,6 +62,11 @@ class InterruptController {
     (void)isrName;
     return false;
   }
+  // The vectors whose ISR name is `isrName`.
+  virtual std::vector<uint32_t> VectorsNamed(const std::string& isrName) const {
+    (void)isrName;
+    return {};
+  }
   // Whether the debug port's transmit-empty and receive-full interrupts are both enabled;
   // true on controllers that have no such enables.
   virtual bool AreDebugPortInterruptsEnabled() const { return true; }

@@ -535,6 +535,14 @@ bool CpmINTC::ClearIsrName(uint32_t vector, const std::string& isrName) {
   return true;
 }
 
+std::vector<uint32_t> CpmINTC::VectorsNamed(const std::string& isrName) const {
+  std::vector<uint32_t> named;
+  if (isrName.empty()) return named;
+  for (uint32_t vector = 0; vector < vectors_.size(); ++vector)
+    if (GetIsrName(vector) == isrName) named.push_back(vector);
+  return named;
+}
+
 bool CpmINTC::AreDebugPortInterruptsEnabled() const {
   if (variant_->jtagBoxes < 2 || !variant_->controlRegister) return true;
   const Register* reg = const_cast<CpmINTC*>(this)->FindOwnRegister(variant_->controlRegister);

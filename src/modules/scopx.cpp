@@ -240,8 +240,9 @@ bool CpmSCOPX::AssignVectors() {
   const std::vector<uint32_t> needed = NeededVectors(&available);
   if (!controller) return available;
 
-  // Every vector any interface could use.
+  // Every vector any interface could use, and every vector that has the routine now.
   std::set<uint32_t> candidates;
+  for (uint32_t vector : controller->VectorsNamed(kIsrName)) candidates.insert(vector);
   for (const InterruptUser& user : InterruptUsers()) candidates.insert(user.vector);
   for (const MonitorInterface* port : FindCapabilities<MonitorInterface>(GetContext()))
     for (uint32_t vector : port->MonitorVectors()) candidates.insert(vector);

@@ -79,11 +79,12 @@ TEST(MonitorCli, TheRoutineFollowsTheInterfaceFromSerialPortToDebugPortToCanAndO
 
 TEST(MonitorCli, ARoutineLeftOnVectorsTheChoiceDoesNotNeedGoesAndTheUsersOwnStay) {
   ExampleCopy copy("later");
-  // Polling (the default), yet the header gives the driver's routine two vectors; the user's
-  // own routine sits on a third.
+  // Polling (the default), yet the header gives the driver's routine three vectors (30 belongs
+  // to no interface); the user's own routine sits on a fourth.
   copy.AddLines(
       "#define INT_VECTOR_ADDR_59 SCOPX_Isr\n"
       "#define INT_VECTOR_ADDR_10 SCOPX_Isr\n"
+      "#define INT_VECTOR_ADDR_30 SCOPX_Isr\n"
       "#define INT_VECTOR_ADDR_62 MyRxFullIsr\n");
   std::string output;
   ASSERT_EQ(RunCli("reprocess " + copy.root(), &output), 0) << output;
