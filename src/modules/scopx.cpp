@@ -39,6 +39,7 @@ std::span<const ScopxVariant> CpmSCOPX::Variants() { return kVariants; }
 
 void CpmSCOPX::ChooseVariant(ModuleContext& doc) {
   variant_ = &ChooseRow<ScopxVariant>(kVariants, doc, &ScopxVariant::partTest);
+  partnersKnown_ = false;
   BuildItems();
 }
 
@@ -81,9 +82,13 @@ void CpmSCOPX::DeclareRegisters() {
 void CpmSCOPX::BuildItems() {
   items_.clear();
   values_.clear();
-  std::set<std::string> present;
-  for (const MonitorInterface* port : FindCapabilities<MonitorInterface>(GetContext()))
-    present.insert(port->MonitorInterfaceName());
+  // Until every module exists every interface is listed as it stands.
+  std::set<std::string> present = {"SCI_0", "SCI_1", "CAN", "CAN_2"};
+  if (partnersKnown_) {
+    present.clear();
+    for (const MonitorInterface* port : FindCapabilities<MonitorInterface>(GetContext()))
+      present.insert(port->MonitorInterfaceName());
+  }
   for (uint32_t value = kNone; value <= kCan2; ++value) {
     std::string text = kInterfaceNames[value];
     const bool needsModule = value == kSci1 || value == kCan || value == kCan2;
@@ -98,6 +103,7 @@ void CpmSCOPX::BuildItems() {
 
 void CpmSCOPX::OnModulesReady() {
   CDeclaredModule::OnModulesReady();
+  partnersKnown_ = true;
   BuildItems();
   decl_.Clear();
   DeclarePage(decl_);

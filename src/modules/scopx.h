@@ -75,6 +75,7 @@ class CpmSCOPX : public CDeclaredModule {
   std::vector<std::string> items_;
   std::vector<uint32_t> values_;
   bool vectorFailure_ = false;
+  bool partnersKnown_ = false;  // set once every module exists
 };
 
 void RegisterScopxModuleKinds(ModuleFactory& factory);
