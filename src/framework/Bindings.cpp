@@ -680,6 +680,15 @@ bool CSetMode::Validate(bool showMessages) {
   return false;
 }
 
+bool CSetKeptMode::Validate(bool showMessages) {
+  int index = -1;
+  if (GetCurrentIndex(index, false)) return true;
+  const Control* control = GetWnd();
+  const bool nothingSelected = !control || control->selection < 0;
+  if (nothingSelected && RegisterIndex() < 0) return true;
+  return CSetMode::Validate(showMessages);
+}
+
 void CSetMode::OnControlEvent(ControlEvent event) {
   if (event == ControlEvent::SelectionChanged || event == ControlEvent::TextChanged ||
       event == ControlEvent::FocusLost)

@@ -235,6 +235,13 @@ class CSetMode : public CSetCtrl {
   std::vector<std::string> items_;
 };
 
+// A list whose register may hold a value no item stands for (an item the part lacks, kept
+// from the header): while nothing is selected that value is kept and is no fault.
+class CSetKeptMode : public CSetMode {
+ public:
+  bool Validate(bool showMessages) override;
+};
+
 // Edit box to a numeric bit-field.
 class CSetValue : public CSetCtrl {
  public:

@@ -60,6 +60,31 @@ class InterruptController {
   // Builds the panel of one interrupt user on the user's page.
   virtual void BuildInterruptPanel(Page& panel, CModuleBase& user, InterruptUser& record,
                                    bool wide) = 0;
+  // Clears the ISR name of a vector that no module holds when the name is `isrName` (a
+  // driver's routine that a saved project left assigned); true when it was cleared.
+  virtual bool ClearIsrName(uint32_t vector, const std::string& isrName) {
+    (void)vector;
+    (void)isrName;
+    return false;
+  }
+  // The vectors whose ISR name is `isrName`.
+  virtual std::vector<uint32_t> VectorsNamed(const std::string& isrName) const {
+    (void)isrName;
+    return {};
+  }
+  // Whether the debug port's transmit-empty and receive-full interrupts are both enabled;
+  // true on controllers that have no such enables.
+  virtual bool AreDebugPortInterruptsEnabled() const { return true; }
+};
+
+// A peripheral the run-time monitor's driver can talk through, as the monitor options see it.
+class MonitorInterface {
+ public:
+  virtual ~MonitorInterface() = default;
+  // The name the monitor options list it by: "SCI_0", "SCI_1", "CAN" or "CAN_2".
+  virtual std::string MonitorInterfaceName() const = 0;
+  // The vectors the driver's interrupt routine serves when the driver runs from interrupts.
+  virtual std::vector<uint32_t> MonitorVectors() const = 0;
 };
 
 // The module that gates the peripheral clocks and selects clock and signal sources.

@@ -8,6 +8,7 @@
 #include "modules/cmp.h"
 #include "modules/cop.h"
 #include "modules/dac.h"
+#include "modules/dec.h"
 #include "modules/gpio.h"
 #include "modules/hscmp.h"
 #include "modules/i2c.h"
@@ -18,12 +19,17 @@
 #include "modules/pinout.h"
 #include "modules/pit.h"
 #include "modules/pmc.h"
+#include "modules/pnm.h"
 #include "modules/pwm.h"
 #include "modules/qt.h"
+#include "modules/rtc.h"
 #include "modules/sci.h"
+#include "modules/scopx.h"
+#include "modules/semi.h"
 #include "modules/smpwm.h"
 #include "modules/spi.h"
 #include "modules/sys.h"
+#include "modules/tsn.h"
 #include "modules/vref.h"
 #include "modules/xbar.h"
 #include "project/UnrecognisedDefinitions.h"
@@ -55,6 +61,12 @@ void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   RegisterPgaModuleKinds(factory);
   RegisterVrefModuleKinds(factory);
   RegisterSmPwmModuleKinds(factory);
+  RegisterDecModuleKinds(factory);
+  RegisterSemiModuleKinds(factory);
+  RegisterRtcModuleKinds(factory);
+  RegisterTsnModuleKinds(factory);
+  RegisterScopxModuleKinds(factory);
+  RegisterPnmModuleKinds(factory);
 }
 
 }  // namespace tarq

@@ -505,6 +505,17 @@ std::string CCanModule::TimingKey() const {
                 t.segments[2], t.jump, ClockMHz());
 }
 
+std::string CCanModule::MonitorInterfaceName() const {
+  const std::string& name = GetPrefix();
+  return !name.empty() && name.back() == '2' ? "CAN_2" : "CAN";
+}
+
+std::vector<uint32_t> CCanModule::MonitorVectors() const {
+  std::vector<uint32_t> vectors;
+  for (const InterruptUser& user : InterruptUsers()) vectors.push_back(user.vector);
+  return vectors;
+}
+
 void CCanModule::UpdateValues() {
   if (!GetPage() || applying_) return;
   const can::Solution t = Current();

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/Capabilities.h"
 #include "framework/DeclaredModule.h"
 #include "framework/Module.h"
 
@@ -134,13 +135,17 @@ uint32_t MaxMaskId(bool extended);
 // What both controllers share: the timing displays, the typed baud rate and its solution
 // list, and the timing rules in the warnings pass (so that they are reported with the page
 // closed as well).
-class CCanModule : public CDeclaredModule {
+class CCanModule : public CDeclaredModule, public MonitorInterface {
  public:
   using CDeclaredModule::CDeclaredModule;
 
   void UpdateValues() override;
   void CheckWarnings() override;
   void OnControlEvent(Page& page, Control& control, ControlEvent event) override;
+  // ---- as the run-time monitor's interface: "CAN", or "CAN_2" for the second controller,
+  // with every vector of its list ----
+  std::string MonitorInterfaceName() const override;
+  std::vector<uint32_t> MonitorVectors() const override;
   void OnLinkActivated(Page& page, Control& control, const std::string& href,
                        const std::string& linkText) override;
 

@@ -530,6 +530,31 @@ std::string CpmINTC::VectorIsrName(uint32_t vector) const {
   return reg ? reg->text : std::string();
 }
 
+bool CpmINTC::ClearIsrName(uint32_t vector, const std::string& isrName) {
+  Register* reg = IsrRegister(vector);
+  if (!reg || isrName.empty() || IsClaimed(vector) || reg->text != isrName) return false;
+  reg->text.clear();
+  reg->value = 0;
+  RefreshPanels(vector);
+  if (context_) context_->Broadcast(kHintValueChanged, this);
+  return true;
+}
+
+std::vector<uint32_t> CpmINTC::VectorsNamed(const std::string& isrName) const {
+  std::vector<uint32_t> named;
+  if (isrName.empty()) return named;
+  for (uint32_t vector = 0; vector < vectors_.size(); ++vector)
+    if (GetIsrName(vector) == isrName) named.push_back(vector);
+  return named;
+}
+
+bool CpmINTC::AreDebugPortInterruptsEnabled() const {
+  if (variant_->jtagBoxes < 2 || !variant_->controlRegister) return true;
+  const Register* reg = const_cast<CpmINTC*>(this)->FindOwnRegister(variant_->controlRegister);
+  // Receive register full is bit 4, transmit register empty bit 3.
+  return reg && (reg->value & 0x18u) == 0x18u;
+}
+
 int CpmINTC::FindUserSlot(uint32_t vector, std::string* isrName) const {
   if (variant_->userSlots == 0 || !IsValidUserSource(vector)) return -1;
   for (int slot = 1; slot <= variant_->userSlots; ++slot) {

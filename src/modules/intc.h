@@ -86,6 +86,9 @@ class CpmINTC : public CModule, public InterruptController {
                    CModuleBase* module) override;
   int FindUserSlot(uint32_t vector, std::string* isrName) const override;
   std::string VectorIsrName(uint32_t vector) const override;
+  bool ClearIsrName(uint32_t vector, const std::string& isrName) override;
+  std::vector<uint32_t> VectorsNamed(const std::string& isrName) const override;
+  bool AreDebugPortInterruptsEnabled() const override;
   std::string UserSlotLink(int slot, const std::string& text) const override;
 
   // ---- state ----

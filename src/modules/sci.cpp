@@ -397,6 +397,19 @@ bool CpmSCI::IsSignalUsed(const std::string& signal) const {
   return true;
 }
 
+std::string CpmSCI::MonitorInterfaceName() const { return Format("SCI_%d", InstanceNumber()); }
+
+std::vector<uint32_t> CpmSCI::MonitorVectors() const {
+  // The driver serves the users whose routines transmit and receive characters.
+  std::vector<uint32_t> vectors;
+  const std::vector<InterruptUser>& users = InterruptUsers();
+  for (size_t n = 0; n < users.size(); ++n) {
+    const std::string suffix = variant_ && n < variant_->isrSuffixes.size() ? variant_->isrSuffixes[n] : "";
+    if (suffix.starts_with("TxEmpty") || suffix.starts_with("RxFull")) vectors.push_back(users[n].vector);
+  }
+  return vectors;
+}
+
 // ---- values, enables, warnings ----
 
 void CpmSCI::UpdateValues() {

@@ -39,7 +39,7 @@ struct SciVariant {
 
 std::span<const SciVariant> SciVariants();
 
-class CpmSCI : public CDeclaredModule {
+class CpmSCI : public CDeclaredModule, public MonitorInterface {
  public:
   explicit CpmSCI(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
 
@@ -48,6 +48,12 @@ class CpmSCI : public CDeclaredModule {
   void CheckWarnings() override;
   void OnControlEvent(Page& page, Control& control, ControlEvent event) override;
   bool IsSignalUsed(const std::string& signal) const override;
+  // ---- as the run-time monitor's interface ----
+  // "SCI_0" or "SCI_1".
+  std::string MonitorInterfaceName() const override;
+  // The transmit-empty and receive-full vectors; every vector of the list on parts whose SCI
+  // has a combined receive vector.
+  std::vector<uint32_t> MonitorVectors() const override;
   // The character type the program fills in is no user change: an untouched module stays
   // unwritten, and the type is written ("UWord16" when none was given) only with the module.
   bool WriteDefines(std::string& text) override;
