@@ -32,6 +32,7 @@
 --------------------------------------------
 .*/
 #define SIM_GPSB0_INIT                    0x0010U
+#define SIM_GPSCD_INIT                    0x0004U
 #define SIM_PCE0_INIT                     0x5415U
 #define SIM_PCE1_INIT                     0x1001U
 
@@ -83,7 +84,7 @@
     CMP_A Configuration
 --------------------------------------------
 .*/
-#define CMP_A_CTRL_INIT                   0x0040U
+#define CMP_A_CTRL_INIT                   0x0C8CU
 
 /*.
     DAC_0 Configuration
