@@ -19,45 +19,17 @@ namespace {
 using apptest::ExampleProjects;
 using apptest::ReadFile;
 using apptest::RunCli;
+using apptest::DisplayAfter;
 
-class ExampleCopy {
- public:
-  explicit ExampleCopy(const std::string& name) {
-    root_ = fs::temp_directory_path() / ("tarq-adc-" + std::to_string(::getpid()) + name);
-    fs::remove_all(root_);
-    fs::copy(fs::path(TARQ_SOURCE_DIR) / "examples" / name, root_, fs::copy_options::recursive);
-  }
-  ~ExampleCopy() { fs::remove_all(root_); }
-  std::string root() const { return root_.string(); }
-  fs::path headerPath() const { return root_ / "ApplicationConfig" / "appconfig.h"; }
-  std::string header() const { return ReadFile(headerPath()); }
-  void Replace(const std::string& from, const std::string& to) {
-    std::string text = header();
-    const size_t at = text.find(from);
-    ASSERT_NE(at, std::string::npos) << from;
-    text.replace(at, from.size(), to);
-    std::ofstream(headerPath(), std::ios::binary) << text;
-  }
+using apptest::ExampleCopy;
 
- private:
-  fs::path root_;
-};
-
-std::string DisplayAfter(const json& module, const std::string& caption) {
-  bool next = false;
-  for (const json& control : module["controls"]) {
-    if (next && control["kind"] == "display") return control["text"];
-    if (control["text"] == caption) next = true;
-  }
-  return "(none)";
-}
 
 TEST(AdcCli, BothBrelConvertersOnTheAlternateClockOpenShowCheckAndSave) {
   ExampleCopy copy("brel");
   // ADC_0 on ALTCLK (field 2) with /4; ADC_1 added, on ALTCLK too.
-  copy.Replace("#define ADC_0_ADCCFG_INIT                 0x0044U\n",
+  ASSERT_TRUE(copy.Replace("#define ADC_0_ADCCFG_INIT                 0x0044U\n",
                "#define ADC_0_ADCCFG_INIT                 0x0046U\n"
-               "#define ADC_1_ADCCFG_INIT                 0x0002U\n");
+               "#define ADC_1_ADCCFG_INIT                 0x0002U\n"));
   std::string output, errors;
   ASSERT_EQ(RunCli("info " + copy.root(), &output), 0) << output;
 

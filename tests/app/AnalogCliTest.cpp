@@ -16,30 +16,10 @@ namespace {
 
 using apptest::ReadFile;
 using apptest::RunCli;
+using apptest::ShownModule;
 
-class ExampleCopy {
- public:
-  explicit ExampleCopy(const std::string& name) {
-    fs::copy(fs::path(TARQ_SOURCE_DIR) / "examples" / name, folder_.path() / name,
-             fs::copy_options::recursive);
-    root_ = (folder_.path() / name).string();
-  }
-  const std::string& root() const { return root_; }
-  std::string header() const {
-    return ReadFile(fs::path(root_) / "ApplicationConfig" / "appconfig.h");
-  }
+using apptest::ExampleCopy;
 
- private:
-  apptest::TempFolder folder_;
-  std::string root_;
-};
-
-json Module(const std::string& root, const std::string& prefix) {
-  std::string output, errors;
-  EXPECT_EQ(RunCli("show --json " + root + " " + prefix, &output, &errors), 0) << errors;
-  const json shown = json::parse(output, nullptr, false);
-  return shown.is_discarded() ? json() : shown["modules"][0];
-}
 
 // The control after the one whose text is `caption` (the display or list beside it).
 json After(const json& module, const std::string& caption) {
@@ -59,13 +39,13 @@ TEST(AnalogCli, TheDornDriveShowsItsComparatorReferenceAndConverterValues) {
   ExampleCopy copy("dorn");
   // The example's bus clock is 60 MHz. Comparator A: filter 3 samples every 10 clocks,
   // no windowing or sampling: (1 + 3 x 10) / 60 MHz = 0.51667 us.
-  EXPECT_EQ(DisplayAfter(Module(copy.root(), "HSCMP_A"), "Maximum output latency:"), "0.51667 us");
+  EXPECT_EQ(DisplayAfter(ShownModule(copy.root(), "HSCMP_A"), "Maximum output latency:"), "0.51667 us");
   // Reference A at level 31: 32 x 0.103125 V = 3.3 V, 100 %.
-  const json vref = Module(copy.root(), "VREF_A");
+  const json vref = ShownModule(copy.root(), "VREF_A");
   EXPECT_EQ(DisplayAfter(vref, "Output Voltage:"), "3.300 V");
   EXPECT_EQ(DisplayAfter(vref, "Output Level (% of VDDA):"), "100.0 %");
   // The converter's reset value has the glitch filter on at 7 clocks: 7 / 60 MHz.
-  EXPECT_EQ(DisplayAfter(Module(copy.root(), "DAC"), "Glitch filter delay time:"), "0.11667 us");
+  EXPECT_EQ(DisplayAfter(ShownModule(copy.root(), "DAC"), "Glitch filter delay time:"), "0.11667 us");
 }
 
 TEST(AnalogCli, AComparatorOnTheConverterWarnsUntilTheConverterIsPoweredUp) {
@@ -107,7 +87,7 @@ TEST(AnalogCli, EachCaspComparatorNamesItsOwnConverter) {
   ExampleCopy copy("casp");
   for (const char* name : {"CMP_A", "CMP_B"}) {
     SCOPED_TRACE(name);
-    const json list = After(Module(copy.root(), name), "Negative Comparator Input Source:");
+    const json list = After(ShownModule(copy.root(), name), "Negative Comparator Input Source:");
     ASSERT_TRUE(list.is_object());
     const std::string dac = std::string("DAC_") + (name[4] == 'A' ? "0" : "1") + " output";
     ASSERT_EQ(list["items"].size(), 5u) << list.dump();

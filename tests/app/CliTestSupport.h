@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -40,6 +41,32 @@ class TempFolder {
   fs::path path_;
 };
 
+// A copy of examples/NAME in a fresh temporary folder, removed with the object.
+class ExampleCopy {
+ public:
+  explicit ExampleCopy(const std::string& name) : root_(folder_.path() / name) {
+    fs::copy(fs::path(TARQ_SOURCE_DIR) / "examples" / name, root_, fs::copy_options::recursive);
+  }
+  std::string root() const { return root_.string(); }
+  fs::path headerPath() const { return root_ / "ApplicationConfig" / "appconfig.h"; }
+  std::string header() const { return ReadFile(headerPath()); }
+  void WriteHeader(const std::string& text) const {
+    std::ofstream(headerPath(), std::ios::binary | std::ios::trunc) << text;
+  }
+  // Replaces the first `from` of the header; false when the header does not hold it.
+  [[nodiscard]] bool Replace(const std::string& from, const std::string& to) const {
+    std::string text = header();
+    const size_t at = text.find(from);
+    if (at == std::string::npos) return false;
+    WriteHeader(text.replace(at, from.size(), to));
+    return true;
+  }
+
+ private:
+  TempFolder folder_;
+  fs::path root_;
+};
+
 // Example projects (folders holding ApplicationConfig/appconfig.h), sorted.
 inline std::vector<fs::path> ExampleProjects() {
   std::vector<fs::path> projects;
@@ -64,6 +91,25 @@ inline int RunCli(const std::string& arguments, std::string* output = nullptr,
   if (output != nullptr) *output = ReadFile(out) + (errors == nullptr ? ReadFile(err) : "");
   if (errors != nullptr) *errors = ReadFile(err);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The first module that `show --json PATH PREFIX` prints; null when the command fails.
+inline nlohmann::json ShownModule(const std::string& root, const std::string& prefix) {
+  std::string output, errors;
+  if (RunCli("show --json " + root + " " + prefix, &output, &errors) != 0) return {};
+  const nlohmann::json shown = nlohmann::json::parse(output, nullptr, false);
+  return shown.is_discarded() ? nlohmann::json() : shown["modules"][0];
+}
+
+// The text of the first display after the control whose text is `caption`; "(none)" when
+// there is none.
+inline std::string DisplayAfter(const nlohmann::json& module, const std::string& caption) {
+  bool next = false;
+  for (const nlohmann::json& control : module["controls"]) {
+    if (next && control["kind"] == "display") return control["text"];
+    if (control["text"] == caption) next = true;
+  }
+  return "(none)";
 }
 
 }  // namespace tarq::apptest

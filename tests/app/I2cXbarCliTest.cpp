@@ -18,20 +18,7 @@ namespace {
 using apptest::ReadFile;
 using apptest::RunCli;
 
-class ExampleCopy {
- public:
-  explicit ExampleCopy(const std::string& name) {
-    fs::copy(fs::path(TARQ_SOURCE_DIR) / "examples" / name, folder_.path() / name,
-             fs::copy_options::recursive);
-    root_ = folder_.path() / name;
-  }
-  const fs::path& root() const { return root_; }
-  std::string header() const { return ReadFile(root_ / "ApplicationConfig" / "appconfig.h"); }
-
- private:
-  apptest::TempFolder folder_;
-  fs::path root_;
-};
+using apptest::ExampleCopy;
 
 json Show(const fs::path& project, const std::string& prefixes) {
   std::string output, errors;
@@ -87,7 +74,7 @@ TEST(I2cXbarCli, ACrossbarRowEditIsSavedAndSurvivesAReprocess) {
   // Output 7 ("ADCB Trigger", register 3 bits 8..12) takes CMPA_OUT (9); output 6 keeps 16.
   const uint32_t id = ((59748u + 7u) << 16) | 2u;
   std::string output;
-  ASSERT_EQ(RunCli("set --save " + dorn.root().string() + " XBAR '#" + std::to_string(id) +
+  ASSERT_EQ(RunCli("set --save " + dorn.root() + " XBAR '#" + std::to_string(id) +
                        "=CMPA_OUT'",
                    &output),
             0)
@@ -95,10 +82,10 @@ TEST(I2cXbarCli, ACrossbarRowEditIsSavedAndSurvivesAReprocess) {
   EXPECT_NE(dorn.header().find("#define XBAR_XBC3_INIT                    0x0910U"), std::string::npos);
   EXPECT_NE(dorn.header().find("Crossbar output 7.: CMPA_OUT"), std::string::npos);
   // The example's comparator A is enabled: the crossbar has nothing to report about it.
-  RunCli("check " + dorn.root().string(), &output);
+  RunCli("check " + dorn.root(), &output);
   EXPECT_EQ(output.find("Cross Bar output"), std::string::npos) << output;
 
-  ASSERT_EQ(RunCli("reprocess " + dorn.root().string(), &output), 0) << output;
+  ASSERT_EQ(RunCli("reprocess " + dorn.root(), &output), 0) << output;
   EXPECT_NE(dorn.header().find("#define XBAR_XBC3_INIT                    0x0910U"), std::string::npos);
 }
 

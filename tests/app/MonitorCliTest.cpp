@@ -18,33 +18,21 @@ namespace {
 using apptest::ReadFile;
 using apptest::RunCli;
 
-class ExampleCopy {
- public:
-  explicit ExampleCopy(const std::string& name) {
-    root_ = fs::temp_directory_path() / ("tarq-monitor-" + std::to_string(::getpid()) + name);
-    fs::remove_all(root_);
-    fs::copy(fs::path(TARQ_SOURCE_DIR) / "examples" / name, root_, fs::copy_options::recursive);
-  }
-  ~ExampleCopy() { fs::remove_all(root_); }
-  std::string root() const { return root_.string(); }
-  fs::path headerPath() const { return root_ / "ApplicationConfig" / "appconfig.h"; }
-  std::string header() const { return ReadFile(headerPath()); }
-  // Puts lines in front of the user definitions, as an earlier save would have.
-  void AddLines(const std::string& lines) const {
-    std::string text = header();
-    const size_t at = text.find("#define APPCFG_TARQ_VERSION");
-    ASSERT_NE(at, std::string::npos);
-    text.insert(at, lines);
-    std::ofstream(headerPath(), std::ios::binary) << text;
-  }
-  void Set(const std::string& assignments) const {
-    std::string output;
-    ASSERT_EQ(RunCli("set --save " + root() + " SCOPX " + assignments, &output), 0) << output;
-  }
+using apptest::ExampleCopy;
 
- private:
-  fs::path root_;
-};
+// Puts lines in front of the user definitions, as an earlier save would have.
+void AddLines(const ExampleCopy& copy, const std::string& lines) {
+  std::string text = copy.header();
+  const size_t at = text.find("#define APPCFG_TARQ_VERSION");
+  ASSERT_NE(at, std::string::npos);
+  text.insert(at, lines);
+  copy.WriteHeader(text);
+}
+
+void SetMonitor(const ExampleCopy& copy, const std::string& assignments) {
+  std::string output;
+  ASSERT_EQ(RunCli("set --save " + copy.root() + " SCOPX " + assignments, &output), 0) << output;
+}
 
 // The vectors whose routine is the driver's, in header order.
 std::vector<int> DriverVectors(const std::string& header) {
@@ -57,23 +45,23 @@ std::vector<int> DriverVectors(const std::string& header) {
 
 TEST(MonitorCli, TheRoutineFollowsTheInterfaceFromSerialPortToDebugPortToCanAndOff) {
   ExampleCopy copy("later");  // CVX-07: SCI_0 on 59..62, SCI_1 on 35..38, CAN on 21..24
-  copy.Set("'Communication Interface:=SCI_0' 'Short Interrupts=1'");
+  SetMonitor(copy, "'Communication Interface:=SCI_0' 'Short Interrupts=1'");
   // Transmit empty (59) and receive full (62) of SCI_0.
   EXPECT_EQ(DriverVectors(copy.header()), (std::vector<int>{59, 62}));
   EXPECT_NE(copy.header().find("#define SCOPX_COMM_INTERFACE              1"), std::string::npos);
 
-  copy.Set("'Communication Interface:=SCI_1'");
+  SetMonitor(copy, "'Communication Interface:=SCI_1'");
   EXPECT_EQ(DriverVectors(copy.header()), (std::vector<int>{35, 38}));
 
   // The project was saved with the routine on SCI_1's vectors: the new choice takes it off.
-  copy.Set("'Communication Interface:=JTAG'");
+  SetMonitor(copy, "'Communication Interface:=JTAG'");
   EXPECT_EQ(DriverVectors(copy.header()), (std::vector<int>{9, 10}));
   EXPECT_NE(copy.header().find("#define SCOPX_COMM_INTERFACE              3"), std::string::npos);
 
-  copy.Set("'Communication Interface:=CAN' 'Long Interrupts=1'");
+  SetMonitor(copy, "'Communication Interface:=CAN' 'Long Interrupts=1'");
   EXPECT_EQ(DriverVectors(copy.header()), (std::vector<int>{21, 22, 23, 24}));
 
-  copy.Set("'Polling Mode=1'");
+  SetMonitor(copy, "'Polling Mode=1'");
   EXPECT_TRUE(DriverVectors(copy.header()).empty());
 }
 
@@ -81,7 +69,7 @@ TEST(MonitorCli, ARoutineLeftOnVectorsTheChoiceDoesNotNeedGoesAndTheUsersOwnStay
   ExampleCopy copy("later");
   // Polling (the default), yet the header gives the driver's routine three vectors (30 belongs
   // to no interface); the user's own routine sits on a fourth.
-  copy.AddLines(
+  AddLines(copy, 
       "#define INT_VECTOR_ADDR_59 SCOPX_Isr\n"
       "#define INT_VECTOR_ADDR_10 SCOPX_Isr\n"
       "#define INT_VECTOR_ADDR_30 SCOPX_Isr\n"
@@ -95,23 +83,23 @@ TEST(MonitorCli, ARoutineLeftOnVectorsTheChoiceDoesNotNeedGoesAndTheUsersOwnStay
   // Opened with the routine on SCI_0's vectors while SCI_0 is chosen with interrupts: kept,
   // and switching to polling then removes it from both.
   ExampleCopy kept("later");
-  kept.AddLines(
+  AddLines(kept, 
       "#define INT_VECTOR_ADDR_59 SCOPX_Isr\n"
       "#define INT_VECTOR_ADDR_62 SCOPX_Isr\n"
       "#define SCOPX_COMM_INTERFACE 1\n#define SCOPX_SHORT_INTR 1\n#define SCOPX_POLL_DRIVEN 0\n");
   ASSERT_EQ(RunCli("reprocess " + kept.root(), &output), 0) << output;
   EXPECT_EQ(DriverVectors(kept.header()), (std::vector<int>{59, 62}));
-  kept.Set("'Polling Mode=1'");
+  SetMonitor(kept, "'Polling Mode=1'");
   EXPECT_TRUE(DriverVectors(kept.header()).empty()) << kept.header();
 }
 
 TEST(MonitorCli, OnBrelEveryVectorOfTheSerialPortAndTheDebugPortCheck) {
   ExampleCopy copy("brel");  // CVX-28: SCI_0 on 21 and 22, the debug port on 8 and 9
-  copy.Set("'Communication Interface:=SCI_0' 'Long Interrupts=1'");
+  SetMonitor(copy, "'Communication Interface:=SCI_0' 'Long Interrupts=1'");
   EXPECT_EQ(DriverVectors(copy.header()), (std::vector<int>{21, 22}));
 
   // JTAG from interrupts needs the debug port's interrupts at the controller.
-  copy.Set("'Communication Interface:=JTAG'");
+  SetMonitor(copy, "'Communication Interface:=JTAG'");
   EXPECT_EQ(DriverVectors(copy.header()), (std::vector<int>{8, 9}));
   std::string output;
   RunCli("check " + copy.root(), &output);
@@ -120,7 +108,7 @@ TEST(MonitorCli, OnBrelEveryVectorOfTheSerialPortAndTheDebugPortCheck) {
             std::string::npos)
       << output;
   // A CAN interface the part lacks is listed but cannot be served.
-  copy.Set("'Communication Interface:=CAN (not available)'");
+  SetMonitor(copy, "'Communication Interface:=CAN (not available)'");
   RunCli("check " + copy.root(), &output);
   EXPECT_NE(output.find("Could not set interrupt vectors required by this interface"), std::string::npos)
       << output;

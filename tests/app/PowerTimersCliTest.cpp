@@ -17,47 +17,22 @@ namespace {
 
 using apptest::ReadFile;
 using apptest::RunCli;
+using apptest::ShownModule;
+using apptest::DisplayAfter;
 
-class ExampleCopy {
- public:
-  explicit ExampleCopy(const std::string& name) {
-    root_ = fs::temp_directory_path() / ("tarq-powertimers-" + std::to_string(::getpid()) + name);
-    fs::remove_all(root_);
-    fs::copy(fs::path(TARQ_SOURCE_DIR) / "examples" / name, root_, fs::copy_options::recursive);
-  }
-  ~ExampleCopy() { fs::remove_all(root_); }
-  std::string root() const { return root_.string(); }
-  std::string header() const { return ReadFile(root_ / "ApplicationConfig" / "appconfig.h"); }
+using apptest::ExampleCopy;
 
- private:
-  fs::path root_;
-};
 
-json Module(const std::string& root, const std::string& prefix) {
-  std::string output, errors;
-  EXPECT_EQ(RunCli("show --json " + root + " " + prefix, &output, &errors), 0) << errors;
-  const json shown = json::parse(output, nullptr, false);
-  return shown.is_discarded() ? json() : shown["modules"][0];
-}
-
-std::string DisplayAfter(const json& module, const std::string& caption) {
-  bool next = false;
-  for (const json& control : module["controls"]) {
-    if (next && control["kind"] == "display") return control["text"];
-    if (control["text"] == caption) next = true;
-  }
-  return "(none)";
-}
 
 TEST(PowerTimersCli, TheBrelWatchdogShowsItsTimeoutAndSavesANewPrescaler) {
   ExampleCopy copy("brel");
   // Relaxation oscillator 8 MHz / 1024, divisor 1000: 1000 / 7812.5 Hz = 128 ms.
-  EXPECT_EQ(DisplayAfter(Module(copy.root(), "COP"), "Timeout:"), "128 ms");
+  EXPECT_EQ(DisplayAfter(ShownModule(copy.root(), "COP"), "Timeout:"), "128 ms");
   std::string output;
   ASSERT_EQ(RunCli("set --save " + copy.root() + " COP 'Prescaler:=input / 16'", &output), 0)
       << output;
   // 8 MHz / 16 = 500 kHz: 1000 / 500 kHz = 2 ms.
-  EXPECT_EQ(DisplayAfter(Module(copy.root(), "COP"), "Timeout:"), "2 ms");
+  EXPECT_EQ(DisplayAfter(ShownModule(copy.root(), "COP"), "Timeout:"), "2 ms");
   const std::string header = copy.header();
   EXPECT_NE(header.find("#define COP_COPCTL_INIT                   0x0102U"), std::string::npos);
   EXPECT_NE(header.find("#define COP_COPTO_INIT                    0x03E8U"), std::string::npos);
@@ -68,7 +43,7 @@ TEST(PowerTimersCli, TheLvdSwitchDisablesItsControls) {
   ExampleCopy copy("brel");
   std::string output;
   ASSERT_EQ(RunCli("set --save " + copy.root() + " PMC 'Enable LVD=off'", &output), 0) << output;
-  const json pmc = Module(copy.root(), "PMC");
+  const json pmc = ShownModule(copy.root(), "PMC");
   int checked = 0;
   for (const json& control : pmc["controls"]) {
     if (control["text"] == "LVD Interrupt" || control["text"] == "Enable LVD reset") {
@@ -83,7 +58,7 @@ TEST(PowerTimersCli, TheLvdSwitchDisablesItsControls) {
 
 TEST(PowerTimersCli, TheCaspTimerShowsItsRateAndEveryExampleStaysFinite) {
   ExampleCopy copy("casp");
-  const json pit = Module(copy.root(), "PIT_0");
+  const json pit = ShownModule(copy.root(), "PIT_0");
   EXPECT_NE(DisplayAfter(pit, "Interrupt Rate:"), "(none)");
   for (const auto& entry : fs::directory_iterator(fs::path(TARQ_SOURCE_DIR) / "examples")) {
     std::string output;

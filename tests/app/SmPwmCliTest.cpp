@@ -16,6 +16,8 @@ namespace {
 
 using apptest::ReadFile;
 using apptest::RunCli;
+using apptest::ShownModule;
+using apptest::DisplayAfter;
 
 class DornCopy {
  public:
@@ -32,21 +34,7 @@ class DornCopy {
   fs::path root_;
 };
 
-json Shown(const std::string& root, const std::string& prefix) {
-  std::string output, errors;
-  EXPECT_EQ(RunCli("show --json " + root + " " + prefix, &output, &errors), 0) << errors;
-  const json shown = json::parse(output, nullptr, false);
-  return shown.is_discarded() ? json() : shown["modules"][0];
-}
 
-std::string DisplayAfter(const json& module, const std::string& caption) {
-  bool next = false;
-  for (const json& control : module["controls"]) {
-    if (next && control["kind"] == "display") return control["text"];
-    if (control["text"] == caption) next = true;
-  }
-  return "(none)";
-}
 
 // The definition line of a name, or empty.
 std::string Line(const std::string& header, const std::string& name) {
@@ -59,7 +47,7 @@ TEST(SmPwmCli, TheDornSubmoduleRunsAt7500HzAndTheWizardRetimesIt) {
   DornCopy copy;
   // INIT -4000, VAL1 3999: 8000 counts on the 60 MHz bus clock = 7.5 kHz, 12 bits
   // (2^13 - 1 = 8191 >= 8000 > 4095).
-  const json pwm0 = Shown(copy.root(), "PWM_0");
+  const json pwm0 = ShownModule(copy.root(), "PWM_0");
   EXPECT_EQ(DisplayAfter(pwm0, "Frequency:"), "7.5 kHz");
   EXPECT_EQ(DisplayAfter(pwm0, "Resolution:"), "12 bit(s)");
 
@@ -75,7 +63,7 @@ TEST(SmPwmCli, TheDornSubmoduleRunsAt7500HzAndTheWizardRetimesIt) {
             0)
       << output;
   // Shown before anything is applied.
-  const json common = Shown(copy.root(), "PWM");
+  const json common = ShownModule(copy.root(), "PWM");
   EXPECT_EQ(DisplayAfter(common, "Result:"),
             "Prescaler /1, 4000 counts per period, frequency 15000.000 Hz");
   EXPECT_EQ(Line(copy.header(), "PWM_0_VAL1_INIT"),
@@ -91,7 +79,7 @@ TEST(SmPwmCli, TheDornSubmoduleRunsAt7500HzAndTheWizardRetimesIt) {
   // PWM_1 follows PWM_0: AUX_CLK (2), master reload (bit 2), master sync (2 in bits 9..8).
   EXPECT_NE(Line(header, "PWM_1_CTRL2_INIT").find("0x0206U"), std::string::npos);
   EXPECT_NE(Line(header, "PWM_MCTRL_INIT").find("0x0303U"), std::string::npos);
-  EXPECT_EQ(DisplayAfter(Shown(copy.root(), "PWM_1"), "Frequency:"), "15 kHz");
+  EXPECT_EQ(DisplayAfter(ShownModule(copy.root(), "PWM_1"), "Frequency:"), "15 kHz");
 
   // A second save changes nothing but the banner.
   ASSERT_EQ(RunCli("reprocess " + copy.root(), &output), 0) << output;

@@ -17,28 +17,10 @@ namespace {
 
 using apptest::ReadFile;
 using apptest::RunCli;
+using apptest::ShownModule;
 
-class ExampleCopy {
- public:
-  explicit ExampleCopy(const std::string& name) {
-    root_ = fs::temp_directory_path() / ("tarq-timerchecks-" + std::to_string(::getpid()) + name);
-    fs::remove_all(root_);
-    fs::copy(fs::path(TARQ_SOURCE_DIR) / "examples" / name, root_, fs::copy_options::recursive);
-  }
-  ~ExampleCopy() { fs::remove_all(root_); }
-  std::string root() const { return root_.string(); }
-  std::string header() const { return ReadFile(root_ / "ApplicationConfig" / "appconfig.h"); }
+using apptest::ExampleCopy;
 
- private:
-  fs::path root_;
-};
-
-json Module(const std::string& root, const std::string& prefix) {
-  std::string output, errors;
-  EXPECT_EQ(RunCli("show --json " + root + " " + prefix, &output, &errors), 0) << errors;
-  const json shown = json::parse(output, nullptr, false);
-  return shown.is_discarded() ? json() : shown["modules"][0];
-}
 
 // The text of the control after the caption (display, edit or link).
 std::string After(const json& module, const std::string& caption) {
@@ -83,8 +65,8 @@ TEST(TimerChecksCli, HighSpeedClockChoicesReachTheTimerAndThePwmAndAreChecked) {
                    &output, &errors),
             0)
       << errors;
-  EXPECT_EQ(After(Module(copy.root(), "QT_A0"), "Frequency:"), "32 MHz");
-  EXPECT_EQ(After(Module(copy.root(), "PWM"), "Clock Period:"), "0.03125 us");
+  EXPECT_EQ(After(ShownModule(copy.root(), "QT_A0"), "Frequency:"), "32 MHz");
+  EXPECT_EQ(After(ShownModule(copy.root(), "PWM"), "Clock Period:"), "0.03125 us");
 
   // The PWM on the high-speed clock while timer channel 3 counts its reload pulses: the
   // timer would run slower than the PWM.
@@ -100,7 +82,7 @@ TEST(TimerChecksCli, HighSpeedClockChoicesReachTheTimerAndThePwmAndAreChecked) {
                   "When PWM reload pulse is routed to Timer, the Timer must run at the same or "
                   "higher clock"));
   // 1 / 96 MHz = 0.0104167 us; modulus and alignment unchanged: 100 us / 3 = 33.33 us.
-  const json pwm = Module(copy.root(), "PWM");
+  const json pwm = ShownModule(copy.root(), "PWM");
   EXPECT_EQ(After(pwm, "Clock Period:"), "0.01042 us");
   EXPECT_EQ(After(pwm, "Frequency:"), "30 kHz");
 
@@ -112,7 +94,7 @@ TEST(TimerChecksCli, HighSpeedClockChoicesReachTheTimerAndThePwmAndAreChecked) {
       << errors;
   warnings = Check(copy.root(), &exitCode);
   EXPECT_EQ(exitCode, 0) << warnings.size();
-  EXPECT_EQ(After(Module(copy.root(), "QT_A0"), "Frequency:"), "96 MHz");
+  EXPECT_EQ(After(ShownModule(copy.root(), "QT_A0"), "Frequency:"), "96 MHz");
 }
 
 TEST(TimerChecksCli, TimerInputRoutedToThePwmNeedsNoPin) {
@@ -139,7 +121,7 @@ TEST(TimerChecksCli, TimerInputRoutedToThePwmNeedsNoPin) {
   warnings = Check(copy.root(), &exitCode);
   EXPECT_EQ(warnings.count("QT_A3"), 0u);
   // The note names the PWM with a link to its page.
-  const std::string note = After(Module(copy.root(), "QT_A3"), "Counter #3 input pin");
+  const std::string note = After(ShownModule(copy.root(), "QT_A3"), "Counter #3 input pin");
   EXPECT_EQ(note.rfind("(routed to <", 0), 0u) << note;
   EXPECT_NE(note.find(">PWM</"), std::string::npos) << note;
   EXPECT_NE(note.find(" sync)"), std::string::npos) << note;
@@ -147,7 +129,7 @@ TEST(TimerChecksCli, TimerInputRoutedToThePwmNeedsNoPin) {
 
 TEST(TimerChecksCli, PwmFilterClocksLinkToTheSystemModuleAndItsVectorsAreItsOwn) {
   ExampleCopy copy("casp");
-  const json pwm = Module(copy.root(), "PWM");
+  const json pwm = ShownModule(copy.root(), "PWM");
   std::vector<std::string> units;
   std::string isrName;
   for (const json& control : pwm["controls"]) {
@@ -166,7 +148,7 @@ TEST(TimerChecksCli, PwmFilterClocksLinkToTheSystemModuleAndItsVectorsAreItsOwn)
     caption.replace(at, 3, " ");
   EXPECT_EQ(caption, "PWM clock sourced from HS_PERF (3x System Clock)");
   bool found = false;
-  const json system = Module(copy.root(), "SYS");
+  const json system = ShownModule(copy.root(), "SYS");
   for (const json& control : system["controls"])
     found = found || (control["kind"] == "check" && control["text"] == caption);
   EXPECT_TRUE(found) << caption;
