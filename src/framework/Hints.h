@@ -39,6 +39,28 @@ inline constexpr int kHintClocksChanged = 26;
 // The document is being closed and emptied.
 inline constexpr int kHintDocumentClosing = 30;
 
+// Whether a hint tells of a change the warnings must follow: values, pages, the selection or
+// the clocks (a typed oscillator frequency, which no register holds). The warnings pass
+// itself sends such hints too; whoever asks for a pass on them skips those.
+constexpr bool AsksForWarningsPass(int hint) {
+  switch (hint) {
+    case kHintClocksChanged:
+    case kHintTreeCurrentModule:
+    case kHintModuleSelectionToggled:
+    case kHintPaneShown:
+    case kHintValueChanged:
+    case kHintChoiceChanged:
+    case kHintCheckChanged:
+    case kHintPageRefreshed:
+    case kHintPageUpdated:
+    case kHintChildPageRefreshed:
+    case kHintChildPageUpdated:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Anything that follows the document's broadcasts: module pages, the tree, the bars.
 class DocumentObserver {
  public:

@@ -299,18 +299,6 @@ void WarningsSummary::OnHint(int hint, CModuleBase* sender) {
       // Not a pass request: warnings are set on every pass, which would never end.
       MarkForRefill();
       break;
-    case kHintTreeCurrentModule:
-    case kHintModuleSelectionToggled:
-    case kHintPaneShown:
-    case kHintValueChanged:
-    case kHintChoiceChanged:
-    case kHintCheckChanged:
-    case kHintPageRefreshed:
-    case kHintPageUpdated:
-    case kHintChildPageRefreshed:
-    case kHintChildPageUpdated:
-      document_.CheckAllWarnings(true);
-      break;
     case kHintDocumentClosing:
       rows_.clear();
       focused_ = -1;
@@ -318,6 +306,7 @@ void WarningsSummary::OnHint(int hint, CModuleBase* sender) {
       refillPending_ = true;
       break;
     default:
+      if (AsksForWarningsPass(hint)) document_.CheckAllWarnings(true);
       break;
   }
 }

@@ -430,26 +430,7 @@ void CProjDocBase::Broadcast(int hint, CModuleBase* sender) {
   for (size_t i = 0; i < modules_.size(); ++i) {
     if (modules_[i].get() != sender) modules_[i]->OnUpdate(hint, sender);
   }
-  // A change of values, pages, the selection or the clocks (a typed oscillator frequency,
-  // which no register holds) asks for a warnings pass, whatever views there are; the pass
-  // itself sends such hints too, and they ask for nothing.
-  switch (hint) {
-    case kHintClocksChanged:
-    case kHintTreeCurrentModule:
-    case kHintModuleSelectionToggled:
-    case kHintPaneShown:
-    case kHintValueChanged:
-    case kHintChoiceChanged:
-    case kHintCheckChanged:
-    case kHintPageRefreshed:
-    case kHintPageUpdated:
-    case kHintChildPageRefreshed:
-    case kHintChildPageUpdated:
-      if (loaded_ && !inWarningsPass_) CheckAllWarnings(true);
-      break;
-    default:
-      break;
-  }
+  if (AsksForWarningsPass(hint) && loaded_ && !inWarningsPass_) CheckAllWarnings(true);
 }
 
 void CProjDocBase::CheckAllWarnings(bool deferred) {
