@@ -305,6 +305,9 @@ void WarningsSummary::OnHint(int hint, CModuleBase* sender) {
       top_ = 0;
       refillPending_ = true;
       break;
+    case kHintClocksChanged:
+      // Asked for by the document itself; the list's own requests predate it.
+      break;
     default:
       if (AsksForWarningsPass(hint)) document_.CheckAllWarnings(true);
       break;
