@@ -99,7 +99,7 @@ std::vector<ClockStage> CpmOCCS::ClockStages() const {
   add({.id = "bus", .caption = "IP bus clock", .mhz = c.bus, .parent = "system",
        .detail = v.systemIsOutput ? "/2" : "", .link = MakeLink(kOccsClockSourceList)});
   if (v.highSpeed) {
-    add({.id = "highspeed", .caption = "High-speed clock (HS_PERF)", .mhz = c.hsStored,
+    add({.id = "highspeed", .caption = "High-speed clock", .mhz = c.hsStored,
          .parent = HighSpeedParent(v, c.sourceItem, systemParent),
          .violates = c.hsStored > static_cast<float>(v.highSpeedLimit),
          .limit = Format("(max. %d MHz)", v.highSpeedLimit), .link = MakeLink(kOccsHsFreq)});

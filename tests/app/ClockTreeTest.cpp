@@ -35,8 +35,8 @@ json Hertz(const json& node) {
 TEST(ClockTreeCli, EveryExampleTreeAgreesWithInfoAndIsOneTree) {
   for (const auto& project : ExampleProjects()) {
     SCOPED_TRACE(project.filename().string());
-    std::string infoText;
-    ASSERT_EQ(RunCli("info --json " + project.string(), &infoText), 0) << infoText;
+    std::string infoText, errors;
+    ASSERT_EQ(RunCli("info --json " + project.string(), &infoText, &errors), 0) << errors;
     const json info = json::parse(infoText);
     const json occs = ShownModule(project.string(), "OCCS");
     ASSERT_TRUE(occs.contains("clockTree")) << "no clock tree";
@@ -106,16 +106,20 @@ TEST(ClockTreeCli, WorkedExampleFromTheCrystalToThePeripheralClocks) {
   EXPECT_TRUE(nodes["system"]["violates"]);
   EXPECT_EQ(nodes["system"]["limit"], "(max. 60 MHz)");
 
-  // With the PLL switched off while the system clock still selects it, nothing runs: the
-  // boxes read "OFF" rather than a number, and nothing claims to violate a limit.
+  // Without an input clock (relaxation oscillator not used, no external clock) nothing runs:
+  // the boxes read "OFF" rather than a number. The PLL, which still runs, is below its range,
+  // as the clock page warns; the system clock passes no limit.
   ASSERT_TRUE(copy.Replace("OCCS_PLLCR_INIT                   0x0082U",
-                           "OCCS_PLLCR_INIT                   0x0092U"));
+                           "OCCS_PLLCR_INIT                   0x0086U"));
+  ASSERT_TRUE(copy.Replace("APPCFG_EXTCLK 8000000L", "APPCFG_EXTCLK 0L"));
   nodes = NodesById(ShownModule(copy.root(), "OCCS")["clockTree"]);
-  for (const char* id : {"pll", "postscaler", "system", "bus"}) {
+  EXPECT_EQ(nodes["input"]["parent"], "crystal");
+  for (const char* id : {"relaxation", "crystal", "input", "pll", "postscaler", "system", "bus", "gate:SCI 0"}) {
     EXPECT_EQ(nodes[id]["text"], "OFF") << id;
-    EXPECT_FALSE(nodes[id]["violates"]) << id;
+    EXPECT_TRUE(nodes[id]["mhz"].is_null()) << id;
   }
-  EXPECT_EQ(nodes["input"]["text"], "8 MHz");
+  EXPECT_TRUE(nodes["pll"]["violates"]);
+  EXPECT_FALSE(nodes["system"]["violates"]);
 }
 
 }  // namespace

@@ -1,0 +1,86 @@
+// View > Clock Tree draws the clock module's stages and the system module's peripheral
+// clocks; clicking a box lands on the control that sets it, with the tip, as a warning link.
+#include <QDir>
+#include <QTest>
+
+#include "UiTestSupport.h"
+#include "modules/occs.h"
+#include "ui/BalloonTip.h"
+#include "ui/ClockTreeDialog.h"
+#include "ui/MainCommands.h"
+#include "ui/MainWindow.h"
+#include "ui/PagePane.h"
+#include "ui/PageRenderer.h"
+
+namespace tarq::uitest {
+
+namespace {
+
+ClockTreeView* OpenClockTree(Session& session) {
+  session.window->Commands()->Action("actionClockTree")->trigger();
+  session.Idle();
+  ClockTreeDialog* dialog = session.window->Commands()->ClockTree();
+  return dialog ? dialog->View() : nullptr;
+}
+
+// With TARQ_CLOCK_TREE_SHOTS set, the diagram is saved there for a look.
+void SaveShot(ClockTreeView* view, const QString& group) {
+  const QString folder = qEnvironmentVariable("TARQ_CLOCK_TREE_SHOTS");
+  if (!folder.isEmpty()) view->grab().save(QDir(folder).filePath("clocktree-" + group + ".png"));
+}
+
+}  // namespace
+
+class ClockTreeUiTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void clickingTheVcoBoxLandsOnTheMultiplier() {
+    Session session;
+    ClockTreeView* view = OpenClockTree(session);
+    QVERIFY(view);
+    SaveShot(view, "fenn");
+    const QRectF pll = view->BoxOf("pll");
+    QVERIFY(!pll.isNull());
+    QTest::mouseClick(view, Qt::LeftButton, {}, pll.center().toPoint());
+    session.Idle();
+
+    QCOMPARE(session.window->Pane()->CurrentModule(), session.Module("OCCS"));
+    QWidget* multiplier = session.Widget(kOccsMultiplyEdit);
+    QVERIFY(multiplier);
+    QTRY_VERIFY(multiplier->hasFocus());
+    QTRY_VERIFY(session.Renderer()->Balloon() && session.Renderer()->Balloon()->isVisible());
+    QCOMPARE(session.Renderer()->Balloon()->Text(), QString("Clock tree: PLL (VCO) 240 MHz"));
+  }
+
+  void aPeripheralClockBoxLandsOnTheSystemModulesBox() {
+    Session session;
+    ClockTreeView* view = OpenClockTree(session);
+    QVERIFY(view);
+    const ClockTreeNode* gate = nullptr;
+    for (const ClockTreeNode& node : view->Tree().nodes)
+      if (node.gate) gate = gate ? gate : &node;
+    QVERIFY(gate);
+    QTest::mouseClick(view, Qt::LeftButton, {}, view->BoxOf(gate->id).center().toPoint());
+    session.Idle();
+    QCOMPARE(session.window->Pane()->CurrentModule(), session.Module("SYS"));
+    QTRY_VERIFY(session.Renderer()->Balloon() && session.Renderer()->Balloon()->isVisible());
+  }
+
+  void everyGroupGetsItsOwnTree() {
+    for (const char* group : {"dorn", "tebo", "classic", "brel"}) {
+      Session session(group);
+      ClockTreeView* view = OpenClockTree(session);
+      QVERIFY(view);
+      QVERIFY(!view->Tree().nodes.empty());
+      QVERIFY(!view->BoxOf("system").isNull());
+      SaveShot(view, group);
+    }
+  }
+};
+
+TARQ_UI_TEST(ClockTreeUiTest);
+
+}  // namespace tarq::uitest
+
+#include "ClockTreeUiTest.moc"
