@@ -16,7 +16,7 @@ namespace tarq {
 
 namespace {
 
-constexpr qreal kBoxWidth = 170;
+constexpr qreal kBoxWidth = 190;
 constexpr qreal kBoxHeight = 48;
 constexpr qreal kColumnGap = 50;
 constexpr qreal kRowGap = 12;
@@ -154,7 +154,8 @@ void ClockTreeView::paintEvent(QPaintEvent*) {
     painter.setPen(node.violates ? QColor(0xc0, 0, 0) : QColor(Qt::black));
     QString value = ToQt(node.frequencyText);
     if (node.violates) value += " " + ToQt(node.limit);
-    painter.drawText(text, Qt::AlignLeft | Qt::AlignBottom, value);
+    painter.drawText(text, Qt::AlignLeft | Qt::AlignBottom,
+                     painter.fontMetrics().elidedText(value, Qt::ElideRight, static_cast<int>(text.width())));
   }
 }
 

@@ -1,6 +1,7 @@
 // View > Clock Tree draws the clock module's stages and the system module's peripheral
 // clocks; clicking a box lands on the control that sets it, with the tip, as a warning link.
 #include <QDir>
+#include <QLineEdit>
 #include <QTest>
 
 #include "UiTestSupport.h"
@@ -65,6 +66,29 @@ class ClockTreeUiTest : public QObject {
     session.Idle();
     QCOMPARE(session.window->Pane()->CurrentModule(), session.Module("SYS"));
     QTRY_VERIFY(session.Renderer()->Balloon() && session.Renderer()->Balloon()->isVisible());
+  }
+
+  void typingOnTheClockPageShowsInTheTreeAndPassingALimitTurnsItRed() {
+    Session session;
+    ClockTreeView* view = OpenClockTree(session);
+    QVERIFY(view);
+    QVERIFY(session.window->ShowModule(session.Module("OCCS")));
+    session.Idle();
+    auto* multiplier = qobject_cast<QLineEdit*>(session.Widget(kOccsMultiplyEdit));
+    QVERIFY(multiplier);
+    multiplier->setFocus();
+    multiplier->selectAll();
+    QTest::keyClicks(multiplier, "34");
+    session.Idle();
+    // 8 MHz x34 = 272 MHz: past the VCO's 260 MHz, and 68 MHz past the 60 MHz system limit.
+    QTRY_VERIFY(view->Tree().Find("pll") && view->Tree().Find("pll")->frequencyText == "272 MHz");
+    QVERIFY(view->Tree().Find("pll")->violates);
+    QVERIFY(view->Tree().Find("system")->violates);
+    const QImage shot = view->grab().toImage();
+    const QPoint inside = view->BoxOf("pll").topLeft().toPoint() + QPoint(4, 20);
+    const QColor fill = shot.pixelColor(inside);
+    QVERIFY2(fill.red() > 200 && fill.green() < 220 && fill.blue() < 220, qPrintable(fill.name()));
+    SaveShot(view, "fenn-x34");
   }
 
   void everyGroupGetsItsOwnTree() {
