@@ -5,8 +5,10 @@
 #include <ostream>
 
 #include "app/Cli.h"
+#include "app/ClockTreeJson.h"
 #include "app/Search.h"
 #include "framework/Bindings.h"
+#include "framework/Capabilities.h"
 #include "framework/Links.h"
 #include "framework/ModuleBase.h"
 #include "framework/Page.h"
@@ -145,12 +147,14 @@ int RunShow(const CliRequest& request, CProjDocBase& doc, std::ostream& out, std
     result["modules"] = nlohmann::json::array();
     for (CModuleBase* module : modules) {
       Page* page = module->GetPage();
-      result["modules"].push_back({{"prefix", module->GetPrefix()},
-                                   {"class", module->GetClass()},
-                                   {"display", module->GetDisplayName()},
-                                   {"selected", module->IsSelected()},
-                                   {"controls", page ? ControlsToJson(*page) : nlohmann::json::array()},
-                                   {"registers", RegistersToJson(*module)}});
+      nlohmann::json shown{{"prefix", module->GetPrefix()},
+                           {"class", module->GetClass()},
+                           {"display", module->GetDisplayName()},
+                           {"selected", module->IsSelected()},
+                           {"controls", page ? ControlsToJson(*page) : nlohmann::json::array()},
+                           {"registers", RegistersToJson(*module)}};
+      if (dynamic_cast<ClockTreeSource*>(module)) shown["clockTree"] = ClockTreeToJson(BuildClockTree(&doc));
+      result["modules"].push_back(std::move(shown));
     }
     result["warnings"] = nlohmann::json::array();
     for (const Warning& warning : doc.GetWarnings()->Entries()) {

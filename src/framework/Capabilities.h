@@ -32,6 +32,32 @@ class ClockSource {
   virtual float GetCrystalFrequencyMHz() const = 0;
 };
 
+// One stage of the clock generator as a clock-tree diagram shows it.
+struct ClockStage {
+  std::string id;       // "crystal", "pll", "system" ...; unique within the tree
+  std::string caption;  // "PLL (VCO)"
+  float mhz = 0;        // 0: off, not running or unknown
+  std::string parent;   // id of the stage that feeds it; empty for a source
+  std::string detail;   // the setting that shapes it, e.g. "x30" or "/2"
+  bool violates = false;
+  std::string limit;    // the limit it is held to, e.g. "(160...260 MHz)"; empty for none
+  std::string link;     // the control that sets it
+};
+
+// The clock generator's stages from the sources to the system, bus and high-speed clocks.
+class ClockTreeSource {
+ public:
+  virtual ~ClockTreeSource() = default;
+  virtual std::vector<ClockStage> ClockStages() const = 0;
+};
+
+// A peripheral clock enable of the system module.
+struct ClockGateInfo {
+  std::string caption;  // the box's text, e.g. "SCI 0"
+  bool enabled = false;
+  std::string link;
+};
+
 // The interrupt controller: vectors, their priorities and ISR names, the user slots.
 class InterruptController {
  public:
@@ -100,6 +126,8 @@ class PeripheralClockGate {
   // The item text the list with this key shows now; empty when the part has no such list or
   // its field holds a value no item stands for.
   virtual std::string SelectedOptionText(const std::string& key) const = 0;
+  // The peripheral clock enables, in page order; none when the part has no such boxes.
+  virtual std::vector<ClockGateInfo> ClockGates() const { return {}; }
 };
 
 // The watchdog: the clock it counts. Parts whose watchdog is part of the clock module offer

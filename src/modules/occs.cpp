@@ -726,6 +726,10 @@ OccsClocks CpmOCCS::ComputeClocks() const {
   }
   c.output = out;
   c.highSpeed = hs;
+  c.prescale = prescale;
+  c.postscale = postscale;
+  c.multiplier = multiplier;
+  c.sourceItem = source;
 
   // Stored results.
   if (v.systemIsOutput) {

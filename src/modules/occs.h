@@ -135,6 +135,11 @@ struct OccsClocks {
   bool factoryTrimUsed = false;  // the re-trim clock feeds F_in
   float copTimeoutSeconds = 0;
   float lorPeriodSeconds = 0;
+  // the dividers and the selection that shaped them (0: a field no list item stands for)
+  float prescale = 1;
+  float postscale = 1;
+  long long multiplier = 0;
+  int sourceItem = -1;  // "System clock source:" position
 };
 
 // What a chip group's clock module is made of: register table, page, formulas and limits.
@@ -194,7 +199,7 @@ struct OccsVariant {
 // Every row, in the order the part is tested against them (the last one is the fallback).
 std::span<const OccsVariant> OccsVariants();
 
-class CpmOCCS : public CModule, public ClockSource {
+class CpmOCCS : public CModule, public ClockSource, public ClockTreeSource {
  public:
   explicit CpmOCCS(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
 
@@ -217,6 +222,8 @@ class CpmOCCS : public CModule, public ClockSource {
   // The clock computation from the registers, the document's oscillator frequencies and,
   // while the page is open, the page's edit texts. No side effects.
   OccsClocks ComputeClocks() const;
+  // The stages of that computation for the clock-tree diagram (occs_tree.cpp).
+  std::vector<ClockStage> ClockStages() const override;
 
   // The chosen row (null before InitModule) and the page declaration made from it.
   const OccsVariant* Variant() const { return variant_; }

@@ -233,6 +233,13 @@ std::string CSysModule::OptionLink(const std::string& caption) const {
   return std::string(kLinkScheme) + GetPrefix() + "/" + GetClass() + "/" + EncodeUrlText(caption);
 }
 
+std::vector<ClockGateInfo> CSysModule::ClockGates() const {
+  std::vector<ClockGateInfo> gates;
+  for (const ClockRow& row : clockRows_)
+    gates.push_back({.caption = row.boxKey, .enabled = IsChecked(row.boxKey), .link = OptionLink(row.boxKey)});
+  return gates;
+}
+
 // ---- pin-function selection ----
 
 namespace {

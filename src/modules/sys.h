@@ -40,6 +40,7 @@ class CSysModule : public CModule, public PeripheralClockGate, public PinFunctio
   bool IsOptionChecked(const std::string& caption) const override { return IsChecked(caption); }
   std::string OptionLink(const std::string& caption) const override;
   std::string SelectedOptionText(const std::string& key) const override { return SelectedText(key); }
+  std::vector<ClockGateInfo> ClockGates() const override;
 
   // ---- the pin-function selector the ports ask ----
   bool GetSelectorBit(int bit) const override;

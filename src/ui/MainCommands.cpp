@@ -24,6 +24,7 @@
 #include "ui/PagePane.h"
 #include "ui/RegistersSummaryBar.h"
 #include "ui/SearchDialog.h"
+#include "ui/ClockTreeDialog.h"
 #include "ui/UiText.h"
 #include "ui/WarningsSummaryBar.h"
 
@@ -114,6 +115,8 @@ void MainCommands::BuildMenus() {
   Add(view, "actionFocusWarnings", "Focus &Warnings List",
       "Show the warnings list and move the focus into it\nWarnings list", [this] { FocusWarnings(); })
       ->setShortcut(QKeySequence("Ctrl+Shift+W"));
+  Add(view, "actionClockTree", "C&lock Tree", "Show the clock tree of the part with its frequencies\nClock Tree",
+      [this] { ShowClockTree(); });
   view->addSeparator();
   QAction* registers = window_.RegistersBar()->toggleViewAction();
   registers->setObjectName("actionRegistersSummary");
@@ -341,6 +344,13 @@ void MainCommands::FindSetting() {
   search_->activateWindow();
   search_->Field()->setFocus();
   search_->Field()->selectAll();
+}
+
+void MainCommands::ShowClockTree() {
+  if (clockTree_ == nullptr) clockTree_ = new ClockTreeDialog(window_.Document(), &window_);
+  clockTree_->show();
+  clockTree_->raise();
+  clockTree_->activateWindow();
 }
 
 ImportDialog* MainCommands::ImportSettingsDialog() const { return importDialog_; }

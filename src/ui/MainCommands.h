@@ -19,6 +19,7 @@ namespace tarq {
 class ImportDialog;
 class MainWindow;
 class SearchDialog;
+class ClockTreeDialog;
 
 class MainCommands : public QObject {
   Q_OBJECT
@@ -57,6 +58,8 @@ class MainCommands : public QObject {
   // Opens the search over every setting (Ctrl+F).
   void FindSetting();
   SearchDialog* Search() const { return search_; }
+  void ShowClockTree();
+  ClockTreeDialog* ClockTree() const { return clockTree_; }
   void ExpandTree(bool expand);
   void FocusTree();
   void FocusWarnings();
@@ -78,6 +81,7 @@ class MainCommands : public QObject {
   std::map<QString, QAction*> actions_;
   QToolBar* toolBar_ = nullptr;
   SearchDialog* search_ = nullptr;
+  ClockTreeDialog* clockTree_ = nullptr;
   FileChooser chooser_;
   QPointer<ImportDialog> importDialog_;
 };
