@@ -1,6 +1,7 @@
 // The page commands of tarq-cli: show, set, follow and selftest drive the same page models
 // as the desktop program.
 #include <algorithm>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -57,6 +58,16 @@ bool IsWarning(const Control& control) {
   return control.textColour.has_value() && *control.textColour == kWarningTextColour;
 }
 
+nlohmann::json DiagramToJson(const std::vector<DiagramBox>& boxes) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const DiagramBox& box : boxes) {
+    list.push_back({{"id", box.id}, {"parent", box.parent.empty() ? nlohmann::json() : nlohmann::json(box.parent)},
+                    {"title", box.title}, {"detail", box.detail}, {"value", box.value},
+                    {"note", box.note}, {"link", box.link}, {"off", box.off}, {"alert", box.alert}});
+  }
+  return list;
+}
+
 nlohmann::json ControlsToJson(Page& page) {
   nlohmann::json controls = nlohmann::json::array();
   for (size_t i = 0; i < page.GetControlCount(); ++i) {
@@ -78,6 +89,7 @@ nlohmann::json ControlsToJson(Page& page) {
       item["segments"] = std::move(segments);
       if (control.markerAt >= 0) item["marker"] = {{"at", control.markerAt}, {"label", control.markerLabel}};
     }
+    if (control.kind == ControlKind::Diagram) item["boxes"] = DiagramToJson(control.boxes);
     if (Page* child = page.GetChildPage(control.id)) {
       item["children"] = nlohmann::json::array(
           {nlohmann::json{{"id", child->GetChildId()}, {"controls", ControlsToJson(*child)}}});
@@ -95,6 +107,21 @@ nlohmann::json RegistersToJson(CModuleBase& module) {
                          {"value", CModuleBase::FormatValue(reg, false)}});
   }
   return registers;
+}
+
+// One line a box, indented under its parent: "PLL (VCO) x30: 240 MHz".
+void PrintDiagram(const std::vector<DiagramBox>& boxes, const std::string& indent, std::ostream& out) {
+  std::map<std::string, int> depthOf;
+  for (const DiagramBox& box : boxes) {
+    const auto parent = depthOf.find(box.parent);
+    const int depth = parent == depthOf.end() ? 0 : parent->second + 1;
+    depthOf[box.id] = depth;
+    std::string line = indent + std::string(static_cast<size_t>(depth) * 2, ' ') + box.title;
+    if (!box.detail.empty()) line += " " + box.detail;
+    line += ": " + box.value;
+    if (box.alert) line += " " + box.note + " LIMIT";
+    out << line << "\n";
+  }
 }
 
 void PrintControls(Page& page, int depth, std::ostream& out) {
@@ -115,6 +142,7 @@ void PrintControls(Page& page, int depth, std::ostream& out) {
     if (!control.shown) line += " hidden";
     if (IsWarning(control)) line += " WARNING";
     out << line << "\n";
+    PrintDiagram(control.boxes, indent + "  ", out);
     if (Page* child = page.GetChildPage(control.id)) PrintControls(*child, depth + 1, out);
   }
 }

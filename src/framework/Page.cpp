@@ -26,6 +26,7 @@ const char* ControlKindName(ControlKind kind) {
     case ControlKind::Spin: return "spin";
     case ControlKind::Placeholder: return "placeholder";
     case ControlKind::BarGraph: return "bar";
+    case ControlKind::Diagram: return "diagram";
   }
   return "?";
 }
@@ -211,6 +212,10 @@ Control& Page::AddBarGraph(uint32_t id, std::string caption) {
   Control& control = Add(ControlKind::BarGraph, id, std::move(caption));
   control.tabStop = false;
   return control;
+}
+
+Control& Page::AddDiagram(uint32_t id, std::string caption) {
+  return Add(ControlKind::Diagram, id, std::move(caption));
 }
 
 void Page::BeginGroup(uint32_t groupBoxId) {
@@ -435,6 +440,15 @@ bool Page::SetColumns(uint32_t id, std::vector<std::string> columns) {
   if (!ref || ref.control->kind != ControlKind::ListBox) return false;
   if (ref.control->columns == columns) return true;
   ref.control->columns = std::move(columns);
+  ref.page->NotifyChanged(*ref.control);
+  return true;
+}
+
+bool Page::SetDiagram(uint32_t id, std::vector<DiagramBox> boxes) {
+  ControlRef ref = Locate(id);
+  if (!ref || ref.control->kind != ControlKind::Diagram) return false;
+  if (ref.control->boxes == boxes) return true;
+  ref.control->boxes = std::move(boxes);
   ref.page->NotifyChanged(*ref.control);
   return true;
 }

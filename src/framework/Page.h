@@ -35,6 +35,7 @@ enum class ControlKind {
   Spin,             // up-down buttons stepping the number of its buddy edit box
   Placeholder,      // reserved space; a child page or a column header sits here
   BarGraph,         // a bar of labelled boxes drawn from data (segments), caption in text
+  Diagram,          // boxes joined to their parents, drawn from data (boxes); a box click is a link
 };
 
 // Short lower-case name of a kind for listings ("check", "edit" ...).
@@ -77,6 +78,22 @@ struct BarSegment {
   friend bool operator==(const BarSegment&, const BarSegment&) = default;
 };
 
+// One box of a diagram: joined by a line to the box named by `parent` (empty: a root). A
+// click on it activates `link` like a link text of the control.
+struct DiagramBox {
+  std::string id;
+  std::string parent;
+  std::string title;   // "PLL (VCO)"
+  std::string detail;  // shown beside the title ("x30", "/2")
+  std::string value;   // the live value ("240 MHz", "OFF")
+  std::string note;    // shown after the value while `alert` is set ("(max. 60 MHz)")
+  std::string link;
+  bool off = false;    // drawn greyed: the stage does not run
+  bool alert = false;  // drawn red: the value passes a limit
+  bool leaf = false;   // one of many similar boxes, stacked in columns of their own
+  friend bool operator==(const DiagramBox&, const DiagramBox&) = default;
+};
+
 struct Control {
   uint32_t id = kAnonymousControl;
   ControlKind kind = ControlKind::StaticText;
@@ -107,6 +124,8 @@ struct Control {
   std::vector<BarSegment> segments;
   int markerAt = -1;
   std::string markerLabel;
+  // Diagrams: the boxes, every parent before its children.
+  std::vector<DiagramBox> boxes;
   // The binding attached to this control, if any (owned by the module).
   CSetCtrl* binding = nullptr;
 
@@ -213,6 +232,7 @@ class Page {
   Control& AddSpin(uint32_t id, uint32_t buddy, int minimum, int maximum, int step = 1);
   Control& AddPlaceholder(uint32_t id, int width);
   Control& AddBarGraph(uint32_t id, std::string caption = {});
+  Control& AddDiagram(uint32_t id, std::string caption = {});
   // Inserts a control at a tab position (clamped to the end); removes one. Removing a
   // control drops its child page and detaches its binding.
   Control& InsertAt(size_t index, ControlKind kind, uint32_t id, std::string text = {});
@@ -269,6 +289,8 @@ class Page {
   // A bar graph's caption, boxes and marker (markerAt -1: none).
   bool SetBar(uint32_t id, const std::string& caption, std::vector<BarSegment> segments,
               int markerAt = -1, const std::string& markerLabel = {});
+  // A diagram's boxes; observers hear of it only when they differ from the shown ones.
+  bool SetDiagram(uint32_t id, std::vector<DiagramBox> boxes);
   // Tells the observers that a control changed through direct access.
   void NotifyChanged(const Control& control);
   void NotifyStructureChanged();

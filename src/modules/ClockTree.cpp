@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "framework/Capabilities.h"
+#include "project/ModuleFactory.h"
 
 namespace tarq {
 
@@ -61,5 +62,41 @@ ClockTree BuildClockTree(ModuleContext* context) {
   }
   return tree;
 }
+
+std::vector<DiagramBox> ClockTreeBoxes(const ClockTree& tree) {
+  std::vector<DiagramBox> boxes;
+  boxes.reserve(tree.nodes.size());
+  for (const ClockTreeNode& node : tree.nodes) {
+    boxes.push_back({.id = node.id, .parent = node.parent, .title = node.caption,
+                     .detail = node.detail, .value = node.frequencyText,
+                     .note = node.violates ? node.limit : std::string(), .link = node.link,
+                     .off = !(node.mhz > 0), .alert = node.violates, .leaf = node.gate});
+  }
+  return boxes;
+}
+
+CpmCLOCKTREE::CpmCLOCKTREE(const ArchitectureEntry& entry, CModuleBase* parent) : CModule(entry, parent) {}
+
+void CpmCLOCKTREE::BuildPage(Page& page) {
+  page.AddStatic(kCaptionId,
+                 "Clock tree of the part as the clock and system modules set it. Click a box to go to "
+                 "the control that sets it; a red box passes its limit.");
+  page.NewRow();
+  page.AddDiagram(kDiagramId, "Clock tree").tabStop = false;
+  UpdateValues();
+}
+
+void CpmCLOCKTREE::UpdateValues() {
+  if (Page* page = GetPage()) page->SetDiagram(kDiagramId, ClockTreeBoxes(BuildClockTree(GetContext())));
+}
+
+// Any change of any module may move a clock: the open page follows every broadcast. The
+// page exists only while it is shown, so a closed one costs nothing.
+void CpmCLOCKTREE::OnUpdate(int hint, CModuleBase* sender) {
+  CModule::OnUpdate(hint, sender);
+  if (HasPage()) UpdateValues();
+}
+
+void RegisterClockTreeModuleKinds(ModuleFactory& factory) { factory.Register<CpmCLOCKTREE>("CLOCKTREE"); }
 
 }  // namespace tarq

@@ -6,9 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "framework/Module.h"
+
 namespace tarq {
 
 class ModuleContext;
+class ModuleFactory;
 
 struct ClockTreeNode {
   std::string id;
@@ -37,5 +40,25 @@ ClockTree BuildClockTree(ModuleContext* context);
 
 // "OFF" for zero, negative or not a number; else the frequency with its unit.
 std::string ClockFrequencyText(double mhz);
+
+// The tree as the boxes of a page diagram.
+std::vector<DiagramBox> ClockTreeBoxes(const ClockTree& tree);
+
+// The clock-tree page under the clock module ("CLOCKTREE"): the tree drawn as a diagram,
+// rebuilt on every change while the page is open; a click on a box follows its link to the
+// control that sets that clock. It has no registers and writes nothing.
+class CpmCLOCKTREE : public CModule {
+ public:
+  static constexpr uint32_t kCaptionId = 1000;
+  static constexpr uint32_t kDiagramId = 1001;
+
+  explicit CpmCLOCKTREE(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
+
+  void BuildPage(Page& page) override;
+  void UpdateValues() override;
+  void OnUpdate(int hint, CModuleBase* sender) override;
+};
+
+void RegisterClockTreeModuleKinds(ModuleFactory& factory);
 
 }  // namespace tarq

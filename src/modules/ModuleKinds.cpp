@@ -3,6 +3,7 @@
 // tree.
 #include "modules/ModuleKinds.h"
 
+#include "modules/ClockTree.h"
 #include "modules/adc.h"
 #include "modules/can.h"
 #include "modules/cmp.h"
@@ -39,6 +40,7 @@ namespace tarq {
 void RegisterBuiltInModuleKinds(ModuleFactory& factory) {
   factory.Register("EMPTY", CreateEmptyModule);
   RegisterOccsModuleKinds(factory);
+  RegisterClockTreeModuleKinds(factory);
   RegisterIntcModuleKinds(factory);
   RegisterSysModuleKinds(factory);
   RegisterGpioModuleKinds(factory);

@@ -24,7 +24,6 @@
 #include "ui/PagePane.h"
 #include "ui/RegistersSummaryBar.h"
 #include "ui/SearchDialog.h"
-#include "ui/ClockTreeDialog.h"
 #include "ui/UiText.h"
 #include "ui/WarningsSummaryBar.h"
 
@@ -346,11 +345,13 @@ void MainCommands::FindSetting() {
   search_->Field()->selectAll();
 }
 
+// The clock-tree page sits under the clock module in the tree; the menu goes there.
 void MainCommands::ShowClockTree() {
-  if (clockTree_ == nullptr) clockTree_ = new ClockTreeDialog(window_.Document(), &window_);
-  clockTree_->show();
-  clockTree_->raise();
-  clockTree_->activateWindow();
+  for (CModuleBase* module : window_.Document().GetModules())
+    if (module->GetClass() == "CLOCKTREE") {
+      window_.ShowModule(module);
+      return;
+    }
 }
 
 ImportDialog* MainCommands::ImportSettingsDialog() const { return importDialog_; }

@@ -19,7 +19,6 @@ namespace tarq {
 class ImportDialog;
 class MainWindow;
 class SearchDialog;
-class ClockTreeDialog;
 
 class MainCommands : public QObject {
   Q_OBJECT
@@ -59,7 +58,6 @@ class MainCommands : public QObject {
   void FindSetting();
   SearchDialog* Search() const { return search_; }
   void ShowClockTree();
-  ClockTreeDialog* ClockTree() const { return clockTree_; }
   void ExpandTree(bool expand);
   void FocusTree();
   void FocusWarnings();
@@ -81,7 +79,6 @@ class MainCommands : public QObject {
   std::map<QString, QAction*> actions_;
   QToolBar* toolBar_ = nullptr;
   SearchDialog* search_ = nullptr;
-  ClockTreeDialog* clockTree_ = nullptr;
   FileChooser chooser_;
   QPointer<ImportDialog> importDialog_;
 };

@@ -29,6 +29,7 @@
 
 #include "framework/ModuleBase.h"
 #include "ui/BalloonTip.h"
+#include "ui/DiagramWidget.h"
 #include "ui/UiText.h"
 
 namespace tarq {
@@ -424,6 +425,17 @@ QWidget* PageRenderer::CreateControlWidget(Page& page, Control& control, QWidget
     case ControlKind::BarGraph:
       widget = new BarGraphWidget(parent);
       break;
+    case ControlKind::Diagram: {
+      auto* diagram = new DiagramWidget(parent);
+      // A box is a link of the control: the module follows it as any other link.
+      diagram->SetClickHandler([this, diagram](const DiagramBox& box) {
+        const std::string link = box.link;
+        const std::string text = box.title + " " + box.value;
+        Dispatch(diagram, [link, text](Page& p, Control& c) { p.ActivateLink(c.id, link, text); });
+      });
+      widget = diagram;
+      break;
+    }
     case ControlKind::Placeholder:
       if (Page* child = page.GetChildPage(control.id)) {
         widget = BuildContainer(*child, 0, parent);
@@ -781,6 +793,9 @@ void PageRenderer::Apply(const Control& control) {
       }
       case ControlKind::BarGraph:
         static_cast<BarGraphWidget*>(widget)->SetData(control);
+        break;
+      case ControlKind::Diagram:
+        static_cast<DiagramWidget*>(widget)->SetBoxes(control.boxes);
         break;
       case ControlKind::Spin:
       case ControlKind::Placeholder:

@@ -45,8 +45,9 @@ TEST(ClockTreeCli, EveryExampleTreeAgreesWithInfoAndIsOneTree) {
     EXPECT_EQ(Hertz(nodes.at("system")), info["system_clock_hz"]);
     EXPECT_EQ(Hertz(nodes.at("bus")), info["bus_clock_hz"]);
     // The high-speed box shows what the clock page's own display shows.
-    if (nodes.count("highspeed"))
+    if (nodes.count("highspeed")) {
       EXPECT_EQ(nodes.at("highspeed")["text"], apptest::DisplayAfter(occs, "HS freq."));
+    }
 
     int gates = 0;
     for (const auto& [id, node] : nodes) {
@@ -56,19 +57,42 @@ TEST(ClockTreeCli, EveryExampleTreeAgreesWithInfoAndIsOneTree) {
       EXPECT_EQ(text.find("inf"), std::string::npos);
       EXPECT_EQ(text.find("nan"), std::string::npos);
       EXPECT_EQ(node["mhz"].is_null(), text == "OFF");
-      if (!node["parent"].is_null()) EXPECT_TRUE(nodes.count(node["parent"])) << "dangling parent";
+      if (!node["parent"].is_null()) {
+        EXPECT_TRUE(nodes.count(node["parent"])) << "dangling parent";
+      }
       EXPECT_EQ(node["link"].get<std::string>().rfind("tarq:", 0), 0u) << node["link"];
       if (node["gate"].get<bool>()) {
         ++gates;
         EXPECT_EQ(node["parent"], "bus");
         // A peripheral clock that is on runs at the bus clock.
-        if (!node["mhz"].is_null()) EXPECT_EQ(Hertz(node), Hertz(nodes.at("bus")));
+        if (!node["mhz"].is_null()) {
+          EXPECT_EQ(Hertz(node), Hertz(nodes.at("bus")));
+        }
         EXPECT_EQ(node["detail"], node["mhz"].is_null() ? "off" : "on");
       }
     }
     // The classic group's system module gates no peripheral clocks; every other one does.
-    if (project.filename() != "classic")
+    if (project.filename() != "classic") {
       EXPECT_GT(gates, 0) << "the system module's peripheral clock boxes are missing";
+    }
+
+    // The clock-tree page draws the same tree: a box per node, in the same order.
+    const json page = ShownModule(project.string(), "CLOCKTREE");
+    json boxes;
+    for (const json& control : page["controls"])
+      if (control["kind"] == "diagram") boxes = control["boxes"];
+    ASSERT_EQ(boxes.size(), occs["clockTree"].size());
+    for (size_t i = 0; i < boxes.size(); ++i) {
+      const json& box = boxes[i];
+      const json& node = occs["clockTree"][i];
+      SCOPED_TRACE(node["id"].get<std::string>());
+      EXPECT_EQ(box["id"], node["id"]);
+      EXPECT_EQ(box["parent"], node["parent"]);
+      EXPECT_EQ(box["value"], node["text"]);
+      EXPECT_EQ(box["alert"], node["violates"]);
+      EXPECT_EQ(box["off"], node["mhz"].is_null());
+      EXPECT_EQ(box["link"], node["link"]);
+    }
   }
 }
 

@@ -26,9 +26,12 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Tarq Corvex");
   QApplication::setStyle("Fusion");
 
+  // TARQ_UI_ONLY=ClockTreeUiTest runs the test classes whose name holds that text.
+  const QString only = qEnvironmentVariable("TARQ_UI_ONLY");
   int failures = 0;
   for (auto make : tarq::uitest::Registry()) {
     std::unique_ptr<QObject> test(make());
+    if (!only.isEmpty() && !QString(test->metaObject()->className()).contains(only)) continue;
     failures += QTest::qExec(test.get(), argc, argv);
   }
   return failures == 0 ? 0 : 1;
