@@ -78,9 +78,7 @@ std::vector<DiagramBox> ClockTreeBoxes(const ClockTree& tree) {
 CpmCLOCKTREE::CpmCLOCKTREE(const ArchitectureEntry& entry, CModuleBase* parent) : CModule(entry, parent) {}
 
 void CpmCLOCKTREE::BuildPage(Page& page) {
-  page.AddStatic(kCaptionId,
-                 "Clock tree of the part as the clock and system modules set it. Click a box to go to "
-                 "the control that sets it; a red box passes its limit.");
+  page.AddStatic(kCaptionId, "Click a box to go to the control that sets its clock. Red: past its limit.");
   page.NewRow();
   page.AddDiagram(kDiagramId, "Clock tree").tabStop = false;
   UpdateValues();

@@ -59,7 +59,7 @@ std::string RegisterValue(const json& module, const std::string& define) {
 
 TEST(CliShow, EveryExampleListsItsPagesWithTheDocumentedKeys) {
   const std::set<std::string> kinds{"label", "group", "check", "radio", "list", "combo",
-                                    "edit",  "display", "link", "listbox", "spin", "bar"};
+                                    "edit",  "display", "link", "listbox", "spin", "bar", "diagram"};
   for (const fs::path& example : Examples()) {
     SCOPED_TRACE(example.string());
     ProjectCopy copy(example);

@@ -37,7 +37,7 @@ const std::set<std::string> kFactoryKinds = {
     "SYS_V2_Casp", "SYS_Brel", "SYS_V2_Dorn", "SEMI", "ADC", "SPI", "SCI", "I2C", "I2C_Casp",
     "GPIO", "PWM", "PIT", "EMPTY", "INTC", "QTALL", "QT", "ZCAN", "YSCAN", "SCOPX", "PMC", "PGA",
     "PDB", "ADC_Brel", "PWM_Brel", "HSCMP", "I2C_Brel", "RTC", "COP_Brel", "PWM_Dorn",
-    "PWMAll_Dorn", "PWM_Dorn_SWLayer", "XBAR", "VREF_DAC", "VOID", "PLUGINS"};
+    "PWMAll_Dorn", "PWM_Dorn_SWLayer", "XBAR", "VREF_DAC", "VOID", "PLUGINS", "CLOCKTREE"};
 // clang-format on
 
 using familytest::Matrix;
