@@ -11,18 +11,20 @@ namespace tarq {
 
 namespace {
 
-constexpr qreal kBoxWidth = 190;
-constexpr qreal kBoxHeight = 48;
-constexpr qreal kLeafHeight = 40;
-constexpr qreal kColumnGap = 50;
-constexpr qreal kRowGap = 12;
-constexpr qreal kMargin = 16;
-// Leaves of one parent (the peripheral clocks) fill columns of at most this many rows.
-constexpr int kMaxLeafRows = 12;
+// Top-down: a row per step from the roots, so that the chain of a clock reads downwards and a
+// page needs a vertical scroll bar rather than a horizontal one.
+constexpr qreal kBoxWidth = 210;  // room for a value and its limit: "272 MHz (160...260 MHz)"
+constexpr qreal kLeafWidth = 180;
+constexpr qreal kBoxHeight = 44;
+constexpr qreal kLeafHeight = 38;
+constexpr qreal kColumnGap = 24;
+constexpr qreal kRowGap = 22;
+constexpr qreal kLeafRowGap = 8;
+constexpr qreal kMargin = 12;
+// Leaves of one parent (the peripheral clocks) fill a grid of this many columns below it.
+constexpr int kLeafColumns = 3;
 
 QString ToQt(const std::string& text) { return QString::fromStdString(text); }
-
-qreal ColumnLeft(size_t column) { return kMargin + static_cast<qreal>(column) * (kBoxWidth + kColumnGap); }
 
 }  // namespace
 
@@ -59,37 +61,41 @@ int DiagramWidget::Depth(size_t index) const {
   return depth;
 }
 
-// Columns by depth from the root; in each column the boxes stack in data order, a child
-// placed no higher than its parent so that the lines run forward and down. The leaves of a
-// parent fill columns of their own beside it.
+// Rows by depth from the roots; in each row the boxes line up in data order, a child placed
+// no further left than its parent. The leaves of a parent fill a grid below it, indented so
+// that their lines run down its left side.
 void DiagramWidget::Layout() {
   rects_.assign(boxes_.size(), QRectF());
-  std::map<std::string, int> leafCount;
-  for (const DiagramBox& box : boxes_)
-    if (box.leaf) ++leafCount[box.parent];
-  std::map<std::string, int> leafPlaced;
-  std::vector<qreal> nextY;
+  std::vector<qreal> nextX;
   qreal right = 0, bottom = 0;
   for (size_t i = 0; i < boxes_.size(); ++i) {
-    const DiagramBox& box = boxes_[i];
-    const size_t column = static_cast<size_t>(Depth(i));
-    const int parent = IndexOf(box.parent);
-    const qreal parentTop = parent >= 0 && !rects_[static_cast<size_t>(parent)].isNull()
-                                ? rects_[static_cast<size_t>(parent)].top()
-                                : kMargin;
-    if (box.leaf) {
-      const int count = leafCount[box.parent];
-      const int columns = (count + kMaxLeafRows - 1) / kMaxLeafRows;
-      const int rows = (count + columns - 1) / columns;
-      const int n = leafPlaced[box.parent]++;
-      const qreal y = parentTop + (n % rows) * (kLeafHeight + kRowGap);
-      rects_[i] = QRectF(ColumnLeft(column + static_cast<size_t>(n / rows)), y, kBoxWidth, kLeafHeight);
-    } else {
-      if (nextY.size() <= column) nextY.resize(column + 1, kMargin);
-      const qreal y = std::max(nextY[column], parentTop);
-      rects_[i] = QRectF(ColumnLeft(column), y, kBoxWidth, kBoxHeight);
-      nextY[column] = y + kBoxHeight + kRowGap;
-    }
+    if (boxes_[i].leaf) continue;
+    const size_t row = static_cast<size_t>(Depth(i));
+    const int parent = IndexOf(boxes_[i].parent);
+    const qreal parentLeft = parent >= 0 && !rects_[static_cast<size_t>(parent)].isNull()
+                                 ? rects_[static_cast<size_t>(parent)].left()
+                                 : kMargin;
+    if (nextX.size() <= row) nextX.resize(row + 1, kMargin);
+    const qreal x = std::max(nextX[row], parentLeft);
+    rects_[i] = QRectF(x, kMargin + static_cast<qreal>(row) * (kBoxHeight + kRowGap), kBoxWidth, kBoxHeight);
+    nextX[row] = x + kBoxWidth + kColumnGap;
+    right = std::max(right, rects_[i].right());
+    bottom = std::max(bottom, rects_[i].bottom());
+  }
+  // Leaf grids start below everything drawn so far, so that they cover no box.
+  std::map<std::string, int> count, placed;
+  for (const DiagramBox& box : boxes_)
+    if (box.leaf) ++count[box.parent];
+  const qreal gridTop = bottom + kRowGap;
+  for (size_t i = 0; i < boxes_.size(); ++i) {
+    if (!boxes_[i].leaf) continue;
+    const QRectF parent = BoxOf(boxes_[i].parent);
+    const qreal left = (parent.isNull() ? kMargin : parent.left()) + kColumnGap;
+    // Down the first column, then the next, in data order.
+    const int rows = (count[boxes_[i].parent] + kLeafColumns - 1) / kLeafColumns;
+    const int n = placed[boxes_[i].parent]++;
+    rects_[i] = QRectF(left + (n / rows) * (kLeafWidth + kColumnGap),
+                       gridTop + (n % rows) * (kLeafHeight + kLeafRowGap), kLeafWidth, kLeafHeight);
     right = std::max(right, rects_[i].right());
     bottom = std::max(bottom, rects_[i].bottom());
   }
@@ -120,28 +126,28 @@ void DiagramWidget::paintEvent(QPaintEvent*) {
     painter.drawText(rect(), Qt::AlignCenter, "Nothing to draw.");
     return;
   }
-  // Lines first, so that the boxes cover their ends. A line bends halfway between the
-  // columns; the leaves of a later column take a line along the top of their block, so
-  // that no line crosses a box.
+  // Lines first, so that the boxes cover their ends. A line leaves its parent's bottom and
+  // turns halfway down the gap; a leaf's line runs down the gap left of its grid column.
   painter.setPen(QPen(palette().text().color(), 1.2));
-  std::map<std::string, qreal> leafTop;
-  for (size_t i = 0; i < boxes_.size(); ++i)
-    if (boxes_[i].leaf && !leafTop.count(boxes_[i].parent)) leafTop[boxes_[i].parent] = rects_[i].top();
   for (size_t i = 0; i < boxes_.size(); ++i) {
     const QRectF from = BoxOf(boxes_[i].parent);
     if (from.isNull()) continue;
     const QRectF& to = rects_[i];
-    const qreal firstBend = from.right() + kColumnGap / 2;
-    const qreal bend = to.left() - kColumnGap / 2;
-    QPainterPath path(QPointF(from.right(), from.center().y()));
-    path.lineTo(firstBend, from.center().y());
-    if (boxes_[i].leaf && bend > firstBend) {
-      const qreal above = leafTop[boxes_[i].parent] - kRowGap / 2;
-      path.lineTo(firstBend, above);
-      path.lineTo(bend, above);
+    const QPointF start(boxes_[i].leaf ? from.left() + kColumnGap / 2 : from.center().x(), from.bottom());
+    QPainterPath path(start);
+    if (boxes_[i].leaf) {
+      const qreal trunk = to.left() - kColumnGap / 2;
+      const qreal across = from.bottom() + kRowGap / 2;
+      path.lineTo(start.x(), across);
+      path.lineTo(trunk, across);
+      path.lineTo(trunk, to.center().y());
+      path.lineTo(to.left(), to.center().y());
+    } else {
+      const qreal turn = to.top() - kRowGap / 2;
+      path.lineTo(start.x(), turn);
+      path.lineTo(to.center().x(), turn);
+      path.lineTo(to.center().x(), to.top());
     }
-    path.lineTo(bend, to.center().y());
-    path.lineTo(to.left(), to.center().y());
     painter.drawPath(path);
   }
   const QFont plain = font();
