@@ -30,7 +30,8 @@ std::string Readable(std::string text) {
 bool TakesInput(const Control& control) {
   return control.kind != ControlKind::StaticText && control.kind != ControlKind::GroupBox &&
          control.kind != ControlKind::Placeholder && control.kind != ControlKind::LinkText &&
-         control.kind != ControlKind::ReadOnlyDisplay;
+         control.kind != ControlKind::ReadOnlyDisplay && control.kind != ControlKind::BarGraph &&
+         control.kind != ControlKind::Diagram;
 }
 
 bool IsSearchableControl(const Control& control) {

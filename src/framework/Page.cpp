@@ -309,6 +309,8 @@ std::string Page::LabelOf(const Control& control) {
   if (control.IsButton() || control.kind == ControlKind::StaticText ||
       control.kind == ControlKind::GroupBox)
     return CaptionLabel(control.text);
+  // A diagram names itself; the text above it is an explanation, not its label.
+  if (control.kind == ControlKind::Diagram && !control.text.empty()) return control.text;
   const Control* before = ControlBefore(control);
   if (before && before->kind == ControlKind::StaticText) return CaptionLabel(before->text);
   return {};

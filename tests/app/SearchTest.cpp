@@ -82,6 +82,9 @@ TEST(SettingsIndex, EveryHitsSetNameReachesItsControlOnEveryExample) {
       const ControlRef found = FindSetTarget(*module, entry.setName, error);
       ASSERT_TRUE(found) << entry.module << " \"" << entry.setName << "\": " << error;
       EXPECT_EQ(found.fullId, entry.controlId) << entry.module << " \"" << entry.setName << "\"";
+      // Only what a user can click, pick or type into gets a set name: no drawing, no text.
+      EXPECT_TRUE(found.control->IsButton() || found.control->IsChoice() || found.control->IsEdit())
+          << entry.module << " \"" << entry.setName << "\" is a " << ControlKindName(found.control->kind);
       ++named;
     }
     EXPECT_GT(named, 20u);
