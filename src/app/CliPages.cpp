@@ -40,6 +40,7 @@ std::string LabelOf(Page& page, const Control& control) {
   if (control.IsButton()) return WithoutTrailingColons(control.text);
   if (control.kind == ControlKind::StaticText || control.kind == ControlKind::GroupBox)
     return WithoutTrailingColons(control.text);
+  if (control.kind == ControlKind::Diagram && !control.text.empty()) return control.text;
   Control* before = page.ControlBefore(control);
   if (before != nullptr && before->kind == ControlKind::StaticText)
     return WithoutTrailingColons(before->text);

@@ -80,13 +80,18 @@ std::vector<ClockStage> CpmOCCS::ClockStages() const {
        .violates = vcoOutside, .limit = Format("(%d...%d MHz)", v.vcoLow, v.vcoHigh),
        .link = MakeLink(v.fixedMultiplier ? kOccsEnablePll : kOccsMultiplyEdit)});
 
-  // The postscaler divides the PLL output, on the second layout also the oscillator path.
+  // The PLL gives a fixed part of the VCO frequency (F_out, half or a third); the postscaler
+  // divides that, on the second layout also the oscillator path. Its box shows the divisor the
+  // clock page shows.
+  const float pllOut = c.vco * v.pllOutputFactor;
+  add({.id = "pllout", .caption = "PLL output", .mhz = pllOut, .parent = "pll",
+       .detail = v.pllOutputFactor > 0 ? Divider(1.0f / v.pllOutputFactor) : "/?",
+       .link = MakeLink(v.fixedMultiplier ? kOccsEnablePll : kOccsMultiplyEdit)});
   const bool oscillatorPath = c.sourceItem == 0;
   const bool postscalesOscillator = v.secondLayout && oscillatorPath;
-  const float postDivisor = postscalesOscillator ? c.postscale : c.postscale / v.pllOutputFactor;
-  const float postIn = postscalesOscillator ? c.input : c.vco;
-  add({.id = "postscaler", .caption = "Postscaler", .mhz = postDivisor > 0 ? postIn / postDivisor : 0.0f,
-       .parent = postscalesOscillator ? "input" : "pll", .detail = Divider(postDivisor),
+  const float postIn = postscalesOscillator ? c.input : pllOut;
+  add({.id = "postscaler", .caption = "Postscaler", .mhz = c.postscale > 0 ? postIn / c.postscale : 0.0f,
+       .parent = postscalesOscillator ? "input" : "pllout", .detail = Divider(c.postscale),
        .link = MakeLink(kOccsPostscalerList)});
 
   // The clocks the module publishes.

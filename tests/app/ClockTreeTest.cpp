@@ -97,9 +97,9 @@ TEST(ClockTreeCli, EveryExampleTreeAgreesWithInfoAndIsOneTree) {
 }
 
 // The Fenn example runs from the 8 MHz relaxation oscillator: prescaler /1, PLL x30 gives a VCO of
-// 8 * 30 = 240 MHz (inside 160...260); the PLL output is half of that, postscaler /1, so the
-// clock generator gives 120 MHz and the system and bus clocks are 120 / 2 = 60 MHz, just at
-// the 60 MHz limit.
+// 8 * 30 = 240 MHz (inside 160...260); the PLL output is half of that (its own box, "/2"),
+// postscaler /1 as the clock page shows it, so the clock generator gives 120 MHz and the
+// system and bus clocks are 120 / 2 = 60 MHz, just at the 60 MHz limit.
 TEST(ClockTreeCli, WorkedExampleFromTheCrystalToThePeripheralClocks) {
   ExampleCopy copy("fenn");
   std::map<std::string, json> nodes = NodesById(ShownModule(copy.root(), "OCCS")["clockTree"]);
@@ -112,7 +112,11 @@ TEST(ClockTreeCli, WorkedExampleFromTheCrystalToThePeripheralClocks) {
   EXPECT_EQ(nodes["pll"]["detail"], "x30");
   EXPECT_EQ(nodes["pll"]["text"], "240 MHz");
   EXPECT_FALSE(nodes["pll"]["violates"]);
-  EXPECT_EQ(nodes["postscaler"]["detail"], "/2");
+  EXPECT_EQ(nodes["pllout"]["parent"], "pll");
+  EXPECT_EQ(nodes["pllout"]["detail"], "/2");
+  EXPECT_EQ(nodes["pllout"]["text"], "120 MHz");
+  EXPECT_EQ(nodes["postscaler"]["parent"], "pllout");
+  EXPECT_EQ(nodes["postscaler"]["detail"], "/1");
   EXPECT_EQ(nodes["postscaler"]["text"], "120 MHz");
   EXPECT_EQ(nodes["system"]["parent"], "postscaler");
   EXPECT_EQ(nodes["system"]["text"], "60 MHz");
