@@ -56,6 +56,13 @@ void CHtmlModule::AttachView(HtmlView* view) {
   if (view_ != nullptr && !startUrl_.empty()) Navigate(startUrl_);
 }
 
+void CHtmlModule::LoadInBackground(HtmlView* view) {
+  view_ = view;
+  if (view_ == nullptr || startUrl_.empty() || openExternally_) return;
+  view_->Load(startUrl_);
+  shownUrl_ = startUrl_;
+}
+
 void CHtmlModule::Navigate(const std::string& url) {
   if (view_ == nullptr) return;
   const bool sameUrl = url == shownUrl_ && !forceReload_;

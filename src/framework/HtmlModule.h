@@ -58,6 +58,11 @@ class CHtmlModule : public CModule {
   void AttachView(HtmlView* view);
   // The page and its view are gone.
   void DetachView() { view_ = nullptr; }
+  // Whether the page loads as soon as the project is open, before it is first shown, so that
+  // its script runs from the start (plugins marked "earlyload").
+  virtual bool LoadsEarly() const { return false; }
+  // Attaches a view that is not on screen and loads the start URL into it.
+  void LoadInBackground(HtmlView* view);
   HtmlView* GetView() const { return view_; }
 
   // ---- operations ----

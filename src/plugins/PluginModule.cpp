@@ -26,6 +26,7 @@ CPluginModule::CPluginModule(CPluginInfo info)
     : CHtmlModule(EntryOf(info)), info_(std::move(info)) {
   SetStartUrl(info_.PageAddress());
   SetOpenExternally(info_.externalApp);
+  SetDestroyWhenHidden(!LoadsEarly());
 }
 
 CPluginModule::~CPluginModule() {

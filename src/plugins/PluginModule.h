@@ -22,6 +22,8 @@ class CPluginModule : public CHtmlModule {
   const CPluginInfo& GetInfo() const { return info_; }
   bool IsEarlyLoad() const { return info_.earlyLoad; }
   bool IsExternalApp() const { return info_.externalApp; }
+  // An early page keeps its view for the whole session: its script state lives there.
+  bool LoadsEarly() const override { return info_.earlyLoad && !info_.externalApp; }
 
   // The register list, then the inherited steps ("_RESET" parameters).
   void InitModule(ModuleContext& doc) override;

@@ -134,6 +134,7 @@ void MainWindow::OnDocumentOpened() {
   undo_->Reset();
   tree_->BuildTree();
   info_->Refresh();
+  pane_->LoadEarlyPages();
   const auto& top = document_.GetTree().TopLevel();
   if (!top.empty() && top.front()->module) ShowModule(top.front()->module);
   tree_->setFocus(Qt::OtherFocusReason);

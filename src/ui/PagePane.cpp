@@ -115,8 +115,12 @@ bool PagePane::Show(CModuleBase* module) {
     stack_->addWidget(view);
     stack_->setCurrentWidget(view);
     view->show();
-    // The start URL loads once the view is the active one.
-    if (fresh || html->GetView() != view) html->AttachView(view);
+    // The start URL loads once the view is the active one; a kept view shows what it has.
+    if (fresh || html->GetView() != view) {
+      html->AttachView(view);
+    } else {
+      html->Navigate(html->GetShownUrl().empty() ? html->GetStartUrl() : html->GetShownUrl());
+    }
   } else if (Page* page = module->GetPage()) {
     renderer_ = new PageRenderer(*page);
     renderer_->SetScrollArea(scroll_);
@@ -127,6 +131,18 @@ bool PagePane::Show(CModuleBase* module) {
   // The page's first show left its enables for the idle moment.
   document_.GetHost().PostWakeUp();
   return true;
+}
+
+void PagePane::LoadEarlyPages() {
+  for (CModuleBase* module : document_.GetModules()) {
+    auto* html = dynamic_cast<CHtmlModule*>(module);
+    if (html == nullptr || !html->LoadsEarly() || keptViews_.count(module) != 0) continue;
+    module->CreatePage();
+    auto* view = new HtmlPageView(*html, [this, module] { return current_ == module; }, stack_);
+    view->hide();
+    keptViews_[module] = view;
+    html->LoadInBackground(view);
+  }
 }
 
 void PagePane::Clear() {

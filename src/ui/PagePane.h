@@ -41,6 +41,8 @@ class PagePane : public QWidget, public DocumentObserver {
   bool Show(CModuleBase* module);
   // Lets go of every page (the document is closing).
   void Clear();
+  // Makes and loads, off screen, the views of the pages that load early (an opened project).
+  void LoadEarlyPages();
   // The page takes the focus (Tab or Esc in the tree or the warnings list).
   void FocusPage();
   // The work the page's first show left for the idle moment.

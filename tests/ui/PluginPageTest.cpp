@@ -72,6 +72,57 @@ class PluginPageTest : public QObject {
     qunsetenv("XDG_DATA_HOME");
   }
 
+  // "earlyload": the page's script runs as the project opens, before the user shows it; shown
+  // later, it is the same page (its script state kept), and applications bind to it then.
+  void anEarlyPageRunsItsScriptBeforeItIsShownAndKeepsItsState() {
+    QTemporaryDir dir;
+    qputenv("XDG_DATA_HOME", dir.filePath("data").toLocal8Bit());
+    const QString project = CopyExample(dir, "classic");
+    const QString plugin = project + "/ApplicationConfig/Early.tarq";
+    WriteFile(plugin + "/early.ini",
+              "[tarq_plugins]\nplugin1=EARLY\n[EARLY]\nname=Early\nregisters=EARLY_REGS\n"
+              "maindoc=page.html\nearlyload=yes\n[EARLY_REGS]\nMODE_INIT=0;DW8\n");
+    // Every load counts up: a page loaded twice would say "loads 2".
+    WriteFile(plugin + "/page.html",
+              "<html><head><title>loading</title></head><body><script>"
+              "var n = Number(sessionStorage.getItem('loads') || 0) + 1;"
+              "sessionStorage.setItem('loads', n);"
+              "new QWebChannel(qt.webChannelTransport, function (channel) {"
+              "  channel.objects.tarq.SetReg('MODE_INIT', 7, function (ok) {"
+              "    document.title = 'loads ' + n; });"
+              "});</script></body></html>");
+
+    TestHost host;
+    DocumentEnvironment environment;
+    environment.programFolder = TARQ_BINARY_DIR;
+    EnablePlugins(environment);
+    CProjDoc document(host, environment, RegisterBuiltInModuleKinds);
+    MainWindow window(document, host);
+    QVERIFY(document.OpenProject(project.toStdString()));
+    window.OnDocumentOpened();
+    window.resize(900, 700);
+    window.show();
+    CModuleBase* early = document.FindModule("EARLY", {});
+    QVERIFY(early);
+    QVERIFY(window.Pane()->CurrentModule() != early);
+    // Not shown, yet its script has run.
+    QTRY_COMPARE_WITH_TIMEOUT(early->FindOwnRegister("MODE_INIT")->value, 7u, 20000);
+    QVERIFY(CurrentPluginPageModule() != early);
+
+    QVERIFY(window.ShowModule(early));
+    HtmlPageView* view = window.Pane()->HtmlView();
+    QVERIFY(view);
+    QTRY_COMPARE_WITH_TIMEOUT(view->page()->title(), QString("loads 1"), 20000);
+    QCOMPARE(CurrentPluginPageModule(), early);
+    // Away and back: still the first load.
+    QVERIFY(window.ShowModule(document.FindModule("OCCS", {})));
+    QVERIFY(window.ShowModule(early));
+    QCOMPARE(window.Pane()->HtmlView(), view);
+    QTest::qWait(300);
+    QCOMPARE(view->page()->title(), QString("loads 1"));
+    qunsetenv("XDG_DATA_HOME");
+  }
+
   void desktopServerAnswersOverItsSocketAndANameInUseIsOnlyANote() {
     QTemporaryDir dir;
     const QString project = CopyExample(dir, "classic");
