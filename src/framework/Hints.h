@@ -36,6 +36,9 @@ inline constexpr int kHintChildPageUpdated = 23;
 inline constexpr int kHintWarningChanged = 24;
 // The clock module recomputed its frequencies; the information bar refreshes on it.
 inline constexpr int kHintClocksChanged = 26;
+// Modules joined the open project (a plugin made by an automation client); sent with the
+// first of them. The tree adds their nodes.
+inline constexpr int kHintModulesAdded = 27;
 // The document is being closed and emptied.
 inline constexpr int kHintDocumentClosing = 30;
 

@@ -226,6 +226,7 @@ json CConfigToolObj::CreateDynamicPlugin(const std::string& id, const std::strin
     HeaderFile* source = modules[i]->GetDefineSource();
     modules[i]->LoadDefines(source != nullptr ? *source : doc_->GetMainHeader());
   }
+  doc_->Broadcast(kHintModulesAdded, module);
   module_ = module;
   return info.id + "/" + info.className;
 }

@@ -76,6 +76,17 @@ void ModuleTreeView::BuildTree() {
   RefreshStateImages();
 }
 
+// Nodes of modules that joined the open project get their items; the rest of the tree keeps
+// its expansion and current item.
+void ModuleTreeView::AddNewNodes() {
+  syncing_ = true;
+  for (TreeNode* node : document_.GetTree().AllNodes())
+    if (!items_.contains(node)) AddItems(*node, node->parent ? ItemOf(node->parent) : nullptr);
+  controller_.RecomputeStateImages();
+  syncing_ = false;
+  RefreshStateImages();
+}
+
 void ModuleTreeView::AddItems(TreeNode& node, QTreeWidgetItem* parentItem) {
   auto* item = parentItem ? new QTreeWidgetItem(parentItem) : new QTreeWidgetItem(this);
   item->setText(0, ToQt(node.text));
@@ -164,6 +175,7 @@ void ModuleTreeView::OnCurrentItemChanged(QTreeWidgetItem* current, QTreeWidgetI
 
 void ModuleTreeView::OnHint(int hint, CModuleBase* sender) {
   controller_.OnHint(hint, sender);
+  if (hint == kHintModulesAdded) AddNewNodes();
   if (hint == kHintDocumentClosing) {
     syncing_ = true;
     clear();

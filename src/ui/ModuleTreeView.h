@@ -30,6 +30,7 @@ class ModuleTreeView : public QTreeWidget, public DocumentObserver {
 
   // Fills the view from the document's tree model.
   void BuildTree();
+  void AddNewNodes();
   void ExpandAllNodes(bool expand);
   // Moves the highlighted item to a node without asking anyone (the controller already
   // decided).

@@ -12,6 +12,7 @@
 #include "ui/AutomationLocalServer.h"
 #include "ui/HtmlPageView.h"
 #include "ui/MainWindow.h"
+#include "ui/ModuleTreeView.h"
 #include "ui/PagePane.h"
 
 namespace tarq::uitest {
@@ -121,6 +122,39 @@ class PluginPageTest : public QObject {
     QTest::qWait(300);
     QCOMPARE(view->page()->title(), QString("loads 1"));
     qunsetenv("XDG_DATA_HOME");
+  }
+
+  // A plugin an application makes while the project is open shows in the tree at once, and
+  // the tree keeps the page the user is on.
+  void aDynamicPluginJoinsTheTreeOfTheOpenProject() {
+    QTemporaryDir dir;
+    const QString project = CopyExample(dir, "classic");
+    TestHost host;
+    DocumentEnvironment environment;
+    environment.programFolder = TARQ_BINARY_DIR;
+    EnablePlugins(environment);
+    CProjDoc document(host, environment, RegisterBuiltInModuleKinds);
+    MainWindow window(document, host);
+    QVERIFY(document.OpenProject(project.toStdString()));
+    window.OnDocumentOpened();
+    window.show();
+    CModuleBase* occs = document.FindModule("OCCS", {});
+    QVERIFY(window.ShowModule(occs));
+    QTreeWidgetItem* current = window.Tree()->currentItem();
+
+    CConfigToolObj application(&document);
+    QCOMPARE(QString::fromStdString(application.CreateDynamicPlugin("DYN", "", "", "", "", "").dump()),
+             QString("\"DYN/DYN\""));
+    CModuleBase* dynamic = application.GetModule();
+    QVERIFY(dynamic);
+    QTreeWidgetItem* item = window.Tree()->ItemOf(document.GetTree().FindNode(dynamic));
+    QVERIFY(item);
+    QCOMPARE(item->text(0), QString("Dynamic plugin DYN"));
+    QCOMPARE(window.Tree()->currentItem(), current);
+    QCOMPARE(window.Pane()->CurrentModule(), occs);
+    // Its item leads to its page.
+    window.Tree()->setCurrentItem(item);
+    QCOMPARE(window.Pane()->CurrentModule(), dynamic);
   }
 
   void desktopServerAnswersOverItsSocketAndANameInUseIsOnlyANote() {
