@@ -25,6 +25,37 @@ void WriteFile(const QString& path, const QByteArray& content) {
   if (file.open(QIODevice::WriteOnly)) file.write(content);
 }
 
+// A main window on a copy of the classic example with plugins enabled and a data folder of
+// its own; a test writes its plugin folders under `project` before Open().
+struct PluginWindow {
+  QTemporaryDir dir;
+  const bool dataHome = SetDataHome(dir);
+  const QString project = CopyExample(dir, "classic");
+  TestHost host;
+  DocumentEnvironment environment = PluginEnvironment();
+  CProjDoc document{host, environment, RegisterBuiltInModuleKinds};
+  MainWindow window{document, host};
+
+  ~PluginWindow() { qunsetenv("XDG_DATA_HOME"); }
+  bool Open() {
+    if (!document.OpenProject(project.toStdString())) return false;
+    window.OnDocumentOpened();
+    window.resize(900, 700);
+    window.show();
+    return true;
+  }
+
+  static bool SetDataHome(const QTemporaryDir& dir) {
+    return qputenv("XDG_DATA_HOME", dir.filePath("data").toLocal8Bit());
+  }
+  static DocumentEnvironment PluginEnvironment() {
+    DocumentEnvironment environment;
+    environment.programFolder = TARQ_BINARY_DIR;
+    EnablePlugins(environment);
+    return environment;
+  }
+};
+
 }  // namespace
 
 class PluginPageTest : public QObject {
@@ -32,10 +63,10 @@ class PluginPageTest : public QObject {
 
  private slots:
   void pageScriptCallsTheObjectThroughTheWebChannel() {
-    QTemporaryDir dir;
-    qputenv("XDG_DATA_HOME", dir.filePath("data").toLocal8Bit());
-    const QString project = CopyExample(dir, "classic");
-    const QString plugin = project + "/ApplicationConfig/Board.tarq";
+    PluginWindow session;
+    MainWindow& window = session.window;
+    CProjDoc& document = session.document;
+    const QString plugin = session.project + "/ApplicationConfig/Board.tarq";
     WriteFile(plugin + "/board.ini",
               "[tarq_plugins]\nplugin1=BRD\n[BRD]\nname=Board\nregisters=BRD_REGS\n"
               "maindoc=page.html\n[BRD_REGS]\nMODE_INIT=0;DW8\n");
@@ -49,16 +80,7 @@ class PluginPageTest : public QObject {
               "  });"
               "});</script></body></html>");
 
-    TestHost host;
-    DocumentEnvironment environment;
-    environment.programFolder = TARQ_BINARY_DIR;
-    EnablePlugins(environment);
-    CProjDoc document(host, environment, RegisterBuiltInModuleKinds);
-    MainWindow window(document, host);
-    QVERIFY(document.OpenProject(project.toStdString()));
-    window.OnDocumentOpened();
-    window.resize(900, 700);
-    window.show();
+    QVERIFY(session.Open());
     CModuleBase* board = document.FindModule("BRD", {});
     QVERIFY(board);
     QVERIFY(window.ShowModule(board));
@@ -70,16 +92,15 @@ class PluginPageTest : public QObject {
     QCOMPARE(board->FindOwnRegister("MODE_INIT")->value, 42u);
     // Applications started now bind to the page shown last.
     QCOMPARE(CurrentPluginPageModule(), board);
-    qunsetenv("XDG_DATA_HOME");
   }
 
   // "earlyload": the page's script runs as the project opens, before the user shows it; shown
   // later, it is the same page (its script state kept), and applications bind to it then.
   void anEarlyPageRunsItsScriptBeforeItIsShownAndKeepsItsState() {
-    QTemporaryDir dir;
-    qputenv("XDG_DATA_HOME", dir.filePath("data").toLocal8Bit());
-    const QString project = CopyExample(dir, "classic");
-    const QString plugin = project + "/ApplicationConfig/Early.tarq";
+    PluginWindow session;
+    MainWindow& window = session.window;
+    CProjDoc& document = session.document;
+    const QString plugin = session.project + "/ApplicationConfig/Early.tarq";
     WriteFile(plugin + "/early.ini",
               "[tarq_plugins]\nplugin1=EARLY\n[EARLY]\nname=Early\nregisters=EARLY_REGS\n"
               "maindoc=page.html\nearlyload=yes\n[EARLY_REGS]\nMODE_INIT=0;DW8\n");
@@ -93,16 +114,7 @@ class PluginPageTest : public QObject {
               "    document.title = 'loads ' + n; });"
               "});</script></body></html>");
 
-    TestHost host;
-    DocumentEnvironment environment;
-    environment.programFolder = TARQ_BINARY_DIR;
-    EnablePlugins(environment);
-    CProjDoc document(host, environment, RegisterBuiltInModuleKinds);
-    MainWindow window(document, host);
-    QVERIFY(document.OpenProject(project.toStdString()));
-    window.OnDocumentOpened();
-    window.resize(900, 700);
-    window.show();
+    QVERIFY(session.Open());
     CModuleBase* early = document.FindModule("EARLY", {});
     QVERIFY(early);
     QVERIFY(window.Pane()->CurrentModule() != early);
@@ -121,23 +133,15 @@ class PluginPageTest : public QObject {
     QCOMPARE(window.Pane()->HtmlView(), view);
     QTest::qWait(300);
     QCOMPARE(view->page()->title(), QString("loads 1"));
-    qunsetenv("XDG_DATA_HOME");
   }
 
   // A plugin an application makes while the project is open shows in the tree at once, and
   // the tree keeps the page the user is on.
   void aDynamicPluginJoinsTheTreeOfTheOpenProject() {
-    QTemporaryDir dir;
-    const QString project = CopyExample(dir, "classic");
-    TestHost host;
-    DocumentEnvironment environment;
-    environment.programFolder = TARQ_BINARY_DIR;
-    EnablePlugins(environment);
-    CProjDoc document(host, environment, RegisterBuiltInModuleKinds);
-    MainWindow window(document, host);
-    QVERIFY(document.OpenProject(project.toStdString()));
-    window.OnDocumentOpened();
-    window.show();
+    PluginWindow session;
+    MainWindow& window = session.window;
+    CProjDoc& document = session.document;
+    QVERIFY(session.Open());
     CModuleBase* occs = document.FindModule("OCCS", {});
     QVERIFY(window.ShowModule(occs));
     QTreeWidgetItem* current = window.Tree()->currentItem();
