@@ -35,8 +35,29 @@ class CDeclaredModule : public CModule {
   void UpdateEnables() override { decl_.ApplyRules(); }
 
   const PageDeclaration& Declaration() const { return decl_; }
+  // The id of a declared control by key (its caption where it has one); 0 when the variant
+  // lacks it.
+  uint32_t ControlId(const std::string& key) const {
+    const DeclaredControl* control = decl_.Find(key);
+    if (!control) return 0;
+    return control->captionId != 0 ? control->captionId : control->id;
+  }
 
  protected:
+  // Bits low..high of one of the module's own registers; 0 when it has no such register.
+  uint32_t OwnField(const std::string& reg, int low, int high) const {
+    const Register* r = const_cast<CDeclaredModule*>(this)->FindOwnRegister(reg);
+    if (!r || low < 0 || high < low) return 0;
+    const int width = high - low + 1;
+    const uint32_t mask = width >= 32 ? 0xFFFFFFFFu : (1u << width) - 1;
+    return (r->value >> low) & mask;
+  }
+  // Whether the declared box with this key is checked; false when there is none.
+  bool IsChecked(const std::string& key) const {
+    const DeclaredControl* control = decl_.Find(key);
+    return control && control->Bit() && control->Bit()->GetCheck();
+  }
+
   virtual void ChooseVariant(ModuleContext& doc) { (void)doc; }
   virtual void DeclareRegisters() = 0;
   // A page with the pin-warning control calls SetHasPins(true) here.

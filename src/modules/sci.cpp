@@ -40,7 +40,6 @@ constexpr const char* kFifoKey = "Enable RX and TX FIFO Queues";
 constexpr const char* kLoopKey = "Loop mode";
 constexpr const char* kSourceKey = "Receiver source (requires loop mode):";
 constexpr const char* kByteWideKey = "Byte-wide buffer operations";
-std::string NoteKey(size_t n) { return Format("user vector information %d", static_cast<int>(n)); }
 
 FieldSpec Bit(const std::string& reg, int bit) { return {.reg = reg, .low = bit}; }
 FieldSpec Bits(const std::string& reg, int low, int high) {
@@ -150,7 +149,7 @@ class CharTypeBox : public CSetCtrl {
 std::span<const SciVariant> SciVariants() { return Rows(); }
 
 CpmSCI::CpmSCI(const ArchitectureEntry& entry, CModuleBase* parent)
-    : CDeclaredModule(entry, parent) {}
+    : CDriverModeModule(entry, parent) {}
 
 int CpmSCI::InstanceNumber() const {
   const std::string& name = GetPrefix();
@@ -218,7 +217,7 @@ void CpmSCI::DeclarePage(PageDeclaration& d) {
   d.List({.caption = kSourceKey,
           .field = Bit(kCr, 13),
           .items = {"Internal: TX signal fed to RX", "Single Wire: TX output fed to RX"},
-          .enabled = [this] { return Checked(kLoopKey); }});
+          .enabled = [this] { return IsChecked(kLoopKey); }});
   d.List({.caption = "Function in Wait Mode",
           .field = Bit(kCr, 14),
           .items = {"SCI module enabled in Wait Mode", "SCI module disabled in Wait Mode"}});
@@ -237,7 +236,7 @@ void CpmSCI::DeclarePage(PageDeclaration& d) {
   if (v.fifo) {
     d.Group("FIFO Queues");
     d.Box({.caption = kFifoKey, .field = Bit(kCr2, 5), .comment = kState});
-    const auto fifoOn = [this] { return Checked(kFifoKey); };
+    const auto fifoOn = [this] { return IsChecked(kFifoKey); };
     d.List({.caption = "TX FIFO Empty Watermark:",
             .field = Bits(kCr2, 11, 12),
             .items = {"0 words in FIFO", "1 or less words in FIFO", "2 or less words in FIFO",
@@ -264,7 +263,7 @@ void CpmSCI::DeclarePage(PageDeclaration& d) {
   }
   if (v.userSlotNotes) {
     for (size_t n = 0; n < 2; ++n)
-      d.Link({.caption = "(user vector information)", .key = NoteKey(n), .shown = false});
+      d.Link({.caption = "(user vector information)", .key = UserNoteKey(n), .shown = false});
   }
   d.InterruptPanels(kInterruptPanelWidth);
   d.PinWarning();
@@ -328,30 +327,11 @@ Register* CpmSCI::Reg(const std::string& name) const {
   return const_cast<CpmSCI*>(this)->FindOwnRegister(name);
 }
 
-uint32_t CpmSCI::Field(const std::string& reg, int low, int high) const {
-  const Register* r = Reg(reg);
-  if (!r) return 0;
-  const uint32_t width = static_cast<uint32_t>(high - low + 1);
-  const uint32_t mask = width >= 32 ? 0xFFFFFFFFu : (1u << width) - 1;
-  return (r->value >> low) & mask;
-}
-
-bool CpmSCI::Checked(const std::string& key) const {
-  const DeclaredControl* control = decl_.Find(key);
-  return control && control->Bit() && control->Bit()->GetCheck();
-}
-
-uint32_t CpmSCI::ControlId(const std::string& key) const {
-  const DeclaredControl* control = decl_.Find(key);
-  if (!control) return 0;
-  return control->captionId != 0 ? control->captionId : control->id;
-}
-
 uint32_t CpmSCI::Divisor() const {
-  return variant_ && variant_->fineTune ? Field(kBr, 3, 15) : Field(kBr, 0, 12);
+  return variant_ && variant_->fineTune ? OwnField(kBr, 3, 15) : OwnField(kBr, 0, 12);
 }
 
-uint32_t CpmSCI::FineTune() const { return variant_ && variant_->fineTune ? Field(kBr, 0, 2) : 0; }
+uint32_t CpmSCI::FineTune() const { return variant_ && variant_->fineTune ? OwnField(kBr, 0, 2) : 0; }
 
 double CpmSCI::InputClockHz() const {
   double mhz = GetBusClockMHz();
@@ -376,14 +356,6 @@ double CpmSCI::BaudRate() const {
   return static_cast<float>(clock) / static_cast<float>(divider);
 }
 
-int CpmSCI::DriverMode() const {
-  const DeclaredControl* control = decl_.Find(kModeKey);
-  if (!control || !control->Mode()) return -1;
-  // A value no item stands for (mode 3 from a header) selects nothing and is kept.
-  const int index = control->Mode()->RegisterIndex();
-  return index >= 0 && index < static_cast<int>(control->decl.items.size()) ? index : -1;
-}
-
 std::string CpmSCI::IsrName(size_t user) const {
   if (!variant_ || user >= variant_->isrSuffixes.size() || variant_->isrSuffixes[user].empty())
     return {};
@@ -391,9 +363,9 @@ std::string CpmSCI::IsrName(size_t user) const {
 }
 
 bool CpmSCI::IsSignalUsed(const std::string& signal) const {
-  if (!Field(kCr, 15, 15)) return true;
+  if (!OwnField(kCr, 15, 15)) return true;
   if (signal.find("RXD") != std::string::npos) return false;
-  if (signal.find("TXD") != std::string::npos) return Field(kCr, 13, 13) != 0;
+  if (signal.find("TXD") != std::string::npos) return OwnField(kCr, 13, 13) != 0;
   return true;
 }
 
@@ -415,10 +387,6 @@ std::vector<uint32_t> CpmSCI::MonitorVectors() const {
 void CpmSCI::UpdateValues() {
   if (const DeclaredControl* display = decl_.Find("Baude Rate:"))
     ShowFrequency(display->id, BaudRate(), false, nullptr, "%.0f bps");
-}
-
-void CpmSCI::ClaimVectors() {
-  vectorFailure_ = !ClaimInterruptVectors(DriverMode() > 0, [this](size_t n) { return IsrName(n); });
 }
 
 void CpmSCI::ForceDriverInterrupts() {
@@ -447,18 +415,6 @@ void CpmSCI::UpdateBufferBoxes() {
   }
 }
 
-void CpmSCI::UpdateUserSlotNotes() {
-  Page* page = GetPage();
-  if (!page || !variant_->userSlotNotes) return;
-  for (size_t n = 0; n < 2; ++n) {
-    const DeclaredControl* label = decl_.Find(NoteKey(n));
-    if (!label) continue;
-    const std::string note = UserSlotNote(*this, n, true);
-    if (!note.empty()) page->SetText(label->id, note);
-    page->SetShown(label->id, !note.empty());
-  }
-}
-
 void CpmSCI::UpdateEnables() {
   ForceDriverInterrupts();
   ClaimVectors();
@@ -472,10 +428,7 @@ void CpmSCI::CheckWarnings() {
   ForceDriverInterrupts();
   ClaimVectors();
   UpdateUserSlotNotes();
-  const DeclaredControl* mode = decl_.Find(kModeKey);
-  if (mode)
-    SetWarning(mode->captionId, vectorFailure_, mode->decl.caption,
-               vectorFailure_ ? kClaimFailedText : "");
+  ReportVectorClaim();
 }
 
 void CpmSCI::OnControlEvent(Page& page, Control& control, ControlEvent event) {

@@ -11,8 +11,8 @@
 
 #include "framework/Bindings.h"
 #include "framework/Capabilities.h"
-#include "framework/DeclaredModule.h"
 #include "framework/Module.h"
+#include "modules/driver_mode.h"
 
 namespace tarq {
 
@@ -39,7 +39,7 @@ struct SciVariant {
 
 std::span<const SciVariant> SciVariants();
 
-class CpmSCI : public CDeclaredModule, public MonitorInterface {
+class CpmSCI : public CDriverModeModule, public MonitorInterface {
  public:
   explicit CpmSCI(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
 
@@ -71,36 +71,22 @@ class CpmSCI : public CDeclaredModule, public MonitorInterface {
   double InputClockHz() const;
   // The baud rate in bit/s; 0 for a divisor of 0 or of 8192 and above, or no clock.
   double BaudRate() const;
-  // The driver mode as a list position: 0 "Disabled", 1 "Blocking/Non-blocking",
-  // 2 "Buffered"; -1 for a value no item stands for.
-  int DriverMode() const;
+  // Driver modes (list positions): 0 "Disabled", 1 "Blocking/Non-blocking", 2 "Buffered".
   // The ISR name of interrupt user n in a driver mode ("Sci0TxEmptyISR"; empty without a suffix).
-  std::string IsrName(size_t user) const;
-  // Whether the last claim of the driver mode's vectors failed.
-  bool VectorClaimFailed() const { return vectorFailure_; }
+  std::string IsrName(size_t user) const override;
 
   const SciVariant* Variant() const { return variant_; }
-  // The id of a declared control by key; 0 when the variant lacks it.
-  uint32_t ControlId(const std::string& key) const;
-
-  static constexpr const char* kModeKey = "Mode of operation:";
-  static constexpr const char* kClaimFailedText = "Could not set interrupt vectors required by this mode";
 
  private:
   void ChooseVariant(ModuleContext& doc) override;
   void DeclareRegisters() override;
   void DeclarePage(PageDeclaration& d) override;
-  // Claims (in a driver mode) or releases the vectors; sets the failure flag.
-  void ClaimVectors();
+  bool HasUserSlotNotes() const override { return variant_ && variant_->userSlotNotes; }
   void ForceDriverInterrupts();
   void UpdateBufferBoxes();
-  void UpdateUserSlotNotes();
   Register* Reg(const std::string& name) const;
-  uint32_t Field(const std::string& reg, int low, int high) const;
-  bool Checked(const std::string& key) const;
 
   const SciVariant* variant_ = nullptr;
-  bool vectorFailure_ = false;
 };
 
 void RegisterSciModuleKinds(ModuleFactory& factory);

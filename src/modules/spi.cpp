@@ -23,7 +23,6 @@ constexpr uint32_t kParam = USERDEFINE;
 constexpr uint32_t kState = 1;
 constexpr int kInterruptPanelWidth = 420;
 constexpr const char* kFifoKey = "Enable RX and TX FIFO Queues";
-std::string NoteKey(size_t n) { return Format("user vector information %d", static_cast<int>(n)); }
 
 FieldSpec Bit(const std::string& reg, int bit) { return {.reg = reg, .low = bit}; }
 FieldSpec Bits(const std::string& reg, int low, int high) {
@@ -60,7 +59,7 @@ const std::vector<SpiVariant>& Rows() {
 std::span<const SpiVariant> SpiVariants() { return Rows(); }
 
 CpmSPI::CpmSPI(const ArchitectureEntry& entry, CModuleBase* parent)
-    : CDeclaredModule(entry, parent) {}
+    : CDriverModeModule(entry, parent) {}
 
 int CpmSPI::InstanceNumber() const {
   const std::string& name = GetPrefix();
@@ -165,7 +164,7 @@ void CpmSPI::DeclarePage(PageDeclaration& d) {
   if (v.fifo) {
     d.Group("FIFO and Delay");
     d.Box({.caption = kFifoKey, .field = Bit(kFifo, 0), .comment = kState});
-    const auto fifoOn = [this] { return Checked(kFifoKey); };
+    const auto fifoOn = [this] { return IsChecked(kFifoKey); };
     d.List({.caption = "TX FIFO Empty Watermark:", .field = Bits(kFifo, 5, 6),
             .items = {"0 words in FIFO", "1 or less words in FIFO", "2 or less words in FIFO",
                       "3 or less words in FIFO"},
@@ -188,7 +187,7 @@ void CpmSPI::DeclarePage(PageDeclaration& d) {
   }
   if (v.userSlotNotes) {
     for (size_t n = 0; n < 2; ++n)
-      d.Link({.caption = "(user vector information)", .key = NoteKey(n), .shown = false});
+      d.Link({.caption = "(user vector information)", .key = UserNoteKey(n), .shown = false});
   }
   d.InterruptPanels(kInterruptPanelWidth);
   d.PinWarning();
@@ -209,28 +208,10 @@ void CpmSPI::DeclarePage(PageDeclaration& d) {
 
 // ---- facts ----
 
-uint32_t CpmSPI::Field(const std::string& reg, int low, int high) const {
-  const Register* r = const_cast<CpmSPI*>(this)->FindOwnRegister(reg);
-  if (!r) return 0;
-  const uint32_t width = static_cast<uint32_t>(high - low + 1);
-  return (r->value >> low) & ((1u << width) - 1);
-}
-
-bool CpmSPI::Checked(const std::string& key) const {
-  const DeclaredControl* control = decl_.Find(key);
-  return control && control->Bit() && control->Bit()->GetCheck();
-}
-
-uint32_t CpmSPI::ControlId(const std::string& key) const {
-  const DeclaredControl* control = decl_.Find(key);
-  if (!control) return 0;
-  return control->captionId != 0 ? control->captionId : control->id;
-}
-
 int CpmSPI::DivisorPosition() const {
-  if (variant_->classic) return static_cast<int>(Field(kSpscr, 6, 7));
-  int position = static_cast<int>(Field(kSpscr, 13, 15));
-  if (variant_->splitDivisor && Field(kSpdscr, 4, 4)) position += 8;
+  if (variant_->classic) return static_cast<int>(OwnField(kSpscr, 6, 7));
+  int position = static_cast<int>(OwnField(kSpscr, 13, 15));
+  if (variant_->splitDivisor && OwnField(kSpdscr, 4, 4)) position += 8;
   return position;
 }
 
@@ -256,7 +237,7 @@ uint32_t CpmSPI::EffectiveDivisor() const {
     return p >= 0 && p < 4 ? kClassic[p] : 0;
   }
   uint32_t divisor = 2u << p;
-  if (variant_->multiply && Checked(kMultiplyKey)) divisor *= 2;
+  if (variant_->multiply && IsChecked(kMultiplyKey)) divisor *= 2;
   if (variant_->divisorLimit != 0 && divisor > variant_->divisorLimit) divisor = variant_->divisorLimit;
   return divisor;
 }
@@ -264,7 +245,7 @@ uint32_t CpmSPI::EffectiveDivisor() const {
 bool CpmSPI::DivisorLimited() const {
   if (variant_->classic || variant_->divisorLimit == 0) return false;
   uint64_t divisor = 2ull << DivisorPosition();
-  if (variant_->multiply && Checked(kMultiplyKey)) divisor *= 2;
+  if (variant_->multiply && IsChecked(kMultiplyKey)) divisor *= 2;
   return divisor > variant_->divisorLimit;
 }
 
@@ -278,15 +259,7 @@ double CpmSPI::BitClockHz() const {
 double CpmSPI::DelaySeconds() const {
   const double bus = static_cast<double>(GetBusClockMHz()) * 1e6;
   if (bus <= 0) return 0;
-  return Field(kDelay, 0, 12) / bus;
-}
-
-int CpmSPI::DriverMode() const {
-  const DeclaredControl* control = decl_.Find(kModeKey);
-  if (!control || !control->Mode()) return -1;
-  // Modes 2 and 3 (from a header) name no item: nothing is selected and the value stays.
-  const int index = control->Mode()->RegisterIndex();
-  return index >= 0 && index < static_cast<int>(control->decl.items.size()) ? index : -1;
+  return OwnField(kDelay, 0, 12) / bus;
 }
 
 std::string CpmSPI::IsrName(size_t user) const {
@@ -312,22 +285,6 @@ void CpmSPI::UpdateValues() {
   }
 }
 
-void CpmSPI::ClaimVectors() {
-  vectorFailure_ = !ClaimInterruptVectors(DriverMode() > 0, [this](size_t n) { return IsrName(n); });
-}
-
-void CpmSPI::UpdateUserSlotNotes() {
-  Page* page = GetPage();
-  if (!page || !variant_->userSlotNotes) return;
-  for (size_t n = 0; n < 2; ++n) {
-    const DeclaredControl* label = decl_.Find(NoteKey(n));
-    if (!label) continue;
-    const std::string note = UserSlotNote(*this, n, true);
-    if (!note.empty()) page->SetText(label->id, note);
-    page->SetShown(label->id, !note.empty());
-  }
-}
-
 void CpmSPI::UpdateEnables() {
   ClaimVectors();
   decl_.ApplyRules();
@@ -338,10 +295,7 @@ void CpmSPI::CheckWarnings() {
   CModule::CheckWarnings();
   ClaimVectors();
   UpdateUserSlotNotes();
-  // A failed claim is reported as the serial port reports it.
-  if (const DeclaredControl* mode = decl_.Find(kModeKey))
-    SetWarning(mode->captionId, vectorFailure_, mode->decl.caption,
-               vectorFailure_ ? kClaimFailedText : "");
+  ReportVectorClaim();
 }
 
 void CpmSPI::OnControlEvent(Page& page, Control& control, ControlEvent event) {

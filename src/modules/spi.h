@@ -10,8 +10,8 @@
 
 #include "framework/Bindings.h"
 #include "framework/Capabilities.h"
-#include "framework/DeclaredModule.h"
 #include "framework/Module.h"
+#include "modules/driver_mode.h"
 
 namespace tarq {
 
@@ -34,7 +34,7 @@ struct SpiVariant {
 
 std::span<const SpiVariant> SpiVariants();
 
-class CpmSPI : public CDeclaredModule {
+class CpmSPI : public CDriverModeModule {
  public:
   explicit CpmSPI(const ArchitectureEntry& entry, CModuleBase* parent = nullptr);
 
@@ -57,31 +57,21 @@ class CpmSPI : public CDeclaredModule {
   double BitClockHz() const;
   // The inter-word delay in seconds (Casp); 0 without a bus clock.
   double DelaySeconds() const;
-  // 0 "Disabled", 1 "Blocking/Non-blocking"; -1 for a value no item stands for.
-  int DriverMode() const;
-  std::string IsrName(size_t user) const;
-  bool VectorClaimFailed() const { return vectorFailure_; }
+  // Driver modes (list positions): 0 "Disabled", 1 "Blocking/Non-blocking".
+  std::string IsrName(size_t user) const override;
 
   const SpiVariant* Variant() const { return variant_; }
-  // The id of a declared control (its caption where it has one); 0 when the variant lacks it.
-  uint32_t ControlId(const std::string& key) const;
 
-  static constexpr const char* kModeKey = "Mode of operation:";
   static constexpr const char* kMultiplyKey = "Multiply Divisor 2x";
-  static constexpr const char* kClaimFailedText = "Could not set interrupt vectors required by this mode";
 
  private:
   void ChooseVariant(ModuleContext& doc) override;
   void DeclareRegisters() override;
   void DeclarePage(PageDeclaration& d) override;
-  void ClaimVectors();
-  void UpdateUserSlotNotes();
-  uint32_t Field(const std::string& reg, int low, int high) const;
-  bool Checked(const std::string& key) const;
+  bool HasUserSlotNotes() const override { return variant_ && variant_->userSlotNotes; }
   const char* DataRegister() const;
 
   const SpiVariant* variant_ = nullptr;
-  bool vectorFailure_ = false;
 };
 
 void RegisterSpiModuleKinds(ModuleFactory& factory);
