@@ -42,6 +42,18 @@ constexpr int kGroupSpacing = 10;
 constexpr int kEditWidth = 105;  // edit boxes and displays without a width of their own
 constexpr int kMinimumComboWidth = 90;
 constexpr int kSpinWidth = 16;
+// Captions line up in a column as wide as the widest of them: one long caption would push
+// every row of its group to the right, so a caption wider than this wraps instead.
+constexpr int kCaptionWrapWidth = 200;
+
+// Wraps a caption in front of a control that is wider than kCaptionWrapWidth.
+void LimitCaptionWidth(QWidget* widget) {
+  auto* label = qobject_cast<QLabel*>(widget);
+  if (label == nullptr || label->textFormat() != Qt::PlainText) return;
+  if (label->sizeHint().width() <= kCaptionWrapWidth) return;
+  label->setWordWrap(true);
+  label->setFixedWidth(kCaptionWrapWidth);
+}
 
 // The up-down buttons of an edit box (the page's spin control).
 class SpinButtons : public QWidget {
@@ -653,6 +665,7 @@ QWidget* PageRenderer::BuildContainer(Page& page, uint32_t groupId, QWidget* par
     // Captions line up in the first column; the last cell takes the rest of the row, and
     // a last, stretching column keeps the controls at their natural width on the left.
     const int count = static_cast<int>(cells.size());
+    if (count > 1) LimitCaptionWidth(cells.front().widget);
     for (int i = 0; i < count; ++i) {
       const Cell& cell = cells[static_cast<size_t>(i)];
       const Qt::Alignment align = cell.fill ? Qt::Alignment() : (Qt::AlignLeft | Qt::AlignVCenter);
