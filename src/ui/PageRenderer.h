@@ -15,6 +15,7 @@
 
 #include <QScrollArea>
 class QBoxLayout;
+class QLabel;
 class QVBoxLayout;
 
 namespace tarq {
@@ -89,6 +90,14 @@ class PageRenderer : public QWidget, public PageObserver {
   QHash<const QObject*, Target> targets_;
   std::unordered_map<const Control*, const Control*> spinOfEdit_;
   std::vector<QPointer<QBoxLayout>> blockRows_;
+  // Grids whose caption column holds captions wider than the wrap width: those captions
+  // wrap while the grid, with them on one line, would reach past the pane.
+  struct CaptionColumn {
+    QPointer<QWidget> container;
+    int naturalWidth = 0;  // the grid's width with every caption on one line
+    std::vector<QPointer<QLabel>> captions;
+  };
+  std::vector<CaptionColumn> captionColumns_;
   bool applying_ = false;
   unsigned generation_ = 0;
   bool rebuildScheduled_ = false;

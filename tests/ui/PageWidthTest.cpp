@@ -1,5 +1,7 @@
 // The module pages fit the right pane at the window's default size: no horizontal scroll
-// bar on the six-channel PWM pages of the examples, however many options their variant has.
+// bar on the six-channel PWM pages of the examples, however many options their variant has;
+// long captions wrap for it only where their group would not fit.
+#include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
@@ -36,6 +38,25 @@ class PageWidthTest : public QObject {
                               .arg(area->horizontalScrollBar()->maximum())
                               .arg(Overhang(session, area))));
     }
+  }
+
+  // A long caption wraps only while its group would not fit: in a wide window it stays on
+  // one line.
+  void longCaptionsWrapOnlyWhereTheGroupWouldNotFit() {
+    Session session("brel");
+    QVERIFY(session.window->ShowModule(session.Module("PWM")));
+    session.Idle();
+    const ControlRef asymmetric =
+        session.CurrentPage()->FindControlByText("Asymetric output (center alignment only)");
+    QVERIFY(asymmetric);
+    auto* caption = qobject_cast<QLabel*>(session.Widget(asymmetric.fullId));
+    QVERIFY(caption);
+    QTRY_VERIFY(caption->wordWrap());
+    session.window->resize(1800, 700);
+    QTRY_VERIFY(!caption->wordWrap());
+    QTRY_COMPARE(session.window->Pane()->ScrollArea()->horizontalScrollBar()->maximum(), 0);
+    session.window->resize(900, 700);
+    QTRY_VERIFY(caption->wordWrap());
   }
 
  private:
