@@ -707,7 +707,7 @@ QWidget* PageRenderer::BuildContainer(Page& page, uint32_t groupId, QWidget* par
   // Measured now, before any caption wraps: what the grid needs with them on one line.
   if (!longCaptions.empty()) container->ensurePolished();
   for (auto& [captionGrid, captions] : longCaptions)
-    captionColumns_.push_back({container, captionGrid->sizeHint().width(), std::move(captions)});
+    captionColumns_.push_back({container, captionGrid->minimumSize().width(), std::move(captions)});
 
   // Child pages stacked under each other (pin rows, crossbar rows) line up their columns.
   if (childGrids.size() > 1) {

@@ -94,7 +94,7 @@ class PageRenderer : public QWidget, public PageObserver {
   // wrap while the grid, with them on one line, would reach past the pane.
   struct CaptionColumn {
     QPointer<QWidget> container;
-    int naturalWidth = 0;  // the grid's width with every caption on one line
+    int naturalWidth = 0;  // the least width of the grid with every caption on one line
     std::vector<QPointer<QLabel>> captions;
   };
   std::vector<CaptionColumn> captionColumns_;
