@@ -46,7 +46,7 @@ constexpr int kSpinWidth = 16;
 // row of its group to the right. Where that makes the group wider than the pane, such a
 // caption wraps at this width instead.
 constexpr int kCaptionWrapWidth = 200;
-constexpr int kGroupInnerMargin = 8;
+constexpr int kGroupRightEdge = 8 + 2;  // a group box's inner margin and frame
 
 // A plain caption in front of a control that is wider than kCaptionWrapWidth, or null.
 QLabel* LongCaption(QWidget* widget) {
@@ -302,8 +302,8 @@ void PageRenderer::AdaptRows() {
   const int available = scrollArea_->viewport()->width() - kPageMargin;
   for (const CaptionColumn& column : captionColumns_) {
     if (!column.container) continue;
-    const int needed = column.container->mapTo(this, QPoint(0, 0)).x() + column.naturalWidth +
-                       kGroupInnerMargin + 2;
+    const int needed =
+        column.container->mapTo(this, QPoint(0, 0)).x() + column.naturalWidth + kGroupRightEdge;
     for (const QPointer<QLabel>& caption : column.captions)
       if (caption) WrapCaption(*caption, needed > available);
   }
@@ -685,11 +685,11 @@ QWidget* PageRenderer::BuildContainer(Page& page, uint32_t groupId, QWidget* par
     // Captions line up in the first column; the last cell takes the rest of the row, and
     // a last, stretching column keeps the controls at their natural width on the left.
     const int count = static_cast<int>(cells.size());
-    if (count > 1)
-      if (QLabel* caption = LongCaption(cells.front().widget)) {
-        if (longCaptions.empty() || longCaptions.back().first != grid) longCaptions.push_back({grid, {}});
-        longCaptions.back().second.emplace_back(caption);
-      }
+    if (QLabel* caption = count > 1 ? LongCaption(cells.front().widget) : nullptr) {
+      if (longCaptions.empty() || longCaptions.back().first != grid)
+        longCaptions.push_back({grid, {}});
+      longCaptions.back().second.emplace_back(caption);
+    }
     for (int i = 0; i < count; ++i) {
       const Cell& cell = cells[static_cast<size_t>(i)];
       const Qt::Alignment align = cell.fill ? Qt::Alignment() : (Qt::AlignLeft | Qt::AlignVCenter);

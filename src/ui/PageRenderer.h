@@ -79,7 +79,8 @@ class PageRenderer : public QWidget, public PageObserver {
   void ScrollIntoView(QWidget* widget);
   const Control* SpinOf(const Control* edit) const;
   bool ForwardWheel(QEvent* event);
-  // Rows of group boxes side by side stack up when the pane is too narrow for them.
+  // Rows of group boxes side by side stack up when the pane is too narrow for them, and long
+  // captions wrap where their group would not fit.
   void AdaptRows();
 
   Page* page_;
