@@ -480,6 +480,29 @@ int RunSet(const CliRequest& request, CProjDocBase& doc, std::ostream& out, std:
   return kExitOk;
 }
 
+// Why a program link finds no module: no module has its prefix, or the one that has it is
+// of another class (often a control written where the class belongs).
+std::string MissingLinkTargetMessage(CProjDocBase& doc, const LinkParts& parts) {
+  const CModuleBase* byPrefix = doc.FindModule(parts.prefix, "");
+  if (byPrefix == nullptr) return "the link names no module of this project (" + parts.prefix + ")";
+  std::string message =
+      "module " + parts.prefix + " is of class " + byPrefix->GetClass() + ", not " + parts.kind;
+  if (parts.control.empty())
+    message += " (a link names the class before the control: tarq:" + parts.prefix + "/" +
+               byPrefix->GetClass() + "/" + parts.kind + ")";
+  return message;
+}
+
+// Whether the target's page has the control a link names. A page built only to look is
+// taken down again, so following the link starts from the state it would without the check.
+bool HasLinkControl(CModuleBase& target, const std::string& control) {
+  const bool built = target.HasPage();
+  if (!built && OpenPage(target) == nullptr) return false;
+  const bool found = static_cast<bool>(target.FindLinkControl(control));
+  if (!built) target.DestroyPage();
+  return found;
+}
+
 int RunFollow(const CliRequest& request, CProjDocBase& doc, std::ostream& out, std::ostream& err) {
   LinkParts parts;
   if (!SplitProgramLink(DecodeUrlEscapes(request.link), parts)) {
@@ -488,10 +511,15 @@ int RunFollow(const CliRequest& request, CProjDocBase& doc, std::ostream& out, s
   }
   CModuleBase* target = doc.FindModule(parts.prefix, parts.kind);
   if (target == nullptr) {
-    err << "tarq-cli: the link names no module of this project\n";
+    err << "tarq-cli: " << MissingLinkTargetMessage(doc, parts) << "\n";
     return kExitFailed;
   }
   doc.OnIdle();
+  if (!parts.control.empty() && !HasLinkControl(*target, parts.control)) {
+    // Nothing is followed: a script learns of the broken link before anything changes.
+    err << "tarq-cli: " << MissingLinkControlMessage(target->GetPrefix(), parts.control) << "\n";
+    return kExitFailed;
+  }
   target->OpenLink(request.link, {});
   doc.OnIdle();
   const bool saved = !request.save || doc.Save();

@@ -103,6 +103,7 @@ ImportSettings::Outcome ImportSettings::Import(CModuleBase* destination, CModule
                     " module settings?") != Answer::Yes)
     return Outcome::Declined;
   current_.ShowModule(destination);
+  current_.NameNextStep(destination->GetPrefix() + " Import");
   if (!destination->ImportFrom(*source, selection, true)) {
     host.ShowMessage("The destination module was NOT changed!", MessageIcon::Exclamation);
     return Outcome::NotChanged;

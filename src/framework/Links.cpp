@@ -112,6 +112,10 @@ bool SplitProgramLink(std::string_view url, LinkParts& parts) {
   return true;
 }
 
+std::string MissingLinkControlMessage(const std::string& prefix, const std::string& control) {
+  return "The page of module " + prefix + " has no control \"" + control + "\"";
+}
+
 // ---- CModuleBase services ----
 
 std::string CModuleBase::MakeLink(uint32_t controlId, const std::string& query,
@@ -148,6 +152,13 @@ bool CModuleBase::OpenLink(const std::string& url, const std::string& tipText) {
   return true;
 }
 
+ControlRef CModuleBase::FindLinkControl(const std::string& control) {
+  if (control.empty()) return {};
+  if (!IsDigit(control.front())) return FindControlByText(control);
+  uint32_t id = 0;
+  return ReadCIntegerPrefix(control, id) && id != 0 ? FindControlById(id) : ControlRef{};
+}
+
 void CModuleBase::NavigateTo(CModuleBase* source, const std::string& url,
                              const std::string& tipText) {
   const std::string decoded = DecodeUrlEscapes(url);
@@ -165,14 +176,11 @@ void CModuleBase::NavigateTo(CModuleBase* source, const std::string& url,
   const bool onScreen =
       GetPage() != nullptr && context_ != nullptr && context_->GetCurrentModule() == this;
   if (!parts.control.empty() && onScreen) {
-    ControlRef found;
-    if (IsDigit(parts.control.front())) {
-      uint32_t id = 0;
-      if (ReadCIntegerPrefix(parts.control, id) && id != 0) found = FindControlById(id);
+    const ControlRef found = FindLinkControl(parts.control);
+    if (!found) {
+      // A link that leads nowhere on the page says so rather than leaving the user guessing.
+      context_->GetHost().ShowMessage(MissingLinkControlMessage(GetPrefix(), parts.control));
     } else {
-      found = FindControlByText(parts.control);
-    }
-    if (found) {
       std::string text = tipText;
       std::string title;
       if (auto it = parts.params.find("tiptext"); it != parts.params.end()) text = it->second;
@@ -191,6 +199,8 @@ void CModuleBase::NavigateTo(CModuleBase* source, const std::string& url,
 
 void CModule::OnLinkQuery(CModuleBase* source, const std::string& url, const std::string& query) {
   if (query == "FIXPINS") {
+    if (ModuleContext* context = GetContext())
+      context->NameNextStep(GetPrefix() + " Assign missing pins");
     FixPins();
     // Checked again even when nothing moved: the warning then still tells the truth.
     CheckPinWarnings();

@@ -49,4 +49,7 @@ bool SplitProgramLink(std::string_view url, LinkParts& parts);
 // trimmed and lower-cased, values kept as they are; empty pieces skipped.
 LinkParams ParseLinkParams(std::string_view query);
 
+// What the user is told when a link names a control that its module's page does not have.
+std::string MissingLinkControlMessage(const std::string& prefix, const std::string& control);
+
 }  // namespace tarq

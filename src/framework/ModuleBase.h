@@ -56,6 +56,9 @@ class ModuleContext {
   // The project settings for modules that edit them (the clock module's oscillator
   // frequencies); none in a bare context.
   virtual ProjectSettings* GetEditableSettings() { return nullptr; }
+  // Names the user's action under way for the undo history ("SCI_0 Assign missing pins"),
+  // where no single control names it; nothing records it in a bare context.
+  virtual void NameNextStep(const std::string& name) { (void)name; }
 };
 
 class CModuleBase {
@@ -222,6 +225,9 @@ class CModuleBase {
   // Acts on this module as the link's target: focuses and explains the named control when
   // the page is on screen, then hands the query to OnLinkQuery and OnLinkParams.
   void NavigateTo(CModuleBase* source, const std::string& url, const std::string& tipText);
+  // The control a link's control part names on the page as built: a number (C syntax) is a
+  // control id, any other text the exact window text. Empty when there is no such control.
+  ControlRef FindLinkControl(const std::string& control);
   // A link's query as a whole (a word such as FIXPINS) and as key=value pairs.
   virtual void OnLinkQuery(CModuleBase* source, const std::string& url, const std::string& query) {
     (void)source; (void)url; (void)query;

@@ -323,6 +323,9 @@ class Page {
   Page* GetFocusPage() const;
   // Full id of the focused control, 0 for none.
   uint32_t GetFocusId() const;
+  // The id that finds this page's control from the module's page (child page id x 65536
+  // plus the control's own id on a child page).
+  uint32_t FullIdOf(const Control& control) const;
 
   // ---- tooltips ----
   // Focus the control (or the next tab stop after it), scroll it into view, then ask the
@@ -355,7 +358,6 @@ class Page {
   void Deliver(Control& control, ControlEvent event);
   void RunHandler(Control& control, ControlEvent event);
   ControlRef Locate(uint32_t id);
-  uint32_t FullIdOf(const Control& control) const;
   std::vector<PageObserver*> ObserversCopy() const;
   // Radio buttons of the group that holds this one, in tab order.
   std::vector<Control*> RadioGroupOf(const Control& control);

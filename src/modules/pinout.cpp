@@ -199,6 +199,7 @@ void CpmPINOUT::OnLinkQuery(CModuleBase* source, const std::string& url, const s
   }
   Host* host = HostInForce();
   if (host) host->BeginWaitCursor();
+  GetContext()->NameNextStep(module->GetPrefix() + " Assign missing pins");
   if (AssignMissingSignals(*GetContext(), *module, filter)) AnnouncePinChanges(*GetContext(), this);
   SendPinNames();
   SendCheckBoxes();

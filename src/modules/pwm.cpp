@@ -233,16 +233,18 @@ void CpmPWM::DeclarePage(PageDeclaration& d) {
     d.List({.caption = Format("Channel Coupling: %s", kPairNames[pair]),
             .field = {.reg = kPmcfg, .low = 1 + pair}, .items = {"Complementary", "Independent"},
             .label = "Chann. coupling: " + channels, .width = 120});
+    // The polarities on a row of their own and the current polarity on the next: the pair's
+    // settings side by side would be wider than the pane.
     d.List({.caption = "Bottom Polarity:", .key = "Bottom Polarity: " + channels,
             .field = {.reg = kPmcfg, .low = 4 + pair}, .items = {"Positive", "Negative"},
-            .label = "Bottom Polarity: " + channels, .width = 90, .newRow = false});
+            .label = "Bottom Polarity: " + channels, .width = 90});
     d.List({.caption = "Top Polarity:", .key = "Top Polarity: " + channels,
             .field = {.reg = kPmcfg, .low = 8 + pair}, .items = {"Positive", "Negative"},
             .label = "Top Polarity   : " + channels, .width = 90, .newRow = false});
     if (v.later) {
       d.List({.caption = "Current polarity:", .key = "Current Polarity: " + channels,
               .field = {.reg = kPmctl, .low = 8 + pair}, .items = {"Low", "High"},
-              .label = "Current Polarity: " + channels, .width = 70, .newRow = false,
+              .label = "Current Polarity: " + channels, .width = 70,
               .enabled = [this, pair] { return Complementary(pair); }});
       d.List({.caption = "Asymetric output (center alignment only)",
               .key = "Asymmetric Operation: " + channels,
@@ -314,7 +316,7 @@ void CpmPWM::DeclarePage(PageDeclaration& d) {
   for (int k = 0; k < 6; ++k) {
     d.Box({.caption = Format("Mask %d", k), .key = Format("Mask Channels: %d", k),
            .field = {.reg = kPmccr, .low = 8 + k}, .label = Format("Mask Channels: %d", k),
-           .comment = kState, .newRow = k == 0});
+           .comment = kState, .newRow = k % 3 == 0});
   }
   d.List({.caption = "PWM Operation:", .field = {.reg = kPmccr, .low = 4, .high = 5},
           .items = {"Each value register is accessed independently",
@@ -334,7 +336,7 @@ void CpmPWM::DeclarePage(PageDeclaration& d) {
              .key = Format("PWM Compare Invert: Channel %d", k),
              .field = {.reg = kPmsrc, .low = 8 + k},
              .label = Format("PWM Compare Invert: Channel %d", k), .comment = kState,
-             .newRow = k == 0, .enabled = [this, k, pair] {
+             .newRow = k % 3 == 0, .enabled = [this, k, pair] {
                if (k % 2 == 0) return true;
                return !Complementary(pair) || PairSource(pair) == 1 || !BitOf(kPmccr, 14);
              }});
@@ -400,7 +402,7 @@ void CpmPWM::DeclareFaults(PageDeclaration& d) {
                                       : FieldSpec{.reg = kDismap2, .low = 4 * (pin - 4) + n};
       d.Box({.caption = pin == 0 ? Format("By Fault %d: Pin 0", n) : Format("Pin %d", pin),
              .key = label, .field = field, .label = label, .comment = kState,
-             .newRow = pin == 0, .enabled = exists});
+             .newRow = pin % 3 == 0, .enabled = exists});
     }
     if (v.faultFilters) {
       std::vector<std::string> samples;

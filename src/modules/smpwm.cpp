@@ -1188,8 +1188,10 @@ void CpmPWMAll_Dorn::OnLinkQuery(CModuleBase* source, const std::string& url,
       return;
     }
     if (ConfirmWizardResult(context->GetHost(), WizardTitle(threePhase),
-                            smpwm::DescribeWizard(result)))
+                            smpwm::DescribeWizard(result))) {
+      context->NameNextStep(GetPrefix() + " " + WizardTitle(threePhase));
       ApplyWizard(threePhase);
+    }
     return;
   }
   CDeclaredModule::OnLinkQuery(source, url, query);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include "framework/Bindings.h"
 #include "framework/ModuleBase.h"
@@ -69,6 +70,9 @@ bool CommandHistory::Commit() {
     step.settingsAfter = now.settings;
   }
   baseline_ = std::move(now);
+  // A name belongs to the action it was given for, even one that changed nothing.
+  std::string given = std::exchange(pendingName_, {});
+  if (given.empty()) given = doc_.TakeNextStepName();
   if (absorbNextPass_) {
     absorbNextPass_ = false;
     return false;
@@ -76,8 +80,8 @@ bool CommandHistory::Commit() {
   if (step.registers.empty() && step.selections.empty() && !step.settingsChanged) {
     return false;
   }
-  step.name = pendingName_.empty() ? NameOf(step) : pendingName_;
-  pendingName_.clear();
+  step.name = NameOf(step);
+  if (!given.empty()) step.name = given;
   steps_.resize(position_);  // what was undone can no longer be redone
   steps_.push_back(std::move(step));
   if (steps_.size() > kMaxSteps) steps_.erase(steps_.begin());
@@ -106,7 +110,7 @@ void PutRegisters(const std::vector<CModuleBase*>& modules, const Edits& edits, 
 // page on screen (else of the first module that changed) whose register changed, the one
 // whose field reads differently, the focused one first. Several registers share a field
 // list, so a changed register alone does not tell which control it was.
-std::string CommandHistory::NameOf(const Step& step) const {
+std::string CommandHistory::NameOf(Step& step) const {
   std::vector<size_t> modules;
   auto note = [&](size_t m) {
     if (std::find(modules.begin(), modules.end(), m) == modules.end()) modules.push_back(m);
@@ -176,6 +180,8 @@ std::string CommandHistory::NameOf(const Step& step) const {
     if (fieldsChanged > 1) what += " and " + std::to_string(fieldsChanged - 1) + " more";
     fieldOwner = chosen->GetRegisterRef().module;
     named = module;
+    if (const Control* control = chosen->GetWnd(); control && chosen->GetPage())
+      step.controlId = chosen->GetPage()->FullIdOf(*control);
   }
   if (named == nullptr) {
     named = first;
@@ -186,6 +192,7 @@ std::string CommandHistory::NameOf(const Step& step) const {
       }
     if (what.empty()) what = first->IsSelected() ? "selected" : "not selected";
   }
+  step.module = named;
   std::string name = named->GetPrefix() + " " + what;
   // Modules changed besides the one named and the one holding the named field's register.
   const size_t others = std::count_if(modules.begin(), modules.end(), [&](size_t m) {
@@ -244,16 +251,41 @@ void CommandHistory::Apply(const Step& step, bool forward) {
     doc_.Broadcast(kHintModuleSelectionToggled, modules[edit.module]);
   doc_.Broadcast(kHintRefreshAll, nullptr);
   doc_.CheckAllWarnings(true);
+  Reveal(step);
   applying_ = false;
   // What the recompute made of it is the new start, so it is no step of its own.
   baseline_ = Capture();
   Notify();
 }
 
+void CommandHistory::Reveal(const Step& step) {
+  if (step.module == nullptr || !doc_.ShowModule(step.module)) return;
+  Page* page = step.module->GetPage();
+  if (page == nullptr) return;
+  uint32_t controlId = step.controlId;
+  if (controlId == 0) {
+    // Recorded while the page was not built: the first control whose register changed.
+    const std::vector<CModuleBase*> modules = doc_.GetModules();
+    for (CSetCtrl* binding : page->Bindings()) {
+      const RegisterRef& ref = binding->GetRegisterRef();
+      const bool changed =
+          std::any_of(step.registers.begin(), step.registers.end(), [&](const RegisterEdit& edit) {
+            return modules[edit.module] == ref.module && edit.index == ref.index;
+          });
+      if (changed && binding->GetWnd() != nullptr && binding->GetPage() != nullptr) {
+        controlId = binding->GetPage()->FullIdOf(*binding->GetWnd());
+        break;
+      }
+    }
+  }
+  if (controlId != 0) page->SetFocus(controlId);
+}
+
 void CommandHistory::Clear() {
   steps_.clear();
   position_ = 0;
   pendingName_.clear();
+  doc_.TakeNextStepName();
   baseline_ = Capture();
   absorbNextPass_ = doc_.IsUpdatePending();
   Notify();

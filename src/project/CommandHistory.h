@@ -31,7 +31,9 @@ class CommandHistory : public DocumentObserver {
   // be redone); false when nothing changed. The warnings pass calls it after every action.
   bool Commit();
   // The name of the next step, for actions that no single control names ("Assign missing
-  // pins", "Import"); otherwise the step is named after the control that changed.
+  // pins", "Import"); otherwise the step is named after the control that changed. Modules
+  // name theirs through the document (ModuleContext::NameNextStep). A name is good for the
+  // action under way only: the next warnings pass takes it, whether or not anything changed.
   void NameNextStep(std::string name) { pendingName_ = std::move(name); }
 
   bool CanUndo() const { return position_ > 0; }
@@ -40,7 +42,9 @@ class CommandHistory : public DocumentObserver {
   std::string UndoName() const;
   std::string RedoName() const;
   // Restores the state before (after) the step, then recomputes every module, refreshes the
-  // pages and asks for a warnings pass. False when there is nothing to undo (redo).
+  // pages and asks for a warnings pass. The page of the module the step is named after is
+  // shown and the control that changed gets the focus, so the user sees what was undone.
+  // False when there is nothing to undo (redo).
   bool Undo();
   bool Redo();
   // Forgets every step; the state as it is now is the start (a project opened anew).
@@ -80,6 +84,10 @@ class CommandHistory : public DocumentObserver {
   };
   struct Step {
     std::string name;
+    // Where the step shows: the module it is named after and the full id of the control
+    // that changed on its page (0: none known when the step was recorded).
+    CModuleBase* module = nullptr;
+    uint32_t controlId = 0;
     std::vector<RegisterEdit> registers;
     std::vector<SelectionEdit> selections;
     bool settingsChanged = false;
@@ -88,8 +96,11 @@ class CommandHistory : public DocumentObserver {
 
   State Capture() const;
   bool SameModules(const State& state) const;
-  std::string NameOf(const Step& step) const;
+  // Names the step and notes where it shows (step.module, step.controlId).
+  std::string NameOf(Step& step) const;
   void Apply(const Step& step, bool forward);
+  // Shows the step's page and focuses the control that changed.
+  void Reveal(const Step& step);
   void Notify();
 
   CProjDocBase& doc_;

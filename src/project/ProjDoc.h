@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/Host.h"
@@ -166,6 +167,14 @@ class CProjDocBase : public ModuleContext {
     return views_.currentModule ? views_.currentModule() : nullptr;
   }
   ProjectSettings* GetEditableSettings() override { return &settings_; }
+  // The warnings pass after the action hands the name to the undo history, also when the
+  // action changed nothing (the name then goes with it).
+  void NameNextStep(const std::string& name) override {
+    nextStepName_ = name;
+    CheckAllWarnings(true);
+  }
+  // The name given to the action under way, once: the undo history takes it with the step.
+  std::string TakeNextStepName() { return std::exchange(nextStepName_, {}); }
 
   // ---- settings and state ----
   Options& MutableOptions() { return options_; }
@@ -262,6 +271,7 @@ class CProjDocBase : public ModuleContext {
   bool loaded_ = false;
   bool warningsEnabled_ = false;
   bool updatePending_ = true;
+  std::string nextStepName_;
   bool firstUpdateDone_ = false;
   bool closingWithoutQuestion_ = false;
   bool saveAndExitPosted_ = false;

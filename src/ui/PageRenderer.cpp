@@ -43,6 +43,29 @@ constexpr int kGroupSpacing = 10;
 constexpr int kEditWidth = 105;  // edit boxes and displays without a width of their own
 constexpr int kMinimumComboWidth = 90;
 constexpr int kSpinWidth = 16;
+// Captions line up in a column as wide as the widest of them: one long caption pushes every
+// row of its group to the right. Where that makes the group wider than the pane, such a
+// caption wraps at this width instead.
+constexpr int kCaptionWrapWidth = 200;
+constexpr int kGroupRightEdge = 8 + 2;  // a group box's inner margin and frame
+
+// A plain caption in front of a control that is wider than kCaptionWrapWidth, or null.
+QLabel* LongCaption(QWidget* widget) {
+  auto* label = qobject_cast<QLabel*>(widget);
+  if (label == nullptr || label->textFormat() != Qt::PlainText) return nullptr;
+  return label->sizeHint().width() > kCaptionWrapWidth ? label : nullptr;
+}
+
+void WrapCaption(QLabel& label, bool wrap) {
+  if (label.wordWrap() == wrap) return;
+  label.setWordWrap(wrap);
+  if (wrap) {
+    label.setFixedWidth(kCaptionWrapWidth);
+  } else {
+    label.setMinimumWidth(0);
+    label.setMaximumWidth(QWIDGETSIZE_MAX);
+  }
+}
 
 // The up-down buttons of an edit box (the page's spin control).
 class SpinButtons : public QWidget {
@@ -278,6 +301,13 @@ void PageRenderer::SetScrollArea(QScrollArea* area) {
 void PageRenderer::AdaptRows() {
   if (!scrollArea_) return;
   const int available = scrollArea_->viewport()->width() - kPageMargin;
+  for (const CaptionColumn& column : captionColumns_) {
+    if (!column.container) continue;
+    const int needed =
+        column.container->mapTo(this, QPoint(0, 0)).x() + column.naturalWidth + kGroupRightEdge;
+    for (const QPointer<QLabel>& caption : column.captions)
+      if (caption) WrapCaption(*caption, needed > available);
+  }
   for (const QPointer<QBoxLayout>& row : blockRows_) {
     if (!row || !row->parentWidget()) continue;
     int needed = row->parentWidget()->mapTo(this, QPoint(0, 0)).x();
@@ -295,6 +325,7 @@ void PageRenderer::AdaptRows() {
 
 void PageRenderer::Forget() {
   blockRows_.clear();
+  captionColumns_.clear();
   widgets_.clear();
   targets_.clear();
   spinOfEdit_.clear();
@@ -570,6 +601,7 @@ QWidget* PageRenderer::BuildContainer(Page& page, uint32_t groupId, QWidget* par
 
   QGridLayout* grid = nullptr;
   int gridRow = 0;
+  std::vector<std::pair<QGridLayout*, std::vector<QPointer<QLabel>>>> longCaptions;
   QVBoxLayout* table = nullptr;  // consecutive rows of child pages
   std::vector<QGridLayout*> childGrids;
   for (auto& [row, controls] : rows) {
@@ -665,6 +697,11 @@ QWidget* PageRenderer::BuildContainer(Page& page, uint32_t groupId, QWidget* par
     // Captions line up in the first column; the last cell takes the rest of the row, and
     // a last, stretching column keeps the controls at their natural width on the left.
     const int count = static_cast<int>(cells.size());
+    if (QLabel* caption = count > 1 ? LongCaption(cells.front().widget) : nullptr) {
+      if (longCaptions.empty() || longCaptions.back().first != grid)
+        longCaptions.push_back({grid, {}});
+      longCaptions.back().second.emplace_back(caption);
+    }
     for (int i = 0; i < count; ++i) {
       const Cell& cell = cells[static_cast<size_t>(i)];
       const Qt::Alignment align = cell.fill ? Qt::Alignment() : (Qt::AlignLeft | Qt::AlignVCenter);
@@ -678,6 +715,11 @@ QWidget* PageRenderer::BuildContainer(Page& page, uint32_t groupId, QWidget* par
     for (int c = 0; c + 1 < grid->columnCount(); ++c) grid->setColumnStretch(c, 0);
     ++gridRow;
   }
+
+  // Measured now, before any caption wraps: what the grid needs with them on one line.
+  if (!longCaptions.empty()) container->ensurePolished();
+  for (auto& [captionGrid, captions] : longCaptions)
+    captionColumns_.push_back({container, captionGrid->minimumSize().width(), std::move(captions)});
 
   // Child pages stacked under each other (pin rows, crossbar rows) line up their columns.
   if (childGrids.size() > 1) {

@@ -15,6 +15,7 @@
 
 #include <QScrollArea>
 class QBoxLayout;
+class QLabel;
 class QVBoxLayout;
 
 namespace tarq {
@@ -78,7 +79,8 @@ class PageRenderer : public QWidget, public PageObserver {
   void ScrollIntoView(QWidget* widget);
   const Control* SpinOf(const Control* edit) const;
   bool ForwardWheel(QEvent* event);
-  // Rows of group boxes side by side stack up when the pane is too narrow for them.
+  // Rows of group boxes side by side stack up when the pane is too narrow for them, and long
+  // captions wrap where their group would not fit.
   void AdaptRows();
 
   Page* page_;
@@ -89,6 +91,14 @@ class PageRenderer : public QWidget, public PageObserver {
   QHash<const QObject*, Target> targets_;
   std::unordered_map<const Control*, const Control*> spinOfEdit_;
   std::vector<QPointer<QBoxLayout>> blockRows_;
+  // Grids whose caption column holds captions wider than the wrap width: those captions
+  // wrap while the grid, with them on one line, would reach past the pane.
+  struct CaptionColumn {
+    QPointer<QWidget> container;
+    int naturalWidth = 0;  // the least width of the grid with every caption on one line
+    std::vector<QPointer<QLabel>> captions;
+  };
+  std::vector<CaptionColumn> captionColumns_;
   bool applying_ = false;
   unsigned generation_ = 0;
   bool rebuildScheduled_ = false;

@@ -189,6 +189,46 @@ TEST(CliFollow, ALinkToAModuleOfTheProjectSucceedsAndOtherwiseFails) {
   EXPECT_EQ(RunCli("follow " + copy.root().string() + " 'http://example.invalid'", &output), 1);
 }
 
+// A link's control is an id (a row's control: child page id x 65536 + id) or the exact
+// caption, escaped as the warnings write it. One the page lacks fails before anything is
+// followed: an action in the same link does not run and --save writes nothing.
+TEST(CliFollow, ALinkToAControlThePageLacksFailsNamingModuleAndControl) {
+  ProjectCopy copy(fs::path(TARQ_SOURCE_DIR) / "examples" / "fenn");
+  const std::string root = copy.root().string();
+  std::string output, errors;
+  for (const char* link : {"tarq:SCI_0/SCI/1003", "tarq:SCI_0//1003?tiptext=Set%20this",
+                           "tarq:SYS/SYS_V2_Classic/TMR%20A",
+                           "tarq:GPIO_C/GPIO/3909091428" /* 0xE900 << 16 | 100 */})
+    EXPECT_EQ(RunCli("follow " + root + " '" + std::string(link) + "'", &output, &errors), 0)
+        << link << ": " << errors;
+
+  const std::string header = ReadFile(copy.header());
+  struct Broken {
+    const char* link;
+    const char* message;
+  };
+  for (const Broken& broken : {
+           Broken{"tarq:SCI_0/SCI/NOSUCHCONTROL",
+                  "tarq-cli: The page of module SCI_0 has no control \"NOSUCHCONTROL\"\n"},
+           Broken{"tarq:SCI_0/SCI/9999", "tarq-cli: The page of module SCI_0 has no control \"9999\"\n"},
+           Broken{"tarq:SYS/SYS_V2_Classic/TMR%20Z?tiptext=x",
+                  "tarq-cli: The page of module SYS has no control \"TMR Z\"\n"},
+           Broken{"tarqna:SCI_1/SCI/77?FIXPINS",
+                  "tarq-cli: The page of module SCI_1 has no control \"77\"\n"},
+           // The class left out: the control stands where the class belongs.
+           Broken{"tarq:OCCS/NOSUCHCONTROL",
+                  "tarq-cli: module OCCS is of class OCCS, not NOSUCHCONTROL (a link names the "
+                  "class before the control: tarq:OCCS/OCCS/NOSUCHCONTROL)\n"},
+       }) {
+    EXPECT_EQ(RunCli("follow --save " + root + " '" + broken.link + "'", &output, &errors), 1)
+        << broken.link;
+    const size_t message = errors.find("tarq-cli:");
+    EXPECT_EQ(message == std::string::npos ? errors : errors.substr(message), broken.message)
+        << broken.link;
+  }
+  EXPECT_EQ(ReadFile(copy.header()), header);
+}
+
 // The Brel example leaves the system module's fault and timer inputs without pins: check
 // names them with links to the ports and to the FIXPINS action. Every candidate pin carries
 // another peripheral (A4/A5 PWM4/5, B4 RXD, B0..B3 the SPI), so following the action moves nothing and says

@@ -35,6 +35,11 @@ class HistoryTest : public ::testing::Test {
     // The page on screen is the one used last, as in the program.
     DocumentViews views;
     views.currentModule = [this] { return current_; };
+    views.showModule = [this](CModuleBase* module) {
+      shown_.push_back(module->GetPrefix());
+      PageOf(module->GetPrefix());
+      return true;
+    };
     doc_->SetViews(std::move(views));
     history_ = std::make_unique<CommandHistory>(*doc_);
     doc_->OnIdle();  // the recompute after opening is no step
@@ -87,6 +92,7 @@ class HistoryTest : public ::testing::Test {
   std::unique_ptr<CProjDoc> doc_;
   std::unique_ptr<CommandHistory> history_;
   CModuleBase* current_ = nullptr;
+  std::vector<std::string> shown_;  // pages shown through the document, in order
 };
 
 constexpr uint32_t kDivisor = 1003, kBaud = 1005, kLoopMode = 1009, kParity = 1021;
@@ -167,7 +173,7 @@ TEST_F(HistoryTest, ALinkThatPlacesPinsIsOneStepAndTheWarningsFollowTheUndo) {
   Module("SCI_0").OpenLink("tarqna:SCI_0/SCI?FIXPINS", {});
   doc_->OnIdle();
   ASSERT_EQ(history_->StepCount(), 3u);
-  EXPECT_EQ(history_->UndoName(), "GPIO_D Pin  0: Function and 1 more");
+  EXPECT_EQ(history_->UndoName(), "SCI_0 Assign missing pins");
   EXPECT_EQ(WarningTexts(), before);
   EXPECT_EQ(Value("GPIO_D", "PER_INIT"), gpioPer);
 
@@ -205,6 +211,54 @@ TEST_F(HistoryTest, SavingKeepsTheHistoryAndTheSavedStateIsCleanAgain) {
   ASSERT_TRUE(history_->Redo());
   EXPECT_FALSE(doc_->IsModified());
   EXPECT_EQ(Module("SCI_1").IsSelected(), sci1Selected);
+}
+
+// An undo or redo shows the page of the module it changed and focuses the control, also
+// when another page is on screen, the control's page was closed meanwhile, or the control
+// is a pin row's list on a child page.
+TEST_F(HistoryTest, UndoAndRedoShowTheChangedPageAndFocusTheChangedControl) {
+  const uint32_t pin0Function = (59648u << 16) | 102;
+  Type("SCI_0", kDivisor, "65");
+  Select("GPIO_D", pin0Function, 0);
+  ASSERT_EQ(history_->StepCount(), 2u);
+  Module("GPIO_D").DestroyPage();
+  PageOf("SCI_0").FocusGained(kParity);  // the user looks at another control of SCI_0
+
+  ASSERT_TRUE(history_->Undo());
+  EXPECT_EQ(shown_, std::vector<std::string>{"GPIO_D"});
+  EXPECT_EQ(current_, &Module("GPIO_D"));
+  EXPECT_EQ(PageOf("GPIO_D").GetFocusId(), pin0Function);
+  EXPECT_EQ(Ctl("GPIO_D", pin0Function).text, "TXD0");
+
+  ASSERT_TRUE(history_->Undo());
+  EXPECT_EQ(shown_.back(), "SCI_0");
+  EXPECT_EQ(current_, &Module("SCI_0"));
+  EXPECT_EQ(PageOf("SCI_0").GetFocusId(), kDivisor);
+
+  PageOf("SCI_0").FocusGained(kParity);
+  ASSERT_TRUE(history_->Redo());
+  EXPECT_EQ(PageOf("SCI_0").GetFocusId(), kDivisor);
+  ASSERT_TRUE(history_->Redo());
+  EXPECT_EQ(shown_, (std::vector<std::string>{"GPIO_D", "SCI_0", "SCI_0", "GPIO_D"}));
+  EXPECT_EQ(PageOf("GPIO_D").GetFocusId(), pin0Function);
+
+  // A step of the project settings alone has no page to show.
+  doc_->GetEditableSettings()->partNumber += "X";
+  doc_->CheckAllWarnings(false);
+  ASSERT_EQ(history_->UndoName(), "Project settings");
+  ASSERT_TRUE(history_->Undo());
+  EXPECT_EQ(shown_.size(), 4u);
+}
+
+// A name given to an action is the name of that action only: when it changed nothing, the
+// next step is named after its own control.
+TEST_F(HistoryTest, TheNameOfAnActionThatChangedNothingDoesNotStick) {
+  PageOf("SCI_0");
+  Module("SCI_0").OpenLink("tarqna:SCI_0/SCI?FIXPINS", {});  // every pin is in place
+  doc_->OnIdle();
+  EXPECT_EQ(history_->StepCount(), 0u);
+  Type("SCI_0", kDivisor, "65");
+  EXPECT_EQ(history_->UndoName(), "SCI_0 Divisor");
 }
 
 }  // namespace

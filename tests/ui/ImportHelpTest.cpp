@@ -20,6 +20,7 @@
 #include "ui/MainCommands.h"
 #include "ui/MainWindow.h"
 #include "ui/PagePane.h"
+#include "ui/UndoCommands.h"
 #include "ui/WindowSettings.h"
 
 namespace tarq::uitest {
@@ -120,6 +121,9 @@ class ImportHelpTest : public QObject {
     // The destination's page is on screen and the dialog closed.
     QCOMPARE(session.window->Pane()->CurrentModule(), session.Module("SCI_1"));
     QVERIFY(!dialog->isVisible());
+    // The import is one step of the undo history, named as such.
+    session.document->OnIdle();
+    QCOMPARE(session.window->Undo()->UndoAction()->text(), QString("&Undo: SCI_1 Import"));
 
     // Mass-import mode: the dialog stays open for the next destination.
     session.window->Commands()->Action("actionImport")->trigger();

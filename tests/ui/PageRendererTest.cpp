@@ -202,6 +202,20 @@ class PageRendererTest : public QObject {
     QCOMPARE(session.window->Pane()->CurrentModule(), session.Module("SCI_0"));
   }
 
+  // A link to a control the target page lacks still shows the page, and says what is
+  // missing instead of leaving the user to guess.
+  void linkToAMissingControlSaysSo() {
+    Session session;
+    ShowSci(session);
+    auto* link = qobject_cast<QLabel*>(session.Widget(kIdLink));
+    QVERIFY(link);
+    emit link->linkActivated("tarq:SCI_1/SCI/4242?tiptext=Set%20this");
+    session.Idle();
+    QCOMPARE(session.window->Pane()->CurrentModule(), session.Module("SCI_1"));
+    QVERIFY(session.host.Saw("The page of module SCI_1 has no control \"4242\""));
+    QVERIFY(!session.Renderer()->Balloon() || !session.Renderer()->Balloon()->isVisible());
+  }
+
   void modelChangesRebuildTheStructure() {
     Session session;
     ShowSci(session);

@@ -7,9 +7,11 @@
 
 #include "UiTestSupport.h"
 #include "framework/Register.h"
+#include "project/ModuleTree.h"
 #include "ui/MainCommands.h"
 #include "ui/MainWindow.h"
 #include "ui/ModuleTreeView.h"
+#include "ui/PagePane.h"
 #include "ui/RegistersSummaryBar.h"
 #include "ui/UndoCommands.h"
 
@@ -74,6 +76,37 @@ class UndoTest : public QObject {
     session.Idle();
     QCOMPARE(divisorText(), QString("0x30"));
     QCOMPARE(window.windowTitle(), clean);
+  }
+
+  // Undo and redo from another page: the changed module's page comes back, selected in the
+  // tree, with the focus on the control that changed.
+  void undoAndRedoShowTheChangedPageAndFocusTheControl() {
+    Session session;
+    MainWindow& window = *session.window;
+    CModuleBase* serial = session.Module("SCI_0");
+    QVERIFY(window.ShowModule(serial));
+    auto* divisor = qobject_cast<QLineEdit*>(session.Widget(kIdDivisor));
+    divisor->setFocus();
+    divisor->selectAll();
+    QTest::keyClicks(divisor, "0x30");
+    window.Tree()->setFocus();
+    session.Idle();
+    auto treeShows = [&](CModuleBase* module) {
+      return window.Tree()->currentItem() ==
+             window.Tree()->ItemOf(session.document->GetTree().FindNode(module));
+    };
+
+    for (QAction* action : {window.Undo()->UndoAction(), window.Undo()->RedoAction()}) {
+      QVERIFY(window.ShowModule(session.Module("OCCS")));
+      session.Idle();
+      QVERIFY(treeShows(session.Module("OCCS")));
+      action->trigger();
+      session.Idle();
+      QCOMPARE(window.Pane()->CurrentModule(), serial);
+      QVERIFY(treeShows(serial));
+      QTRY_VERIFY(session.Widget(kIdDivisor)->hasFocus());
+    }
+    QCOMPARE(qobject_cast<QLineEdit*>(session.Widget(kIdDivisor))->text(), QString("0x30"));
   }
 };
 

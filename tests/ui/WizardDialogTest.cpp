@@ -10,6 +10,7 @@
 #include "modules/smpwm.h"
 #include "modules/smpwm_calc.h"
 #include "ui/MainWindow.h"
+#include "ui/UndoCommands.h"
 #include "ui/WizardDialog.h"
 
 namespace tarq::uitest {
@@ -86,6 +87,13 @@ class WizardDialogTest : public QObject {
     AnswerNextWizard(true, nullptr);
     common->OnLinkQuery(common, link, CpmPWMAll_Dorn::kApplyWizardQuery);
     QCOMPARE(val1->value, 1999u);
+
+    // The applied wizard is one undo step, named after it; its undo takes it all back.
+    session.Idle();
+    QCOMPARE(session.window->Undo()->UndoAction()->text(),
+             QString("&Undo: PWM EZPWM submodules CENTER/EDGE ALIGN wizard"));
+    QVERIFY(session.window->Undo()->Undo());
+    QCOMPARE(val1->value, before);
   }
 };
 
