@@ -161,6 +161,13 @@ json AutomationSession::Call(const std::string& method, const json& params) {
 }
 
 bool AutomationSession::Deliver(const std::string& event, const json& params, json& answer) {
+  // Counted over every session: the waits of two clients' events nest in each other too.
+  static int waiting = 0;
+  if (waiting >= kEventNestingLimit) return false;
+  struct Waiting {
+    Waiting() { ++waiting; }
+    ~Waiting() { --waiting; }
+  } counted;
   const int64_t eventId = nextEventId_++;
   transport_.Send(json({{"jsonrpc", "2.0"}, {"id", eventId}, {"method", event}, {"params", params}})
                       .dump(-1, ' ', false, json::error_handler_t::replace));
