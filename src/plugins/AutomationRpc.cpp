@@ -67,8 +67,16 @@ AutomationSession::~AutomationSession() { object_.RemoveSink(this); }
 std::string AutomationSession::HandleLine(const std::string& line) {
   if (line.size() > kRpcMaxLine)
     return ErrorAnswer(nullptr, kRpcInvalidRequest, "Invalid Request: line too long").dump();
-  json message = json::parse(line, nullptr, false);
+  bool tooDeep = false;
+  const json::parser_callback_t limitDepth = [&](int depth, json::parse_event_t, json&) {
+    if (depth <= kRpcMaxDepth) return true;
+    tooDeep = true;
+    return false;
+  };
+  json message = json::parse(line, limitDepth, false);
   if (message.is_discarded()) return ErrorAnswer(nullptr, kRpcParseError, "Parse error").dump();
+  if (tooDeep)
+    return ErrorAnswer(nullptr, kRpcInvalidRequest, "Invalid Request: nested too deeply").dump();
   if (message.is_array()) {
     if (message.empty()) return ErrorAnswer(nullptr, kRpcInvalidRequest, "Invalid Request").dump();
     json answers = json::array();

@@ -186,6 +186,17 @@ TEST_F(AutomationProject, ProtocolAnswersEveryKindOfBadRequestWithItsCode) {
   EXPECT_EQ(ErrorCode(session.HandleLine(R"({"jsonrpc":"2.0","id":1,"method":7})")),
             kRpcInvalidRequest);
   EXPECT_EQ(ErrorCode(session.HandleLine(std::string(kRpcMaxLine + 1, ' '))), kRpcInvalidRequest);
+  // Nesting that fits in a line but not on the stack is refused, not copied level by level;
+  // a value a few levels deep still reaches the method and its own check.
+  const auto setRegTo = [](const std::string& value) {
+    return R"({"jsonrpc":"2.0","id":1,"method":"SetReg","params":["CTRL_INIT",)" + value + "]}";
+  };
+  const size_t depth = kRpcMaxLine / 2 - 100;
+  const json tooDeep = json::parse(
+      session.HandleLine(setRegTo(std::string(depth, '[') + std::string(depth, ']'))));
+  EXPECT_EQ(tooDeep.at("error").at("code"), kRpcInvalidRequest);
+  EXPECT_EQ(tooDeep.at("error").at("message"), "Invalid Request: nested too deeply");
+  EXPECT_EQ(ErrorCode(session.HandleLine(setRegTo("[[[1]]]"))), kRpcInvalidParams);
   EXPECT_EQ(ErrorCode(session.HandleLine(R"({"jsonrpc":"2.0","id":1,"method":"Nope"})")),
             kRpcMethodNotFound);
   EXPECT_EQ(ErrorCode(session.HandleLine(
