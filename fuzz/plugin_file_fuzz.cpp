@@ -1,17 +1,38 @@
 // Feeds arbitrary bytes to the plugin description-file reader. Every plugin entry it yields
 // must be whole: an id, a class, a display name, a tree path, and register rows whose flags
-// carry a width.
+// carry a width. A file that yields plugins is then loaded as the program loads it, beside
+// the header of an open project: each plugin's device filter, header file and tree path are
+// applied, its module is made, checked and its page built.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "FuzzProject.h"
 #include "framework/Register.h"
+#include "modules/ModuleKinds.h"
 #include "plugins/PluginFile.h"
+#include "plugins/PluginModule.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) __builtin_trap();
+using fuzzproject::Check;
+
+void LoadInProject(const std::string& text) {
+  fuzzproject::WriteFile(fuzzproject::HeaderFolder() / "Fuzz.tarq" / "fuzz.ini", text);
+  tarq::SilentHost host;
+  tarq::CProjDoc doc(host, fuzzproject::Environment(/*plugins=*/true),
+                     tarq::RegisterBuiltInModuleKinds);
+  Check(doc.OpenProject(fuzzproject::ProjectFolder().string()));
+  doc.CheckAllWarnings(false);
+  doc.OnIdle();
+  for (tarq::CModuleBase* module : doc.GetModules()) {
+    if (dynamic_cast<tarq::CPluginModule*>(module) == nullptr) continue;
+    std::string comment;
+    module->GenerateComment(comment);
+    if (!module->CreatePage()) continue;
+    module->UpdateValues();
+    module->DestroyPage();
+  }
 }
 
 }  // namespace
@@ -29,5 +50,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& row : info.registers->Rows())
       Check((row.flags & (tarq::DW8 | tarq::DW16 | tarq::DW32)) != 0);
   }
+  if (parsed) LoadInProject(text);
   return 0;
 }

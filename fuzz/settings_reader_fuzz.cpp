@@ -14,6 +14,7 @@
 #include "project/DocumentSettings.h"
 #include "project/HeaderFile.h"
 #include "project/HeaderWriter.h"
+#include "project/OptionsFile.h"
 #include "project/Settings.h"
 
 namespace {

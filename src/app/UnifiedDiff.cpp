@@ -75,15 +75,17 @@ std::string UnifiedDiff(std::string_view oldText, std::string_view newText,
                         const std::string& oldLabel, const std::string& newLabel, int context) {
   TextLines before = SplitTextLines(oldText);
   TextLines after = SplitTextLines(newText);
-  // A last line that differs only in its line break is a change of that line.
+  // A last line that differs only in its line break is a change of that line. The mark is a
+  // line break, which no line holds, so it never equals a line of the other text (a NUL
+  // byte could: texts may hold them).
   if (before.lastHasBreak != after.lastHasBreak) {
-    if (!before.lastHasBreak && !before.lines.empty()) before.lines.back() += '\0';
-    if (!after.lastHasBreak && !after.lines.empty()) after.lines.back() += '\0';
+    if (!before.lastHasBreak && !before.lines.empty()) before.lines.back() += '\n';
+    if (!after.lastHasBreak && !after.lines.empty()) after.lines.back() += '\n';
   }
   const std::vector<EditLine> script = EditScript(before.lines, after.lines);
   auto strip = [](TextLines& text) {
     if (!text.lastHasBreak && !text.lines.empty() && !text.lines.back().empty() &&
-        text.lines.back().back() == '\0')
+        text.lines.back().back() == '\n')
       text.lines.back().pop_back();
   };
   strip(before);

@@ -67,8 +67,16 @@ AutomationSession::~AutomationSession() { object_.RemoveSink(this); }
 std::string AutomationSession::HandleLine(const std::string& line) {
   if (line.size() > kRpcMaxLine)
     return ErrorAnswer(nullptr, kRpcInvalidRequest, "Invalid Request: line too long").dump();
-  json message = json::parse(line, nullptr, false);
+  bool tooDeep = false;
+  const json::parser_callback_t limitDepth = [&](int depth, json::parse_event_t, json&) {
+    if (depth <= kRpcMaxDepth) return true;
+    tooDeep = true;
+    return false;
+  };
+  json message = json::parse(line, limitDepth, false);
   if (message.is_discarded()) return ErrorAnswer(nullptr, kRpcParseError, "Parse error").dump();
+  if (tooDeep)
+    return ErrorAnswer(nullptr, kRpcInvalidRequest, "Invalid Request: nested too deeply").dump();
   if (message.is_array()) {
     if (message.empty()) return ErrorAnswer(nullptr, kRpcInvalidRequest, "Invalid Request").dump();
     json answers = json::array();
@@ -161,6 +169,13 @@ json AutomationSession::Call(const std::string& method, const json& params) {
 }
 
 bool AutomationSession::Deliver(const std::string& event, const json& params, json& answer) {
+  // Counted over every session: the waits of two clients' events nest in each other too.
+  static int waiting = 0;
+  if (waiting >= kEventNestingLimit) return false;
+  struct Waiting {
+    Waiting() { ++waiting; }
+    ~Waiting() { --waiting; }
+  } counted;
   const int64_t eventId = nextEventId_++;
   transport_.Send(json({{"jsonrpc", "2.0"}, {"id", eventId}, {"method", event}, {"params", params}})
                       .dump(-1, ' ', false, json::error_handler_t::replace));

@@ -23,8 +23,17 @@ inline constexpr int kRpcMethodNotFound = -32601;
 inline constexpr int kRpcInvalidParams = -32602;
 // Longest line a client may send.
 inline constexpr size_t kRpcMaxLine = 1024 * 1024;
+// Deepest nesting of lists and objects in a message; no call needs more than a few levels.
+// Deeper values are dropped while the line is read, so none is ever built: copying or
+// writing one takes a level of the stack per level of nesting.
+inline constexpr int kRpcMaxDepth = 64;
 // How long an event waits for the client's answer.
 inline constexpr std::chrono::milliseconds kEventAnswerWait{2000};
+// Events that may wait for their answers at once. While one waits, the client's next lines
+// are handled, and a call among them may raise another event: past this depth an event is
+// not sent and counts as unanswered, so a client that keeps calling and never answers
+// cannot make the waits nest until the stack runs out.
+inline constexpr int kEventNestingLimit = 16;
 
 // What a session needs from its connection.
 class AutomationTransport {

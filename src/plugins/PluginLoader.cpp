@@ -10,6 +10,7 @@
 #include "plugins/Automation.h"
 #include "plugins/PluginModule.h"
 #include "plugins/Regex.h"
+#include "project/ModuleTree.h"
 #include "project/ProjDoc.h"
 
 namespace tarq {
@@ -154,6 +155,13 @@ CPluginModule* PluginLoader::CreatePluginModule(const CPluginInfo& info) {
   // A plugin may not take the name of any module, of its own class or another.
   if (doc_.FindModule(info.id, "") != nullptr) {
     Report(kPluginDuplicate, info.id);
+    return nullptr;
+  }
+  if (SplitTreePath(info.treePath).size() > kPluginTreeDepthLimit) {
+    Report((std::string(kPluginNotCreated) + " (tree path deeper than " +
+            std::to_string(kPluginTreeDepthLimit) + " levels)")
+               .c_str(),
+           info.id);
     return nullptr;
   }
   HeaderFile* header = nullptr;

@@ -23,6 +23,9 @@ inline constexpr const char* kPluginNotCreated = "Could not create Plugin Module
 
 // Nesting of ".tarq" folders and archives inside one another that is followed.
 inline constexpr int kPluginNestingLimit = 8;
+// Levels of the module tree a plugin's tree path may reach, its node included. Every level
+// is a folder module, and the tree is walked level by level.
+inline constexpr size_t kPluginTreeDepthLimit = 16;
 
 // $XDG_DATA_HOME/Velmor/Tarq Corvex/plugins (default ~/.local/share/...).
 std::string UserPluginFolder();

@@ -181,12 +181,25 @@ TEST_F(PluginsCli, RefusedPluginsAndFiltersNameTheirCause) {
             "[BADRE]\ndevicefilter=CVX-(0\n[OTHER]\ndevicefilter=^CVX-2\n"
             "[ABS]\nheaderfile=/tmp/abs-plugin.h\n"
             "[NEWH]\nregisters=R\nheaderfile=new_plugin.h\n[R]\nX_INIT=1;DW8\n");
+  // A tree path of thousands of folders would make as many folder modules, each walked by
+  // every check; one of a dozen is still fine.
+  std::string deepPath, tallPath;
+  for (int level = 0; level < 5000; ++level) deepPath += "D\\";
+  for (int level = 0; level < 12; ++level) tallPath += "T" + std::to_string(level) + "\\";
+  WriteText(headerFolder_ / "Deep.tarq" / "deep.ini",
+            "[tarq_plugins]\nplugin1=DEEP\nplugin2=TALL\n[DEEP]\ntreepath=" + deepPath +
+                "Deep\n[TALL]\ntreepath=" + tallPath + "Tall\n");
   WriteText(headerFolder_ / "Empty.tarq" / "empty.ini", "[other]\nx=1\n");
   std::string out, err;
   ASSERT_EQ(Run("info", out, err), 0) << err;
   EXPECT_NE(err.find("Could not create Plugin Module item: OUT"), std::string::npos) << err;
   EXPECT_NE(err.find("Could not create Plugin Module item: ABS"), std::string::npos) << err;
   EXPECT_NE(err.find("Duplicate Plugin Module will not be loaded: SYS"), std::string::npos) << err;
+  EXPECT_NE(err.find("Could not create Plugin Module item: DEEP (tree path deeper than 16 levels)"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(out.find("(DEEP,"), std::string::npos) << out;
+  EXPECT_NE(out.find("Tall  (TALL, TALL)"), std::string::npos) << out;
   EXPECT_NE(err.find("Invalid device filter in plugin file " +
                      (headerFolder_ / "Bad.tarq" / "bad.ini").string()),
             std::string::npos)

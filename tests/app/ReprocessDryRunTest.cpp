@@ -70,6 +70,12 @@ TEST(UnifiedDiffTest, HunksAsPatchReadsThem) {
   EXPECT_EQ(UnifiedDiff("a\nb", "a\nb\n", "x", "x"),
             "--- x\n+++ x\n@@ -1,2 +1,2 @@\n a\n-b\n\\ No newline at end of file\n+b\n");
   EXPECT_NE(UnifiedDiff("a\r\n", "a\n", "x", "x"), "");
+  // A NUL byte at the end of a line is a difference of its own too, whichever side it is on.
+  const std::string nulThenBreak("x\0\n", 3);
+  EXPECT_EQ(UnifiedDiff("x", nulThenBreak, "x", "x"),
+            "--- x\n+++ x\n@@ -1 +1 @@\n-x\n\\ No newline at end of file\n+" + nulThenBreak);
+  EXPECT_EQ(UnifiedDiff(nulThenBreak, "x", "x", "x"),
+            "--- x\n+++ x\n@@ -1 +1 @@\n-" + nulThenBreak + "+x\n\\ No newline at end of file\n");
   EXPECT_EQ(UnifiedDiff("", "new\n", "/dev/null", "x"),
             "--- /dev/null\n+++ x\n@@ -0,0 +1 @@\n+new\n");
 }

@@ -117,6 +117,10 @@ check(app.raw({"jsonrpc": "2.0", "id": None, "params": []})["error"]["code"] == 
       "no method")
 check(app.raw(b'{"jsonrpc":"2.0","id":null,"method":"GetReg","params":["' + b"x" * (1 << 20) +
               b'"]}')["error"]["code"] == -32600, "line over 1 MiB")
+deep = 400000
+check(app.raw(b'{"jsonrpc":"2.0","id":null,"method":"SetReg","params":["MODE_INIT",' +
+              b"[" * deep + b"]" * deep + b"]}")["error"]["code"] == -32600,
+      "a value nested 400000 deep")
 app.send({"jsonrpc": "2.0", "id": 90, "method": "Frobnicate"})
 check(app.wait_answer(90)["error"]["code"] == -32601, "unknown method")
 app.send({"jsonrpc": "2.0", "id": 91, "method": "SetReg", "params": ["MODE_INIT", [1, 2]]})

@@ -3,7 +3,9 @@
 // the protocol's answers to bad input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <set>
 
 #include "../app/CliTestSupport.h"
 #include "PluginTestSupport.h"
@@ -184,6 +186,17 @@ TEST_F(AutomationProject, ProtocolAnswersEveryKindOfBadRequestWithItsCode) {
   EXPECT_EQ(ErrorCode(session.HandleLine(R"({"jsonrpc":"2.0","id":1,"method":7})")),
             kRpcInvalidRequest);
   EXPECT_EQ(ErrorCode(session.HandleLine(std::string(kRpcMaxLine + 1, ' '))), kRpcInvalidRequest);
+  // Nesting that fits in a line but not on the stack is refused, not copied level by level;
+  // a value a few levels deep still reaches the method and its own check.
+  const auto setRegTo = [](const std::string& value) {
+    return R"({"jsonrpc":"2.0","id":1,"method":"SetReg","params":["CTRL_INIT",)" + value + "]}";
+  };
+  const size_t depth = kRpcMaxLine / 2 - 100;
+  const json tooDeep = json::parse(
+      session.HandleLine(setRegTo(std::string(depth, '[') + std::string(depth, ']'))));
+  EXPECT_EQ(tooDeep.at("error").at("code"), kRpcInvalidRequest);
+  EXPECT_EQ(tooDeep.at("error").at("message"), "Invalid Request: nested too deeply");
+  EXPECT_EQ(ErrorCode(session.HandleLine(setRegTo("[[[1]]]"))), kRpcInvalidParams);
   EXPECT_EQ(ErrorCode(session.HandleLine(R"({"jsonrpc":"2.0","id":1,"method":"Nope"})")),
             kRpcMethodNotFound);
   EXPECT_EQ(ErrorCode(session.HandleLine(
@@ -204,6 +217,71 @@ TEST_F(AutomationProject, ProtocolAnswersEveryKindOfBadRequestWithItsCode) {
   json answer;
   EXPECT_FALSE(session.Deliver("OnRefreshAll", json::array(), answer));
   EXPECT_EQ(json::parse(transport.sent.back())["method"], "OnRefreshAll");
+}
+
+}  // namespace
+}  // namespace tarq
+
+namespace tarq {
+namespace {
+
+// A client that has sent its lines at once and never answers an event: while an event
+// waits, the session reads the next line, as the server's connection does.
+class FloodingClient : public AutomationTransport {
+ public:
+  explicit FloodingClient(std::vector<std::string> lines) : lines_(std::move(lines)) {}
+  void Attach(AutomationSession& session) { session_ = &session; }
+  bool HandleNext() {
+    if (next_ == lines_.size()) return false;
+    const std::string answer = session_->HandleLine(lines_[next_++]);
+    if (!answer.empty()) answers.push_back(json::parse(answer));
+    return true;
+  }
+  void Send(const std::string&) override {}
+  bool Pump(const std::function<bool()>& done, std::chrono::milliseconds) override {
+    ++depth_;
+    deepest = std::max(deepest, depth_);
+    while (!done() && HandleNext()) {
+    }
+    --depth_;
+    return done();
+  }
+  std::vector<json> answers;
+  int deepest = 0;
+
+ private:
+  std::vector<std::string> lines_;
+  size_t next_ = 0;
+  int depth_ = 0;
+  AutomationSession* session_ = nullptr;
+};
+
+TEST_F(AutomationProject, ClientThatNeverAnswersEventsCannotNestWaitsWithoutBound) {
+  // Every warnings pass raises an event to the subscribed client, which answers it with
+  // the next call instead: each call would wait inside the one before.
+  SetCurrentPluginPageModule(brd_);
+  std::vector<std::string> lines = {R"({"jsonrpc":"2.0","id":0,"method":"tarq.subscribe"})"};
+  const int calls = 3 * kEventNestingLimit;
+  for (int id = 1; id <= calls; ++id)
+    lines.push_back(R"({"jsonrpc":"2.0","id":)" + std::to_string(id) +
+                    R"(,"method":"tarq.warnings"})");
+  FloodingClient client(lines);
+  AutomationSession session(doc_.get(), client);
+  client.Attach(session);
+  while (client.HandleNext()) {
+  }
+  EXPECT_EQ(client.deepest, kEventNestingLimit);
+  // Every call is still answered, once, and each with the same warnings, however deep it
+  // was handled.
+  ASSERT_EQ(client.answers.size(), lines.size());
+  std::set<int> ids;
+  const json& outermost = client.answers.back();
+  ASSERT_TRUE(outermost.at("result").at("warnings").is_array()) << outermost.dump();
+  for (const json& answer : client.answers) {
+    ids.insert(answer.at("id").get<int>());
+    if (answer.at("id") != 0) EXPECT_EQ(answer.at("result"), outermost.at("result"));
+  }
+  EXPECT_EQ(ids.size(), lines.size());
 }
 
 }  // namespace
