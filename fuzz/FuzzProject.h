@@ -78,4 +78,12 @@ inline tarq::DocumentEnvironment Environment(bool plugins) {
   return environment;
 }
 
+// Opens the sandbox project in `doc` with plugins loaded, then runs a warnings pass and the
+// idle step, as the program does after an open.
+inline void OpenWithPlugins(tarq::CProjDoc& doc) {
+  Check(doc.OpenProject(ProjectFolder().string()));
+  doc.CheckAllWarnings(false);
+  doc.OnIdle();
+}
+
 }  // namespace fuzzproject

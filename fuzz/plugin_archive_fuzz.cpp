@@ -62,9 +62,7 @@ void LoadInProject() {
   tarq::SilentHost host;
   tarq::CProjDoc doc(host, fuzzproject::Environment(/*plugins=*/true),
                      tarq::RegisterBuiltInModuleKinds);
-  Check(doc.OpenProject(fuzzproject::ProjectFolder().string()));
-  doc.CheckAllWarnings(false);
-  doc.OnIdle();
+  fuzzproject::OpenWithPlugins(doc);
 }
 
 }  // namespace

@@ -22,9 +22,7 @@ void LoadInProject(const std::string& text) {
   tarq::SilentHost host;
   tarq::CProjDoc doc(host, fuzzproject::Environment(/*plugins=*/true),
                      tarq::RegisterBuiltInModuleKinds);
-  Check(doc.OpenProject(fuzzproject::ProjectFolder().string()));
-  doc.CheckAllWarnings(false);
-  doc.OnIdle();
+  fuzzproject::OpenWithPlugins(doc);
   for (tarq::CModuleBase* module : doc.GetModules()) {
     if (dynamic_cast<tarq::CPluginModule*>(module) == nullptr) continue;
     std::string comment;

@@ -212,24 +212,4 @@ bool ExtractArchive(const std::string& zipPath, const std::string& folder, uint6
   return ExtractOpened(archive.get(), folder, budget, error);
 }
 
-bool ExtractArchiveFromMemory(const void* data, size_t size, const std::string& folder,
-                              uint64_t& budget, std::string& error) {
-  zip_error_t zipError;
-  zip_error_init(&zipError);
-  zip_source_t* source = zip_source_buffer_create(data, size, 0, &zipError);
-  if (source == nullptr) {
-    zip_error_fini(&zipError);
-    error = "not a readable archive";
-    return false;
-  }
-  ZipHandle archive(zip_open_from_source(source, ZIP_RDONLY, &zipError));
-  zip_error_fini(&zipError);
-  if (!archive) {
-    zip_source_free(source);
-    error = "not a readable archive";
-    return false;
-  }
-  return ExtractOpened(archive.get(), folder, budget, error);
-}
-
 }  // namespace tarq

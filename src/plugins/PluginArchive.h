@@ -24,9 +24,6 @@ std::string MakePrivateFolder(std::string& error);
 // folder is then left empty.
 bool ExtractArchive(const std::string& zipPath, const std::string& folder, uint64_t& budget,
                     std::string& error);
-// The same for an archive held in memory.
-bool ExtractArchiveFromMemory(const void* data, size_t size, const std::string& folder,
-                              uint64_t& budget, std::string& error);
 
 // The member name as a path relative to the extraction folder ('/' separators, no empty or
 // "." parts, a trailing '/' for a folder). False when the name is empty, absolute, has a

@@ -279,7 +279,9 @@ TEST_F(AutomationProject, ClientThatNeverAnswersEventsCannotNestWaitsWithoutBoun
   ASSERT_TRUE(outermost.at("result").at("warnings").is_array()) << outermost.dump();
   for (const json& answer : client.answers) {
     ids.insert(answer.at("id").get<int>());
-    if (answer.at("id") != 0) EXPECT_EQ(answer.at("result"), outermost.at("result"));
+    if (answer.at("id") != 0) {
+      EXPECT_EQ(answer.at("result"), outermost.at("result"));
+    }
   }
   EXPECT_EQ(ids.size(), lines.size());
 }
