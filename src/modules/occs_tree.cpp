@@ -104,8 +104,11 @@ std::vector<ClockStage> CpmOCCS::ClockStages() const {
   add({.id = "bus", .caption = "IP bus clock", .mhz = c.bus, .parent = "system",
        .detail = v.systemIsOutput ? "/2" : "", .link = MakeLink(kOccsClockSourceList)});
   if (v.highSpeed) {
+    // From the PLL it is a fixed part of the VCO, divided by the postscaler as well.
+    const bool fromPll = c.sourceItem == 1 && v.pllHighSpeedFactor > 0;
     add({.id = "highspeed", .caption = "High-speed clock", .mhz = c.hsStored,
          .parent = HighSpeedParent(v, c.sourceItem, systemParent),
+         .detail = fromPll ? Divider(c.postscale / v.pllHighSpeedFactor) : std::string(),
          .violates = c.hsStored > static_cast<float>(v.highSpeedLimit),
          .limit = Format("(max. %d MHz)", v.highSpeedLimit), .link = MakeLink(kOccsHsFreq)});
     // The peripherals that may run from it, each by a box of the system module.

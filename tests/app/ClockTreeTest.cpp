@@ -52,6 +52,16 @@ TEST(ClockTreeCli, EveryExampleTreeAgreesWithInfoAndIsOneTree) {
     int gates = 0;
     for (const auto& [id, node] : nodes) {
       SCOPED_TRACE(id);
+      // A box marked "/N" runs at its parent's clock divided by N, one marked "xN" at N times
+      // it: what the diagram shows adds up from box to box.
+      const std::string detail = node["detail"];
+      if (!node["parent"].is_null() && !node["mhz"].is_null() && detail.size() > 1 &&
+          (detail[0] == '/' || detail[0] == 'x')) {
+        const double factor = std::stod(detail.substr(1));
+        const double parentMHz = nodes.at(node["parent"])["mhz"].get<double>();
+        const double expected = detail[0] == '/' ? parentMHz / factor : parentMHz * factor;
+        EXPECT_NEAR(node["mhz"].get<double>(), expected, 1e-3) << detail;
+      }
       const std::string text = node["text"];
       // An unknown or zero clock reads "OFF", never a number that is not one.
       EXPECT_EQ(text.find("inf"), std::string::npos);
